@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string_view>
+
+#include "store/tpl_file_record.h"
+#include "support/node_list.h"
+
+namespace pellandrix {
+
+class CDaoDatabase;
+class CProjectRecord;
+
+// The template files of the current project, in insertion order. Owns its
+// records. A record marked Deleted is dead: every look-up and count skips
+// it, and the next SaveAll deletes its row.
+class CTplFileList {
+public:
+    // Empties the list, then appends one record per row of the project's
+    // files. The id counter ends at the key of the last row delivered; a
+    // project without rows leaves it where it was.
+    void LoadForProject(CDaoDatabase& db, int projectId);
+    // Writes every record under `projectId` in one transaction: delete for
+    // dead records, update for existing rows, insert otherwise. On an engine
+    // error the transaction is rolled back and the error rethrown.
+    void SaveAll(CDaoDatabase& db, int projectId);
+    // Appends a new record with the next file id and CreateFile,
+    // AlwaysParse, SourceFromProject and TargetFromProject set; returns it.
+    CTplFileRecord* NewFile();
+    // First live record with that ListRow / TPLFileName, or null.
+    CTplFileRecord* FindByListRow(int row) const;
+    CTplFileRecord* FindByName(std::string_view name) const;
+    int CountLive() const;
+    // Copies the project's directories into its records (dead ones too) whose
+    // SourceFromProject / TargetFromProject is set. Null: nothing happens.
+    void ApplyProjectPaths(const CProjectRecord* project);
+
+    int IdCounter() const { return idCounter_; }
+    // Every record, dead ones included, in list order.
+    const CNodeList<CTplFileRecord>& Records() const { return records_; }
+    CNodeList<CTplFileRecord>& Records() { return records_; }
+
+private:
+    CNodeList<CTplFileRecord> records_;
+    int idCounter_ = 0;
+};
+
+}  // namespace pellandrix

@@ -1,0 +1,80 @@
+#include "support/string_table.h"
+
+#include <array>
+#include <utility>
+
+namespace pellandrix {
+
+namespace {
+
+// The blanks in these texts (two after "Zeile", two after "#else", the one
+// ending message 1) are part of them: users and scripts match on them.
+constexpr std::array<std::pair<MessageId, std::string_view>, 15> kTexts{{
+    {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
+    {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
+    {MessageId::kNestedIfdef,
+     "Parse-Fehler in Datei %s in Zeile  %s: geschachteltes #ifdef nicht erlaubt. Die Anweisung "
+     "wird ignoriert."},
+    {MessageId::kElseWithoutIfdef,
+     "Parse-Fehler in Datei %s in Zeile  %s: Es wurde ein #else  ohne #ifdef verwendet. Die "
+     "Anweisung wird ignoriert."},
+    {MessageId::kEndifWithoutIfdef,
+     "Parse-Fehler in Datei %s in Zeile  %s: Es wurde ein #endif ohne #ifdef verwendet. Die "
+     "Anweisung wird ignoriert."},
+    {MessageId::kNestedIfndef,
+     "Parse-Fehler in Datei %s in Zeile  %s: geschachteltes #ifndef nicht erlaubt. Die Anweisung "
+     "wird ignoriert."},
+    {MessageId::kUnclosedBlock,
+     "Parse-Fehler in Datei %s: Dateiende erreicht und ein #endif ist nicht abgeschlossen."},
+    {MessageId::kDeleteProject, "Wollen Sie wirklich das gesamte Projekt %s löschen ?"},
+    {MessageId::kRemoveFile, "Wollen Sie die Datei %s wirklich aus dem Projekt entfernen ?"},
+    {MessageId::kIncludeCycle,
+     "Parse-Fehler in Datei %s in Zeile  %s: Die eingebundene Vorlage wird bereits verarbeitet "
+     "(zyklisches #include). Die Anweisung wird ignoriert."},
+    {MessageId::kWriteFailed,
+     "Die Datei %s konnte nicht vollständig geschrieben werden. Eine vorhandene ältere Fassung "
+     "bleibt unverändert."},
+    {MessageId::kDatabaseFailed, "Die Projektdatenbank %s kann nicht geöffnet werden: %s"},
+    {MessageId::kUnknownProject, "Das Projekt %s gibt es nicht."},
+    {MessageId::kUsageError, "Fehlerhafter Aufruf: %s (Hilfe mit --help)"},
+    {MessageId::kDatabaseError, "Fehler der Projektdatenbank: %s"},
+}};
+
+}  // namespace
+
+std::string_view MessageText(MessageId id) {
+    for (const auto& [key, text] : kTexts) {
+        if (key == id) {
+            return text;
+        }
+    }
+    return {};
+}
+
+std::string FormatMessage(MessageId id, std::optional<std::string_view> first,
+                          std::string_view second) {
+    const std::string_view text = MessageText(id);
+    if (!first) {
+        return std::string(text);
+    }
+    // Placeholders are filled by hand, never by printf: an argument is data,
+    // so a file name like "50%sale.tpl" must come out as written.
+    const std::string_view args[] = {*first, second};
+    std::string out;
+    out.reserve(text.size() + first->size() + second.size());
+    std::size_t next_arg = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's') {
+            if (next_arg < 2) {
+                out.append(args[next_arg]);
+            }
+            ++next_arg;
+            ++i;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+}  // namespace pellandrix

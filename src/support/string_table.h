@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pellandrix {
+
+// Ids of the program's messages. Texts live in one table (string_table.cpp);
+// no message text is built anywhere else.
+enum class MessageId : int {
+    kNewDatabase = 1,
+    kSaveChanges = 2,
+    kNestedIfdef = 3,
+    kElseWithoutIfdef = 6,
+    kEndifWithoutIfdef = 7,
+    kNestedIfndef = 9,
+    kUnclosedBlock = 10,
+    kDeleteProject = 11,
+    kRemoveFile = 12,
+    kIncludeCycle = 13,
+    kWriteFailed = 14,
+    kDatabaseFailed = 15,
+    kUnknownProject = 16,
+    kUsageError = 17,
+    kDatabaseError = 18,
+};
+
+// The text of `id`, exactly as stored (UTF-8). An id without a text yields
+// the empty string.
+std::string_view MessageText(MessageId id);
+
+// Fills the message's "%s" placeholders with `first` and `second`, in that
+// order, as data: a "%" inside an argument stays as it is. When `first` is
+// absent the text comes back unchanged. Nothing is cut, whatever the length.
+std::string FormatMessage(MessageId id, std::optional<std::string_view> first,
+                          std::string_view second);
+
+}  // namespace pellandrix

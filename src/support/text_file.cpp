@@ -1,0 +1,348 @@
+#include "support/text_file.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace pellandrix {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path, flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+ssize_t ReadRetrying(int fd, char* data, std::size_t size) {
+    ssize_t n;
+    do {
+        n = ::read(fd, data, size);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Reads up to `size` bytes, fewer only at end of file. -1 on error.
+ssize_t ReadFull(int fd, char* data, std::size_t size) {
+    std::size_t total = 0;
+    while (total < size) {
+        const ssize_t n = ReadRetrying(fd, data + total, size - total);
+        if (n < 0) {
+            return -1;
+        }
+        if (n == 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(n);
+    }
+    return static_cast<ssize_t>(total);
+}
+
+// True when both files hold exactly the same bytes.
+bool SameContent(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0 || !S_ISREG(sa.st_mode) ||
+        !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) {
+        return false;
+    }
+    const int fa = OpenRetrying(a.c_str(), O_RDONLY);
+    const int fb = OpenRetrying(b.c_str(), O_RDONLY);
+    bool same = fa >= 0 && fb >= 0;
+    auto ba = std::make_unique<char[]>(kBufferSize);
+    auto bb = std::make_unique<char[]>(kBufferSize);
+    while (same) {
+        const ssize_t na = ReadFull(fa, ba.get(), kBufferSize);
+        const ssize_t nb = ReadFull(fb, bb.get(), kBufferSize);
+        same = na >= 0 && na == nb && std::memcmp(ba.get(), bb.get(), static_cast<std::size_t>(na)) == 0;
+        if (na <= 0) {
+            break;
+        }
+    }
+    if (fa >= 0) {
+        ::close(fa);
+    }
+    if (fb >= 0) {
+        ::close(fb);
+    }
+    return same;
+}
+
+mode_t NewFileMode() {
+    // The process's umask can only be read by setting it; set it back at once.
+    static const mode_t mask = [] {
+        const mode_t m = ::umask(022);
+        ::umask(m);
+        return m;
+    }();
+    return 0666 & ~mask;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- reader
+
+CTextReader::~CTextReader() { Close(); }
+
+bool CTextReader::Open(const std::string& path) {
+    Close();
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    path_ = path;
+    fd_ = fd;
+    buffer_ = std::make_unique<char[]>(kBufferSize);
+    pos_ = len_ = 0;
+    return true;
+}
+
+void CTextReader::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    fd_ = -1;
+    suspended_ = false;
+    buffer_.reset();
+    pos_ = len_ = 0;
+}
+
+bool CTextReader::Refill() {
+    if (fd_ < 0) {
+        return false;
+    }
+    const ssize_t n = ReadRetrying(fd_, buffer_.get(), kBufferSize);
+    pos_ = 0;
+    len_ = n > 0 ? static_cast<std::size_t>(n) : 0;
+    return len_ > 0;
+}
+
+bool CTextReader::ReadChunk(std::string& chunk) {
+    chunk.clear();
+    while (chunk.size() < kMaxChunk) {
+        if (pos_ == len_ && !Refill()) {
+            break;
+        }
+        const char* start = buffer_.get() + pos_;
+        const std::size_t avail = std::min(len_ - pos_, kMaxChunk - chunk.size());
+        std::size_t i = 0;
+        while (i < avail && start[i] != '\n' && start[i] != '\r') {
+            ++i;
+        }
+        chunk.append(start, i);
+        pos_ += i;
+        if (i == avail) {
+            continue;
+        }
+        const char c = buffer_[pos_++];
+        if (c == '\n') {
+            chunk.push_back('\n');
+            return true;
+        }
+        // A carriage return: dropped only when a line feed follows, which
+        // may lie in the next block of the file.
+        if (pos_ == len_ && !Refill()) {
+            chunk.push_back('\r');
+            break;
+        }
+        if (buffer_[pos_] == '\n') {
+            ++pos_;
+            chunk.push_back('\n');
+            return true;
+        }
+        chunk.push_back('\r');
+    }
+    return !chunk.empty();
+}
+
+void CTextReader::Suspend() {
+    if (fd_ < 0) {
+        return;
+    }
+    const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+    resume_offset_ = at - static_cast<off_t>(len_ - pos_);
+    ::close(fd_);
+    fd_ = -1;
+    buffer_.reset();
+    pos_ = len_ = 0;
+    suspended_ = true;
+}
+
+bool CTextReader::Resume() {
+    if (!suspended_) {
+        return fd_ >= 0;
+    }
+    suspended_ = false;
+    const int fd = OpenRetrying(path_.c_str(), O_RDONLY);
+    if (fd < 0) {
+        return false;
+    }
+    if (::lseek(fd, resume_offset_, SEEK_SET) != resume_offset_) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    buffer_ = std::make_unique<char[]>(kBufferSize);
+    return true;
+}
+
+// ---------------------------------------------------------------- writer
+
+CTextWriter::~CTextWriter() { Discard(); }
+
+bool CTextWriter::Open(const std::string& path) {
+    Discard();
+    failed_ = false;
+    direct_ = false;
+    target_ = path;
+    struct stat st;
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    if (exists && !S_ISREG(st.st_mode)) {
+        // A device or pipe cannot be replaced by renaming; write into it.
+        direct_ = true;
+        fd_ = OpenRetrying(path.c_str(), O_WRONLY | O_TRUNC);
+        return fd_ >= 0;
+    }
+    // Through a symbolic link the file it points to is replaced, so that
+    // the link itself stays.
+    std::string real = path;
+    if (exists) {
+        char resolved[PATH_MAX];
+        if (::realpath(path.c_str(), resolved) != nullptr) {
+            real = resolved;
+        }
+    }
+    const std::size_t slash = real.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : real.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? real : real.substr(slash + 1);
+    std::string temp = dir + "." + base + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    ::fchmod(fd, exists ? (st.st_mode & 07777) : NewFileMode());
+    fd_ = fd;
+    temp_ = temp;
+    target_ = real;
+    return true;
+}
+
+void CTextWriter::Write(std::string_view text) {
+    if (failed_ || (fd_ < 0 && !suspended_)) {
+        return;
+    }
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t lf = text.find('\n', start);
+        if (lf == std::string_view::npos) {
+            buffer_.append(text.substr(start));
+            break;
+        }
+        buffer_.append(text.substr(start, lf - start));
+        buffer_.append("\r\n");
+        start = lf + 1;
+    }
+    if (buffer_.size() >= kBufferSize && !suspended_) {
+        Flush();
+    }
+}
+
+bool CTextWriter::Flush() {
+    if (!buffer_.empty() && !failed_) {
+        failed_ = !WriteAll(fd_, buffer_.data(), buffer_.size());
+    }
+    buffer_.clear();
+    return !failed_;
+}
+
+bool CTextWriter::Commit() {
+    if (fd_ < 0) {
+        Discard();
+        return false;
+    }
+    Flush();
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    failed_ = failed_ || !closed;
+    if (direct_ || failed_) {
+        const bool ok = !failed_;
+        Discard();
+        return ok;
+    }
+    if (SameContent(temp_, target_)) {
+        Discard();
+        return true;
+    }
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+        Discard();
+        return false;
+    }
+    temp_.clear();
+    return true;
+}
+
+void CTextWriter::Suspend() {
+    if (fd_ < 0 || direct_) {
+        return;
+    }
+    Flush();
+    ::close(fd_);
+    fd_ = -1;
+    suspended_ = true;
+}
+
+bool CTextWriter::Resume() {
+    if (!suspended_) {
+        return !failed_;
+    }
+    suspended_ = false;
+    fd_ = OpenRetrying(temp_.c_str(), O_WRONLY | O_APPEND);
+    failed_ = failed_ || fd_ < 0;
+    return !failed_;
+}
+
+void CTextWriter::Discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+    suspended_ = false;
+    buffer_.clear();
+}
+
+}  // namespace pellandrix

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace pellandrix {
+
+// Longest chunk a text read yields; it decides line numbers and which
+// chunks can be directives, so it is part of the template format.
+inline constexpr std::size_t kMaxChunk = 999;
+
+// Reads a text file the way the Windows C library does in text mode: a
+// carriage return directly before a line feed is dropped, every other byte
+// (NUL and lone carriage returns included) passes unchanged. The file is
+// streamed; it is never held in memory whole.
+class CTextReader {
+public:
+    CTextReader() = default;
+    ~CTextReader();
+    CTextReader(const CTextReader&) = delete;
+    CTextReader& operator=(const CTextReader&) = delete;
+
+    // Opens `path` for reading. Returns false when it cannot be opened or is
+    // not a regular file (a directory or a device would never end or fail
+    // on every read).
+    bool Open(const std::string& path);
+
+    // Reads the next chunk into `chunk`: the bytes up to and including the
+    // next line feed, at most kMaxChunk bytes, or the rest of the file.
+    // Returns false at end of file (then `chunk` is empty) or on a read
+    // error.
+    bool ReadChunk(std::string& chunk);
+
+    // Gives up the descriptor and buffer while the reader waits (for deep
+    // include chains, which would otherwise hold one descriptor per level);
+    // Resume reopens the file at the same place. Resume returns false when
+    // the file can no longer be opened; reading then ends.
+    void Suspend();
+    bool Resume();
+
+    bool IsOpen() const { return fd_ >= 0 || suspended_; }
+    void Close();
+
+private:
+    bool Refill();
+
+    std::string path_;
+    int fd_ = -1;
+    bool suspended_ = false;
+    off_t resume_offset_ = 0;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+};
+
+// Writes a generated text file safely: every line feed is written as CR LF,
+// the text goes to a temporary file beside the target, and only Commit puts
+// it in place by renaming it over the old file. When the new text equals
+// the old, the old file is kept untouched (its time stamp stays). A target
+// that is not a regular file (a device) is written directly. Destroying an
+// uncommitted writer removes the temporary file and leaves the target as it
+// was.
+class CTextWriter {
+public:
+    CTextWriter() = default;
+    ~CTextWriter();
+    CTextWriter(const CTextWriter&) = delete;
+    CTextWriter& operator=(const CTextWriter&) = delete;
+
+    // Prepares writing `path`. Returns false when the file cannot be created
+    // (for instance a missing directory); nothing is changed then.
+    bool Open(const std::string& path);
+    // Appends `text`, translating each line feed to CR LF. Errors are
+    // remembered and reported by Commit.
+    void Write(std::string_view text);
+    // Puts the written text in place. Returns false when anything failed;
+    // the target then still holds its old content (or does not exist).
+    bool Commit();
+
+    // See CTextReader::Suspend. Resume returns false when the temporary file
+    // can no longer be opened; the writer has failed then.
+    void Suspend();
+    bool Resume();
+
+    const std::string& Path() const { return target_; }
+
+private:
+    bool Flush();
+    void Discard();
+
+    std::string target_;
+    std::string temp_;
+    bool direct_ = false;
+    bool failed_ = false;
+    bool suspended_ = false;
+    int fd_ = -1;
+    std::string buffer_;
+};
+
+}  // namespace pellandrix

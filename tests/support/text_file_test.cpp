@@ -1,0 +1,178 @@
+#include "support/text_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "testkit/files.h"
+#include "testkit/temp_dir.h"
+
+namespace pellandrix {
+namespace {
+
+using testkit::ReadBytes;
+using testkit::TempDir;
+using testkit::WriteBytes;
+
+std::vector<std::string> Chunks(const std::string& path) {
+    CTextReader reader;
+    EXPECT_TRUE(reader.Open(path));
+    std::vector<std::string> out;
+    std::string chunk;
+    while (reader.ReadChunk(chunk)) {
+        out.push_back(chunk);
+    }
+    return out;
+}
+
+TEST(TextReader, TranslatesCrLfAndKeepsOtherBytes) {
+    TempDir dir;
+    WriteBytes(dir / "t", std::string("a\r\nb\rc\n\r\nx\0y\r", 13));
+    EXPECT_EQ(Chunks(dir / "t"),
+              (std::vector<std::string>{"a\n", "b\rc\n", "\n", std::string("x\0y\r", 4)}));
+}
+
+TEST(TextReader, LongLinesArriveInChunksOf999) {
+    TempDir dir;
+    WriteBytes(dir / "t", std::string(2500, 'x') + "\r\nend");
+    const auto chunks = Chunks(dir / "t");
+    ASSERT_EQ(chunks.size(), 4u);
+    EXPECT_EQ(chunks[0].size(), 999u);
+    EXPECT_EQ(chunks[1].size(), 999u);
+    EXPECT_EQ(chunks[2], std::string(502, 'x') + "\n");
+    EXPECT_EQ(chunks[3], "end");
+}
+
+TEST(TextReader, CrLfAcrossTheReadBlockBoundaryIsOneLineEnd) {
+    TempDir dir;
+    // 64 KiB blocks: put the CR as the last byte of the first block.
+    std::string text;
+    while (text.size() < 64 * 1024 - 1) {
+        text += std::string(99, 'q') + "\n";
+    }
+    text.resize(64 * 1024 - 1);
+    text += "\r\nz";
+    WriteBytes(dir / "t", text);
+    std::string joined;
+    for (const auto& c : Chunks(dir / "t")) {
+        joined += c;
+    }
+    EXPECT_EQ(joined, text.substr(0, 64 * 1024 - 1) + "\nz");
+}
+
+TEST(TextReader, RefusesDirectoriesDevicesAndMissingFiles) {
+    TempDir dir;
+    CTextReader reader;
+    EXPECT_FALSE(reader.Open(dir.Path().string()));
+    EXPECT_FALSE(reader.Open("/dev/zero"));
+    EXPECT_FALSE(reader.Open(dir / "missing"));
+}
+
+TEST(TextReader, SuspendAndResumeContinueWhereReadingStopped) {
+    TempDir dir;
+    WriteBytes(dir / "t", "one\ntwo\nthree\n");
+    CTextReader reader;
+    ASSERT_TRUE(reader.Open(dir / "t"));
+    std::string chunk;
+    ASSERT_TRUE(reader.ReadChunk(chunk));
+    reader.Suspend();
+    ASSERT_TRUE(reader.Resume());
+    ASSERT_TRUE(reader.ReadChunk(chunk));
+    EXPECT_EQ(chunk, "two\n");
+    ASSERT_TRUE(reader.ReadChunk(chunk));
+    EXPECT_EQ(chunk, "three\n");
+    EXPECT_FALSE(reader.ReadChunk(chunk));
+}
+
+TEST(TextWriter, WritesCrLfAndReplacesOnlyOnCommit) {
+    TempDir dir;
+    const std::string path = dir / "out.html";
+    WriteBytes(path, "old");
+    {
+        CTextWriter writer;
+        ASSERT_TRUE(writer.Open(path));
+        writer.Write("a\nb\n");
+        EXPECT_EQ(ReadBytes(path), "old");
+        ASSERT_TRUE(writer.Commit());
+    }
+    EXPECT_EQ(ReadBytes(path), "a\r\nb\r\n");
+    {
+        CTextWriter writer;
+        ASSERT_TRUE(writer.Open(path));
+        writer.Write("half");
+        // Destroyed without Commit: the old text stays and no litter is left.
+    }
+    EXPECT_EQ(ReadBytes(path), "a\r\nb\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+TEST(TextWriter, UnchangedContentKeepsTheOldFile) {
+    TempDir dir;
+    const std::string path = dir / "out.html";
+    WriteBytes(path, "same\r\n");
+    struct stat before;
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    CTextWriter writer;
+    ASSERT_TRUE(writer.Open(path));
+    writer.Write("same\n");
+    ASSERT_TRUE(writer.Commit());
+    struct stat after;
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
+    EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
+}
+
+TEST(TextWriter, MissingDirectoryCannotBeCreated) {
+    TempDir dir;
+    CTextWriter writer;
+    EXPECT_FALSE(writer.Open(dir / "nope/out.html"));
+    EXPECT_FALSE(writer.Commit());
+    EXPECT_FALSE(testkit::Exists(dir / "nope"));
+}
+
+TEST(TextWriter, FullDiskIsReportedByCommit) {
+    TempDir dir;
+    const std::string path = dir / "full.html";
+    std::filesystem::create_symlink("/dev/full", path);
+    CTextWriter writer;
+    ASSERT_TRUE(writer.Open(path));
+    writer.Write("text\n");
+    EXPECT_FALSE(writer.Commit());
+}
+
+TEST(TextWriter, ALinkKeepsPointingAtTheReplacedFile) {
+    TempDir dir;
+    WriteBytes(dir / "real.html", "old");
+    std::filesystem::create_symlink(dir / "real.html", dir / "link.html");
+    CTextWriter writer;
+    ASSERT_TRUE(writer.Open(dir / "link.html"));
+    writer.Write("new\n");
+    ASSERT_TRUE(writer.Commit());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.html"));
+    EXPECT_EQ(ReadBytes(dir / "real.html"), "new\r\n");
+}
+
+TEST(TextWriter, KeepsTheModeOfTheReplacedFile) {
+    TempDir dir;
+    const std::string path = dir / "page.html";
+    WriteBytes(path, "old");
+    ::chmod(path.c_str(), 0640);
+    CTextWriter writer;
+    ASSERT_TRUE(writer.Open(path));
+    writer.Write("new");
+    ASSERT_TRUE(writer.Commit());
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+}  // namespace
+}  // namespace pellandrix

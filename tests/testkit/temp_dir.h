@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace pellandrix::testkit {
+
+// A fresh folder under the system's temporary directory, removed with all
+// its content when the object goes out of scope.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+    // Path of `name` inside the folder, as a string.
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Changes the process's current directory for the lifetime of the object and
+// restores the previous one afterwards.
+class ScopedCurrentDir {
+public:
+    explicit ScopedCurrentDir(const std::filesystem::path& dir);
+    ~ScopedCurrentDir();
+    ScopedCurrentDir(const ScopedCurrentDir&) = delete;
+    ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+}  // namespace pellandrix::testkit
