@@ -1,0 +1,188 @@
+#include "store/dao_database.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "store/dao_exception.h"
+#include "store/sql_dialect.h"
+#include "store/sqlite_statement.h"
+
+namespace pellandrix {
+
+namespace {
+
+constexpr int kDefaultBusyTimeoutMs = 5000;
+
+// Creates the file only if nothing is there yet (O_EXCL), so that Create can
+// never overwrite or truncate an existing file, even one that appears
+// between a caller's existence test and this call.
+void CreateEmptyFileExclusively(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        ThrowLayerError(SQLITE_CANTOPEN,
+                        "cannot create database file " + path + ": " + std::strerror(error));
+    }
+    ::close(fd);
+}
+
+}  // namespace
+
+void CDaoDatabase::HandleCloser::operator()(sqlite3* db) const {
+    // Statements are finalized by their owners before the database goes;
+    // sqlite3_close_v2 still defers the close safely if one is left.
+    sqlite3_close_v2(db);
+}
+
+CDaoDatabase::~CDaoDatabase() {
+    Close();
+}
+
+void CDaoDatabase::Close() {
+    db_.reset();
+    path_.clear();
+}
+
+void CDaoDatabase::Create(const std::string& path, std::string_view locale) {
+    if (IsOpen()) {
+        ThrowLayerError(SQLITE_MISUSE, "the database is already open");
+    }
+    if (locale != kDbLangGeneral) {
+        ThrowLayerError(SQLITE_MISUSE, "unsupported database locale " + std::string(locale));
+    }
+    CreateEmptyFileExclusively(path);
+    try {
+        OpenHandle(path, SQLITE_OPEN_READWRITE);
+        // An empty file is already a valid database, but writing the header
+        // now makes the file recognisable as one from the start.
+        RunInternal("PRAGMA user_version = 0");
+    } catch (const CDaoException&) {
+        Close();
+        std::remove(path.c_str());  // the empty file is ours: we just made it
+        throw;
+    }
+}
+
+void CDaoDatabase::Open(const std::string& path) {
+    if (IsOpen()) {
+        ThrowLayerError(SQLITE_MISUSE, "the database is already open");
+    }
+    try {
+        // No SQLITE_OPEN_CREATE: a missing file is an error, never a new one.
+        OpenHandle(path, SQLITE_OPEN_READWRITE);
+        CheckReadable();
+        CheckWritable();
+    } catch (const CDaoException&) {
+        // Nothing was written; closing now makes sure nothing will be.
+        Close();
+        throw;
+    }
+}
+
+void CDaoDatabase::OpenHandle(const std::string& path, int flags) {
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    db_.reset(raw);  // sqlite3_open_v2 hands out a handle even on failure
+    if (rc != SQLITE_OK) {
+        const int code = rc;
+        std::string message = raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
+        db_.reset();
+        ThrowLayerError(code & 0xff, message + ": " + path);
+    }
+    path_ = path;
+    sqlite3_extended_result_codes(raw, 1);
+    SetBusyTimeout(kDefaultBusyTimeoutMs);
+}
+
+// SQLite opens any file lazily; only reading it tells a database from a
+// text file or a damaged one. quick_check reads every page once, which is
+// cheap for a project database and keeps a damaged file from being written
+// to by the table upgrade that follows an Open.
+void CDaoDatabase::CheckReadable() {
+    SqliteStatement check(Handle(), "PRAGMA quick_check(1)");
+    if (!check.Step()) {
+        ThrowLayerError(SQLITE_CORRUPT, "database check gave no result: " + path_);
+    }
+    const std::string verdict = check.ColumnText(0);
+    if (verdict != "ok") {
+        ThrowLayerError(SQLITE_CORRUPT, "database disk image is malformed: " + verdict);
+    }
+}
+
+// SQLite falls back to read-only when the file cannot be written; the
+// program expects a writable database, so say so now rather than at the
+// first save.
+void CDaoDatabase::CheckWritable() {
+    if (sqlite3_db_readonly(Handle(), "main") == 1) {
+        ThrowLayerError(SQLITE_READONLY, "attempt to write a readonly database: " + path_);
+    }
+}
+
+void CDaoDatabase::SetBusyTimeout(int milliseconds) {
+    if (IsOpen()) {
+        sqlite3_busy_timeout(Handle(), milliseconds);
+    }
+}
+
+void CDaoDatabase::Trace(const std::string& sql) const {
+    if (trace_) {
+        trace_(sql);
+    }
+}
+
+void CDaoDatabase::Execute(const std::string& sql) {
+    Trace(sql);
+    RunInternal(ToEngineDelete(sql));
+}
+
+void CDaoDatabase::RunInternal(std::string_view sql) {
+    SqliteStatement statement(Handle(), sql);
+    while (statement.Step()) {
+    }
+}
+
+std::vector<std::string> CDaoDatabase::TableNames() {
+    SqliteStatement query(Handle(),
+                          "select name from sqlite_master where type = 'table' and "
+                          "name not like 'sqlite!_%' escape '!' order by rowid");
+    std::vector<std::string> names;
+    while (query.Step()) {
+        names.push_back(query.ColumnText(0));
+    }
+    return names;
+}
+
+int CDaoDatabase::GetTableDefCount() {
+    return static_cast<int>(TableNames().size());
+}
+
+void CDaoDatabase::GetTableDefInfo(int index, CDaoTableDefInfo& info) {
+    const std::vector<std::string> names = TableNames();
+    if (index < 0 || index >= static_cast<int>(names.size())) {
+        ThrowLayerError(SQLITE_RANGE, "table index out of range");
+    }
+    info.m_strName = names[static_cast<std::size_t>(index)];
+}
+
+void CDaoDatabase::BeginTrans() {
+    RunInternal("BEGIN IMMEDIATE");
+}
+
+void CDaoDatabase::CommitTrans() {
+    RunInternal("COMMIT");
+}
+
+void CDaoDatabase::Rollback() {
+    RunInternal("ROLLBACK");
+}
+
+bool CDaoDatabase::InTransaction() const {
+    return IsOpen() && sqlite3_get_autocommit(Handle()) == 0;
+}
+
+}  // namespace pellandrix
