@@ -11,7 +11,7 @@ class CDaoRecordset;
 // One row of table TPLFile: a template file of a project, with the members
 // that live only in memory during a session and a generation run.
 class CTplFileRecord : public CListNode {
-  public:
+public:
     // Stored columns.
     int ProjectId = 0;
     int TPLFileId = 0;
