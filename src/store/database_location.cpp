@@ -1,0 +1,99 @@
+#include "store/database_location.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "store/dao_database.h"
+#include "store/profile_reader.h"
+#include "store/project_record.h"
+#include "store/tpl_file_record.h"
+#include "support/fixed_text.h"
+#include "support/message_service.h"
+
+namespace pellandrix {
+
+namespace {
+
+constexpr const char* kSection = "database";
+constexpr const char* kDefaultName = "Pellandrix.mdb";
+constexpr const char* kDefaultPath = ".";
+constexpr std::size_t kMaxNameLength = 39;
+constexpr std::size_t kMaxPathLength = 199;
+constexpr std::size_t kMaxRelativeLength = 99;
+
+// "." alone, ".\x", "./x" and ".x" all name something below `currentDir`;
+// "..\x" therefore becomes the subdirectory ".\x", not the parent.
+std::string DirectoryFromSetting(const std::string& setting, const std::string& currentDir) {
+    if (setting.empty() || setting.front() != '.') {
+        return setting;
+    }
+    std::string_view relative(setting);
+    relative.remove_prefix(1);
+    if (!relative.empty() && (relative.front() == '\\' || relative.front() == '/')) {
+        relative.remove_prefix(1);
+    }
+    relative = CutToWidth(relative, kMaxRelativeLength);
+    return relative.empty() ? currentDir : currentDir + "/" + std::string(relative);
+}
+
+bool NothingAt(const std::string& path) {
+    std::error_code error;
+    // symlink_status: a dangling link is something, and Create must not
+    // write through it.
+    return std::filesystem::symlink_status(path, error).type() ==
+           std::filesystem::file_type::not_found;
+}
+
+}  // namespace
+
+std::string CurrentDirectory() {
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    return error ? std::string(".") : current.string();
+}
+
+DatabaseLocation LocateDatabase(const std::string& currentDir) {
+    const std::string ini = currentDir + "/" + kIniFileName;
+    DatabaseLocation location;
+    location.fileName =
+        GetProfileString(ini, kSection, "database_name", kDefaultName, kMaxNameLength);
+    const std::string setting =
+        GetProfileString(ini, kSection, "database_path", kDefaultPath, kMaxPathLength);
+    location.fullPath = DirectoryFromSetting(setting, currentDir) + "/" + location.fileName;
+    location.directory =
+        location.fullPath.substr(0, location.fullPath.size() - location.fileName.size());
+    return location;
+}
+
+DatabaseLocation LocateDatabase() {
+    return LocateDatabase(CurrentDirectory());
+}
+
+void MakeDatabaseDirectory(const DatabaseLocation& location) {
+    if (NothingAt(location.directory)) {
+        std::error_code ignored;
+        std::filesystem::create_directory(location.directory, ignored);
+    }
+}
+
+DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
+                                     const DatabaseLocation& location,
+                                     const std::function<void()>& beforeOpening) {
+    MakeDatabaseDirectory(location);
+    if (beforeOpening) {
+        beforeOpening();
+    }
+    if (NothingAt(location.fullPath)) {
+        messages.ShowNotice(MessageId::kNewDatabase, location.directory);
+        db.Create(location.fullPath, kDbLangGeneral);
+        CProjectRecord::CreateTable(db);
+        CTplFileRecord::CreateTable(db);
+        return DatabaseOpening::kCreated;
+    }
+    db.Open(location.fullPath);
+    CProjectRecord::EnsureTable(db);
+    CTplFileRecord::EnsureTable(db);
+    return DatabaseOpening::kOpened;
+}
+
+}  // namespace pellandrix

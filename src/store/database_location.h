@@ -1,0 +1,61 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace pellandrix {
+
+class CDaoDatabase;
+class CMessageService;
+
+// Where the project database lives.
+struct DatabaseLocation {
+    // Directory and file name joined by "/".
+    std::string fullPath;
+    // The database_name value alone.
+    std::string fileName;
+    // The full path without the file name; ends with "/".
+    std::string directory;
+};
+
+// Name of the INI file looked for in the current directory.
+inline constexpr const char* kIniFileName = "Pellandrix.ini";
+
+// The process's current directory, without a closing "/".
+std::string CurrentDirectory();
+
+// Reads section "database" of Pellandrix.ini in `currentDir`: key
+// database_name (default "Pellandrix.mdb", up to 39 characters) and key
+// database_path (default ".", up to 199 characters). A path starting with
+// "." is taken relative to `currentDir`: the "." and one "\" or "/" right
+// behind it are skipped, and the rest (up to 99 characters), if any, is
+// joined to `currentDir` with "/". Any other path is used as written. No
+// INI file or a missing key: the defaults apply. Computes afresh each time.
+DatabaseLocation LocateDatabase(const std::string& currentDir);
+// The same in the process's current directory.
+DatabaseLocation LocateDatabase();
+
+// Makes the database directory when no file or directory of that name
+// exists. Only that last level is made; a failure is not reported (the
+// database creation that follows fails in the engine).
+void MakeDatabaseDirectory(const DatabaseLocation& location);
+
+enum class DatabaseOpening { kCreated, kOpened };
+
+// The database part of the start-up, run once on a closed `db`:
+//   1. MakeDatabaseDirectory;
+//   2. `beforeOpening`, if given (the start-up loads the file extensions
+//      here);
+//   3. no file at the full path: notice 1 with the database directory
+//      through `messages`, then a new database with tables project and
+//      TPLFile, in that order;
+//   4. otherwise: open it and bring both tables up to the current columns,
+//      leaving stored rows as they are.
+// Returns which of 3 and 4 ran; `db` stays open. Engine errors (a missing
+// parent directory, a file that is not a database, no permission) leave as
+// CDaoException; an existing file is never overwritten or truncated.
+DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
+                                     const DatabaseLocation& location,
+                                     const std::function<void()>& beforeOpening = {});
+
+}  // namespace pellandrix

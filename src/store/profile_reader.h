@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace pellandrix {
+
+// Reads one value of an INI file the way the Windows profile functions do:
+// section and key names compared without regard to case, the value trimmed
+// of blanks and of one pair of enclosing quotes ("..." or '...'), the first
+// occurrence of the key in the section winning, and `fallback` when the
+// file, the section or the key is missing. A key present with an empty
+// value gives the empty text, not the fallback. The result is cut to
+// `maxLength` bytes, as a buffer of `maxLength + 1` bytes would hold it.
+//
+// One limit comes from the INI library: a ";" preceded by a blank starts a
+// comment inside a value.
+std::string GetProfileString(const std::string& iniPath, std::string_view section,
+                             std::string_view key, std::string_view fallback,
+                             std::size_t maxLength);
+
+}  // namespace pellandrix

@@ -1,0 +1,75 @@
+#include "store/project_list.h"
+
+#include <memory>
+
+#include "store/dao_recordset.h"
+#include "store/dao_transaction.h"
+#include "store/tpl_file_list.h"
+
+namespace pellandrix {
+
+void CProjectList::LoadAll(CDaoDatabase& db) {
+    CDaoRecordset recordset(db);
+    recordset.Open(kDbOpenDynaset, "select * from [project];");
+    if (recordset.GetRecordCount() <= 0) {
+        return;
+    }
+    recordset.MoveFirst();
+    while (!recordset.IsEOF()) {
+        CProjectRecord* record = records_.Append(std::make_unique<CProjectRecord>());
+        record->ReadFrom(recordset);
+        // Rows come in insertion order, so the last key seen is the
+        // highest one handed out so far.
+        idCounter_ = record->ProjectId;
+        recordset.MoveNext();
+    }
+}
+
+void CProjectList::SaveAll(CDaoDatabase& db) {
+    CDaoTransaction transaction(db);
+    for (CProjectRecord& record : records_) {
+        if (record.Deleted != 0) {
+            record.Delete(db, record.ProjectId);
+        } else if (record.Exists(db, record.ProjectId)) {
+            record.Update(db, record.ProjectId);
+        } else {
+            record.Insert(db);
+        }
+    }
+    transaction.Commit();
+}
+
+void CProjectList::SaveProjectAndFiles(CDaoDatabase& db, int projectId, CTplFileList& files) {
+    SaveAll(db);
+    files.SaveAll(db, projectId);
+}
+
+CProjectRecord* CProjectList::NewProject() {
+    CProjectRecord* record = records_.Append(std::make_unique<CProjectRecord>());
+    record->ProjectId = ++idCounter_;
+    return record;
+}
+
+bool CProjectList::Remove(const CProjectRecord* record) {
+    return records_.Remove(record);
+}
+
+CProjectRecord* CProjectList::FindById(int projectId) const {
+    for (CProjectRecord& record : records_) {
+        if (record.Deleted == 0 && record.ProjectId == projectId) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+CProjectRecord* CProjectList::FindByName(std::string_view name) const {
+    for (CProjectRecord& record : records_) {
+        if (record.Deleted == 0 && record.ProjectName.str() == name) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace pellandrix

@@ -1,0 +1,286 @@
+#include "store/table_base.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "store/dao_database.h"
+#include "store/dao_recordset.h"
+#include "store/dao_tabledef.h"
+
+namespace pellandrix {
+
+namespace {
+
+constexpr const char* kPrimaryIndex = "PrimaryIndex";
+
+// Visits the columns up to the first one without a name.
+template <typename Visit>
+void ForEachColumn(const ColumnTable& columns, Visit visit) {
+    for (const ColumnDef& column : columns) {
+        if (column.Name.empty()) {
+            return;
+        }
+        visit(column);
+    }
+}
+
+int IntOf(const ColumnDef& column) {
+    const auto* member = std::get_if<int*>(&column.Storage);
+    return member != nullptr ? **member : 0;
+}
+
+// std::to_chars never looks at the C locale; "%f" would write a decimal
+// comma into the SQL under a German LC_NUMERIC.
+std::string FixedSix(double value) {
+    char buffer[400];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+    return std::string(buffer, result.ptr);
+}
+
+std::string EightDigits(const DateValue& date) {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%04d%02d%02d", date.year, date.month, date.day);
+    return buffer;
+}
+
+// Apostrophes are dropped rather than doubled, so stored texts never hold
+// one; nothing else is escaped.
+std::string QuotedText(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c != '\'') {
+            out += c;
+        }
+    }
+    return out + "'";
+}
+
+// The literal of a column as it appears in a value list.
+std::string Literal(const ColumnDef& column) {
+    switch (column.Kind) {
+        case ColumnKind::Integer:
+        case ColumnKind::ShortInteger:
+            return std::to_string(IntOf(column));
+        case ColumnKind::Double: {
+            const auto* member = std::get_if<double*>(&column.Storage);
+            return FixedSix(member != nullptr ? **member : 0.0);
+        }
+        case ColumnKind::Text: {
+            const auto* member = std::get_if<TextBinding>(&column.Storage);
+            return QuotedText(member != nullptr ? member->Get() : std::string());
+        }
+        case ColumnKind::Date: {
+            const auto* member = std::get_if<DateValue*>(&column.Storage);
+            return EightDigits(member != nullptr ? **member : DateValue{});
+        }
+    }
+    return std::string();
+}
+
+void Join(std::string& out, const std::string& entry) {
+    if (!out.empty()) {
+        out += ',';
+    }
+    out += entry;
+}
+
+std::int64_t ToInteger(const COleVariant& value) {
+    if (const auto* number = std::get_if<std::int32_t>(&value)) {
+        return *number;
+    }
+    if (const auto* real = std::get_if<double>(&value)) {
+        return static_cast<std::int64_t>(*real);
+    }
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        return std::strtoll(text->c_str(), nullptr, 10);
+    }
+    return 0;  // Null: a column added after the row was stored
+}
+
+double ToDouble(const COleVariant& value) {
+    if (const auto* real = std::get_if<double>(&value)) {
+        return *real;
+    }
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        return std::strtod(text->c_str(), nullptr);
+    }
+    return static_cast<double>(ToInteger(value));
+}
+
+std::string ToText(const COleVariant& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) {
+        return *text;
+    }
+    if (const auto* number = std::get_if<std::int32_t>(&value)) {
+        return std::to_string(*number);
+    }
+    if (const auto* real = std::get_if<double>(&value)) {
+        return FixedSix(*real);
+    }
+    return std::string();  // Null reads as the empty text
+}
+
+// Eight digits yyyymmdd, read without checks; a missing digit counts as 0.
+DateValue ToDate(const COleVariant& value) {
+    if (std::holds_alternative<std::monostate>(value)) {
+        return DateValue{};
+    }
+    const std::string text = ToText(value);
+    auto digit = [&text](std::size_t i) { return i < text.size() ? text[i] - '0' : 0; };
+    return DateValue{1000 * digit(0) + 100 * digit(1) + 10 * digit(2) + digit(3),
+                     10 * digit(4) + digit(5), 10 * digit(6) + digit(7)};
+}
+
+struct RowReader {
+    const COleVariant& value;
+    ColumnKind kind;
+
+    void operator()(std::monostate) const {}
+    void operator()(int* member) const {
+        const std::int64_t number = ToInteger(value);
+        *member = kind == ColumnKind::ShortInteger ? static_cast<std::int16_t>(number)
+                                                   : static_cast<std::int32_t>(number);
+    }
+    void operator()(const TextBinding& member) const { member.Set(ToText(value)); }
+    void operator()(double* member) const { *member = ToDouble(value); }
+    void operator()(DateValue* member) const { *member = ToDate(value); }
+};
+
+CDaoIndexInfo PrimaryIndexInfo() {
+    CDaoIndexInfo info;
+    info.m_strName = kPrimaryIndex;
+    info.m_fields.push_back({CDaoTableBase::KeyColumn().Name, false});
+    info.m_bPrimary = true;
+    info.m_bUnique = true;
+    info.m_bRequired = true;
+    return info;
+}
+
+void CreateField(CDaoTableDef& tableDef, const ColumnDef& column) {
+    CDaoFieldInfo info;
+    if (CDaoTableBase::MakeFieldInfo(column, info)) {
+        tableDef.CreateField(info);
+    }
+}
+
+}  // namespace
+
+const ColumnDef& CDaoTableBase::KeyColumn() {
+    static const ColumnDef key{"Id", ColumnKind::Integer, ColumnRole::AutoNumber, {}};
+    return key;
+}
+
+void CDaoTableBase::BuildColumnList(const ColumnTable& columns, std::string& out) {
+    out.clear();
+    ForEachColumn(columns, [&out](const ColumnDef& column) { Join(out, column.Name); });
+}
+
+void CDaoTableBase::BuildValueList(const ColumnTable& columns, std::string& out) {
+    out.clear();
+    ForEachColumn(columns, [&out](const ColumnDef& column) { Join(out, Literal(column)); });
+}
+
+void CDaoTableBase::BuildAssignmentList(const ColumnTable& columns, std::string& out) {
+    out.clear();
+    ForEachColumn(columns, [&out](const ColumnDef& column) {
+        const std::string literal = Literal(column);
+        Join(out, column.Name + " = " +
+                      (column.Kind == ColumnKind::Date ? "'" + literal + "'" : literal));
+    });
+}
+
+bool CDaoTableBase::ReadRow(const ColumnTable& columns, const CDaoRecordset& recordset) {
+    ForEachColumn(columns, [&recordset](const ColumnDef& column) {
+        if (std::holds_alternative<std::monostate>(column.Storage)) {
+            return;
+        }
+        const COleVariant value = recordset.GetFieldValue(column.Name);
+        std::visit(RowReader{value, column.Kind}, column.Storage);
+    });
+    return true;
+}
+
+bool CDaoTableBase::TableExists(CDaoDatabase& db, std::string_view name) {
+    const int count = db.GetTableDefCount();
+    CDaoTableDefInfo info;
+    for (int i = 0; i < count; ++i) {
+        db.GetTableDefInfo(i, info);
+        if (info.m_strName == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CDaoTableBase::ColumnExists(CDaoTableDef& tableDef, std::string_view name) {
+    const int count = tableDef.GetFieldCount();
+    CDaoFieldInfo info;
+    for (int i = 0; i < count; ++i) {
+        tableDef.GetFieldInfo(i, info);
+        if (info.m_strName == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CDaoTableBase::MakeFieldInfo(const ColumnDef& column, CDaoFieldInfo& info) {
+    info = CDaoFieldInfo{};
+    info.m_strName = column.Name;
+    switch (column.Kind) {
+        case ColumnKind::Integer:
+        case ColumnKind::ShortInteger:
+            info.m_nType = kDbLong;
+            info.m_lSize = 4;
+            info.m_lAttributes = column.Role == ColumnRole::AutoNumber
+                                     ? kDbFixedField | kDbAutoIncrField
+                                     : kDbFixedField | kDbUpdatableField;
+            return true;
+        case ColumnKind::Double:
+            info.m_nType = kDbDouble;
+            info.m_lSize = 8;
+            info.m_lAttributes = kDbFixedField | kDbUpdatableField;
+            return true;
+        case ColumnKind::Text:
+        case ColumnKind::Date:
+            info.m_nType = kDbText;
+            info.m_lSize = column.Kind == ColumnKind::Text ? 255 : 10;
+            info.m_lAttributes = kDbVariableField | kDbUpdatableField;
+            info.m_bAllowZeroLength = true;
+            return true;
+    }
+    return false;
+}
+
+bool CDaoTableBase::CreateTable(CDaoDatabase& db, const std::string& name,
+                                const ColumnTable& columns) {
+    CDaoTableDef tableDef(db);
+    tableDef.Create(name);
+    CreateField(tableDef, KeyColumn());
+    ForEachColumn(columns, [&tableDef](const ColumnDef& column) { CreateField(tableDef, column); });
+    tableDef.CreateIndex(PrimaryIndexInfo());
+    tableDef.Append();
+    tableDef.Close();
+    return true;
+}
+
+bool CDaoTableBase::EnsureTable(CDaoDatabase& db, const std::string& name,
+                                const ColumnTable& columns) {
+    if (!TableExists(db, name)) {
+        CreateTable(db, name, columns);
+    }
+    CDaoTableDef tableDef(db);
+    tableDef.Open(name);
+    ForEachColumn(columns, [&tableDef](const ColumnDef& column) {
+        if (!ColumnExists(tableDef, column.Name)) {
+            CreateField(tableDef, column);
+        }
+    });
+    tableDef.Close();
+    return true;
+}
+
+}  // namespace pellandrix

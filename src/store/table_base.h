@@ -1,0 +1,58 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "store/column_def.h"
+
+namespace pellandrix {
+
+class CDaoDatabase;
+class CDaoRecordset;
+class CDaoTableDef;
+struct CDaoFieldInfo;
+
+// The store's shared table operations over a column table: creating and
+// upgrading tables, building the SQL lists of the record statements and
+// reading a row back into the bound members. Keeps no state. Engine errors
+// leave as CDaoException; nothing is caught here.
+class CDaoTableBase {
+  public:
+    // The key column Id: Integer, AutoNumber, no storage. Created first in
+    // every table; never part of a record's column table.
+    static const ColumnDef& KeyColumn();
+
+    // Column names in table order, joined by "," (no blanks). `out` is
+    // emptied first.
+    static void BuildColumnList(const ColumnTable& columns, std::string& out);
+    // The SQL literal of every column, joined by ",": integers as "%d",
+    // doubles as "%f", texts in apostrophes with every apostrophe of the
+    // value dropped and nothing else escaped, dates as eight digits.
+    static void BuildValueList(const ColumnTable& columns, std::string& out);
+    // "Name = literal" for every column, joined by ","; a date is quoted
+    // here.
+    static void BuildAssignmentList(const ColumnTable& columns, std::string& out);
+
+    // Copies the recordset's current row into the bound members. A Null
+    // reads as 0, the empty text or date value 0. Returns true.
+    static bool ReadRow(const ColumnTable& columns, const CDaoRecordset& recordset);
+
+    // True when the database has a table of exactly that name (case
+    // matters).
+    static bool TableExists(CDaoDatabase& db, std::string_view name);
+    // True when the open table definition has a field of exactly that name.
+    static bool ColumnExists(CDaoTableDef& tableDef, std::string_view name);
+    // Fills `info` for `column` (type, size, attributes); false for a kind
+    // outside 1 to 5.
+    static bool MakeFieldInfo(const ColumnDef& column, CDaoFieldInfo& info);
+
+    // Creates table `name` with Id, the columns in order and the index
+    // PrimaryIndex on Id. Expects no such table. Returns true.
+    static bool CreateTable(CDaoDatabase& db, const std::string& name, const ColumnTable& columns);
+    // Creates the table if it is missing, otherwise appends every column it
+    // lacks (stored rows hold Null there). Never alters or drops a column.
+    // Returns true.
+    static bool EnsureTable(CDaoDatabase& db, const std::string& name, const ColumnTable& columns);
+};
+
+}  // namespace pellandrix
