@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+
+#include "store/dao_exception.h"
+#include "store/project_list.h"
+#include "store/tpl_file_list.h"
+#include "store_fixture.h"
+
+namespace pellandrix {
+namespace {
+
+using testkit::RawQuery;
+using Rows = std::vector<std::vector<std::string>>;
+
+class ListsTest : public ::testing::Test, public testkit::StoreFixture {
+  protected:
+    void SetUp() override {
+        db.Create(Path());
+        CProjectRecord::CreateTable(db);
+        CTplFileRecord::CreateTable(db);
+    }
+
+    int CountStarting(const std::string& prefix) const {
+        return static_cast<int>(
+            std::count_if(statements.begin(), statements.end(),
+                          [&prefix](const std::string& sql) { return sql.rfind(prefix, 0) == 0; }));
+    }
+};
+
+TEST_F(ListsTest, ProjectCounterContinuesFromTheLastRowLoaded) {
+    RawQuery(Path(),
+             "insert into project (ProjectId, ProjectName) values (1, 'a'), (2, 'b'), "
+             "(5, 'c');");
+    CProjectList projects;
+    projects.LoadAll(db);
+    EXPECT_EQ(projects.Records().Count(), 3);
+    EXPECT_EQ(projects.IdCounter(), 5);
+    EXPECT_EQ(projects.NewProject()->ProjectId, 6);
+    EXPECT_EQ(statements.back(), "select * from [project];");
+}
+
+TEST_F(ListsTest, CancelledNewProjectLeavesAndItsIdIsNotReused) {
+    CProjectList projects;
+    CProjectRecord* first = projects.NewProject();
+    CProjectRecord* cancelled = projects.NewProject();
+    EXPECT_TRUE(projects.Remove(cancelled));
+    EXPECT_FALSE(projects.Remove(cancelled));
+    EXPECT_EQ(projects.Records().Count(), 1);
+    EXPECT_EQ(projects.Records().First(), first);
+    EXPECT_EQ(projects.NewProject()->ProjectId, 3);
+}
+
+TEST_F(ListsTest, LookUpsSkipDeletedProjects) {
+    CProjectList projects;
+    CProjectRecord* old = projects.NewProject();
+    old->ProjectName = "Site";
+    old->Deleted = 1;
+    CProjectRecord* fresh = projects.NewProject();
+    fresh->ProjectName = "Site";
+    EXPECT_EQ(projects.FindByName("Site"), fresh);
+    EXPECT_EQ(projects.FindByName("site"), nullptr);
+    EXPECT_EQ(projects.FindById(1), nullptr);
+    EXPECT_EQ(projects.FindById(2), fresh);
+}
+
+TEST_F(ListsTest, DeletedProjectLeavesItsFileRows) {
+    CProjectList projects;
+    CProjectRecord* project = projects.NewProject();
+    project->ProjectName = "Gone";
+    CTplFileList files;
+    CTplFileRecord* file = files.NewFile();
+    file->ProjectId = project->ProjectId;
+    file->TPLFileName = "a.tpl";
+    projects.SaveProjectAndFiles(db, project->ProjectId, files);
+
+    project->Deleted = 1;
+    projects.SaveAll(db);
+    EXPECT_TRUE(RawQuery(Path(), "select * from project").empty());
+    EXPECT_EQ(RawQuery(Path(), "select ProjectId, TPLFileName from TPLFile"),
+              (Rows{{"1", "a.tpl"}}));
+}
+
+TEST_F(ListsTest, EachSaveSelectsAndUpdatesLiveRecordsAndDeletesDeadOnes) {
+    CTplFileList files;
+    for (const char* name : {"a.tpl", "b.tpl", "c.tpl"}) {
+        CTplFileRecord* file = files.NewFile();
+        file->ProjectId = 1;
+        file->TPLFileName = name;
+    }
+    files.SaveAll(db, 1);
+    files.FindByName("b.tpl")->Deleted = 1;
+    for (int round = 0; round < 2; ++round) {
+        statements.clear();
+        files.SaveAll(db, 1);
+        EXPECT_EQ(CountStarting("select "), 2);
+        EXPECT_EQ(CountStarting("update "), 2);
+        EXPECT_EQ(CountStarting("delete * from [TPLFile] where TPLFile.ProjectId = 1 and "
+                                "TPLFile.TPLFileId = 2;"),
+                  1);
+        EXPECT_EQ(CountStarting("insert "), 0);
+        EXPECT_EQ(statements.size(), 5u);
+    }
+    EXPECT_EQ(RawQuery(Path(), "select TPLFileId, TPLFileName from TPLFile"),
+              (Rows{{"1", "a.tpl"}, {"3", "c.tpl"}}));
+}
+
+TEST_F(ListsTest, FileCounterSurvivesASwitchToAProjectWithoutFiles) {
+    RawQuery(Path(),
+             "insert into TPLFile (ProjectId, TPLFileId, TPLFileName) values "
+             "(1, 4, 'x.tpl'), (1, 9, 'y.tpl'), (2, 3, 'z.tpl');");
+    CTplFileList files;
+    files.LoadForProject(db, 1);
+    EXPECT_EQ(files.CountLive(), 2);
+    EXPECT_EQ(statements.back(), "select * from [TPLFile] where ProjectId = 1;");
+    files.LoadForProject(db, 7);
+    EXPECT_EQ(files.Records().Count(), 0);
+    EXPECT_EQ(files.NewFile()->TPLFileId, 10);
+    files.LoadForProject(db, 2);
+    EXPECT_EQ(files.IdCounter(), 3);
+}
+
+TEST_F(ListsTest, NewFileDefaultsAndLookUps) {
+    CTplFileList files;
+    CTplFileRecord* a = files.NewFile();
+    EXPECT_EQ(a->CreateFile + a->AlwaysParse + a->SourceFromProject + a->TargetFromProject, 4);
+    EXPECT_EQ(a->Selected, 0);
+    a->TPLFileName = "a.tpl";
+    a->ListRow = 0;
+    CTplFileRecord* b = files.NewFile();
+    b->TPLFileName = "a.tpl";
+    b->ListRow = 1;
+    a->Deleted = 1;
+    EXPECT_EQ(files.FindByName("a.tpl"), b);
+    EXPECT_EQ(files.FindByListRow(0), nullptr);
+    EXPECT_EQ(files.FindByListRow(1), b);
+    EXPECT_EQ(files.CountLive(), 1);
+}
+
+TEST_F(ListsTest, ProjectPathsReachFollowingFilesDeadOnesIncluded) {
+    CProjectRecord project;
+    project.ProjectId = 1;
+    project.SourcePath = "/new/src";
+    project.TargetPath = "/new/out";
+    CTplFileList files;
+    CTplFileRecord* follows = files.NewFile();
+    follows->ProjectId = 1;
+    follows->Deleted = 1;
+    CTplFileRecord* own = files.NewFile();
+    own->ProjectId = 1;
+    own->SourceFromProject = 0;
+    own->SourcePath = "/own";
+    CTplFileRecord* other = files.NewFile();
+    other->ProjectId = 2;
+    files.ApplyProjectPaths(&project);
+    files.ApplyProjectPaths(nullptr);
+    EXPECT_EQ(follows->SourcePath, "/new/src");
+    EXPECT_EQ(follows->TargetPath, "/new/out");
+    EXPECT_EQ(own->SourcePath, "/own");
+    EXPECT_EQ(own->TargetPath, "/new/out");
+    EXPECT_EQ(other->SourcePath, "");
+}
+
+TEST_F(ListsTest, FailedSaveRollsBackAndKeepsThePreviousRows) {
+    CProjectList projects;
+    CProjectRecord* kept = projects.NewProject();
+    kept->ProjectName = "Kept";
+    projects.SaveAll(db);
+    const Rows before = RawQuery(Path(), "select * from project");
+
+    kept->ProjectName = "Changed";
+    projects.NewProject()->ProjectName = "New";
+    // The update of the first record goes through, the insert of the
+    // second fails: nothing of the save may remain.
+    RawQuery(Path(),
+             "create trigger stop before insert on project begin "
+             "select raise(abort, 'refused'); end;");
+    EXPECT_THROW(projects.SaveAll(db), CDaoException);
+    EXPECT_FALSE(db.InTransaction());
+    EXPECT_EQ(RawQuery(Path(), "select * from project"), before);
+
+    RawQuery(Path(), "drop trigger stop; alter table project rename to gone;");
+    try {
+        projects.SaveAll(db);
+        FAIL() << "no exception";
+    } catch (const CDaoException& e) {
+        EXPECT_EQ(e.Code(), SQLITE_ERROR);
+    }
+    EXPECT_EQ(RawQuery(Path(), "select * from gone"), before);
+}
+
+TEST_F(ListsTest, FilesRoundTripThroughSaveAndLoad) {
+    CTplFileList files;
+    CTplFileRecord* file = files.NewFile();
+    file->ProjectId = 3;
+    file->TPLFileName = "page.tpl";
+    file->SourcePath = "/s";
+    file->TargetPath = "/t";
+    file->Selected = 1;
+    file->AlwaysParse = 0;
+    file->CreateFileExt = "php";
+    files.SaveAll(db, 3);
+
+    CTplFileList loaded;
+    loaded.LoadForProject(db, 3);
+    ASSERT_EQ(loaded.Records().Count(), 1);
+    const CTplFileRecord& read = *loaded.Records().First();
+    EXPECT_EQ(read.TPLFileId, 1);
+    EXPECT_EQ(read.TPLFileName, "page.tpl");
+    EXPECT_EQ(read.SourcePath, "/s");
+    EXPECT_EQ(read.TargetPath, "/t");
+    EXPECT_EQ(read.Selected, 1);
+    EXPECT_EQ(read.CreateFile, 1);
+    EXPECT_EQ(read.AlwaysParse, 0);
+    EXPECT_EQ(read.CreateFileExt, "php");
+    EXPECT_EQ(loaded.IdCounter(), 1);
+}
+
+}  // namespace
+}  // namespace pellandrix
