@@ -11,7 +11,7 @@ namespace pellandrix {
 // Base of every node kept in a CNodeList. A node knows its 0-based position
 // in the list that owns it; the list renumbers positions after every change.
 class CListNode {
-public:
+  public:
     CListNode() = default;
     virtual ~CListNode() = default;
     CListNode(const CListNode&) = delete;
@@ -21,7 +21,7 @@ public:
     virtual long SortKey() const { return position_; }
     int Position() const { return position_; }
 
-private:
+  private:
     template <typename T>
     friend class CNodeList;
     int position_ = 0;
@@ -33,7 +33,7 @@ private:
 // the list is cleared or destroyed.
 template <typename T>
 class CNodeList {
-public:
+  public:
     using Storage = std::vector<std::unique_ptr<T>>;
 
     CNodeList() = default;
@@ -77,6 +77,17 @@ public:
         Renumber();
     }
 
+    // Like Sort, but stable and linear for a list that is already sorted
+    // except for a few nodes, such as one just appended.
+    void InsertionSort(const std::function<bool(const T&, const T&)>& less) {
+        for (std::size_t i = 1; i < nodes_.size(); ++i) {
+            for (std::size_t j = i; j > 0 && less(*nodes_[j], *nodes_[j - 1]); --j) {
+                std::swap(nodes_[j], nodes_[j - 1]);
+            }
+        }
+        Renumber();
+    }
+
     int Count() const { return static_cast<int>(nodes_.size()); }
     bool Empty() const { return nodes_.empty(); }
     // The first node, or null for an empty list.
@@ -88,7 +99,7 @@ public:
 
     // Iteration yields `T&` in list order.
     class Iterator {
-    public:
+      public:
         explicit Iterator(typename Storage::const_iterator it) : it_(it) {}
         T& operator*() const { return **it_; }
         T* operator->() const { return it_->get(); }
@@ -98,13 +109,13 @@ public:
         }
         bool operator==(const Iterator& other) const { return it_ == other.it_; }
 
-    private:
+      private:
         typename Storage::const_iterator it_;
     };
     Iterator begin() const { return Iterator(nodes_.cbegin()); }
     Iterator end() const { return Iterator(nodes_.cend()); }
 
-private:
+  private:
     void Renumber() {
         for (std::size_t i = 0; i < nodes_.size(); ++i) {
             nodes_[i]->position_ = static_cast<int>(i);

@@ -77,7 +77,8 @@ bool SameContent(const std::string& a, const std::string& b) {
     while (same) {
         const ssize_t na = ReadFull(fa, ba.get(), kBufferSize);
         const ssize_t nb = ReadFull(fb, bb.get(), kBufferSize);
-        same = na >= 0 && na == nb && std::memcmp(ba.get(), bb.get(), static_cast<std::size_t>(na)) == 0;
+        same = na >= 0 && na == nb &&
+               std::memcmp(ba.get(), bb.get(), static_cast<std::size_t>(na)) == 0;
         if (na <= 0) {
             break;
         }
@@ -105,7 +106,9 @@ mode_t NewFileMode() {
 
 // ---------------------------------------------------------------- reader
 
-CTextReader::~CTextReader() { Close(); }
+CTextReader::~CTextReader() {
+    Close();
+}
 
 bool CTextReader::Open(const std::string& path) {
     Close();
@@ -216,7 +219,9 @@ bool CTextReader::Resume() {
 
 // ---------------------------------------------------------------- writer
 
-CTextWriter::~CTextWriter() { Discard(); }
+CTextWriter::~CTextWriter() {
+    Discard();
+}
 
 bool CTextWriter::Open(const std::string& path) {
     Discard();
@@ -226,6 +231,11 @@ bool CTextWriter::Open(const std::string& path) {
     struct stat st;
     const bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    if (exists && ::access(path.c_str(), W_OK) != 0) {
+        // A write-protected page stays as it is, as it would with a plain
+        // open for writing; renaming would silently replace it.
         return false;
     }
     if (exists && !S_ISREG(st.st_mode)) {

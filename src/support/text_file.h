@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/text_sink.h"
+
 namespace pellandrix {
 
 // Longest chunk a text read yields; it decides line numbers and which
@@ -18,7 +20,7 @@ inline constexpr std::size_t kMaxChunk = 999;
 // (NUL and lone carriage returns included) passes unchanged. The file is
 // streamed; it is never held in memory whole.
 class CTextReader {
-public:
+  public:
     CTextReader() = default;
     ~CTextReader();
     CTextReader(const CTextReader&) = delete;
@@ -45,7 +47,7 @@ public:
     bool IsOpen() const { return fd_ >= 0 || suspended_; }
     void Close();
 
-private:
+  private:
     bool Refill();
 
     std::string path_;
@@ -64,10 +66,10 @@ private:
 // that is not a regular file (a device) is written directly. Destroying an
 // uncommitted writer removes the temporary file and leaves the target as it
 // was.
-class CTextWriter {
-public:
+class CTextWriter : public ITextSink {
+  public:
     CTextWriter() = default;
-    ~CTextWriter();
+    ~CTextWriter() override;
     CTextWriter(const CTextWriter&) = delete;
     CTextWriter& operator=(const CTextWriter&) = delete;
 
@@ -76,7 +78,7 @@ public:
     bool Open(const std::string& path);
     // Appends `text`, translating each line feed to CR LF. Errors are
     // remembered and reported by Commit.
-    void Write(std::string_view text);
+    void Write(std::string_view text) override;
     // Puts the written text in place. Returns false when anything failed;
     // the target then still holds its old content (or does not exist).
     bool Commit();
@@ -88,7 +90,7 @@ public:
 
     const std::string& Path() const { return target_; }
 
-private:
+  private:
     bool Flush();
     void Discard();
 

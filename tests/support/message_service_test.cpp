@@ -12,7 +12,8 @@ using testkit::RecordingPresenter;
 TEST(StringTable, TextsKeepTheirBlanksAndUmlauts) {
     EXPECT_EQ(MessageText(MessageId::kNewDatabase),
               "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. ");
-    EXPECT_EQ(MessageText(MessageId::kSaveChanges), "Wollen Sie die letzten Änderungen speichern ?");
+    EXPECT_EQ(MessageText(MessageId::kSaveChanges),
+              "Wollen Sie die letzten Änderungen speichern ?");
     EXPECT_EQ(MessageText(MessageId::kElseWithoutIfdef),
               "Parse-Fehler in Datei %s in Zeile  %s: Es wurde ein #else  ohne #ifdef verwendet. "
               "Die Anweisung wird ignoriert.");
@@ -34,8 +35,7 @@ TEST(StringTable, ArgumentsAreInsertedAsData) {
               "Parse-Fehler in Datei a.tpl: Dateiende erreicht und ein #endif ist nicht "
               "abgeschlossen.");
     // A text without placeholder comes out unchanged, with or without arguments.
-    EXPECT_EQ(FormatMessage(MessageId::kSaveChanges, "", ""),
-              MessageText(MessageId::kSaveChanges));
+    EXPECT_EQ(FormatMessage(MessageId::kSaveChanges, "", ""), MessageText(MessageId::kSaveChanges));
     // No argument: the text is copied without formatting.
     EXPECT_EQ(FormatMessage(MessageId::kNewDatabase, std::nullopt, "x"),
               MessageText(MessageId::kNewDatabase));

@@ -11,15 +11,14 @@ namespace pellandrix::testkit {
 // Records every message shown and answers from a script; once the script
 // is used up it answers Other, like a box closed with Escape.
 class RecordingPresenter : public IMessagePresenter {
-public:
+  public:
     struct Shown {
         MessageKind kind;
         std::string text;
         ButtonStyle buttons;
     };
 
-    MessageAnswer Present(MessageKind kind, const std::string& text,
-                          ButtonStyle buttons) override {
+    MessageAnswer Present(MessageKind kind, const std::string& text, ButtonStyle buttons) override {
         shown.push_back({kind, text, buttons});
         if (answers.empty()) {
             return MessageAnswer::Other;

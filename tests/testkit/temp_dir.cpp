@@ -8,7 +8,8 @@
 namespace pellandrix::testkit {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pellandrix-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "pellandrix-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }

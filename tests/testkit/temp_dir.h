@@ -8,7 +8,7 @@ namespace pellandrix::testkit {
 // A fresh folder under the system's temporary directory, removed with all
 // its content when the object goes out of scope.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -18,20 +18,20 @@ public:
     // Path of `name` inside the folder, as a string.
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // Changes the process's current directory for the lifetime of the object and
 // restores the previous one afterwards.
 class ScopedCurrentDir {
-public:
+  public:
     explicit ScopedCurrentDir(const std::filesystem::path& dir);
     ~ScopedCurrentDir();
     ScopedCurrentDir(const ScopedCurrentDir&) = delete;
     ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
 
-private:
+  private:
     std::filesystem::path previous_;
 };
 

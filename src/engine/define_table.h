@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "support/node_list.h"
+
+namespace pellandrix {
+
+// One defined name and its replacement text.
+class CDefineEntry : public CListNode {
+  public:
+    CDefineEntry(std::string_view n, std::string_view v) : name(n), value(v) {}
+    std::string name;
+    std::string value;
+};
+
+// The names defined while a template (and every template it includes) is
+// processed, kept longest name first so that substitution replaces longer
+// names before the shorter names they contain.
+class CDefineTable {
+  public:
+    // Destroys every entry.
+    void Clear();
+    // Appends an entry holding copies of `name` and `value` and returns it.
+    // Expects that no entry of that name exists; callers follow every Add
+    // with SortByNameLength.
+    CDefineEntry* Add(std::string_view name, std::string_view value);
+    // The entry whose name equals `name` byte for byte, or null.
+    CDefineEntry* Find(std::string_view name) const;
+    // Unlinks and destroys `entry`, which must belong to this table.
+    void Remove(CDefineEntry* entry);
+    // Orders the entries by descending name length; entries of equal length
+    // keep the order in which they were defined.
+    void SortByNameLength();
+    // Rewrites `text`: for each entry in table order, every occurrence of its
+    // name is replaced by its value, scanning left to right without overlap
+    // and never rescanning an inserted value for the same name. Text inserted
+    // by one entry is visible to the entries after it. Entries with an empty
+    // name replace nothing.
+    void Substitute(std::string& text) const;
+
+    int Count() const { return entries_.Count(); }
+    const CNodeList<CDefineEntry>& Entries() const { return entries_; }
+
+  private:
+    CNodeList<CDefineEntry> entries_;
+    std::unordered_map<std::string_view, CDefineEntry*> byName_;
+};
+
+}  // namespace pellandrix

@@ -1,0 +1,132 @@
+#include "engine/directives.h"
+
+namespace pellandrix {
+
+namespace {
+
+bool IsBlankOrTab(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool IsTrimmed(char c) {
+    return c == '\t' || c == '\n' || c == ' ' || c == '"';
+}
+
+constexpr std::string_view kInclude = "#include";
+constexpr std::string_view kDefine = "#define";
+
+}  // namespace
+
+bool HasTextBefore(std::string_view line, std::size_t count) {
+    const std::size_t end = count < line.size() ? count : line.size();
+    for (std::size_t i = 0; i < end; ++i) {
+        if (!IsBlankOrTab(line[i])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void TrimSymbol(std::string& text) {
+    if (text.empty()) {
+        return;
+    }
+    std::size_t first = std::string::npos;
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (IsTrimmed(text[i])) {
+            text[i] = ' ';
+        } else {
+            if (first == std::string::npos) {
+                first = i;
+            }
+            last = i;
+        }
+    }
+    if (first == std::string::npos) {
+        text.assign(1, ' ');
+        return;
+    }
+    text.erase(last + 1);
+    text.erase(0, first);
+}
+
+DefineParts ParseDefine(std::string_view directive) {
+    // Behind "#define" one byte is skipped as separator, whatever it is.
+    const std::size_t start = kDefine.size() + 1;
+    std::string rest = start < directive.size() ? std::string(directive.substr(start)) : "";
+    for (char& c : rest) {
+        if (c == '\t') {
+            c = ' ';
+        }
+    }
+    std::size_t pos = rest.find_first_not_of(' ');
+    if (pos == std::string::npos) {
+        pos = rest.size();
+    }
+    const std::size_t run_end = std::min(rest.find(' ', pos), rest.size());
+    DefineParts parts;
+    parts.symbol = rest.substr(pos, run_end - pos);
+    TrimSymbol(parts.symbol);
+    if (run_end < rest.size()) {
+        std::size_t value_start = rest.find_first_not_of(' ', run_end + 1);
+        if (value_start != std::string::npos) {
+            parts.value = rest.substr(value_start);
+            if (!parts.value.empty() && parts.value.back() == '\n') {
+                parts.value.pop_back();
+            }
+        }
+    }
+    return parts;
+}
+
+bool IsBlankSymbol(std::string_view symbol) {
+    return symbol.find_first_not_of(' ') == std::string_view::npos;
+}
+
+std::string_view IncludeArgument(std::string_view directive) {
+    std::string_view rest = directive.substr(std::min(kInclude.size(), directive.size()));
+    if (rest.size() >= 2 && rest[1] == '"') {
+        return rest.substr(2);
+    }
+    std::size_t pos = 0;
+    while (pos < rest.size() && IsBlankOrTab(rest[pos])) {
+        ++pos;
+    }
+    if (pos < rest.size() && rest[pos] == '"') {
+        return rest.substr(pos + 1);
+    }
+    std::size_t end = pos;
+    while (end < rest.size() && !IsBlankOrTab(rest[end]) && rest[end] != '\n' &&
+           rest[end] != '\r') {
+        ++end;
+    }
+    return rest.substr(pos, end - pos);
+}
+
+IncludeName SplitIncludeName(std::string_view argument) {
+    std::string_view text = argument.substr(0, argument.find('"'));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.remove_suffix(1);
+    }
+    IncludeName parts;
+    const std::size_t separator = text.find_last_of("\\/");
+    std::string_view file = text;
+    if (separator != std::string_view::npos) {
+        parts.directory = std::string(text.substr(0, separator + 1));
+        file = text.substr(separator + 1);
+    }
+    // The extension is looked for in the file name only: a dot in a
+    // directory such as "../" must not split the name.
+    const std::size_t dot = file.rfind('.');
+    if (dot == std::string_view::npos) {
+        parts.name = std::string(file);
+        return parts;
+    }
+    parts.hasDot = true;
+    parts.name = std::string(file.substr(0, dot));
+    parts.extension = std::string(file.substr(dot + 1));
+    return parts;
+}
+
+}  // namespace pellandrix

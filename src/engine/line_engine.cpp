@@ -1,0 +1,155 @@
+#include "engine/line_engine.h"
+
+#include <array>
+
+#include "engine/directives.h"
+
+namespace pellandrix {
+
+namespace {
+
+enum class Keyword { Include, Define, Undef, Ifdef, Ifndef, Else, Endif, None };
+
+struct KeywordInfo {
+    std::string_view text;
+    Keyword keyword;
+    bool onlyWhenWriting;  // ignored inside a false branch
+};
+
+// The order decides what a chunk is when it holds several keywords.
+constexpr std::array<KeywordInfo, 7> kKeywords{{
+    {"#include", Keyword::Include, true},
+    {"#define", Keyword::Define, true},
+    {"#undef", Keyword::Undef, true},
+    {"#ifdef", Keyword::Ifdef, false},
+    {"#ifndef", Keyword::Ifndef, false},
+    {"#else", Keyword::Else, false},
+    {"#endif", Keyword::Endif, false},
+}};
+
+// A keyword counts only where nothing but blanks and tabs stands before its
+// first occurrence, that is, exactly at the first other byte of the chunk.
+// So a chunk whose first other byte is not '#' is text, found without
+// searching for any keyword.
+Keyword Recognise(std::string_view chunk, bool skipping, std::size_t* offset) {
+    const std::size_t first = chunk.find_first_not_of(" \t");
+    if (first == std::string_view::npos || chunk[first] != '#') {
+        return Keyword::None;
+    }
+    const std::string_view rest = chunk.substr(first);
+    for (const KeywordInfo& k : kKeywords) {
+        if (rest.starts_with(k.text) && !(k.onlyWhenWriting && skipping)) {
+            *offset = first;
+            return k.keyword;
+        }
+    }
+    return Keyword::None;
+}
+
+std::string SymbolBehind(std::string_view chunk, std::size_t offset, std::string_view keyword) {
+    std::string symbol(chunk.substr(offset + keyword.size()));
+    TrimSymbol(symbol);
+    return symbol;
+}
+
+}  // namespace
+
+ChunkKind CLineEngine::HandleChunk(EngineState& state, std::string_view fileName,
+                                   std::string_view chunk, ITextSink* output,
+                                   std::string_view* includeArgument) {
+    ++state.line;
+    std::size_t offset = 0;
+    switch (Recognise(chunk, state.skipping, &offset)) {
+        case Keyword::Include:
+            *includeArgument = IncludeArgument(chunk.substr(offset));
+            return ChunkKind::Include;
+        case Keyword::Define:
+            HandleDefine(chunk.substr(offset));
+            return ChunkKind::Directive;
+        case Keyword::Undef:
+            HandleUndef(SymbolBehind(chunk, offset, "#undef"));
+            return ChunkKind::Directive;
+        case Keyword::Ifdef:
+            HandleIf(state, fileName, true, SymbolBehind(chunk, offset, "#ifdef"));
+            return ChunkKind::Directive;
+        case Keyword::Ifndef:
+            HandleIf(state, fileName, false, SymbolBehind(chunk, offset, "#ifndef"));
+            return ChunkKind::Directive;
+        case Keyword::Else:
+            HandleElse(state, fileName);
+            return ChunkKind::Directive;
+        case Keyword::Endif:
+            HandleEndif(state, fileName);
+            return ChunkKind::Directive;
+        case Keyword::None:
+            break;
+    }
+    if (output != nullptr && !state.skipping) {
+        line_.assign(chunk);
+        defines_.Substitute(line_);
+        output->Write(line_);
+    }
+    return ChunkKind::Text;
+}
+
+void CLineEngine::Finish(const EngineState& state, std::string_view fileName) {
+    if (state.inConditional) {
+        messages_.ShowParseError(MessageId::kUnclosedBlock, fileName, "");
+    }
+}
+
+void CLineEngine::HandleDefine(std::string_view directive) {
+    DefineParts parts = ParseDefine(directive);
+    if (IsBlankSymbol(parts.symbol)) {
+        return;
+    }
+    defines_.Substitute(parts.value);
+    if (CDefineEntry* entry = defines_.Find(parts.symbol)) {
+        if (entry->value != parts.value) {
+            entry->value = std::move(parts.value);
+        }
+        return;
+    }
+    defines_.Add(parts.symbol, parts.value);
+    defines_.SortByNameLength();
+}
+
+void CLineEngine::HandleUndef(std::string_view symbol) {
+    if (CDefineEntry* entry = defines_.Find(symbol)) {
+        defines_.Remove(entry);
+    }
+}
+
+void CLineEngine::HandleIf(EngineState& state, std::string_view fileName, bool wantDefined,
+                           std::string_view symbol) {
+    if (state.inConditional) {
+        ReportAt(wantDefined ? MessageId::kNestedIfdef : MessageId::kNestedIfndef, fileName, state);
+        return;
+    }
+    const bool defined = defines_.Find(symbol) != nullptr;
+    state.inConditional = true;
+    state.skipping = defined != wantDefined;
+}
+
+void CLineEngine::HandleElse(EngineState& state, std::string_view fileName) {
+    if (!state.inConditional) {
+        ReportAt(MessageId::kElseWithoutIfdef, fileName, state);
+        return;
+    }
+    state.skipping = !state.skipping;
+}
+
+void CLineEngine::HandleEndif(EngineState& state, std::string_view fileName) {
+    if (!state.inConditional) {
+        ReportAt(MessageId::kEndifWithoutIfdef, fileName, state);
+        return;
+    }
+    state.inConditional = false;
+    state.skipping = false;
+}
+
+void CLineEngine::ReportAt(MessageId id, std::string_view fileName, const EngineState& state) {
+    messages_.ShowParseError(id, fileName, std::to_string(state.line));
+}
+
+}  // namespace pellandrix

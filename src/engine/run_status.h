@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string_view>
+
+namespace pellandrix {
+
+// Generation status of a template-file entry, shown in the file list.
+enum class RunStatus : int {
+    Deactivated = 0,
+    Activated = 1,
+    Waiting = 2,
+    InProgress = 3,
+    Done = 4,
+};
+
+// The text shown for `status` ("deaktiviert", ... "fertig"); the empty text
+// for a value outside the enumeration.
+std::string_view RunStatusText(int status);
+
+}  // namespace pellandrix

@@ -1,0 +1,170 @@
+#include "engine/template_parser.h"
+
+#include "engine/directives.h"
+#include "engine/run_status.h"
+#include "engine/template_paths.h"
+#include "support/text_file.h"
+
+namespace pellandrix {
+
+// One template being read. Includes are resolved with an explicit stack of
+// frames instead of recursion, so a long include chain cannot exhaust the
+// call stack; waiting frames give up their file descriptors.
+struct CTemplateParser::Frame {
+    CTplFileRecord* entry = nullptr;
+    std::string outputPath;
+    CTextReader reader;
+    CTextWriter writer;
+    bool hasOutput = false;
+    bool written = false;
+    EngineState state;
+    // Set while an included template is generated on top of this frame.
+    CTplFileRecord* pending = nullptr;
+    std::string pendingPath;
+
+    ITextSink* Output() { return hasOutput ? &writer : nullptr; }
+};
+
+CTemplateParser::CTemplateParser(CMessageService& messages)
+    : messages_(messages), engine_(defines_, messages) {}
+
+CTemplateParser::~CTemplateParser() = default;
+
+bool CTemplateParser::AppendFileVerbatim(ITextSink* output, const std::string& path) {
+    CTextReader reader;
+    if (!reader.Open(path)) {
+        return false;
+    }
+    std::string chunk;
+    while (reader.ReadChunk(chunk)) {
+        if (output != nullptr) {
+            output->Write(chunk);
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecord& entry) {
+    auto frame = std::make_unique<Frame>();
+    frame->entry = &entry;
+    if (!frame->reader.Open(JoinPath(entry.SourcePath, entry.TPLFileName))) {
+        return nullptr;
+    }
+    frame->outputPath = GeneratedFilePath(entry.TargetPath, TemplateBaseName(entry.TPLFileName),
+                                          entry.CreateFileExt);
+    frame->hasOutput = frame->writer.Open(frame->outputPath);
+    return frame;
+}
+
+bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
+    std::vector<std::unique_ptr<Frame>> stack;
+    if (auto first = OpenFrame(entry)) {
+        stack.push_back(std::move(first));
+    } else {
+        return false;
+    }
+    active_.insert(&entry);
+    std::string chunk;
+    while (!stack.empty()) {
+        Frame& frame = *stack.back();
+        std::unique_ptr<Frame> child;
+        while (!child && frame.reader.ReadChunk(chunk)) {
+            std::string_view argument;
+            if (engine_.HandleChunk(frame.state, frame.entry->TPLFileName.str(), chunk,
+                                    frame.Output(), &argument) == ChunkKind::Include) {
+                child = ResolveInclude(frame, argument);
+            }
+        }
+        if (child) {
+            frame.reader.Suspend();
+            frame.writer.Suspend();
+            active_.insert(child->entry);
+            stack.push_back(std::move(child));
+            continue;
+        }
+        FinishFrame(frame);
+        std::unique_ptr<Frame> done = std::move(stack.back());
+        stack.pop_back();
+        active_.erase(done->entry);
+        if (!stack.empty()) {
+            Frame& parent = *stack.back();
+            parent.reader.Resume();
+            parent.writer.Resume();
+            CompleteInclude(parent, *done);
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& frame,
+                                                                        std::string_view argument) {
+    const IncludeName parts = SplitIncludeName(argument);
+    if (!parts.hasDot || parts.extension != "tpl") {
+        if (frame.hasOutput) {
+            AppendFileVerbatim(&frame.writer, PlainIncludePath(parts));
+        }
+        return nullptr;
+    }
+    CTplFileRecord* found = files_.FindByName(parts.name + ".tpl");
+    if (found == nullptr) {
+        return nullptr;
+    }
+    const std::string path = GeneratedFilePath(found->TargetPath, parts.name, found->CreateFileExt);
+    if (!found->AlwaysParse && found->RunStatus == static_cast<int>(RunStatus::Done)) {
+        AppendFileVerbatim(frame.Output(), path);
+        return nullptr;
+    }
+    if (active_.count(found) != 0) {
+        messages_.ShowParseError(MessageId::kIncludeCycle, frame.entry->TPLFileName.str(),
+                                 std::to_string(frame.state.line));
+        return nullptr;
+    }
+    std::unique_ptr<Frame> child = OpenFrame(*found);
+    if (!child) {
+        MarkRegenerated(*found);
+        return nullptr;
+    }
+    frame.pending = found;
+    frame.pendingPath = path;
+    return child;
+}
+
+void CTemplateParser::FinishFrame(Frame& frame) {
+    engine_.Finish(frame.state, frame.entry->TPLFileName.str());
+    frame.reader.Close();
+    if (!frame.hasOutput) {
+        return;
+    }
+    frame.written = frame.writer.Commit();
+    if (frame.written) {
+        frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
+    } else {
+        messages_.ShowError(MessageId::kWriteFailed, frame.outputPath);
+    }
+}
+
+void CTemplateParser::CompleteInclude(Frame& parent, const Frame& child) {
+    // Only a file written just now is inserted: after a failed write the
+    // file at that path is an older page, not this include's text.
+    if (child.written) {
+        AppendFileVerbatim(parent.Output(), parent.pendingPath);
+    }
+    CTplFileRecord& included = *parent.pending;
+    parent.pending = nullptr;
+    MarkRegenerated(included);
+}
+
+void CTemplateParser::MarkRegenerated(CTplFileRecord& included) {
+    // Generated again inside another template, with that template's names,
+    // the file no longer shows the entry's own text: the run must generate it
+    // once more on its own.
+    if (included.StandaloneDone && included.Selected && included.CreateFile) {
+        included.StandaloneDone = 0;
+        included.RunStatus = static_cast<int>(RunStatus::InProgress);
+        if (view_ != nullptr) {
+            view_->RefreshRowStatus(included.ListRow);
+        }
+    }
+}
+
+}  // namespace pellandrix

@@ -1,0 +1,132 @@
+#include "engine/generation_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "project_fixture.h"
+
+namespace pellandrix {
+namespace {
+
+using testkit::kDone;
+using testkit::ProjectFixture;
+
+TEST(GenerationRun, NothingSelectedStillCleansUp) {
+    ProjectFixture p;
+    CTplFileRecord& a = p.Add("a.tpl", "a\n", false);
+    a.CreateFile = 0;
+    p.Add("b.tpl", "b\n", false);
+    testkit::WriteBytes(p.out + "/a.html", "stale");
+    testkit::WriteBytes(p.out + "/b.html", "kept");
+    RunGeneration(p.parser, p.view);
+    EXPECT_FALSE(p.OutExists("a.html"));
+    EXPECT_EQ(p.Out("b.html"), "kept");
+    EXPECT_EQ(p.view.events,
+              (std::vector<std::string>{"item0", "range 1 2", "pos 1", "pos 0", "pos 0", "pos 1",
+                                        "pos 2", "pos 3", "pos 4", "pos 1", "buttons"}));
+}
+
+TEST(GenerationRun, StatusesAndProgressFollowEveryPass) {
+    ProjectFixture p;
+    p.Add("a.tpl", "a\n");
+    p.Add("b.tpl", "b\n", false);
+    p.Add("c.tpl", nullptr);  // missing source: still "fertig", no file
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.view.events, (std::vector<std::string>{
+                                 "row 0", "row 2", "item0", "range 1 4", "pos 1", "row 0",  "row 0",
+                                 "pos 1", "pos 1", "row 2", "row 2",     "pos 2", "pos 3",  "pos 4",
+                                 "pos 5", "pos 6", "pos 7", "pos 8",     "pos 1", "buttons"}));
+    EXPECT_EQ(p.parser.Files().FindByName("c.tpl")->RunStatus, kDone);
+    EXPECT_FALSE(p.OutExists("c.html"));
+    EXPECT_EQ(p.parser.Files().FindByName("b.tpl")->RunStatus, 0);
+    EXPECT_FALSE(p.OutExists("b.html"));
+}
+
+TEST(GenerationRun, SelectedEntryWithoutCreateFileIsDoneButLeavesNoFile) {
+    ProjectFixture p;
+    CTplFileRecord& part = p.Add("part.tpl", "#define X 1\npart X\n");
+    part.CreateFile = 0;
+    p.Add("page.tpl", "#include \"part.tpl\"\nX\n");
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(part.RunStatus, kDone);
+    EXPECT_FALSE(p.OutExists("part.html"));
+    EXPECT_EQ(p.Out("page.html"), "part 1\r\n1\r\n");
+}
+
+TEST(GenerationRun, IncludedTemplateEndsWithItsOwnText) {
+    // B before A, A includes B and defines what B uses.
+    ProjectFixture p;
+    p.Add("b.tpl", "B says NAME\n");
+    p.Add("a.tpl", "#define NAME a\n#include \"b.tpl\"\n");
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("b.html"), "B says NAME\r\n");
+    EXPECT_EQ(p.Out("a.html"), "B says a\r\n");
+}
+
+TEST(GenerationRun, WithoutAlwaysParseTheFirstFileIsInserted) {
+    ProjectFixture p;
+    CTplFileRecord& b = p.Add("b.tpl", "B says NAME\n");
+    b.AlwaysParse = 0;
+    p.Add("a.tpl", "#define NAME a\n#include \"b.tpl\"\n");
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("b.html"), "B says NAME\r\n");
+    EXPECT_EQ(p.Out("a.html"), "B says NAME\r\n");
+}
+
+TEST(GenerationRun, NestedIncludesLeaveEveryPageWithItsOwnText) {
+    // List order Y, X, Z; Z includes X, X includes Y: the regeneration of X
+    // overwrites Y after the pass has passed Y.
+    ProjectFixture p;
+    CTplFileRecord& y = p.Add("y.tpl", "Y:WHO\n");
+    CTplFileRecord& x = p.Add("x.tpl", "#ifndef WHO\n#define WHO x\n#endif\n#include \"y.tpl\"\n");
+    CTplFileRecord& z = p.Add("z.tpl", "#define WHO z\n#include \"x.tpl\"\n");
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("y.html"), "Y:WHO\r\n");
+    EXPECT_EQ(p.Out("x.html"), "Y:x\r\n");
+    EXPECT_EQ(p.Out("z.html"), "Y:z\r\n");
+    for (const CTplFileRecord* e : {&y, &x, &z}) {
+        EXPECT_EQ(e->RunStatus, kDone) << e->TPLFileName.str();
+        EXPECT_EQ(e->StandaloneDone, 1);
+    }
+    EXPECT_EQ(p.view.positions.back(), 1);
+}
+
+TEST(GenerationRun, IncludeCycleEndsTheRepetitions) {
+    ProjectFixture p;
+    p.Add("a.tpl", "a\n#include \"b.tpl\"\n");
+    p.Add("b.tpl", "b\n#include \"a.tpl\"\n");
+    RunGeneration(p.parser, p.view);
+    // Each keeps marking the other; the repetitions stop after at most one
+    // pass per entry: 2 selected, then 1 + 2 regeneration passes of 2
+    // entries, then the clean-up of 2.
+    EXPECT_EQ(p.Out("a.html").substr(0, 3), "a\r\n");
+    EXPECT_EQ(p.Out("b.html").substr(0, 3), "b\r\n");
+    EXPECT_FALSE(p.presenter.shown.empty());
+    EXPECT_EQ(p.view.events.back(), "buttons");
+    EXPECT_LE(*std::max_element(p.view.positions.begin(), p.view.positions.end()), 2 + 3 * 2 + 2);
+}
+
+TEST(GenerationRun, DeletedEntriesAreSkippedEverywhere) {
+    ProjectFixture p;
+    CTplFileRecord& gone = p.Add("gone.tpl", "g\n");
+    gone.Deleted = 1;
+    gone.CreateFile = 0;
+    testkit::WriteBytes(p.out + "/gone.html", "left alone");
+    p.Add("page.tpl", "#include \"gone.tpl\"\np\n");
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("page.html"), "p\r\n");
+    EXPECT_EQ(p.Out("gone.html"), "left alone");
+    EXPECT_EQ(gone.RunStatus, 0);
+}
+
+TEST(GenerationRun, EachTopLevelTemplateStartsWithNoNames) {
+    ProjectFixture p;
+    p.Add("a.tpl", "#define LEAK yes\n");
+    p.Add("b.tpl", "LEAK\n");
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("b.html"), "LEAK\r\n");
+}
+
+}  // namespace
+}  // namespace pellandrix

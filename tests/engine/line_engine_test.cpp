@@ -1,0 +1,143 @@
+#include "engine/line_engine.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/template_parser.h"
+#include "engine_fixture.h"
+#include "support/text_file.h"
+#include "testkit/files.h"
+#include "testkit/temp_dir.h"
+
+namespace pellandrix {
+namespace {
+
+using testkit::EngineFixture;
+
+std::string Msg(int id, const std::string& line) {
+    return FormatMessage(static_cast<MessageId>(id), "t.tpl", line);
+}
+
+TEST(LineEngine, TextLinesAreSubstitutedDirectivesAreNeverWritten) {
+    EngineFixture f;
+    EXPECT_EQ(f.Process("  \t#define T Titel\n<h1>T</h1>\nx #define Y 2\nY\n"),
+              "<h1>Titel</h1>\nx #define Y 2\nY\n");
+    EXPECT_TRUE(f.presenter.shown.empty());
+}
+
+TEST(LineEngine, LongerNamesAreReplacedFirstAndValuesExpandedAtDefinition) {
+    EngineFixture f;
+    EXPECT_EQ(f.Process("#define A 1\n#define AB 2\nAB A ABC ab\n"), "2 1 2C ab\n");
+
+    EngineFixture g;
+    EXPECT_EQ(g.Process("#define X 1\n#define Y X+1\n#define X 5\nY X\n"), "1+1 5\n");
+
+    // Text inserted by a longer name is seen by shorter names after it.
+    EngineFixture h;
+    EXPECT_EQ(h.Process("#define LONG S-S\n#define S s\nLONG\n"), "s-s\n");
+
+    // A value is not rescanned for its own name.
+    EngineFixture i;
+    EXPECT_EQ(i.Process("#define N NN\nN.N\n"), "NN.NN\n");
+}
+
+TEST(LineEngine, RedefinitionReplacesTheValueInPlace) {
+    EngineFixture f;
+    f.Process("#define XY 1\n#define AB 0\n#define XY 1\n#define XY 2\n");
+    ASSERT_EQ(f.defines.Count(), 2);
+    EXPECT_EQ(f.defines.Entries().At(0)->name, "XY");
+    EXPECT_EQ(f.defines.Entries().At(0)->value, "2");
+}
+
+TEST(LineEngine, DefineWithoutValueDeletesTheName) {
+    EngineFixture f;
+    EXPECT_EQ(f.Process("#define DEBUG\na DEBUG b\n#undef DEBUG\nDEBUG\n#undef NONE\n"),
+              "a  b\nDEBUG\n");
+    EXPECT_TRUE(f.presenter.shown.empty());
+}
+
+TEST(LineEngine, BlankDefineLeavesBlanksAlone) {
+    EngineFixture f;
+    EXPECT_EQ(f.Process("#define \n#define\t\t\n#define\nkeep the blanks\n"), "keep the blanks\n");
+    EXPECT_EQ(f.defines.Count(), 0);
+}
+
+TEST(LineEngine, ConditionalsChooseBranches) {
+    EngineFixture f;
+    EXPECT_EQ(f.Process("#define ON\n#ifdef ON\na\n#else\nb\n#endif\n"
+                        "#ifndef ON\nc\n#else\nd\n#endif\n"
+                        "#ifndef OFF\ne\n#endif\n"
+                        "#ifdef \"ON\"\nf\n#endif\n"),
+              "a\nd\ne\nf\n");
+    EXPECT_TRUE(f.presenter.shown.empty());
+}
+
+TEST(LineEngine, SecondElseFlipsBackAndTrailingCommentIsPartOfTheSymbol) {
+    EngineFixture f;
+    EXPECT_EQ(f.Process("#define ON\n#ifdef ON\n1\n#else\n2\n#else\n3\n#endif\n"
+                        "#ifdef ON // on?\n4\n#else\n5\n#endif\n"),
+              "1\n3\n5\n");
+}
+
+TEST(LineEngine, FalseBranchIgnoresDefineUndefAndInclude) {
+    EngineFixture f;
+    EXPECT_EQ(f.Process("#define K 1\n#ifdef NO\n#define A 2\n#undef K\n#include \"x.txt\"\n"
+                        "hidden\n#endif\nA K\n"),
+              "A 1\n");
+    EXPECT_TRUE(f.includes.empty());
+}
+
+TEST(LineEngine, NestingErrorsCarryFileAndLine) {
+    EngineFixture f;
+    EXPECT_EQ(f.Process("#ifdef A\n#ifdef B\n#ifndef C\n#endif\nout\n#endif\n#else\n"), "out\n");
+    EXPECT_EQ(f.presenter.Texts(),
+              (std::vector<std::string>{Msg(3, "2"), Msg(9, "3"), Msg(7, "6"), Msg(6, "7")}));
+}
+
+TEST(LineEngine, OpenBlockAtEndIsReportedOnceAfterEverythingIsWritten) {
+    EngineFixture f;
+    EXPECT_EQ(f.Process("#ifndef X\nkept\n"), "kept\n");
+    ASSERT_EQ(f.presenter.shown.size(), 1u);
+    EXPECT_EQ(f.presenter.shown[0].text,
+              "Parse-Fehler in Datei t.tpl: Dateiende erreicht und ein #endif ist nicht "
+              "abgeschlossen.");
+    EXPECT_EQ(f.presenter.shown[0].kind, MessageKind::Error);
+}
+
+TEST(LineEngine, IncludeIsHandedToTheCaller) {
+    EngineFixture f;
+    EXPECT_EQ(f.Process("a\n  #include \"head.tpl\"\nb\n"), "a\nb\n");
+    ASSERT_EQ(f.includes.size(), 1u);
+    EXPECT_EQ(f.includes[0], "head.tpl\"\n");
+}
+
+TEST(LineEngine, NulBytesAndHighBytesPassUnchanged) {
+    EngineFixture f;
+    const std::string text("#define N n\xE4\nN\0N \xC3\xA4\n", 21);
+    EXPECT_EQ(f.Process(text), std::string("n\xE4\0n\xE4 \xC3\xA4\n", 10));
+}
+
+TEST(LineEngine, LongLinesCountAsSeveralLinesAndChunksCanBeDirectives) {
+    testkit::TempDir dir;
+    // Chunk 2 of the long line starts with "#endif": a directive of its own.
+    std::string text = "#ifdef X\n" + std::string(999, 'a') + "#endif" + std::string(993, 'b') +
+                       std::string(500, 'c') + "\n#endif\n";
+    testkit::WriteBytes(dir / "t.tpl", text);
+    EngineFixture f;
+    CTextReader reader;
+    ASSERT_TRUE(reader.Open(dir / "t.tpl"));
+    CStringSink out;
+    EngineState state;
+    std::string chunk;
+    std::string_view argument;
+    while (reader.ReadChunk(chunk)) {
+        f.engine.HandleChunk(state, "t.tpl", chunk, &out, &argument);
+    }
+    f.engine.Finish(state, "t.tpl");
+    // Line 1 opens a false block, line 2 (999 a) is dropped, line 3 closes it,
+    // line 4 (the 500 c and the line end) is written, line 5's #endif is stray.
+    EXPECT_EQ(out.Text(), std::string(500, 'c') + "\n");
+    EXPECT_EQ(f.presenter.Texts(), (std::vector<std::string>{Msg(7, "5")}));
+}
+
+}  // namespace
+}  // namespace pellandrix
