@@ -1,5 +1,7 @@
 #include "store/database_location.h"
 
+
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -22,7 +24,10 @@ constexpr std::size_t kMaxPathLength = 199;
 constexpr std::size_t kMaxRelativeLength = 99;
 
 // "." alone, ".\x", "./x" and ".x" all name something below `currentDir`;
-// "..\x" therefore becomes the subdirectory ".\x", not the parent.
+// "..\x" therefore becomes the subdirectory "./x", not the parent.
+// Backslashes in the relative part separate directories, as they do in an
+// INI file written on Windows; on their own they would name one directory
+// with a backslash in its name.
 std::string DirectoryFromSetting(const std::string& setting, const std::string& currentDir) {
     if (setting.empty() || setting.front() != '.') {
         return setting;
@@ -32,8 +37,9 @@ std::string DirectoryFromSetting(const std::string& setting, const std::string& 
     if (!relative.empty() && (relative.front() == '\\' || relative.front() == '/')) {
         relative.remove_prefix(1);
     }
-    relative = CutToWidth(relative, kMaxRelativeLength);
-    return relative.empty() ? currentDir : currentDir + "/" + std::string(relative);
+    std::string rest(CutToWidth(relative, kMaxRelativeLength));
+    std::replace(rest.begin(), rest.end(), '\\', '/');
+    return rest.empty() ? currentDir : currentDir + "/" + rest;
 }
 
 bool NothingAt(const std::string& path) {
