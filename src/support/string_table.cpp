@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 15> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 21> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -38,6 +38,12 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 15> kTexts{{
     {MessageId::kUnknownProject, "Das Projekt %s gibt es nicht."},
     {MessageId::kUsageError, "Fehlerhafter Aufruf: %s (Hilfe mit --help)"},
     {MessageId::kDatabaseError, "Fehler der Projektdatenbank: %s"},
+    {MessageId::kFileAlreadyInProject, "Die Datei %s gehört bereits zum Projekt %s."},
+    {MessageId::kTemplateNotFound, "Die Vorlagendatei %s gibt es nicht."},
+    {MessageId::kExtensionNotOffered, "Die Dateiendung %s steht nicht in fileext.def."},
+    {MessageId::kTextTooLong, "Die Angabe %s ist zu lang (höchstens %s Zeichen)."},
+    {MessageId::kNoSuchDirectory, "Das Verzeichnis %s gibt es nicht."},
+    {MessageId::kUnexpectedError, "Unerwarteter Fehler: %s"},
 }};
 
 }  // namespace

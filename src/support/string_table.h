@@ -24,6 +24,12 @@ enum class MessageId : int {
     kUnknownProject = 16,
     kUsageError = 17,
     kDatabaseError = 18,
+    kFileAlreadyInProject = 19,
+    kTemplateNotFound = 20,
+    kExtensionNotOffered = 21,
+    kTextTooLong = 22,
+    kNoSuchDirectory = 23,
+    kUnexpectedError = 24,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

@@ -1,0 +1,27 @@
+#include "app/app_core.h"
+
+namespace pellandrix {
+
+CAppCore::CAppCore(IMessagePresenter& presenter) : messages_(presenter), parser_(messages_) {}
+
+DatabaseOpening CAppCore::StartUp() {
+    location_ = LocateDatabase();
+    return CreateOrOpenDatabase(database_, messages_, location_,
+                                [this] { LoadFileExtensions(kExtensionFileName, extensions_); });
+}
+
+CProjectRecord* CAppCore::LoadProjectFiles(int projectId) {
+    CProjectRecord* project = projects_.FindById(projectId);
+    if (project == nullptr) {
+        return nullptr;
+    }
+    CTplFileList& files = parser_.Files();
+    files.LoadForProject(database_, projectId);
+    int row = 0;
+    for (CTplFileRecord& file : files.Records()) {
+        file.ListRow = file.Deleted ? -1 : row++;
+    }
+    return project;
+}
+
+}  // namespace pellandrix

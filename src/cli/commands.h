@@ -1,0 +1,29 @@
+#pragma once
+
+#include <ostream>
+
+#include "app/app_core.h"
+#include "cli/options.h"
+#include "cli/progress_view.h"
+#include "cli/stream_presenter.h"
+
+namespace pellandrix::cli {
+
+// What a command works with: the started core and the output streams.
+struct CommandContext {
+    CAppCore& core;
+    CStreamPresenter& presenter;
+    CProgressView& progress;
+    std::ostream& out;
+    std::ostream& err;
+};
+
+// The commands. Each returns the exit status; engine errors leave as
+// CDaoException for the caller to report.
+int ListProjects(CommandContext& c);
+int ListFiles(CommandContext& c, const CliOptions& o);
+int Generate(CommandContext& c, const CliOptions& o);
+int AddProject(CommandContext& c, const CliOptions& o);
+int AddFile(CommandContext& c, const CliOptions& o);
+
+}  // namespace pellandrix::cli

@@ -1,0 +1,165 @@
+#include "cli/options.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace pellandrix::cli {
+
+namespace {
+
+struct CommandInfo {
+    std::string_view name;
+    std::size_t arguments;  // positional arguments required
+    std::string_view options;
+};
+
+constexpr std::array<CommandInfo, 5> kCommands{{
+    {"projects", 0, ""},
+    {"files", 1, ""},
+    {"generate", 1, "--all"},
+    {"add-project", 1, "--source --target --ext"},
+    {"add-file", 2, "--ext --select --no-create --no-always-parse --own-source --target"},
+}};
+
+const CommandInfo* FindCommand(std::string_view name) {
+    const auto it = std::find_if(kCommands.begin(), kCommands.end(),
+                                 [name](const CommandInfo& c) { return c.name == name; });
+    return it == kCommands.end() ? nullptr : &*it;
+}
+
+bool Allowed(const CommandInfo& command, std::string_view option) {
+    std::string_view list = command.options;
+    while (!list.empty()) {
+        const std::size_t blank = list.find(' ');
+        if (list.substr(0, blank) == option) {
+            return true;
+        }
+        list = blank == std::string_view::npos ? std::string_view() : list.substr(blank + 1);
+    }
+    return false;
+}
+
+// Sets a flag or takes the value of a valued option. Returns an error text.
+std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<std::string>& args,
+                       std::size_t& i) {
+    if (name == "--all")
+        o.all = true;
+    else if (name == "--select")
+        o.select = true;
+    else if (name == "--no-create")
+        o.noCreate = true;
+    else if (name == "--no-always-parse")
+        o.noAlwaysParse = true;
+    else if (name == "--own-source")
+        o.ownSource = true;
+    else {
+        if (i + 1 >= args.size()) {
+            return "Option " + std::string(name) + " erwartet einen Wert";
+        }
+        const std::string& value = args[++i];
+        if (name == "--source")
+            o.source = value;
+        else if (name == "--target")
+            o.target = value;
+        else
+            o.ext = value;
+    }
+    return {};
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+    ParseResult r;
+    CliOptions& o = r.options;
+    std::size_t i = 0;
+    for (; i < args.size() && o.command.empty(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            o.help = true;
+            return r;
+        }
+        if (args[i] == "-C") {
+            if (i + 1 >= args.size()) {
+                r.error = "-C erwartet ein Verzeichnis";
+                return r;
+            }
+            o.directory = args[++i];
+        } else if (args[i].starts_with("-")) {
+            r.error = "unbekannte Option " + args[i];
+            return r;
+        } else {
+            o.command = args[i];
+        }
+    }
+    const CommandInfo* command = FindCommand(o.command);
+    if (o.command.empty()) {
+        r.error = "kein Befehl angegeben";
+        return r;
+    }
+    if (command == nullptr) {
+        r.error = "unbekannter Befehl " + o.command;
+        return r;
+    }
+    bool optionsEnded = false;
+    for (; i < args.size() && r.error.empty(); ++i) {
+        const std::string& a = args[i];
+        if (!optionsEnded && a == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && (a == "--help" || a == "-h")) {
+            o.help = true;
+        } else if (!optionsEnded && a.starts_with("--") && Allowed(*command, a)) {
+            r.error = TakeOption(o, a, args, i);
+        } else if (!optionsEnded && a.starts_with("-") && a.size() > 1) {
+            r.error = "unbekannte Option " + a + " für " + o.command;
+        } else {
+            o.arguments.push_back(a);
+        }
+    }
+    if (r.error.empty() && !o.help && o.arguments.size() != command->arguments) {
+        r.error = o.arguments.size() < command->arguments ? "zu wenige Angaben für " + o.command
+                                                          : "zu viele Angaben für " + o.command;
+    }
+    return r;
+}
+
+const char* HelpText() {
+    return R"(Aufruf: pellandrix-cli [-C VERZEICHNIS] BEFEHL [ANGABEN...]
+
+Erzeugt die Dateien eines Pellandrix-Projekts ohne Fenster. Pellandrix.ini,
+fileext.def und die Projektdatenbank werden im aktuellen Verzeichnis gesucht,
+mit -C im angegebenen Verzeichnis; dort werden auch relative Pfade und
+#include-Namen aufgelöst.
+
+Befehle:
+  projects
+      Eine Zeile je Projekt: ProjectId, ProjectName, SourcePath, TargetPath,
+      DefCreateFileExt, getrennt durch Tabulatoren.
+  files PROJEKT
+      Eine Zeile je Vorlagendatei des Projekts: TPLFileId, TPLFileName,
+      Selected, CreateFile, AlwaysParse, SourceFromProject, TargetFromProject,
+      CreateFileExt, SourcePath, TargetPath.
+  generate PROJEKT [--all]
+      Erzeugt die ausgewählten Vorlagendateien wie "Dateien erstellen".
+      --all wählt für diesen Lauf alle Dateien aus. In der Datenbank wird
+      nichts geändert. Danach eine Zeile je Datei: Status, Tabulator, Name.
+  add-project NAME [--source VERZ] [--target VERZ] [--ext ENDUNG]
+      Legt ein Projekt an und gibt seine ProjectId aus.
+  add-file PROJEKT DATEI [--ext ENDUNG] [--select] [--no-create]
+           [--no-always-parse] [--own-source] [--target VERZ]
+      Nimmt eine Vorlagendatei in das Projekt auf und gibt ihre TPLFileId aus.
+      Ohne --own-source gilt das Quellverzeichnis des Projekts, ohne --target
+      sein Zielverzeichnis, ohne --ext seine Standard-Dateiendung.
+
+Meldungen stehen je als eine Zeile auf der Standardfehlerausgabe, in der
+Reihenfolge, in der das Programm sie als Meldungsfenster zeigen würde.
+
+Rückgabewert:
+  0  alles erledigt, keine Fehlermeldung
+  1  generate: mindestens eine Fehlermeldung (Parse-Fehler oder eine Datei,
+     die nicht geschrieben werden konnte)
+  2  fehlerhafter Aufruf, unbekanntes Projekt oder Fehler der Datenbank
+)";
+}
+
+}  // namespace pellandrix::cli

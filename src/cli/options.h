@@ -1,0 +1,37 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pellandrix::cli {
+
+// The command line, parsed but not yet checked against the database.
+struct CliOptions {
+    std::string directory;  // -C DIR; empty: the current directory
+    std::string command;    // projects, files, generate, add-project, add-file
+    std::vector<std::string> arguments;
+    bool help = false;
+    bool all = false;
+    bool select = false;
+    bool noCreate = false;
+    bool noAlwaysParse = false;
+    bool ownSource = false;
+    std::optional<std::string> source;
+    std::optional<std::string> target;
+    std::optional<std::string> ext;
+};
+
+struct ParseResult {
+    CliOptions options;
+    std::string error;  // non-empty: a usage error, described in German
+};
+
+// Parses the arguments after the program name. Options of a command may
+// stand anywhere after the command; "--" ends options.
+ParseResult ParseCommandLine(const std::vector<std::string>& args);
+
+// The text printed for --help.
+const char* HelpText();
+
+}  // namespace pellandrix::cli

@@ -1,0 +1,18 @@
+#include "cli/stream_presenter.h"
+
+namespace pellandrix::cli {
+
+MessageAnswer CStreamPresenter::Present(MessageKind kind, const std::string& text,
+                                        ButtonStyle buttons) {
+    if (beforeLine_) {
+        beforeLine_();
+    }
+    err_ << text << '\n';
+    err_.flush();
+    if (kind == MessageKind::Error) {
+        ++errors_;
+    }
+    return buttons == ButtonStyle::Ok ? MessageAnswer::Ok : MessageAnswer::Other;
+}
+
+}  // namespace pellandrix::cli

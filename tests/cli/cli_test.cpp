@@ -1,0 +1,148 @@
+#include "cli/cli.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "cli_fixture.h"
+#include "support/string_table.h"
+
+namespace pellandrix {
+namespace {
+
+using testkit::CliFixture;
+using Lines = std::vector<std::string>;
+
+// A project "Web" with templates in src/ and pages in out/.
+struct WebProject : CliFixture {
+    WebProject() {
+        std::filesystem::create_directory(dir / "src");
+        std::filesystem::create_directory(dir / "out");
+        Write("fileext.def", "html\r\nhtm\r\nphp\r\n");
+        EXPECT_EQ(Run({"add-project", "Web", "--source", "src", "--target", "out"}), 0);
+    }
+    int AddFile(const std::string& name, const std::string& text, std::vector<std::string> extra) {
+        Write("src/" + name, text);
+        std::vector<std::string> args{"add-file", "Web", dir / ("src/" + name)};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return Run(args);
+    }
+};
+
+TEST(Cli, FirstStartCreatesTheDatabaseAndSaysSo) {
+    CliFixture f;
+    EXPECT_EQ(f.Run({"projects"}), 0);
+    EXPECT_EQ(f.out, "");
+    EXPECT_EQ(f.ErrLines(),
+              Lines{FormatMessage(MessageId::kNewDatabase,
+                                  std::filesystem::canonical(f.dir.Path()).string() + "/", "")});
+    EXPECT_TRUE(testkit::Exists(f.dir / "Pellandrix.mdb"));
+    EXPECT_EQ(f.Run({"projects"}), 0);
+    EXPECT_EQ(f.err, "");
+}
+
+TEST(Cli, AddProjectAndFilesAreListedWithTheirSettings) {
+    WebProject p;
+    EXPECT_EQ(p.out, "1\n");
+    EXPECT_EQ(p.AddFile("index.tpl", "x\n", {"--select"}), 0);
+    EXPECT_EQ(p.out, "1\n");
+    EXPECT_EQ(p.AddFile("part.tpl", "y\n",
+                        {"--ext", "php", "--no-create", "--no-always-parse", "--own-source",
+                         "--target", "elsewhere"}),
+              0);
+    EXPECT_EQ(p.out, "2\n");
+    EXPECT_EQ(p.Run({"projects"}), 0);
+    EXPECT_EQ(p.out, "1\tWeb\tsrc\tout\thtml\n");
+    EXPECT_EQ(p.Run({"files", "Web"}), 0);
+    EXPECT_EQ(p.OutLines(),
+              (Lines{"1\tindex.tpl\t1\t1\t1\t1\t1\thtml\tsrc\tout",
+                     "2\tpart.tpl\t0\t0\t0\t0\t0\tphp\t" + (p.dir / "src") + "\telsewhere"}));
+}
+
+TEST(Cli, GenerateWritesPagesAndReportsParseErrorsInOrder) {
+    WebProject p;
+    p.AddFile("head.tpl", "<h1>T</h1>\n#endif\n", {"--no-create"});
+    p.AddFile("page.tpl", "#define T Hallo\n#include \"head.tpl\"\n#ifdef X\n#ifdef Y\n#endif\n",
+              {"--select"});
+    EXPECT_EQ(p.Run({"generate", "Web"}), 1);
+    EXPECT_EQ(testkit::ReadBytes(p.dir / "out/page.html"), "<h1>Hallo</h1>\r\n");
+    EXPECT_FALSE(testkit::Exists(p.dir / "out/head.html"));
+    EXPECT_EQ(p.ErrLines(),
+              (Lines{"Parse-Fehler in Datei head.tpl in Zeile  2: Es wurde ein #endif ohne "
+                     "#ifdef verwendet. Die Anweisung wird ignoriert.",
+                     "Parse-Fehler in Datei page.tpl in Zeile  4: geschachteltes #ifdef nicht "
+                     "erlaubt. Die Anweisung wird ignoriert."}));
+    EXPECT_EQ(p.OutLines(), (Lines{"fertig\thead.tpl", "fertig\tpage.tpl"}));
+}
+
+TEST(Cli, GenerateAllSelectsForThisRunOnly) {
+    WebProject p;
+    p.AddFile("a.tpl", "a\n", {});
+    EXPECT_EQ(p.Run({"generate", "Web"}), 0);
+    EXPECT_EQ(p.out, "deaktiviert\ta.tpl\n");
+    EXPECT_FALSE(testkit::Exists(p.dir / "out/a.html"));
+    EXPECT_EQ(p.Run({"generate", "Web", "--all"}), 0);
+    EXPECT_EQ(p.out, "fertig\ta.tpl\n");
+    EXPECT_EQ(testkit::ReadBytes(p.dir / "out/a.html"), "a\r\n");
+    EXPECT_EQ(p.Run({"files", "Web"}), 0);
+    EXPECT_EQ(p.out.substr(0, 12), "1\ta.tpl\t0\t1\t");
+}
+
+TEST(Cli, UsageErrorsExitWithTwo) {
+    CliFixture f;
+    const std::vector<std::vector<std::string>> bad{{},
+                                                    {"frobnicate"},
+                                                    {"files"},
+                                                    {"files", "a", "b"},
+                                                    {"generate", "W", "--bogus"},
+                                                    {"add-project", "X", "--ext"},
+                                                    {"projects", "--all"}};
+    for (const auto& args : bad) {
+        std::ostringstream out, err;
+        EXPECT_EQ(cli::RunCli(args, out, err, false), 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(err.str().rfind("Fehlerhafter Aufruf: ", 0), 0u) << err.str();
+        EXPECT_EQ(out.str(), "");
+    }
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::RunCli({"--help"}, out, err, false), 0);
+    for (const char* command : {"projects", "files", "generate", "add-project", "add-file"}) {
+        EXPECT_NE(out.str().find(command), std::string::npos) << command;
+    }
+}
+
+TEST(Cli, BadInputIsRefusedWithAClearMessage) {
+    WebProject p;
+    EXPECT_EQ(p.Run({"files", "Nope"}), 2);
+    EXPECT_EQ(p.err, FormatMessage(MessageId::kUnknownProject, "Nope", "") + "\n");
+    EXPECT_EQ(p.Run({"add-file", "Web", "src/missing.tpl"}), 2);
+    EXPECT_EQ(p.AddFile("a.tpl", "", {"--ext", "exe"}), 2);
+    EXPECT_EQ(p.err, FormatMessage(MessageId::kExtensionNotOffered, "exe", "") + "\n");
+    EXPECT_EQ(p.AddFile("a.tpl", "", {"--own-source"}), 0);
+    EXPECT_EQ(p.AddFile("a.tpl", "", {"--own-source"}), 2);
+    EXPECT_EQ(p.err, FormatMessage(MessageId::kFileAlreadyInProject, "a.tpl", "Web") + "\n");
+    EXPECT_EQ(p.Run({"add-project", std::string(50, 'n')}), 2);
+    EXPECT_EQ(p.Run({"-C", p.dir / "nowhere", "projects"}), 2);
+    EXPECT_EQ(p.Run({"projects"}), 0);
+    EXPECT_EQ(p.OutLines().size(), 1u);
+}
+
+TEST(Cli, DatabaseThatIsNoDatabaseIsReportedAndLeftAlone) {
+    CliFixture f;
+    const std::string junk = "this is not a database, just text\n";
+    f.Write("Pellandrix.mdb", junk);
+    EXPECT_EQ(f.Run({"projects"}), 2);
+    ASSERT_EQ(f.ErrLines().size(), 1u);
+    EXPECT_EQ(f.err.rfind("Die Projektdatenbank ", 0), 0u) << f.err;
+    EXPECT_EQ(testkit::ReadBytes(f.dir / "Pellandrix.mdb"), junk);
+}
+
+TEST(Cli, IniFileMovesTheDatabase) {
+    CliFixture f;
+    f.Write("Pellandrix.ini", "[Database]\r\nDatabase_Path = .\\daten\r\ndatabase_name=web.db\r\n");
+    EXPECT_EQ(f.Run({"add-project", "P"}), 0);
+    EXPECT_TRUE(testkit::Exists(f.dir / "daten/web.db"));
+    EXPECT_FALSE(testkit::Exists(f.dir / "Pellandrix.mdb"));
+}
+
+}  // namespace
+}  // namespace pellandrix
