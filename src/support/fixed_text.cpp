@@ -4,7 +4,9 @@ namespace pellandrix {
 
 namespace {
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Length of the UTF-8 sequence a lead byte announces, or 0 for a byte that
 // cannot start one.

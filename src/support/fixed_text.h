@@ -17,7 +17,7 @@ std::string_view CutToWidth(std::string_view text, std::size_t max_bytes);
 // the text to that width, so the limit is applied in exactly one place.
 template <std::size_t Size>
 class FixedText {
-public:
+  public:
     static constexpr std::size_t kMaxLength = Size - 1;
 
     FixedText() = default;
@@ -37,7 +37,7 @@ public:
 
     friend bool operator==(const FixedText& a, std::string_view b) { return a.text_ == b; }
 
-private:
+  private:
     void Assign(std::string_view text) { text_ = std::string(CutToWidth(text, kMaxLength)); }
 
     std::string text_;

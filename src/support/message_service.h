@@ -23,7 +23,7 @@ enum class ButtonStyle : int { Ok = 0, OkCancel = 1, YesNo = 4 };
 // program shows a modal box, the command-line program writes a line to
 // standard error, tests record the message and answer from a script.
 class IMessagePresenter {
-public:
+  public:
     virtual ~IMessagePresenter() = default;
     virtual MessageAnswer Present(MessageKind kind, const std::string& text,
                                   ButtonStyle buttons) = 0;
@@ -32,7 +32,7 @@ public:
 // The program's one way of showing string-table messages. Does not own the
 // presenter, which must outlive the service.
 class CMessageService {
-public:
+  public:
     explicit CMessageService(IMessagePresenter& presenter) : presenter_(&presenter) {}
 
     // Shows `text` as it stands and returns the answer.
@@ -50,7 +50,7 @@ public:
     int ShowNotice(MessageId id, std::optional<std::string_view> first = std::nullopt,
                    std::string_view second = {});
 
-private:
+  private:
     IMessagePresenter* presenter_;
 };
 
