@@ -96,6 +96,10 @@ void CDaoDatabase::OpenHandle(const std::string& path, int flags) {
     }
     path_ = path;
     sqlite3_extended_result_codes(raw, 1);
+    // The layer's DDL double-quotes names. By default SQLite reads a quoted
+    // name that matches no column as a text literal, so an index on a
+    // misspelt column would be made silently on a constant.
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     SetBusyTimeout(kDefaultBusyTimeoutMs);
 }
 

@@ -12,6 +12,12 @@ namespace {
 
 const std::string kTable = "project";
 
+// Exists, Update and Delete all find their rows by these columns.
+const LookupIndexes& Lookups() {
+    static const LookupIndexes lookups{{"LookupIndex", {"ProjectId"}}};
+    return lookups;
+}
+
 }  // namespace
 
 ColumnTable CProjectRecord::BindColumns() {
@@ -26,12 +32,12 @@ ColumnTable CProjectRecord::BindColumns() {
 
 bool CProjectRecord::CreateTable(CDaoDatabase& db) {
     CProjectRecord shape;
-    return CDaoTableBase::CreateTable(db, kTable, shape.BindColumns());
+    return CDaoTableBase::CreateTable(db, kTable, shape.BindColumns(), Lookups());
 }
 
 bool CProjectRecord::EnsureTable(CDaoDatabase& db) {
     CProjectRecord shape;
-    return CDaoTableBase::EnsureTable(db, kTable, shape.BindColumns());
+    return CDaoTableBase::EnsureTable(db, kTable, shape.BindColumns(), Lookups());
 }
 
 bool CProjectRecord::Exists(CDaoDatabase& db, int projectId) {

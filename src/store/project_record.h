@@ -28,6 +28,8 @@ class CProjectRecord : public CListNode {
     ColumnTable BindColumns();
 
     // Table operations on `db`. Engine errors leave as CDaoException.
+    // Both also make sure of the lookup index on ProjectId, so that the
+    // per-record statements of a save search instead of scanning.
     static bool CreateTable(CDaoDatabase& db);
     static bool EnsureTable(CDaoDatabase& db);
     // True when a row with that ProjectId exists.

@@ -159,6 +159,15 @@ CDaoIndexInfo PrimaryIndexInfo() {
     return info;
 }
 
+CDaoIndexInfo LookupIndexInfo(const LookupIndex& lookup) {
+    CDaoIndexInfo info;
+    info.m_strName = lookup.Name;
+    for (const std::string& column : lookup.Columns) {
+        info.m_fields.push_back({column, false});
+    }
+    return info;
+}
+
 void CreateField(CDaoTableDef& tableDef, const ColumnDef& column) {
     CDaoFieldInfo info;
     if (CDaoTableBase::MakeFieldInfo(column, info)) {
@@ -227,6 +236,18 @@ bool CDaoTableBase::ColumnExists(CDaoTableDef& tableDef, std::string_view name) 
     return false;
 }
 
+bool CDaoTableBase::IndexExists(CDaoTableDef& tableDef, std::string_view name) {
+    const int count = tableDef.GetIndexCount();
+    CDaoIndexInfo info;
+    for (int i = 0; i < count; ++i) {
+        tableDef.GetIndexInfo(i, info);
+        if (info.m_strName == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool CDaoTableBase::MakeFieldInfo(const ColumnDef& column, CDaoFieldInfo& info) {
     info = CDaoFieldInfo{};
     info.m_strName = column.Name;
@@ -256,21 +277,24 @@ bool CDaoTableBase::MakeFieldInfo(const ColumnDef& column, CDaoFieldInfo& info) 
 }
 
 bool CDaoTableBase::CreateTable(CDaoDatabase& db, const std::string& name,
-                                const ColumnTable& columns) {
+                                const ColumnTable& columns, const LookupIndexes& lookups) {
     CDaoTableDef tableDef(db);
     tableDef.Create(name);
     CreateField(tableDef, KeyColumn());
     ForEachColumn(columns, [&tableDef](const ColumnDef& column) { CreateField(tableDef, column); });
     tableDef.CreateIndex(PrimaryIndexInfo());
+    for (const LookupIndex& lookup : lookups) {
+        tableDef.CreateIndex(LookupIndexInfo(lookup));
+    }
     tableDef.Append();
     tableDef.Close();
     return true;
 }
 
 bool CDaoTableBase::EnsureTable(CDaoDatabase& db, const std::string& name,
-                                const ColumnTable& columns) {
+                                const ColumnTable& columns, const LookupIndexes& lookups) {
     if (!TableExists(db, name)) {
-        CreateTable(db, name, columns);
+        CreateTable(db, name, columns, lookups);
     }
     CDaoTableDef tableDef(db);
     tableDef.Open(name);
@@ -279,6 +303,12 @@ bool CDaoTableBase::EnsureTable(CDaoDatabase& db, const std::string& name,
             CreateField(tableDef, column);
         }
     });
+    // After the columns: an index may cover a column just added.
+    for (const LookupIndex& lookup : lookups) {
+        if (!IndexExists(tableDef, lookup.Name)) {
+            tableDef.CreateIndex(LookupIndexInfo(lookup));
+        }
+    }
     tableDef.Close();
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "store/column_def.h"
 
@@ -11,6 +12,17 @@ class CDaoDatabase;
 class CDaoRecordset;
 class CDaoTableDef;
 struct CDaoFieldInfo;
+
+// A non-unique index on the columns a record type looks its rows up by.
+// The record statements filter on those columns; without such an index
+// every lookup reads the whole table, so saving N records costs N table
+// scans. It adds nothing to the tables' columns and no uniqueness rule:
+// rows with equal keys stay allowed.
+struct LookupIndex {
+    std::string Name;
+    std::vector<std::string> Columns;
+};
+using LookupIndexes = std::vector<LookupIndex>;
 
 // The store's shared table operations over a column table: creating and
 // upgrading tables, building the SQL lists of the record statements and
@@ -42,17 +54,24 @@ class CDaoTableBase {
     static bool TableExists(CDaoDatabase& db, std::string_view name);
     // True when the open table definition has a field of exactly that name.
     static bool ColumnExists(CDaoTableDef& tableDef, std::string_view name);
+    // True when the open table definition has an index of exactly that
+    // name.
+    static bool IndexExists(CDaoTableDef& tableDef, std::string_view name);
     // Fills `info` for `column` (type, size, attributes); false for a kind
     // outside 1 to 5.
     static bool MakeFieldInfo(const ColumnDef& column, CDaoFieldInfo& info);
 
-    // Creates table `name` with Id, the columns in order and the index
-    // PrimaryIndex on Id. Expects no such table. Returns true.
-    static bool CreateTable(CDaoDatabase& db, const std::string& name, const ColumnTable& columns);
+    // Creates table `name` with Id, the columns in order, the index
+    // PrimaryIndex on Id and then the lookup indexes, all or nothing.
+    // Expects no such table. Returns true.
+    static bool CreateTable(CDaoDatabase& db, const std::string& name, const ColumnTable& columns,
+                            const LookupIndexes& lookups = {});
     // Creates the table if it is missing, otherwise appends every column it
-    // lacks (stored rows hold Null there). Never alters or drops a column.
-    // Returns true.
-    static bool EnsureTable(CDaoDatabase& db, const std::string& name, const ColumnTable& columns);
+    // lacks (stored rows hold Null there) and then every lookup index it
+    // lacks. Never alters or drops a column or an index, never touches a
+    // row. Returns true.
+    static bool EnsureTable(CDaoDatabase& db, const std::string& name, const ColumnTable& columns,
+                            const LookupIndexes& lookups = {});
 };
 
 }  // namespace pellandrix

@@ -13,6 +13,12 @@ namespace {
 
 const std::string kTable = "TPLFile";
 
+// Exists, Update and Delete all find their rows by these columns.
+const LookupIndexes& Lookups() {
+    static const LookupIndexes lookups{{"LookupIndex", {"ProjectId", "TPLFileId"}}};
+    return lookups;
+}
+
 // The column table of TPLFile bound to `record`, in table order.
 ColumnTable BindColumns(CTplFileRecord& record) {
     return {
@@ -39,12 +45,12 @@ std::string KeyCondition(int projectId, int fileId) {
 
 bool CTplFileRecord::CreateTable(CDaoDatabase& db) {
     CTplFileRecord shape;
-    return CDaoTableBase::CreateTable(db, kTable, BindColumns(shape));
+    return CDaoTableBase::CreateTable(db, kTable, BindColumns(shape), Lookups());
 }
 
 bool CTplFileRecord::EnsureTable(CDaoDatabase& db) {
     CTplFileRecord shape;
-    return CDaoTableBase::EnsureTable(db, kTable, BindColumns(shape));
+    return CDaoTableBase::EnsureTable(db, kTable, BindColumns(shape), Lookups());
 }
 
 bool CTplFileRecord::Exists(CDaoDatabase& db, int projectId, int fileId) {

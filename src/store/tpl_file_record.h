@@ -11,7 +11,7 @@ class CDaoRecordset;
 // One row of table TPLFile: a template file of a project, with the members
 // that live only in memory during a session and a generation run.
 class CTplFileRecord : public CListNode {
-public:
+  public:
     // Stored columns.
     int ProjectId = 0;
     int TPLFileId = 0;
@@ -34,6 +34,8 @@ public:
     int StandaloneDone = 0;
 
     // Table operations on `db`; engine errors leave as CDaoException.
+    // Both also make sure of the lookup index on (ProjectId, TPLFileId), so
+    // that the per-record statements of a save search instead of scanning.
     static bool CreateTable(CDaoDatabase& db);
     static bool EnsureTable(CDaoDatabase& db);
     bool Exists(CDaoDatabase& db, int projectId, int fileId);

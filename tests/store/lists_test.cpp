@@ -5,6 +5,7 @@
 
 #include "store/dao_exception.h"
 #include "store/project_list.h"
+#include "store/sql_dialect.h"
 #include "store/tpl_file_list.h"
 #include "store_fixture.h"
 
@@ -104,6 +105,45 @@ TEST_F(ListsTest, EachSaveSelectsAndUpdatesLiveRecordsAndDeletesDeadOnes) {
     }
     EXPECT_EQ(RawQuery(Path(), "select TPLFileId, TPLFileName from TPLFile"),
               (Rows{{"1", "a.tpl"}, {"3", "c.tpl"}}));
+}
+
+// Each record of a save looks its row up by key; a table scan there makes a
+// save of N records cost N scans. Every lookup statement a save sends, as
+// the engine runs it, must search the table's lookup index.
+TEST_F(ListsTest, SavesFindTheirRowsThroughTheLookupIndexes) {
+    CProjectList projects;
+    CProjectRecord* project = projects.NewProject();
+    projects.NewProject()->Deleted = 1;
+    CTplFileList files;
+    for (int i = 0; i < 3; ++i) {
+        files.NewFile()->ProjectId = project->ProjectId;
+    }
+    files.FindByName("")->Deleted = 1;
+    projects.SaveProjectAndFiles(db, project->ProjectId, files);
+    statements.clear();
+    projects.SaveProjectAndFiles(db, project->ProjectId, files);
+
+    int lookups = 0;
+    for (const std::string& sql : statements) {
+        SCOPED_TRACE(sql);
+        const std::string table =
+            sql.find("[project]") != std::string::npos ? "project" : "TPLFile";
+        const Rows plan =
+            RawQuery(Path(), "explain query plan " + ToEngineSelect(ToEngineDelete(sql)));
+        ASSERT_FALSE(plan.empty());
+        for (const std::vector<std::string>& step : plan) {
+            const std::string& detail = step.back();
+            EXPECT_EQ(detail.rfind("SCAN", 0), std::string::npos) << detail;
+        }
+        const bool searched = std::any_of(plan.begin(), plan.end(), [&table](const auto& step) {
+            return step.back().find("USING INDEX LookupIndex_" + table) != std::string::npos;
+        });
+        EXPECT_TRUE(searched);
+        ++lookups;
+    }
+    // project: select + update of the live one, delete of the dead one;
+    // files: two selects and updates, one delete.
+    EXPECT_EQ(lookups, 3 + 5);
 }
 
 TEST_F(ListsTest, FileCounterSurvivesASwitchToAProjectWithoutFiles) {

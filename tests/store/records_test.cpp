@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "store/dao_recordset.h"
+#include "store/dao_tabledef.h"
 #include "store/project_record.h"
 #include "store/tpl_file_record.h"
 #include "store_fixture.h"
@@ -10,6 +11,18 @@ namespace {
 
 using testkit::RawQuery;
 using Rows = std::vector<std::vector<std::string>>;
+
+// Every index of `table` made with CREATE INDEX, in creation order: name,
+// unique (1 or 0) and its columns joined by ",".
+Rows IndexesOf(const std::string& path, const std::string& table) {
+    return RawQuery(path,
+                    "select m.name, l.\"unique\", (select group_concat(name, ',') from "
+                    "(select name from pragma_index_info(m.name) order by seqno)) "
+                    "from sqlite_master m join pragma_index_list('" +
+                        table +
+                        "') l on l.name = m.name "
+                        "where l.origin = 'c' order by m.rowid");
+}
 
 class RecordsTest : public ::testing::Test, public testkit::StoreFixture {
   protected:
@@ -50,14 +63,11 @@ TEST_F(RecordsTest, FreshSchemaMatchesTheStoredContract) {
                     {"SourceFromProject"},
                     {"TargetFromProject"},
                     {"CreateFileExt"}}));
-    for (const std::string table : {"project", "TPLFile"}) {
-        EXPECT_EQ(RawQuery(Path(), "select name, \"unique\" from pragma_index_list('" + table +
-                                       "') where origin = 'c'"),
-                  (Rows{{"PrimaryIndex_" + table, "1"}}));
-        EXPECT_EQ(
-            RawQuery(Path(), "select name from pragma_index_info('PrimaryIndex_" + table + "')"),
-            (Rows{{"Id"}}));
-    }
+    EXPECT_EQ(IndexesOf(Path(), "project"), (Rows{{"PrimaryIndex_project", "1", "Id"},
+                                                  {"LookupIndex_project", "0", "ProjectId"}}));
+    EXPECT_EQ(IndexesOf(Path(), "TPLFile"),
+              (Rows{{"PrimaryIndex_TPLFile", "1", "Id"},
+                    {"LookupIndex_TPLFile", "0", "ProjectId,TPLFileId"}}));
     EXPECT_EQ(RawQuery(Path(),
                        "select sql like '%AUTOINCREMENT%' from sqlite_master "
                        "where name = 'TPLFile'")[0][0],
@@ -180,6 +190,65 @@ TEST_F(RecordsTest, OldFileTableGainsCreateFileExtAndKeepsItsRows) {
     read.ReadFrom(recordset);
     EXPECT_EQ(read.CreateFileExt, "");
     EXPECT_EQ(read.TPLFileName, "a.tpl");
+}
+
+TEST_F(RecordsTest, LayerReportsThePrimaryIndexFirstAndTheLookupIndexAsPlain) {
+    CDaoTableDef tableDef(db);
+    tableDef.Open("TPLFile");
+    ASSERT_EQ(tableDef.GetIndexCount(), 2);
+    CDaoIndexInfo primary;
+    tableDef.GetIndexInfo(0, primary);
+    EXPECT_EQ(primary.m_strName, "PrimaryIndex");
+    EXPECT_TRUE(primary.m_bPrimary);
+    CDaoIndexInfo lookup;
+    tableDef.GetIndexInfo(1, lookup);
+    EXPECT_EQ(lookup.m_strName, "LookupIndex");
+    EXPECT_FALSE(lookup.m_bPrimary);
+    EXPECT_FALSE(lookup.m_bUnique);
+    ASSERT_EQ(lookup.m_fields.size(), 2u);
+    EXPECT_EQ(lookup.m_fields[0].m_strName, "ProjectId");
+    EXPECT_EQ(lookup.m_fields[1].m_strName, "TPLFileId");
+}
+
+// A database written before the lookup indexes existed: complete tables,
+// PrimaryIndex only, and rows that share their keys, which the schema
+// allows and the new indexes must not refuse.
+TEST_F(RecordsTest, OpeningAnOldDatabaseAddsTheLookupIndexesAndLeavesRowsAlone) {
+    const std::string oldPath = dir / "old.mdb";
+    RawQuery(oldPath,
+             "create table project (Id integer primary key autoincrement, ProjectId integer, "
+             "ProjectName text(255), TargetPath text(255), SourcePath text(255), "
+             "DefCreateFileExt text(255));"
+             "create unique index PrimaryIndex_project on project (Id);"
+             "create table TPLFile (Id integer primary key autoincrement, ProjectId integer, "
+             "TPLFileId integer, TPLFileName text(255), Selected integer, SourcePath "
+             "text(255), TargetPath text(255), CreateFile integer, AlwaysParse integer, "
+             "SourceFromProject integer, TargetFromProject integer, CreateFileExt text(255));"
+             "create unique index PrimaryIndex_TPLFile on TPLFile (Id);"
+             "insert into project (ProjectId, ProjectName) values (1, 'a'), (1, 'twin');"
+             "insert into TPLFile (ProjectId, TPLFileId, TPLFileName, CreateFileExt) values "
+             "(1, 1, 'a.tpl', 'htm'), (1, 1, 'twin.tpl', NULL), (2, 1, 'b.tpl', '');");
+    const std::string tablesSql = "select name, sql from sqlite_master where type = 'table'";
+    const Rows tablesBefore = RawQuery(oldPath, tablesSql);
+    const Rows projectsBefore = RawQuery(oldPath, "select * from project");
+    const Rows filesBefore = RawQuery(oldPath, "select * from TPLFile");
+
+    // Twice: the second open finds the indexes and must not trip over them.
+    for (int open = 0; open < 2; ++open) {
+        CDaoDatabase old;
+        old.Open(oldPath);
+        CProjectRecord::EnsureTable(old);
+        CTplFileRecord::EnsureTable(old);
+    }
+
+    EXPECT_EQ(IndexesOf(oldPath, "project"), (Rows{{"PrimaryIndex_project", "1", "Id"},
+                                                   {"LookupIndex_project", "0", "ProjectId"}}));
+    EXPECT_EQ(IndexesOf(oldPath, "TPLFile"),
+              (Rows{{"PrimaryIndex_TPLFile", "1", "Id"},
+                    {"LookupIndex_TPLFile", "0", "ProjectId,TPLFileId"}}));
+    EXPECT_EQ(RawQuery(oldPath, tablesSql), tablesBefore);
+    EXPECT_EQ(RawQuery(oldPath, "select * from project"), projectsBefore);
+    EXPECT_EQ(RawQuery(oldPath, "select * from TPLFile"), filesBefore);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "store/dao_exception.h"
 #include "store/dao_recordset.h"
 #include "store/dao_tabledef.h"
 #include "store_fixture.h"
@@ -208,6 +209,43 @@ TEST_F(TableBaseDbTest, EnsureTableAddsMissingColumnsAndKeepsTheRest) {
     EXPECT_EQ(RawQuery(Path(), "select Id, Words, Extra, Number, Day from Kinds"),
               (Rows{{"1", "w", "e", "NULL", "NULL"}}));
     EXPECT_EQ(RawQuery(Path(), "select count(*) from pragma_table_info('Fresh')")[0][0], "6");
+}
+
+TEST_F(TableBaseDbTest, EnsureTableAddsMissingLookupIndexesAfterTheColumns) {
+    RawQuery(Path(),
+             "create table Kinds (Id integer primary key autoincrement, Words text(255));"
+             "create index Named_Kinds on Kinds (Words);"
+             "insert into Kinds (Words) values ('w'), ('w');");
+    AllKinds shape;
+    // "Named" exists already, on another column than asked: it stays as it
+    // is. "ByNumber" covers columns the table gains in the same call.
+    const LookupIndexes lookups{{"Named", {"Id", "Words"}}, {"ByNumber", {"Number", "Small"}}};
+    CDaoTableBase::EnsureTable(db, "Kinds", shape.Columns(), lookups);
+    CDaoTableBase::EnsureTable(db, "Kinds", shape.Columns(), lookups);
+
+    CDaoTableDef tableDef(db);
+    tableDef.Open("Kinds");
+    ASSERT_EQ(tableDef.GetIndexCount(), 2);
+    CDaoIndexInfo index;
+    tableDef.GetIndexInfo(0, index);
+    EXPECT_EQ(index.m_strName, "Named");
+    ASSERT_EQ(index.m_fields.size(), 1u);
+    EXPECT_EQ(index.m_fields[0].m_strName, "Words");
+    tableDef.GetIndexInfo(1, index);
+    EXPECT_EQ(index.m_strName, "ByNumber");
+    EXPECT_FALSE(index.m_bUnique);
+    ASSERT_EQ(index.m_fields.size(), 2u);
+    EXPECT_EQ(index.m_fields[0].m_strName, "Number");
+    EXPECT_EQ(index.m_fields[1].m_strName, "Small");
+    EXPECT_EQ(RawQuery(Path(), "select Id, Words from Kinds"), (Rows{{"1", "w"}, {"2", "w"}}));
+}
+
+TEST_F(TableBaseDbTest, CreateTableWithAFailingLookupIndexLeavesNoTable) {
+    AllKinds shape;
+    EXPECT_THROW(
+        CDaoTableBase::CreateTable(db, "Kinds", shape.Columns(), {{"Bad", {"NoSuchColumn"}}}),
+        CDaoException);
+    EXPECT_FALSE(CDaoTableBase::TableExists(db, "Kinds"));
 }
 
 }  // namespace
