@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+#include "ui/base_dialog.h"
+
+namespace pellandrix::ui {
+
+// Asks for the name of a new project (dialog 103, "Projekt").
+//
+// OK with an empty name field is refused silently: the dialog stays open and
+// shows no message. Any other text is taken as it stands, neither trimmed nor
+// compared with the names of existing projects; the field accepts no more
+// characters than CProjectRecord::ProjectName holds. Escape, the close box
+// and "Abbruch" end the dialog with QDialog::Rejected.
+//
+// Run with exec(). After it returned QDialog::Accepted, EnteredName() holds
+// the name; before that it is empty.
+class CNewProjectDlg : public CBaseDialog {
+  public:
+    static constexpr int kResourceId = 103;
+    static constexpr int kNameField = 1010;
+
+    explicit CNewProjectDlg(QWidget* parent = nullptr);
+
+    const std::string& EnteredName() const { return enteredName_; }
+
+  private:
+    void CreateControls();
+    void OnOk();
+
+    std::string enteredName_;
+};
+
+}  // namespace pellandrix::ui

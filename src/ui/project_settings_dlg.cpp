@@ -1,0 +1,149 @@
+#include "ui/project_settings_dlg.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui/extension_combo.h"
+#include "ui/file_choosers.h"
+#include "ui/pellandrix_app.h"
+
+namespace pellandrix::ui {
+
+namespace {
+
+constexpr int kOk = 1;
+constexpr int kCancel = 2;
+
+const ControlInfo kControls[] = {
+    {CProjectSettingsDlg::kNameField, nullptr, 2001},
+    {CProjectSettingsDlg::kSourceField, nullptr, 2002},
+    {CProjectSettingsDlg::kTargetField, nullptr, 2003},
+    {CProjectSettingsDlg::kChooseSource, nullptr, 2004},
+    {CProjectSettingsDlg::kChooseTarget, nullptr, 2005},
+    {CProjectSettingsDlg::kExtensionCombo, nullptr, 2006},
+    {CProjectSettingsDlg::kHelpButton, nullptr, 0},
+    {0, nullptr, 0},
+};
+
+constexpr int kPathWidth = static_cast<int>(decltype(CProjectRecord::SourcePath)::kMaxLength);
+constexpr int kNameWidth = static_cast<int>(decltype(CProjectRecord::ProjectName)::kMaxLength);
+
+}  // namespace
+
+CProjectSettingsDlg::CProjectSettingsDlg(CProjectRecord& project, QWidget* parent)
+    : CBaseDialog(kResourceId, parent), project_(project) {
+    setWindowTitle(QStringLiteral("Projekteinstellungen"));
+    CreateControls();
+    RegisterControls(kControls);
+    SetImageList(&App()->ImageList(), &App()->IconSlots());
+    SetButtonIcon(kHelpButton, kHelpIconSlot);
+    FillFields();
+}
+
+void CProjectSettingsDlg::CreateControls() {
+    SetDialogSize(257, 111);
+    // Created first so that it lies beneath the fields it surrounds.
+    auto* frame = new QFrame(this);
+    frame->setFrameShape(QFrame::Box);
+    frame->setFrameShadow(QFrame::Sunken);
+    frame->setGeometry(DialogRect(7, 7, 186, 97));
+    CreateFields();
+    CreateButtons();
+}
+
+void CProjectSettingsDlg::CreateFields() {
+    struct Field {
+        int id;
+        const char* label;
+        int y;
+        int maxLength;
+        bool hasChooser;
+    };
+    const Field fields[] = {
+        {kNameField, "Projektname:", 12, kNameWidth, false},
+        {kSourceField, "Quellverzeichnis:", 37, kPathWidth, true},
+        {kTargetField, "Zielverzeichnis:", 62, kPathWidth, true},
+    };
+    for (const Field& f : fields) {
+        const QString caption = QString::fromUtf8(f.label);
+        auto* label = new QLabel(caption, this);
+        label->setGeometry(DialogRect(14, f.y, 172, 8));
+        auto* edit = new QLineEdit(this);
+        edit->setGeometry(DialogRect(14, f.y + 9, f.hasChooser ? 152 : 172, 12));
+        edit->setMaxLength(f.maxLength);
+        edit->setAccessibleName(caption.chopped(1));
+        label->setBuddy(edit);
+        SetControlId(edit, f.id);
+        if (f.hasChooser) {
+            const bool source = f.id == kSourceField;
+            auto* choose = new QPushButton(QStringLiteral(". . ."), this);
+            choose->setGeometry(DialogRect(170, f.y + 9, 16, 12));
+            choose->setAccessibleName(source ? QStringLiteral("Quellverzeichnis wählen")
+                                             : QStringLiteral("Zielverzeichnis wählen"));
+            SetControlId(choose, source ? kChooseSource : kChooseTarget);
+            FixedText<256>& path = source ? project_.SourcePath : project_.TargetPath;
+            connect(choose, &QPushButton::clicked, this, [this, &path] { ChooseDirectory(path); });
+        }
+    }
+    auto* label = new QLabel(QStringLiteral("erzeugte Dateiendung"), this);
+    label->setGeometry(DialogRect(14, 89, 80, 8));
+    extensions_ = new QComboBox(this);
+    extensions_->setEditable(false);
+    extensions_->setGeometry(DialogRect(96, 87, 60, 12));
+    extensions_->setAccessibleName(QStringLiteral("erzeugte Dateiendung"));
+    label->setBuddy(extensions_);
+    SetControlId(extensions_, kExtensionCombo);
+}
+
+void CProjectSettingsDlg::CreateButtons() {
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setGeometry(DialogRect(200, 7, 50, 14));
+    ok->setDefault(true);
+    SetControlId(ok, kOk);
+    connect(ok, &QPushButton::clicked, this, [this] { OnOk(); });
+
+    auto* cancel = new QPushButton(QStringLiteral("Abbruch"), this);
+    cancel->setGeometry(DialogRect(200, 24, 50, 14));
+    SetControlId(cancel, kCancel);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* help = new QPushButton(this);
+    help->setGeometry(DialogRect(200, 88, 20, 16));
+    help->setAccessibleName(QStringLiteral("Hilfemodus"));
+    SetControlId(help, kHelpButton);
+    connect(help, &QPushButton::clicked, this, [this] { ToggleHelpMode(); });
+}
+
+void CProjectSettingsDlg::FillFields() {
+    FillExtensionCombo(extensions_);
+    SetControlText(kNameField, project_.ProjectName.str());
+    SetControlText(kSourceField, project_.SourcePath.str());
+    SetControlText(kTargetField, project_.TargetPath.str());
+    SelectExtension(extensions_, project_.DefCreateFileExt.str());
+}
+
+void CProjectSettingsDlg::ChooseDirectory(FixedText<256>& path) {
+    std::string folder = path.str();
+    if (!BrowseForFolder(this, folder)) {
+        return;
+    }
+    // The record takes the folder at once, and the fields are refilled from
+    // the record: the choice survives a later Cancel, and what the fields
+    // show is always what the record holds.
+    path = folder;
+    FillFields();
+}
+
+void CProjectSettingsDlg::OnOk() {
+    project_.ProjectName = GetControlText(kNameField);
+    project_.SourcePath = GetControlText(kSourceField);
+    project_.TargetPath = GetControlText(kTargetField);
+    project_.DefCreateFileExt = SelectedExtension(extensions_);
+    App()->Core().Files().ApplyProjectPaths(&project_);
+    accept();
+}
+
+}  // namespace pellandrix::ui

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "store/project_record.h"
+#include "ui/base_dialog.h"
+
+class QComboBox;
+
+namespace pellandrix::ui {
+
+// Edits one project record (dialog 104, "Projekteinstellungen"): its name,
+// source directory, target directory and default extension for generated
+// files. Writes only the in-memory record; the caller decides when the
+// project list is saved.
+//
+// A directory chosen with one of the ". . ." buttons is written into the
+// record at once and every field is filled again from the record, so text
+// typed into the other fields since then is lost. Such a choice stays in the
+// record even when the dialog is then cancelled.
+//
+// OK copies the fields into the record (the extension is the selected entry
+// of the combo box, empty when none is selected) and has every template file
+// of the current list that takes its directories from the project take the
+// new ones. Nothing is validated: an empty name or a missing directory is
+// stored as entered.
+//
+// `project` must outlive the dialog. Requires App() to exist. Run with
+// exec(); QDialog::Accepted means OK.
+class CProjectSettingsDlg : public CBaseDialog {
+  public:
+    static constexpr int kResourceId = 104;
+    static constexpr int kNameField = 1011;
+    static constexpr int kSourceField = 1012;
+    static constexpr int kTargetField = 1013;
+    static constexpr int kChooseSource = 1014;
+    static constexpr int kChooseTarget = 1015;
+    static constexpr int kExtensionCombo = 1023;
+    static constexpr int kHelpButton = 1025;
+
+    explicit CProjectSettingsDlg(CProjectRecord& project, QWidget* parent = nullptr);
+
+  private:
+    void CreateControls();
+    void CreateFields();
+    void CreateButtons();
+    void FillFields();
+    void ChooseDirectory(FixedText<256>& path);
+    void OnOk();
+
+    CProjectRecord& project_;
+    QComboBox* extensions_ = nullptr;
+};
+
+}  // namespace pellandrix::ui
