@@ -44,6 +44,7 @@ CDaoDatabase::~CDaoDatabase() {
 }
 
 void CDaoDatabase::Close() {
+    cache_.reset();
     db_.reset();
     path_.clear();
 }
@@ -95,6 +96,7 @@ void CDaoDatabase::OpenHandle(const std::string& path, int flags) {
         ThrowLayerError(code & 0xff, message + ": " + path);
     }
     path_ = path;
+    cache_ = std::make_shared<StatementCache>(raw);
     sqlite3_extended_result_codes(raw, 1);
     // The layer's DDL double-quotes names. By default SQLite reads a quoted
     // name that matches no column as a text literal, so an index on a
@@ -141,7 +143,16 @@ void CDaoDatabase::Trace(const std::string& sql) const {
 
 void CDaoDatabase::Execute(const std::string& sql) {
     Trace(sql);
-    RunInternal(ToEngineDelete(sql));
+    CachedStatement statement = Prepare(ToEngineDelete(sql));
+    while (statement->Step()) {
+    }
+}
+
+CachedStatement CDaoDatabase::Prepare(std::string_view sql) {
+    if (!IsOpen()) {
+        ThrowLayerError(SQLITE_MISUSE, "the database is not open");
+    }
+    return cache_->Prepare(sql);
 }
 
 void CDaoDatabase::RunInternal(std::string_view sql) {

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "store/statement_cache.h"
+
 struct sqlite3;
 
 namespace pellandrix {
@@ -83,6 +85,12 @@ class CDaoDatabase {
     // Reports `sql` to the trace, if one is set. Used by CDaoRecordset.
     void Trace(const std::string& sql) const;
 
+    // A statement for `sql`, already in SQLite's dialect, bound and ready
+    // to step. Reused from an earlier call whose text differed only in its
+    // values, which saves compiling it again. For the layer's own classes;
+    // throws CDaoException for an engine error.
+    CachedStatement Prepare(std::string_view sql);
+
     // The engine handle for the layer's own classes; null when not open.
     // The database keeps ownership.
     sqlite3* Handle() const { return db_.get(); }
@@ -99,6 +107,9 @@ class CDaoDatabase {
     std::vector<std::string> TableNames();
 
     std::unique_ptr<sqlite3, HandleCloser> db_;
+    // Declared after db_: goes first, finalizing its statements before the
+    // connection closes.
+    std::shared_ptr<StatementCache> cache_;
     std::string path_;
     StatementTrace trace_;
 };

@@ -34,7 +34,7 @@ void CDaoRecordset::Open(int openType, const std::string& sql) {
         ThrowLayerError(SQLITE_MISUSE, "the recordset is already open");
     }
     db_->Trace(sql);
-    auto statement = std::make_unique<SqliteStatement>(db_->Handle(), ToEngineSelect(sql));
+    CachedStatement statement = db_->Prepare(ToEngineSelect(sql));
     std::vector<std::string> names;
     for (int i = 0; i < statement->ColumnCount(); ++i) {
         names.push_back(Lowered(statement->ColumnName(i)));
@@ -51,7 +51,7 @@ void CDaoRecordset::Open(int openType, const std::string& sql) {
 }
 
 void CDaoRecordset::Close() {
-    statement_.reset();
+    statement_ = CachedStatement();
     lowerNames_.clear();
     eof_ = true;
     visited_ = 0;

@@ -6,10 +6,11 @@
 #include <variant>
 #include <vector>
 
+#include "store/statement_cache.h"
+
 namespace pellandrix {
 
 class CDaoDatabase;
-class SqliteStatement;
 
 // A column value of the current row: Null (monostate), a 32-bit integer
 // for Long columns, a double for Double columns, or the bytes of a Text
@@ -33,7 +34,7 @@ class CDaoRecordset {
     // when there is none). Without an ORDER BY the rows come in ascending
     // Id. `openType` must be kDbOpenDynaset. Expects the recordset closed.
     void Open(int openType, const std::string& sql);
-    bool IsOpen() const { return statement_ != nullptr; }
+    bool IsOpen() const { return static_cast<bool>(statement_); }
     void Close();
 
     // The number of rows visited so far: above 0 exactly when the result
@@ -55,7 +56,7 @@ class CDaoRecordset {
     int FieldIndex(const std::string& name) const;
 
     CDaoDatabase* db_;
-    std::unique_ptr<SqliteStatement> statement_;
+    CachedStatement statement_;
     std::vector<std::string> lowerNames_;
     bool eof_ = true;
     long visited_ = 0;

@@ -88,6 +88,14 @@ std::string SqliteStatement::ColumnText(int index) const {
     return bytes != nullptr ? std::string(bytes, static_cast<std::size_t>(size)) : std::string();
 }
 
+int SqliteStatement::ParameterCount() const {
+    return sqlite3_bind_parameter_count(stmt_);
+}
+
+void SqliteStatement::ClearBindings() {
+    sqlite3_clear_bindings(stmt_);
+}
+
 void SqliteStatement::BindInt(int index, std::int64_t value) {
     const int rc = sqlite3_bind_int64(stmt_, index, value);
     if (rc != SQLITE_OK) {

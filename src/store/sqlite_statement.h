@@ -38,8 +38,12 @@ class SqliteStatement {
     // Text (or blob) bytes of the column; empty for Null.
     std::string ColumnText(int index) const;
 
+    // Parameters ("?") of the statement; they are numbered from 1.
+    int ParameterCount() const;
     void BindInt(int index, std::int64_t value);
     void BindText(int index, std::string_view value);
+    // Sets every parameter back to Null.
+    void ClearBindings();
 
   private:
     sqlite3* db_;

@@ -1,0 +1,245 @@
+#include "store/statement_cache.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+#include <charconv>
+
+#include "store/dao_exception.h"
+
+namespace pellandrix {
+
+namespace {
+
+bool IsNameChar(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return std::isalnum(u) != 0 || c == '_' || c == '$' || u >= 0x80;
+}
+
+std::string Lowered(std::string_view word) {
+    std::string out(word);
+    for (char& c : out) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+// Walks a statement text token by token, copying it into the shape and
+// lifting the literals that may be bound.
+class Shaper {
+  public:
+    Shaper(std::string_view sql, SqlShape& shape) : sql_(sql), shape_(shape) {}
+
+    bool Run() {
+        shape_.text.clear();
+        shape_.literals.clear();
+        while (pos_ < sql_.size()) {
+            if (!Token()) {
+                return false;
+            }
+        }
+        return statement_;
+    }
+
+  private:
+    bool Token() {
+        const char c = sql_[pos_];
+        if (c == '\'') {
+            return Text();
+        }
+        if (c == '"' || c == '[' || c == '`') {
+            return Quoted(c == '[' ? ']' : c);
+        }
+        if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
+            return Number();
+        }
+        if (IsNameChar(c)) {
+            Word();
+            return true;
+        }
+        if (c == '?' || c == ':' || c == '@' || (c == '.' && NextIsDigit()) ||
+            sql_.substr(pos_, 2) == "--" || sql_.substr(pos_, 2) == "/*") {
+            return false;
+        }
+        shape_.text += c;
+        ++pos_;
+        return true;
+    }
+
+    bool NextIsDigit() const {
+        return pos_ + 1 < sql_.size() && std::isdigit(static_cast<unsigned char>(sql_[pos_ + 1]));
+    }
+
+    void Word() {
+        const std::size_t start = pos_;
+        while (pos_ < sql_.size() && IsNameChar(sql_[pos_])) {
+            ++pos_;
+        }
+        const std::string_view word = sql_.substr(start, pos_ - start);
+        const std::string lower = Lowered(word);
+        if (start == 0) {
+            statement_ =
+                lower == "insert" || lower == "update" || lower == "delete" || lower == "select";
+        } else if (lower == "where" || lower == "set" || lower == "values") {
+            lifting_ = lifting_ || !stopped_;
+        } else if (lower == "order" || lower == "group") {
+            lifting_ = false;
+            stopped_ = true;
+        }
+        shape_.text += word;
+    }
+
+    // '...' with '' standing for one apostrophe.
+    bool Text() {
+        if (pos_ > 0 && IsNameChar(sql_[pos_ - 1])) {
+            return false;  // x'..' is a blob, N'..' not SQLite's
+        }
+        const std::size_t start = pos_;
+        std::string value;
+        for (++pos_; pos_ < sql_.size(); ++pos_) {
+            if (sql_[pos_] != '\'') {
+                value += sql_[pos_];
+            } else if (pos_ + 1 < sql_.size() && sql_[pos_ + 1] == '\'') {
+                value += '\'';
+                ++pos_;
+            } else {
+                ++pos_;
+                Emit(sql_.substr(start, pos_ - start), std::move(value));
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool Quoted(char close) {
+        const std::size_t end = sql_.find(close, pos_ + 1);
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        shape_.text += sql_.substr(pos_, end + 1 - pos_);
+        pos_ = end + 1;
+        return true;
+    }
+
+    bool Number() {
+        const std::size_t start = pos_;
+        while (pos_ < sql_.size() && std::isdigit(static_cast<unsigned char>(sql_[pos_]))) {
+            ++pos_;
+        }
+        if (pos_ < sql_.size() && (IsNameChar(sql_[pos_]) || sql_[pos_] == '.')) {
+            return false;  // real, exponent or hex: leave the statement alone
+        }
+        std::int64_t value = 0;
+        const auto result = std::from_chars(sql_.data() + start, sql_.data() + pos_, value);
+        if (result.ec != std::errc()) {
+            return false;  // beyond 64 bits SQLite reads a real
+        }
+        Emit(sql_.substr(start, pos_ - start), value);
+        return true;
+    }
+
+    void Emit(std::string_view written, SqlLiteral value) {
+        if (lifting_) {
+            shape_.text += '?';
+            shape_.literals.push_back(std::move(value));
+        } else {
+            shape_.text += written;
+        }
+    }
+
+    std::string_view sql_;
+    SqlShape& shape_;
+    std::size_t pos_ = 0;
+    bool statement_ = false;
+    bool lifting_ = false;
+    bool stopped_ = false;
+};
+
+void Bind(SqliteStatement& statement, const std::vector<SqlLiteral>& literals) {
+    for (std::size_t i = 0; i < literals.size(); ++i) {
+        const int index = static_cast<int>(i) + 1;
+        if (const auto* number = std::get_if<std::int64_t>(&literals[i])) {
+            statement.BindInt(index, *number);
+        } else {
+            statement.BindText(index, std::get<std::string>(literals[i]));
+        }
+    }
+}
+
+}  // namespace
+
+bool ShapeOf(std::string_view sql, SqlShape& shape) {
+    return Shaper(sql, shape).Run();
+}
+
+CachedStatement::CachedStatement(std::weak_ptr<StatementCache> cache, std::string key,
+                                 std::unique_ptr<SqliteStatement> statement)
+    : cache_(std::move(cache)), key_(std::move(key)), statement_(std::move(statement)) {}
+
+CachedStatement::~CachedStatement() {
+    GiveBack();
+}
+
+CachedStatement& CachedStatement::operator=(CachedStatement&& other) noexcept {
+    if (this != &other) {
+        GiveBack();
+        cache_ = std::move(other.cache_);
+        key_ = std::move(other.key_);
+        statement_ = std::move(other.statement_);
+    }
+    return *this;
+}
+
+void CachedStatement::GiveBack() {
+    if (statement_ == nullptr) {
+        return;
+    }
+    if (const std::shared_ptr<StatementCache> cache = cache_.lock(); cache && !key_.empty()) {
+        cache->Return(std::move(key_), std::move(statement_));
+    }
+    statement_.reset();
+}
+
+CachedStatement StatementCache::Prepare(std::string_view sql) {
+    SqlShape shape;
+    if (ShapeOf(sql, shape)) {
+        std::unique_ptr<SqliteStatement> statement = TakeIdle(shape.text);
+        if (statement == nullptr) {
+            try {
+                statement = std::make_unique<SqliteStatement>(db_, shape.text);
+            } catch (const CDaoException&) {
+                // Falls through to the text as written, whose error is the
+                // one to report.
+            }
+        }
+        if (statement != nullptr &&
+            statement->ParameterCount() == static_cast<int>(shape.literals.size())) {
+            Bind(*statement, shape.literals);
+            return CachedStatement(weak_from_this(), std::move(shape.text), std::move(statement));
+        }
+    }
+    return CachedStatement({}, {}, std::make_unique<SqliteStatement>(db_, sql));
+}
+
+std::unique_ptr<SqliteStatement> StatementCache::TakeIdle(const std::string& key) {
+    const auto found = idle_.find(key);
+    if (found == idle_.end()) {
+        return nullptr;
+    }
+    std::unique_ptr<SqliteStatement> statement = std::move(found->second);
+    idle_.erase(found);
+    return statement;
+}
+
+void StatementCache::Return(std::string key, std::unique_ptr<SqliteStatement> statement) {
+    // A failed step leaves its error in the statement until reset; the
+    // caller has already seen it.
+    statement->Reset();
+    statement->ClearBindings();
+    if (idle_.size() >= kMaxShapes && idle_.find(key) == idle_.end()) {
+        idle_.clear();
+    }
+    idle_.insert_or_assign(std::move(key), std::move(statement));
+}
+
+}  // namespace pellandrix
