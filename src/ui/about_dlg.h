@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "ui/base_dialog.h"
+
+namespace pellandrix::ui {
+
+// Control ids of the about box (Part 3.5).
+inline constexpr int kAboutDialogId = 136;
+inline constexpr int kAboutVersion = 1027;
+inline constexpr int kAboutDatabaseDir = 1028;
+inline constexpr int kAboutCreated = 1029;
+inline constexpr int kAboutHelp = 1025;
+
+// The about box, dialog 136 "Info über Pellandrix", 267 × 161 dialog units
+// (Part 3.5): version, database directory, the database file's creation
+// date. Run modally by the main window's button 1026.
+class CAboutDlg : public CBaseDialog {
+    Q_OBJECT
+
+  public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+
+    // "dd.mm.yyyy" of the file's birth time (statx) where the file system
+    // records one, else of its modification time, in local time; empty when
+    // the file's status cannot be read.
+    static std::string CreationDate(const std::string& path);
+
+    static constexpr const char* kVersionText = "Version 1.020";
+};
+
+}  // namespace pellandrix::ui

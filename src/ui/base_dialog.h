@@ -1,0 +1,164 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QRect>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/dialog_resizer.h"
+
+class QAbstractButton;
+
+namespace pellandrix::ui {
+
+class CIconImageList;
+
+// One row of a dialog's control table. A table is a constant array of rows
+// ending with a row whose control id is 0 (Part 3.6).
+struct ControlInfo {
+    int controlId;
+    const char* tooltip;  // null: no tooltip
+    int helpTopic;        // 0: no popup help
+};
+
+// The base of every dialog of the program (Part 3.6): control ids on the
+// widgets, the control table with tooltips and help topics, the recorded
+// proportional layout, help mode, icon buttons from the application's image
+// list, Enter moving the focus like Tab, F1 help, and small operations on
+// controls by id.
+//
+// How a dialog uses it:
+//   1. construct its widgets as children of the dialog, give each its id with
+//      SetControlId and its place with setGeometry(DialogRect(...));
+//   2. SetDialogSize(w, h) in dialog units (EnableResizing(true) first for a
+//      resizable window: only the main window scales its layout);
+//   3. RegisterControls(table) once all controls exist and are placed;
+//   4. SetImageList(&App()->ImageList(), &App()->IconSlots()) and
+//      SetButtonIcon(id, slot) for icon buttons.
+class CBaseDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit CBaseDialog(int resourceId, QWidget* parent = nullptr);
+    ~CBaseDialog() override;
+
+    // The dialog's resource id (102, 103, 104, 105, 136): its F1 help id.
+    int HelpId() const { return helpId_; }
+
+    // Set by a dialog while it fills its controls; notifications arriving
+    // meanwhile are ignored by the dialog (Part 3.2).
+    int Refreshing = 0;
+    // Help mode is on.
+    int HelpMode = 0;
+    // Id of the control whose help was shown last in help mode.
+    int LastHelpControl = 0;
+
+    // --- control ids ------------------------------------------------------
+    // Gives `w` the control id `id` (stored as the widget's property
+    // "controlId" too, and as its objectName "ctl<id>" when it has none).
+    void SetControlId(QWidget* w, int id);
+    // The widget with control id `id`, or null.
+    QWidget* Control(int id) const;
+    template <class T>
+    T* ControlAs(int id) const {
+        return qobject_cast<T*>(Control(id));
+    }
+    // The control id of `w` (0 for none).
+    static int ControlIdOf(const QWidget* w);
+
+    // --- dialog units ------------------------------------------------------
+    // A rectangle in dialog units converted to pixels with the dialog's font:
+    // horizontal unit = average character width / 4, vertical unit =
+    // character height / 8 (the Windows rule).
+    QRect DialogRect(int x, int y, int w, int h) const;
+    int DialogUnitsX(int x) const;
+    int DialogUnitsY(int y) const;
+    // Sets the client size from dialog units; fixed unless resizing is on.
+    void SetDialogSize(int w, int h);
+    // Only the main window scales its layout on resize; the other dialogs
+    // have a fixed size (the default).
+    void EnableResizing(bool enable);
+    bool ResizingEnabled() const { return resizing_; }
+
+    // --- control table, layout ----------------------------------------------
+    // Sets the tooltips of the table's rows, remembers the table for help
+    // mode, and records the layout. Call after all controls are created and
+    // placed, and after SetDialogSize.
+    void RegisterControls(const ControlInfo* table);
+    const ControlInfo* ControlTable() const { return table_; }
+    // Help topic of `controlId` in the control table (0 when none).
+    int HelpTopicOf(int controlId) const;
+    CDialogResizer& Resizer() { return resizer_; }
+
+    // --- icons ----------------------------------------------------------
+    void SetImageList(CIconImageList* list, std::vector<int>* iconSlots);
+    // Loads icon resource `iconResourceId` (128 application, 132 help, 135
+    // information), appends it to the image list and stores its index in
+    // `slot`. An icon that cannot be loaded leaves the slot unchanged.
+    void AddIcon(int slot, int iconResourceId);
+    // Shows the image of `slot` on button `controlId` instead of its
+    // caption (the caption stays as accessible name and tooltip).
+    void SetButtonIcon(int controlId, int slot);
+
+    // --- help -----------------------------------------------------------
+    void ToggleHelpMode();
+    void LeaveHelpMode();
+    // Shows the popup help of one control: its topic from the control table,
+    // nothing when the id or the topic is 0.
+    virtual void ShowControlHelp(int controlId, QWidget* control);
+    // F1: the help topic of HelpId() (App()->WinHelp(0x20000 + HelpId())).
+    void ShowDialogHelp();
+
+    // --- control operations by id ------------------------------------------
+    void EnableControl(int id, bool enable);
+    // Enables an edit field and makes it read-only or writable.
+    void SetReadOnly(int id, bool readOnly);
+    // Text of an edit field, label, button, combo box (current text).
+    std::string GetControlText(int id) const;
+    void SetControlText(int id, std::string_view text);
+    // Selects the combo entry whose text equals `text`; false when none does
+    // (the selection is then unchanged).
+    bool SelectComboText(int id, std::string_view text);
+    void SelectComboIndex(int id, int index);
+    // Check box state: 0 unchecked, 1 checked, 2 partially.
+    int GetCheck(int id) const;
+    void SetCheck(int id, int state);
+    // Gives list row `row` the selected state and the current mark (list
+    // view: QTreeWidget/QTableWidget/QListWidget or any QAbstractItemView).
+    void SelectListRow(int id, int row);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void done(int result) override;
+
+  private:
+    void SetHelpPointer(bool help);
+    void TrackHelpPointer(QWidget* widget);
+
+    int helpId_;
+    bool resizing_ = false;
+    const ControlInfo* table_ = nullptr;
+    CIconImageList* imageList_ = nullptr;
+    std::vector<int>* iconSlots_ = nullptr;
+    CDialogResizer resizer_;
+    std::map<int, QPointer<QWidget>> controls_;
+    // Per-window pointer and mouse tracking changed by help mode, restored
+    // when it ends.
+    struct SavedPointer {
+        QPointer<QWidget> widget;
+        bool hadCursor;
+        QCursor cursor;
+        bool hadTracking;
+    };
+    std::vector<SavedPointer> savedPointers_;
+};
+
+}  // namespace pellandrix::ui

@@ -1,0 +1,147 @@
+#include "ui/pellandrix_app.h"
+
+#include <QApplication>
+
+#include <exception>
+#include <filesystem>
+
+#include "store/dao_exception.h"
+#include "store/database_location.h"
+#include "support/string_table.h"
+#include "ui/help_system.h"
+#include "ui/qt_presenter.h"
+
+// The main window is written alongside this file; until it exists the
+// program starts up, shuts down and ends without a window.
+#if __has_include("ui/main_dlg.h")
+#include "ui/main_dlg.h"
+#define PELLANDRIX_HAVE_MAIN_DLG 1
+#else
+#define PELLANDRIX_HAVE_MAIN_DLG 0
+#endif
+
+namespace pellandrix::ui {
+
+namespace {
+
+CPellandrixApp* gApp = nullptr;
+
+}  // namespace
+
+CPellandrixApp* App() { return gApp; }
+
+CPellandrixApp::CPellandrixApp()
+    : ownPresenter_(std::make_unique<CQtPresenter>()), presenter_(ownPresenter_.get()) {}
+
+CPellandrixApp::CPellandrixApp(IMessagePresenter& presenter) : presenter_(&presenter) {}
+
+CPellandrixApp::~CPellandrixApp() {
+    // The database closes with the core; the image list goes with the
+    // object.
+    core_.reset();
+    if (gApp == this) {
+        gApp = nullptr;
+    }
+}
+
+int CPellandrixApp::InitInstance(int& argc, char** argv) {
+    std::unique_ptr<QApplication> ownApplication;
+    if (QApplication::instance() == nullptr) {
+        ownApplication = std::make_unique<QApplication>(argc, argv);
+    }
+    QApplication::setWindowIcon(LoadIconResource(kAppIconResource));
+
+    // The start directory: the INI file, fileext.def and the help file are
+    // looked for there.
+    startDirectory_ = CurrentDirectory();
+    helpFilePath_.clear();
+    (void)HelpFilePath();
+
+    if (StartUp() != 0) {
+        ShutDown();
+        return 1;
+    }
+    int status = 0;
+#if PELLANDRIX_HAVE_MAIN_DLG
+    try {
+        auto mainWindow = std::make_unique<CMainDlg>();
+        SetMainWindow(mainWindow.get());
+        mainWindow->exec();
+        ShutDown();
+        mainWindow.reset();
+    } catch (const CDaoException& e) {
+        // The main window handles the engine's errors of its commands; this
+        // is the last guard so that nothing leaves the program unreported.
+        if (core_) {
+            core_->Messages().ShowError(MessageId::kDatabaseError, e.Message());
+        }
+        status = 1;
+    } catch (const std::exception& e) {
+        if (core_) {
+            core_->Messages().ShowError(MessageId::kUnexpectedError, e.what());
+        }
+        status = 1;
+    }
+    SetMainWindow(nullptr);
+#endif
+    ShutDown();
+    return status;
+}
+
+int CPellandrixApp::StartUp() {
+    gApp = this;
+    if (startDirectory_.empty()) {
+        startDirectory_ = CurrentDirectory();
+    }
+    started_ = false;
+    core_ = std::make_unique<CAppCore>(*presenter_);
+    try {
+        core_->StartUp();
+    } catch (const CDaoException& e) {
+        core_->Messages().ShowError(MessageId::kDatabaseFailed, core_->Location().fullPath,
+                                    e.Message());
+        return 1;
+    } catch (const std::exception& e) {
+        core_->Messages().ShowError(MessageId::kDatabaseFailed, core_->Location().fullPath,
+                                    e.what());
+        return 1;
+    }
+    started_ = true;
+    return 0;
+}
+
+int CPellandrixApp::ShutDown() {
+    core_.reset();
+    started_ = false;
+    return 0;
+}
+
+CAppCore& CPellandrixApp::Core() {
+    if (!core_) {
+        // Before StartUp or after ShutDown: a core without a database, so
+        // that a stray call cannot crash.
+        core_ = std::make_unique<CAppCore>(*presenter_);
+    }
+    return *core_;
+}
+
+const std::string& CPellandrixApp::HelpFilePath() const {
+    if (helpFilePath_.empty()) {
+        const std::string dir = startDirectory_.empty() ? CurrentDirectory() : startDirectory_;
+        helpFilePath_ = FindHelpFile(dir);
+        if (helpFilePath_.empty()) {
+            helpFilePath_ = dir + "/" + kHelpFileName;
+        }
+    }
+    return helpFilePath_;
+}
+
+void CPellandrixApp::WinHelp(int data) { ShowHelpTopic(DialogHelpTopic(data - 0x20000)); }
+
+void CPellandrixApp::ShowHelpTopic(int topic) {
+    const std::string& path = HelpFilePath();
+    std::error_code ec;
+    ShowHelpWindow(std::filesystem::is_regular_file(path, ec) ? path : std::string(), topic);
+}
+
+}  // namespace pellandrix::ui

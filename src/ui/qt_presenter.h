@@ -1,0 +1,35 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "support/message_service.h"
+
+namespace pellandrix::ui {
+
+// Shows the program's messages in modal Qt message boxes (Part 4.2): icon by
+// kind (Notice: warning, Question: question, Error: critical), buttons by
+// style, title "pellandrix", owned by the active window. Escape or the close
+// box give MessageAnswer::Other.
+//
+// Test hooks: after ScriptAnswers no box is shown any more; each message is
+// recorded and answered with the next scripted answer (Other once the
+// script is used up) until StopScripting. Shown() lists every message
+// presented (scripted or not) since the last ClearShown().
+class CQtPresenter : public IMessagePresenter {
+  public:
+    MessageAnswer Present(MessageKind kind, const std::string& text,
+                          ButtonStyle buttons) override;
+
+    // Window title of the boxes: the executable's name.
+    static constexpr const char* kTitle = "pellandrix";
+
+    static void ScriptAnswers(std::deque<MessageAnswer> answers);
+    static void StopScripting();
+    static bool Scripting();
+    static std::vector<std::string> Shown();
+    static void ClearShown();
+};
+
+}  // namespace pellandrix::ui
