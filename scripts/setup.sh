@@ -8,6 +8,7 @@ packages=(
   libsqlite3-dev sqlite3 libinih-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev xvfb xauth
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

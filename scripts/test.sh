@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up a fresh machine, builds everything with warnings as errors and runs
 # the whole test suite; also builds the core without the desktop program, so
-# that a GUI dependency creeping into the core breaks the build.
+# that a GUI dependency creeping into the core breaks the build. Then the
+# core, the command-line program and their tests once more under
+# AddressSanitizer and UBSan, and each fuzz harness briefly on its corpus.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,3 +17,15 @@ ctest --preset ci -j "$jobs"
 cmake --preset ci-nogui >/dev/null
 cmake --build --preset ci-nogui -j "$jobs"
 ctest --preset ci-nogui -j "$jobs"
+
+# The sanitizer build has no desktop program and no benchmarks: it builds
+# only what the tests run.
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
+
+if command -v clang++-14 >/dev/null; then
+  FUZZ_JOBS=$jobs bash fuzz/run.sh 20
+else
+  echo "clang++-14 missing: fuzz harnesses not run"
+fi

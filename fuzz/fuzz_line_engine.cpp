@@ -1,0 +1,95 @@
+// The line engine on arbitrary bytes. The input is a template; lines before
+// a line "%%" (if there is one) first fill the define table, each as a name,
+// one blank and a value, so the fuzzer can build tables directly as well as
+// through #define lines.
+//
+// Checked on every chunk: a skipped branch is always inside an open block;
+// the table stays sorted longest name first and every entry is found under
+// its own name; the fast substitution gives exactly what the plain one,
+// entry by entry, gives.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "engine/define_table.h"
+#include "engine/line_engine.h"
+#include "fuzz_support.h"
+#include "support/text_sink.h"
+
+using namespace pellandrix;
+using namespace pellandrix::fuzz;
+
+namespace {
+
+void CheckTable(const CDefineTable& table) {
+    std::size_t previous = std::string::npos;
+    int count = 0;
+    for (const CDefineEntry& entry : table.Entries()) {
+        FUZZ_CHECK(entry.name.size() <= previous, "entries longest name first");
+        FUZZ_CHECK(table.Find(entry.name) == &entry, "every entry found under its own name");
+        previous = entry.name.size();
+        ++count;
+    }
+    FUZZ_CHECK(count == table.Count(), "count matches the entries");
+}
+
+void CheckSubstitution(const CDefineTable& table, std::string_view text) {
+    std::string fast(text);
+    std::string plain(text);
+    table.Substitute(fast);
+    table.SubstituteEntryByEntry(plain);
+    FUZZ_CHECK(fast == plain, "Substitute equals SubstituteEntryByEntry");
+}
+
+// Takes the define lines in front of a "%%" line; returns the template.
+std::string_view FillTable(std::string_view input, CDefineTable& table) {
+    const std::size_t mark = input.find("%%\n");
+    if (mark == std::string_view::npos || (mark != 0 && input[mark - 1] != '\n')) {
+        return input;
+    }
+    for (std::string_view line : Chunks(input.substr(0, mark))) {
+        if (!line.empty() && line.back() == '\n') {
+            line.remove_suffix(1);
+        }
+        const std::size_t blank = line.find(' ');
+        const std::string_view name = line.substr(0, blank);
+        const std::string_view value =
+            blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
+        if (name.empty() || table.Find(name) != nullptr) {
+            continue;
+        }
+        table.Add(name, value);
+        table.SortByNameLength();
+    }
+    return input.substr(mark + 3);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    CountingPresenter presenter;
+    CMessageService messages(presenter);
+    CDefineTable table;
+    CLineEngine engine(table, messages);
+    CStringSink sink;
+
+    const std::string_view text = FillTable(AsText(data, size), table);
+    EngineState state;
+    std::string_view argument;
+    for (std::string_view chunk : Chunks(text)) {
+        const int shownBefore = presenter.count;
+        const ChunkKind kind = engine.HandleChunk(state, "fuzz.tpl", chunk, &sink, &argument);
+        FUZZ_CHECK(!state.skipping || state.inConditional, "skipping only inside a block");
+        FUZZ_CHECK(presenter.count - shownBefore <= 1, "at most one message per chunk");
+        if (kind == ChunkKind::Include) {
+            FUZZ_CHECK(argument.data() >= chunk.data() &&
+                           argument.data() + argument.size() <= chunk.data() + chunk.size(),
+                       "the include argument lies inside its chunk");
+        }
+        CheckTable(table);
+        CheckSubstitution(table, chunk);
+    }
+    engine.Finish(state, "fuzz.tpl");
+    FUZZ_CHECK(state.line == static_cast<int>(Chunks(text).size()), "one line per chunk");
+    return 0;
+}
