@@ -1,10 +1,44 @@
 #include "engine/define_table.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace pellandrix {
 
+namespace {
+
+// Replaces every occurrence of `name` in `text`, left to right, resuming
+// behind each one. Returns whether there was any. `out` is a work buffer,
+// passed in so that its capacity is reused from line to line.
+bool ReplaceEvery(std::string& text, const std::string& name, const std::string& value,
+                  std::string& out) {
+    std::size_t pos = text.find(name);
+    if (pos == std::string::npos) {
+        return false;
+    }
+    out.clear();
+    std::size_t done = 0;
+    while (pos != std::string::npos) {
+        out.append(text, done, pos - done);
+        out.append(value);
+        done = pos + name.size();
+        pos = text.find(name, done);
+    }
+    out.append(text, done, std::string::npos);
+    text.swap(out);
+    return true;
+}
+
+void SortByTableOrder(std::vector<const CDefineEntry*>& entries) {
+    std::sort(entries.begin(), entries.end(), [](const CDefineEntry* a, const CDefineEntry* b) {
+        return a->Position() < b->Position();
+    });
+}
+
+}  // namespace
+
 void CDefineTable::Clear() {
+    matcher_.Clear();
     byName_.clear();
     entries_.Clear();
 }
@@ -13,6 +47,9 @@ CDefineEntry* CDefineTable::Add(std::string_view name, std::string_view value) {
     CDefineEntry* entry = entries_.Append(std::make_unique<CDefineEntry>(name, value));
     // The key views the entry's own name, which lives as long as the entry.
     byName_.emplace(entry->name, entry);
+    if (!entry->name.empty()) {
+        matcher_.Insert(entry);
+    }
     return entry;
 }
 
@@ -26,6 +63,7 @@ void CDefineTable::Remove(CDefineEntry* entry) {
     if (it != byName_.end() && it->second == entry) {
         byName_.erase(it);
     }
+    matcher_.Erase(entry);
     entries_.Remove(entry);
 }
 
@@ -39,25 +77,36 @@ void CDefineTable::SortByNameLength() {
 }
 
 void CDefineTable::Substitute(std::string& text) const {
+    if (entries_.Empty()) {
+        return;
+    }
+    // Only the entries whose names occur matter, so the matcher finds them
+    // all in one pass and they are replaced in table order. A replacement
+    // can make later names appear (in the value or across its joints) or
+    // vanish (when it overlapped them), so the text is searched again for
+    // the entries behind it. A name equal to its value leaves the text as
+    // it was and needs no new search.
+    matcher_.FindOccurring(text, -1, &occurring_);
+    SortByTableOrder(occurring_);
+    std::size_t next = 0;
+    while (next < occurring_.size()) {
+        const CDefineEntry& entry = *occurring_[next];
+        if (ReplaceEvery(text, entry.name, entry.value, scratch_) && entry.value != entry.name) {
+            matcher_.FindOccurring(text, entry.Position(), &occurring_);
+            SortByTableOrder(occurring_);
+            next = 0;
+        } else {
+            ++next;
+        }
+    }
+}
+
+void CDefineTable::SubstituteEntryByEntry(std::string& text) const {
     std::string out;
     for (const CDefineEntry& entry : entries_) {
-        if (entry.name.empty()) {
-            continue;
+        if (!entry.name.empty()) {
+            ReplaceEvery(text, entry.name, entry.value, out);
         }
-        std::size_t pos = text.find(entry.name);
-        if (pos == std::string::npos) {
-            continue;
-        }
-        out.clear();
-        std::size_t done = 0;
-        while (pos != std::string::npos) {
-            out.append(text, done, pos - done);
-            out.append(entry.value);
-            done = pos + entry.name.size();
-            pos = text.find(entry.name, done);
-        }
-        out.append(text, done, std::string::npos);
-        text.swap(out);
     }
 }
 

@@ -1,0 +1,269 @@
+#include "engine/name_matcher.h"
+
+#include <algorithm>
+
+#include "engine/define_table.h"
+
+namespace pellandrix {
+
+namespace {
+
+std::uint64_t ChildKey(std::int32_t node, unsigned char byte) {
+    return (static_cast<std::uint64_t>(node) << 8) | byte;
+}
+
+}  // namespace
+
+CNameMatcher::CNameMatcher() {
+    Clear();
+}
+
+void CNameMatcher::Clear() {
+    nodes_.assign(1, Node{});
+    rootChildren_.fill(-1);
+    children_.clear();
+    erasedSinceRebuild_ = false;
+    seen_.assign(1, 0);
+    stamp_ = 0;
+    trieWorkSinceBuild_ = 0;
+    MarkChanged();
+}
+
+std::int32_t CNameMatcher::Child(std::int32_t node, unsigned char byte) const {
+    if (node == 0) {
+        return rootChildren_[byte];
+    }
+    const auto it = children_.find(ChildKey(node, byte));
+    return it == children_.end() ? -1 : it->second;
+}
+
+std::int32_t CNameMatcher::AddChild(std::int32_t node, unsigned char byte) {
+    const auto child = static_cast<std::int32_t>(nodes_.size());
+    Node added;
+    added.byte = byte;
+    added.nextSibling = nodes_[node].firstChild;
+    nodes_.push_back(added);
+    nodes_[node].firstChild = child;
+    seen_.push_back(0);
+    if (node == 0) {
+        rootChildren_[byte] = child;
+    } else {
+        children_.emplace(ChildKey(node, byte), child);
+    }
+    return child;
+}
+
+void CNameMatcher::MarkChanged() {
+    automatonCurrent_ = false;
+}
+
+void CNameMatcher::Insert(const CDefineEntry* entry) {
+    std::int32_t node = 0;
+    for (const char c : entry->name) {
+        const auto byte = static_cast<unsigned char>(c);
+        const std::int32_t child = Child(node, byte);
+        node = child >= 0 ? child : AddChild(node, byte);
+    }
+    if (node != 0 && nodes_[node].entry == nullptr) {
+        nodes_[node].entry = entry;
+        MarkChanged();
+    }
+}
+
+void CNameMatcher::Erase(const CDefineEntry* entry) {
+    std::int32_t node = 0;
+    for (const char c : entry->name) {
+        node = Child(node, static_cast<unsigned char>(c));
+        if (node < 0) {
+            return;
+        }
+    }
+    if (nodes_[node].entry == entry) {
+        nodes_[node].entry = nullptr;
+        erasedSinceRebuild_ = true;
+        MarkChanged();
+    }
+}
+
+void CNameMatcher::RebuildTrie() {
+    // Dead branches would cost automaton states for ever; a table that
+    // undefines many names drops them here, where a build costs as much.
+    std::vector<const CDefineEntry*> live;
+    for (const Node& node : nodes_) {
+        if (node.entry != nullptr) {
+            live.push_back(node.entry);
+        }
+    }
+    Clear();
+    for (const CDefineEntry* entry : live) {
+        Insert(entry);
+    }
+}
+
+void CNameMatcher::BuildAutomaton() {
+    if (erasedSinceRebuild_) {
+        RebuildTrie();
+    }
+    AssignByteClasses();
+    LayOutStates(NodeTransitions());
+    automatonCurrent_ = true;
+    trieWorkSinceBuild_ = 0;
+}
+
+void CNameMatcher::AssignByteClasses() {
+    // Bytes that occur in no name all behave alike, so they share class 0
+    // and the rows stay as narrow as the names' alphabet.
+    classOf_.fill(0);
+    width_ = 1;
+    for (std::size_t i = 1; i < nodes_.size(); ++i) {
+        if (classOf_[nodes_[i].byte] == 0) {
+            classOf_[nodes_[i].byte] = static_cast<std::uint8_t>(width_++);
+        }
+    }
+}
+
+std::vector<std::int32_t> CNameMatcher::NodeTransitions() {
+    const std::size_t count = nodes_.size();
+    std::vector<std::int32_t> next(count * width_, 0);
+    output_.assign(count, -1);
+    shorterOutput_.assign(count, -1);
+    std::vector<std::int32_t> fail(count, 0);
+    std::vector<std::int32_t> order{0};
+    order.reserve(count);
+    // Breadth first, so a node's fallback (its longest proper suffix in the
+    // trie) is complete before the node copies its row and its outputs.
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const std::int32_t u = order[i];
+        const auto row = static_cast<std::ptrdiff_t>(u) * static_cast<std::ptrdiff_t>(width_);
+        if (u != 0) {
+            const auto fallbackRow =
+                static_cast<std::ptrdiff_t>(fail[u]) * static_cast<std::ptrdiff_t>(width_);
+            std::copy_n(next.begin() + fallbackRow, width_, next.begin() + row);
+            shorterOutput_[u] = output_[fail[u]];
+            output_[u] = nodes_[u].entry != nullptr ? u : shorterOutput_[u];
+        }
+        for (std::int32_t c = nodes_[u].firstChild; c >= 0; c = nodes_[c].nextSibling) {
+            const auto slot = static_cast<std::size_t>(row) + classOf_[nodes_[c].byte];
+            fail[c] = u == 0 ? 0 : next[slot];
+            next[slot] = c;
+            order.push_back(c);
+        }
+    }
+    return next;
+}
+
+void CNameMatcher::LayOutStates(const std::vector<std::int32_t>& byNode) {
+    // The scan's only dependent step per byte is then one load: a
+    // transition holds its target's row offset, and the states where a name
+    // ends come last, so one comparison off that path spots them. The root
+    // has no output and keeps row 0.
+    const std::size_t count = nodes_.size();
+    std::vector<std::uint32_t> rowOf(count);
+    nodeOfState_.clear();
+    for (const bool withOutput : {false, true}) {
+        if (withOutput) {
+            outputRowsFrom_ = static_cast<std::uint32_t>(nodeOfState_.size() * width_);
+        }
+        for (std::size_t u = 0; u < count; ++u) {
+            if ((output_[u] >= 0) == withOutput) {
+                rowOf[u] = static_cast<std::uint32_t>(nodeOfState_.size() * width_);
+                nodeOfState_.push_back(static_cast<std::int32_t>(u));
+            }
+        }
+    }
+    next_.assign(count * width_, 0);
+    for (std::size_t u = 0; u < count; ++u) {
+        for (std::size_t c = 0; c < width_; ++c) {
+            next_[rowOf[u] + c] = rowOf[static_cast<std::size_t>(byNode[u * width_ + c])];
+        }
+    }
+}
+
+void CNameMatcher::Collect(std::int32_t node, int after, std::vector<const CDefineEntry*>* found) {
+    // A node already seen in this search was reported with all its shorter
+    // suffixes, so the walk stops there.
+    while (node >= 0 && seen_[node] != stamp_) {
+        seen_[node] = stamp_;
+        const CDefineEntry* entry = nodes_[node].entry;
+        if (entry->Position() > after) {
+            found->push_back(entry);
+        }
+        node = shorterOutput_[node];
+    }
+}
+
+void CNameMatcher::ScanWithAutomaton(std::string_view text, int after,
+                                     std::vector<const CDefineEntry*>* found) {
+    const std::uint32_t* next = next_.data();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    std::size_t i = 0;
+    while (i < size) {
+        // At the root, a byte that begins no name leaves the automaton there;
+        // skipping such bytes without the table is most of a line's work.
+        while (i < size && rootChildren_[bytes[i]] < 0) {
+            ++i;
+        }
+        std::uint32_t row = 0;
+        while (i < size) {
+            row = next[row + classOf_[bytes[i++]]];
+            if (row >= outputRowsFrom_) {
+                Collect(output_[nodeOfState_[row / width_]], after, found);
+            }
+            if (row == 0) {
+                break;
+            }
+        }
+    }
+}
+
+void CNameMatcher::ScanWithTrie(std::string_view text, int after,
+                                std::vector<const CDefineEntry*>* found) {
+    // Without failure links every start position walks down from the root;
+    // cheap for the short texts seen while the names are still changing.
+    std::size_t work = 0;
+    for (std::size_t start = 0; start < text.size(); ++start) {
+        std::int32_t node = rootChildren_[static_cast<unsigned char>(text[start])];
+        ++work;
+        for (std::size_t i = start + 1; node >= 0; ++i) {
+            const CDefineEntry* entry = nodes_[node].entry;
+            if (entry != nullptr && seen_[node] != stamp_) {
+                seen_[node] = stamp_;
+                if (entry->Position() > after) {
+                    found->push_back(entry);
+                }
+            }
+            if (i == text.size()) {
+                break;
+            }
+            node = Child(node, static_cast<unsigned char>(text[i]));
+            ++work;
+        }
+    }
+    trieWorkSinceBuild_ += work;
+}
+
+void CNameMatcher::FindOccurring(std::string_view text, int after,
+                                 std::vector<const CDefineEntry*>* found) {
+    found->clear();
+    // Build once the walks since the last build have cost about what a build
+    // costs (one step per state). A run of definitions then pays for a few
+    // builds of geometrically growing size at most, a run of text lines for
+    // one, and names that change now and then between text lines never cost
+    // more than twice the cheaper of walking and building.
+    if (!automatonCurrent_ && trieWorkSinceBuild_ >= nodes_.size()) {
+        BuildAutomaton();
+    }
+    // After the build, which may renumber the nodes and reset the marks.
+    if (++stamp_ == 0) {
+        std::fill(seen_.begin(), seen_.end(), 0);
+        stamp_ = 1;
+    }
+    if (automatonCurrent_) {
+        ScanWithAutomaton(text, after, found);
+    } else {
+        ScanWithTrie(text, after, found);
+    }
+}
+
+}  // namespace pellandrix

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace pellandrix {
+
+class CDefineEntry;
+
+// Answers "which define names occur in this text?" in one pass over the
+// text, whatever the number of names, so that a line that holds no name
+// costs about as much as reading it.
+//
+// Names come and go one at a time (a header of thousands of #define lines
+// adds one name between two searches), so insertion and removal are cheap
+// and the search structure that needs the whole name set is only built once
+// the searches done without it have cost about as much as building it.
+//
+// Borrows the entries: an inserted entry must stay alive and keep its name
+// until it is erased or the matcher is cleared. Not thread-safe.
+class CNameMatcher {
+  public:
+    CNameMatcher();
+
+    // Forgets every name.
+    void Clear();
+    // Makes the name of `entry` findable. Expects a non-empty name that no
+    // inserted entry has.
+    void Insert(const CDefineEntry* entry);
+    // Stops finding `entry`; does nothing for an entry that was not inserted.
+    void Erase(const CDefineEntry* entry);
+
+    // Replaces the contents of `found` with every inserted entry whose name
+    // occurs somewhere in `text` (overlapping occurrences count) and whose
+    // Position() is greater than `after`; each entry once, in no particular
+    // order.
+    void FindOccurring(std::string_view text, int after, std::vector<const CDefineEntry*>* found);
+
+  private:
+    struct Node {
+        const CDefineEntry* entry = nullptr;  // whose name ends here, if any
+        std::int32_t firstChild = -1;
+        std::int32_t nextSibling = -1;
+        unsigned char byte = 0;  // the byte leading here from the parent
+    };
+
+    std::int32_t Child(std::int32_t node, unsigned char byte) const;
+    std::int32_t AddChild(std::int32_t node, unsigned char byte);
+    void MarkChanged();
+    void RebuildTrie();
+    void BuildAutomaton();
+    void AssignByteClasses();
+    // Full transition rows indexed by trie node; fills output_ and
+    // shorterOutput_.
+    std::vector<std::int32_t> NodeTransitions();
+    void LayOutStates(const std::vector<std::int32_t>& byNode);
+    void Collect(std::int32_t node, int after, std::vector<const CDefineEntry*>* found);
+    void ScanWithAutomaton(std::string_view text, int after,
+                           std::vector<const CDefineEntry*>* found);
+    void ScanWithTrie(std::string_view text, int after, std::vector<const CDefineEntry*>* found);
+
+    // The trie of all names; node 0 is the root. Kept up to date on every
+    // Insert and Erase. Erased names leave their nodes behind until the next
+    // automaton build.
+    std::vector<Node> nodes_;
+    std::array<std::int32_t, 256> rootChildren_;
+    std::unordered_map<std::uint64_t, std::int32_t> children_;  // below the root
+    bool erasedSinceRebuild_ = false;
+
+    // The automaton over the trie's nodes, valid while automatonCurrent_.
+    bool automatonCurrent_ = false;
+    std::size_t trieWorkSinceBuild_ = 0;       // trie steps since the automaton was built
+    std::array<std::uint8_t, 256> classOf_;    // 0: the byte occurs in no name
+    std::size_t width_ = 1;                    // byte classes, the length of a row
+    std::vector<std::uint32_t> next_;          // row offset + class -> row offset of the target
+    std::uint32_t outputRowsFrom_ = 0;         // rows from here on are states where names end
+    std::vector<std::int32_t> nodeOfState_;    // row offset / width_ -> trie node
+    std::vector<std::int32_t> output_;         // node -> node of the longest name ending there
+    std::vector<std::int32_t> shorterOutput_;  // node -> node of the next shorter one, or -1
+
+    // Marks the nodes already reported by the current search.
+    std::vector<std::uint32_t> seen_;
+    std::uint32_t stamp_ = 0;
+};
+
+}  // namespace pellandrix

@@ -1,0 +1,166 @@
+#include "engine/define_table.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace pellandrix {
+namespace {
+
+// Adds like the line engine does: every Add followed by a sort.
+CDefineEntry* Define(CDefineTable& table, std::string_view name, std::string_view value) {
+    CDefineEntry* entry = table.Add(name, value);
+    table.SortByNameLength();
+    return entry;
+}
+
+std::string Substituted(const CDefineTable& table, std::string text) {
+    table.Substitute(text);
+    return text;
+}
+
+std::string Reference(const CDefineTable& table, std::string text) {
+    table.SubstituteEntryByEntry(text);
+    return text;
+}
+
+TEST(DefineTable, ReplacementsInteractAsTheRuleSays) {
+    CDefineTable t;
+    Define(t, "ZZ", "");
+    Define(t, "ab", "!");
+    // Deleting ZZ joins a and b into a name that comes later in the table.
+    EXPECT_EQ(Substituted(t, "aZZb ab"), "! !");
+
+    CDefineTable u;
+    Define(u, "abc", "x");
+    Define(u, "bc", "y");
+    Define(u, "x", "[b]");
+    // bc vanishes with abc; the value of abc is seen by the later x, whose
+    // own value brings a b that no later entry replaces.
+    EXPECT_EQ(Substituted(u, "abc bc"), "[b] y");
+
+    CDefineTable v;
+    Define(v, "ab", "ab");
+    Define(v, "b", "c");
+    Define(v, "N", "NN");
+    // A name equal to its value changes nothing, a value is not rescanned
+    // for its own name, occurrences do not overlap.
+    EXPECT_EQ(Substituted(v, "ab N.N bbb"), "ac NN.NN ccc");
+
+    CDefineTable w;
+    Define(w, "", "never");
+    EXPECT_EQ(Substituted(w, "empty names replace nothing"), "empty names replace nothing");
+}
+
+TEST(DefineTable, SubstitutionFollowsEveryChangeOfTheTable) {
+    CDefineTable t;
+    CDefineEntry* title = Define(t, "TITLE", "Home");
+    const std::string line = std::string(200, '.') + "TITLE NAME";
+    // Enough lines for the table to settle on its fastest search.
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_EQ(Substituted(t, line), std::string(200, '.') + "Home NAME");
+    }
+    CDefineEntry* name = Define(t, "NAME", "Anna");
+    EXPECT_EQ(Substituted(t, "TITLE NAME"), "Home Anna");
+    title->value = "Start";  // redefinition assigns the value in place
+    EXPECT_EQ(Substituted(t, "TITLE NAME"), "Start Anna");
+    t.Remove(name);
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_EQ(Substituted(t, line), std::string(200, '.') + "Start NAME");
+    }
+    Define(t, "NAME", "Bert");
+    EXPECT_EQ(Substituted(t, "TITLE NAME"), "Start Bert");
+    t.Clear();
+    EXPECT_EQ(Substituted(t, "TITLE NAME"), "TITLE NAME");
+    Define(t, "NAM", "x");
+    EXPECT_EQ(Substituted(t, "TITLE NAME"), "TITLE xE");
+}
+
+TEST(DefineTable, ManyNamesOnlyTheOccurringOnesChangeTheLine) {
+    CDefineTable t;
+    for (int i = 0; i < 2000; ++i) {
+        Define(t, "NAME_" + std::to_string(i) + "_", "v" + std::to_string(i));
+    }
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(Substituted(t, "<p>NAME_123_ and NAME_1999_ NAME_</p>"),
+                  "<p>v123 and v1999 NAME_</p>");
+        ASSERT_EQ(Substituted(t, "<p>no names here</p>"), "<p>no names here</p>");
+    }
+}
+
+// Random tables over a tiny alphabet, so that names overlap, contain each
+// other and occur in values and across the joints of replacements. Tables
+// change between substitutions the way the line engine changes them.
+class RandomTables {
+  public:
+    explicit RandomTables(std::uint32_t seed) : random_(seed) {}
+
+    std::string Text(std::size_t maxLength) {
+        std::string text;
+        const std::size_t length = Below(maxLength + 1);
+        while (text.size() < length) {
+            // Pieces of defined names make occurrences likely.
+            if (!names_.empty() && Below(3) == 0) {
+                text += names_[Below(names_.size())];
+            } else {
+                text += static_cast<char>('a' + Below(3));
+            }
+        }
+        return text;
+    }
+
+    void Change(CDefineTable& table) {
+        const std::string name = Text(4);
+        CDefineEntry* existing = table.Find(name);
+        if (existing != nullptr && Below(2) == 0) {
+            table.Remove(existing);
+        } else if (existing != nullptr) {
+            existing->value = Text(6);
+        } else if (!name.empty()) {
+            std::string value = Text(6);
+            table.Substitute(value);  // expanded at definition, like #define
+            value.resize(std::min<std::size_t>(value.size(), 8));  // else values grow without end
+            Define(table, name, value);
+            names_.push_back(name);
+        }
+    }
+
+    void Reset(CDefineTable& table) {
+        table.Clear();
+        names_.clear();
+    }
+
+  private:
+    std::size_t Below(std::size_t bound) { return random_() % bound; }
+
+    std::mt19937 random_;
+    std::vector<std::string> names_;
+};
+
+TEST(DefineTable, SubstituteMatchesTheEntryByEntryRule) {
+    RandomTables random(20240611);
+    CDefineTable table;
+    int changedLines = 0;
+    for (int round = 0; round < 400; ++round) {
+        random.Reset(table);
+        for (int step = 0; step < 60; ++step) {
+            random.Change(table);
+            for (int line = 0; line < 5; ++line) {
+                const std::string text = random.Text(24);
+                const std::string expected = Reference(table, text);
+                ASSERT_EQ(Substituted(table, text), expected)
+                    << "round " << round << " step " << step << " text '" << text << "'";
+                changedLines += expected != text ? 1 : 0;
+            }
+        }
+    }
+    // The inputs must exercise replacement, not only lines left alone.
+    EXPECT_GT(changedLines, 50000);
+}
+
+}  // namespace
+}  // namespace pellandrix
