@@ -122,61 +122,113 @@ void CNameMatcher::AssignByteClasses() {
     }
 }
 
-std::vector<std::int32_t> CNameMatcher::NodeTransitions() {
+CNameMatcher::Transitions CNameMatcher::NodeTransitions() {
     const std::size_t count = nodes_.size();
-    std::vector<std::int32_t> next(count * width_, 0);
+    Transitions t;
+    t.rows.assign(count * width_, 0);
+    t.fail.assign(count, 0);
+    t.depth.assign(count, 0);
+    t.order.reserve(count);
+    t.order.push_back(0);
     output_.assign(count, -1);
     shorterOutput_.assign(count, -1);
-    std::vector<std::int32_t> fail(count, 0);
-    std::vector<std::int32_t> order{0};
-    order.reserve(count);
     // Breadth first, so a node's fallback (its longest proper suffix in the
     // trie) is complete before the node copies its row and its outputs.
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        const std::int32_t u = order[i];
+    for (std::size_t i = 0; i < t.order.size(); ++i) {
+        const std::int32_t u = t.order[i];
         const auto row = static_cast<std::ptrdiff_t>(u) * static_cast<std::ptrdiff_t>(width_);
         if (u != 0) {
             const auto fallbackRow =
-                static_cast<std::ptrdiff_t>(fail[u]) * static_cast<std::ptrdiff_t>(width_);
-            std::copy_n(next.begin() + fallbackRow, width_, next.begin() + row);
-            shorterOutput_[u] = output_[fail[u]];
+                static_cast<std::ptrdiff_t>(t.fail[u]) * static_cast<std::ptrdiff_t>(width_);
+            std::copy_n(t.rows.begin() + fallbackRow, width_, t.rows.begin() + row);
+            shorterOutput_[u] = output_[t.fail[u]];
             output_[u] = nodes_[u].entry != nullptr ? u : shorterOutput_[u];
         }
         for (std::int32_t c = nodes_[u].firstChild; c >= 0; c = nodes_[c].nextSibling) {
             const auto slot = static_cast<std::size_t>(row) + classOf_[nodes_[c].byte];
-            fail[c] = u == 0 ? 0 : next[slot];
-            next[slot] = c;
-            order.push_back(c);
+            t.fail[c] = u == 0 ? 0 : t.rows[slot];
+            t.depth[c] = t.depth[u] + 1;
+            t.rows[slot] = c;
+            t.order.push_back(c);
         }
     }
-    return next;
+    return t;
 }
 
-void CNameMatcher::LayOutStates(const std::vector<std::int32_t>& byNode) {
-    // The scan's only dependent step per byte is then one load: a
-    // transition holds its target's row offset, and the states where a name
-    // ends come last, so one comparison off that path spots them. The root
-    // has no output and keeps row 0.
+bool CNameMatcher::KeepsRow(const Transitions& t, std::int32_t node) const {
+    // Full rows cost a cache line or more each, so only the states that
+    // every scan passes often, or that branch widely, keep one; the long
+    // single-child tails of names are stored as edges, one after another.
+    int children = 0;
+    for (std::int32_t c = nodes_[node].firstChild; c >= 0 && children < 4;
+         c = nodes_[c].nextSibling) {
+        ++children;
+    }
+    return t.depth[node] <= 2 || children >= 4;
+}
+
+void CNameMatcher::LayOutStates(const Transitions& t) {
     const std::size_t count = nodes_.size();
-    std::vector<std::uint32_t> rowOf(count);
+    std::vector<std::uint32_t> stateOf(count);
     nodeOfState_.clear();
-    for (const bool withOutput : {false, true}) {
-        if (withOutput) {
-            outputRowsFrom_ = static_cast<std::uint32_t>(nodeOfState_.size() * width_);
+    for (const std::int32_t u : t.order) {
+        if (KeepsRow(t, u)) {
+            stateOf[u] = static_cast<std::uint32_t>(nodeOfState_.size());
+            nodeOfState_.push_back(u);
         }
-        for (std::size_t u = 0; u < count; ++u) {
-            if ((output_[u] >= 0) == withOutput) {
-                rowOf[u] = static_cast<std::uint32_t>(nodeOfState_.size() * width_);
-                nodeOfState_.push_back(static_cast<std::int32_t>(u));
+    }
+    rowStates_ = static_cast<std::uint32_t>(nodeOfState_.size());
+    // Depth first, so that a name's tail lies in consecutive states.
+    std::vector<std::int32_t> pending{0};
+    while (!pending.empty()) {
+        const std::int32_t u = pending.back();
+        pending.pop_back();
+        if (u != 0 && !KeepsRow(t, u)) {
+            stateOf[u] = static_cast<std::uint32_t>(nodeOfState_.size());
+            nodeOfState_.push_back(u);
+        }
+        for (std::int32_t c = nodes_[u].firstChild; c >= 0; c = nodes_[c].nextSibling) {
+            pending.push_back(c);
+        }
+    }
+    rows_.assign(rowStates_ * width_, 0);
+    for (std::uint32_t s = 0; s < rowStates_; ++s) {
+        const std::size_t from = static_cast<std::size_t>(nodeOfState_[s]) * width_;
+        for (std::size_t c = 0; c < width_; ++c) {
+            rows_[s * width_ + c] = stateOf[static_cast<std::size_t>(t.rows[from + c])];
+        }
+    }
+    edgeStates_.clear();
+    edges_.clear();
+    for (std::size_t s = rowStates_; s < nodeOfState_.size(); ++s) {
+        const std::int32_t u = nodeOfState_[s];
+        EdgeState state{stateOf[static_cast<std::size_t>(t.fail[u])],
+                        static_cast<std::uint32_t>(edges_.size()), 0};
+        for (std::int32_t c = nodes_[u].firstChild; c >= 0; c = nodes_[c].nextSibling) {
+            edges_.push_back(Edge{stateOf[static_cast<std::size_t>(c)], nodes_[c].byte});
+            ++state.edgeCount;
+        }
+        edgeStates_.push_back(state);
+    }
+    hasOutput_.assign(nodeOfState_.size(), 0);
+    for (std::size_t s = 0; s < nodeOfState_.size(); ++s) {
+        hasOutput_[s] = output_[nodeOfState_[s]] >= 0 ? 1 : 0;
+    }
+}
+
+std::uint32_t CNameMatcher::Step(std::uint32_t state, unsigned char byte) const {
+    // A state without a row tries its edges, then falls back to shorter
+    // suffixes; each fallback undoes a step of depth, so a scan stays linear.
+    while (state >= rowStates_) {
+        const EdgeState& s = edgeStates_[state - rowStates_];
+        for (std::uint32_t e = s.firstEdge; e < s.firstEdge + s.edgeCount; ++e) {
+            if (edges_[e].byte == byte) {
+                return edges_[e].target;
             }
         }
+        state = s.fail;
     }
-    next_.assign(count * width_, 0);
-    for (std::size_t u = 0; u < count; ++u) {
-        for (std::size_t c = 0; c < width_; ++c) {
-            next_[rowOf[u] + c] = rowOf[static_cast<std::size_t>(byNode[u * width_ + c])];
-        }
-    }
+    return rows_[state * width_ + classOf_[byte]];
 }
 
 void CNameMatcher::Collect(std::int32_t node, int after, std::vector<const CDefineEntry*>* found) {
@@ -194,23 +246,22 @@ void CNameMatcher::Collect(std::int32_t node, int after, std::vector<const CDefi
 
 void CNameMatcher::ScanWithAutomaton(std::string_view text, int after,
                                      std::vector<const CDefineEntry*>* found) {
-    const std::uint32_t* next = next_.data();
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t size = text.size();
     std::size_t i = 0;
     while (i < size) {
         // At the root, a byte that begins no name leaves the automaton there;
-        // skipping such bytes without the table is most of a line's work.
+        // skipping such bytes without the automaton is most of a line's work.
         while (i < size && rootChildren_[bytes[i]] < 0) {
             ++i;
         }
-        std::uint32_t row = 0;
+        std::uint32_t state = 0;
         while (i < size) {
-            row = next[row + classOf_[bytes[i++]]];
-            if (row >= outputRowsFrom_) {
-                Collect(output_[nodeOfState_[row / width_]], after, found);
+            state = Step(state, bytes[i++]);
+            if (hasOutput_[state] != 0) {
+                Collect(output_[nodeOfState_[state]], after, found);
             }
-            if (row == 0) {
+            if (state == 0) {
                 break;
             }
         }

@@ -52,12 +52,20 @@ class CNameMatcher {
     std::int32_t AddChild(std::int32_t node, unsigned char byte);
     void MarkChanged();
     void RebuildTrie();
+    // The automaton with a full row for every trie node, as built.
+    struct Transitions {
+        std::vector<std::int32_t> rows;  // node * width_ + class -> node
+        std::vector<std::int32_t> fail;  // node -> node of its longest proper suffix
+        std::vector<int> depth;
+        std::vector<std::int32_t> order;  // breadth first
+    };
     void BuildAutomaton();
     void AssignByteClasses();
-    // Full transition rows indexed by trie node; fills output_ and
-    // shorterOutput_.
-    std::vector<std::int32_t> NodeTransitions();
-    void LayOutStates(const std::vector<std::int32_t>& byNode);
+    // Also fills output_ and shorterOutput_.
+    Transitions NodeTransitions();
+    bool KeepsRow(const Transitions& t, std::int32_t node) const;
+    void LayOutStates(const Transitions& t);
+    std::uint32_t Step(std::uint32_t state, unsigned char byte) const;
     void Collect(std::int32_t node, int after, std::vector<const CDefineEntry*>* found);
     void ScanWithAutomaton(std::string_view text, int after,
                            std::vector<const CDefineEntry*>* found);
@@ -72,13 +80,27 @@ class CNameMatcher {
     bool erasedSinceRebuild_ = false;
 
     // The automaton over the trie's nodes, valid while automatonCurrent_.
+    // States [0, rowStates_) have a full row of transitions, the others only
+    // their trie edges and a fallback.
+    struct EdgeState {
+        std::uint32_t fail;
+        std::uint32_t firstEdge;
+        std::uint32_t edgeCount;
+    };
+    struct Edge {
+        std::uint32_t target;
+        unsigned char byte;
+    };
     bool automatonCurrent_ = false;
-    std::size_t trieWorkSinceBuild_ = 0;       // trie steps since the automaton was built
-    std::array<std::uint8_t, 256> classOf_;    // 0: the byte occurs in no name
-    std::size_t width_ = 1;                    // byte classes, the length of a row
-    std::vector<std::uint32_t> next_;          // row offset + class -> row offset of the target
-    std::uint32_t outputRowsFrom_ = 0;         // rows from here on are states where names end
-    std::vector<std::int32_t> nodeOfState_;    // row offset / width_ -> trie node
+    std::size_t trieWorkSinceBuild_ = 0;     // trie steps since the automaton was built
+    std::array<std::uint8_t, 256> classOf_;  // 0: the byte occurs in no name
+    std::size_t width_ = 1;                  // byte classes, the length of a row
+    std::uint32_t rowStates_ = 0;
+    std::vector<std::uint32_t> rows_;    // state * width_ + class -> state
+    std::vector<EdgeState> edgeStates_;  // state - rowStates_ -> its edges
+    std::vector<Edge> edges_;
+    std::vector<std::uint8_t> hasOutput_;      // state -> whether a name ends there
+    std::vector<std::int32_t> nodeOfState_;    // state -> trie node
     std::vector<std::int32_t> output_;         // node -> node of the longest name ending there
     std::vector<std::int32_t> shorterOutput_;  // node -> node of the next shorter one, or -1
 
