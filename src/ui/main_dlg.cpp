@@ -1,0 +1,200 @@
+#include "ui/main_dlg.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QProgressBar>
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <exception>
+
+#include "engine/run_status.h"
+#include "store/dao_exception.h"
+#include "ui/file_list_view.h"
+#include "ui/file_settings_dlg.h"
+#include "ui/main_window_projects.h"
+#include "ui/pellandrix_app.h"
+
+namespace pellandrix::ui {
+
+namespace {
+
+CAppCore& Core() {
+    return App()->Core();
+}
+
+// Longest project name the box can show (CProjectRecord::ProjectName).
+constexpr std::size_t kProjectNameBytes = 49;
+
+}  // namespace
+
+int CMainDlg::RefreshFileList() {
+    if (!initialised_) {
+        return 0;
+    }
+    Refreshing = 1;
+    int row = 0;
+    for (CTplFileRecord& entry : Core().Files().Records()) {
+        entry.ListRow = -1;
+        if (entry.Deleted) {
+            continue;
+        }
+        if (!entry.Selected) {
+            entry.RunStatus = static_cast<int>(RunStatus::Deactivated);
+        } else if (entry.RunStatus == static_cast<int>(RunStatus::Deactivated)) {
+            entry.RunStatus = static_cast<int>(RunStatus::Activated);
+        }
+        ShowEntryRow(entry, row);
+        entry.ListRow = row++;
+    }
+    fileList_->TruncateRows(row);
+    Refreshing = 0;
+    return 1;
+}
+
+void CMainDlg::ShowEntryRow(const CTplFileRecord& entry, int row) {
+    // Rows are rewritten in place rather than deleted and inserted, so the
+    // selection and the scroll position survive a refresh.
+    fileList_->SetRowName(row, entry.TPLFileName.str());
+    fileList_->SetCellText(row, 1, RunStatusText(entry.RunStatus));
+    fileList_->SetCellText(row, 2, entry.CreateFile ? "X" : "");
+    fileList_->SetCellText(row, 3, entry.CreateFile ? entry.CreateFileExt.str() : "");
+    fileList_->SetRowChecked(row, entry.Selected != 0);
+}
+
+void CMainDlg::UpdateButtons() {
+    const bool project = ProjectIdFromCombo(*projectBox_, Core().Projects()) != 0;
+    for (int id : {kDeleteProject, kProjectSettings, kAddFiles, kRemoveFile}) {
+        EnableControl(id, project);
+    }
+    const bool files = Core().Files().CountLive() > 0;
+    EnableControl(kCreateFiles, files);
+    EnableControl(kSelectAll, files);
+}
+
+int CMainDlg::ChangeProject() {
+    const std::string text = ComboText(*projectBox_, kProjectNameBytes);
+    if (currentProject_ != nullptr) {
+        if (currentProject_->ProjectName == text) {
+            return 0;
+        }
+        Core().Files().SaveAll(Core().Database(), currentProject_->ProjectId);
+        fileList_->TruncateRows(0);
+    }
+    currentProject_ = Core().Projects().FindByName(text);
+    if (currentProject_ != nullptr) {
+        Core().LoadProjectFiles(currentProject_->ProjectId);
+    } else {
+        // No project is named (the last one was deleted): its files were
+        // saved above and must not stay on show as if they belonged to none.
+        Core().Files().Records().Clear();
+    }
+    UpdateButtons();
+    RefreshFileList();
+    return 1;
+}
+
+void CMainDlg::OpenFileSettings() {
+    LeaveHelpMode();
+    const int row = fileList_->SelectionMark();
+    CTplFileRecord* entry = EntryAtSelectionMark();
+    if (entry == nullptr || currentProject_ == nullptr) {
+        return;
+    }
+    CFileSettingsDlg dialog(*currentProject_, *entry, this);
+    // The dialog writes the entry back itself, or marks an unconfirmed one
+    // deleted, so its result needs no handling here.
+    dialog.exec();
+    RefreshFileList();
+    fileList_->SetSelectionMark(row);
+}
+
+CTplFileRecord* CMainDlg::EntryAtSelectionMark() const {
+    const int row = fileList_->SelectionMark();
+    return row < 0 ? nullptr : Core().Files().FindByListRow(row);
+}
+
+void CMainDlg::FillProjectBox() {
+    FillProjectCombo(*projectBox_, Core().Projects());
+}
+
+bool CMainDlg::RunCommand(const std::function<void()>& command) {
+    try {
+        command();
+        return true;
+    } catch (const CDaoException& e) {
+        Core().Messages().ShowError(MessageId::kDatabaseError, e.Message());
+    } catch (const std::exception& e) {
+        Core().Messages().ShowError(MessageId::kUnexpectedError, e.what());
+    }
+    return false;
+}
+
+// --- the generation run's view ---------------------------------------------
+
+void CMainDlg::RefreshRowStatus(int row) {
+    const CTplFileRecord* entry = Core().Files().FindByListRow(row);
+    if (entry == nullptr) {
+        return;
+    }
+    const int wasRefreshing = Refreshing;
+    Refreshing = 1;
+    fileList_->SetCellText(row, 1, RunStatusText(entry->RunStatus));
+    fileList_->SetRowChecked(row, entry->Selected != 0);
+    Refreshing = wasRefreshing;
+    FollowRun();
+}
+
+void CMainDlg::UpdateFirstItem() {
+    fileList_->viewport()->update();
+    FollowRun();
+}
+
+void CMainDlg::SetProgressRange(int lowest, int highest) {
+    progress_->setRange(lowest, highest);
+    FollowRun();
+}
+
+void CMainDlg::SetProgressPos(int position) {
+    // The run counts past the range on purpose: below it shows empty, above
+    // it full. The bar itself ignores values outside its range.
+    progress_->setValue(std::clamp(position, progress_->minimum(), progress_->maximum()));
+    FollowRun();
+}
+
+void CMainDlg::RefreshButtons() {
+    UpdateButtons();
+}
+
+void CMainDlg::FollowRun() {
+    // The run keeps the user-interface thread; painting (and nothing the
+    // user types or clicks) is let through so the window shows its progress.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+// --- window events ---------------------------------------------------------
+
+void CMainDlg::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        event->ignore();
+        return;
+    }
+    if (!RunCommand([this] { AskSaveOnClose(); })) {
+        // The save failed and the user was told so; closing now would lose
+        // the changes the save was meant to keep.
+        event->ignore();
+        return;
+    }
+    CBaseDialog::closeEvent(event);
+}
+
+void CMainDlg::resizeEvent(QResizeEvent* event) {
+    CBaseDialog::resizeEvent(event);
+    const int clientWidth = event->size().width();
+    if (initialClientWidth_ > 0 && clientWidth > 0) {
+        fileList_->ScaleColumns(static_cast<double>(clientWidth) / initialClientWidth_);
+    }
+}
+
+}  // namespace pellandrix::ui

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <functional>
+
+#include "engine/run_view.h"
+#include "ui/base_dialog.h"
+
+class QCloseEvent;
+class QComboBox;
+class QProgressBar;
+class QResizeEvent;
+class QTreeWidgetItem;
+
+namespace pellandrix {
+class CProjectRecord;
+class CTplFileRecord;
+}  // namespace pellandrix
+
+namespace pellandrix::ui {
+
+class CFileListView;
+
+// The program's main window (dialog 102, "Pellandrix"): the project box
+// with the project commands, the file list of the current project with a
+// check box per file, the file commands, the closing button, "alles
+// auswählen", "Dateien erstellen" and the progress bar of a generation run.
+//
+// Every command works on the application core's project list and on the
+// template-file list of the current project. The database is written only
+// when the current project is left or deleted (its files), when a project
+// is created (all projects), and on "Programm beenden" or on closing with
+// "Ja" (all projects and the current project's files). Escape closes
+// without saving.
+//
+// Requires App() after a successful StartUp: the constructor builds the
+// window, loads the project list, shows the first project and registers
+// itself as the application's main window. A database error in a command
+// is shown in a message box and the window stays open.
+class CMainDlg : public CBaseDialog, public IRunView {
+    Q_OBJECT
+
+  public:
+    static constexpr int kResourceId = 102;
+    // Control ids.
+    static constexpr int kQuit = 1;
+    static constexpr int kSelectAll = 1002;
+    static constexpr int kCreateFiles = 1003;
+    static constexpr int kAddFiles = 1004;
+    static constexpr int kRemoveFile = 1005;
+    static constexpr int kFileList = 1006;
+    static constexpr int kNewProject = 1007;
+    static constexpr int kDeleteProject = 1008;
+    static constexpr int kProjectBox = 1009;
+    static constexpr int kProjectSettings = 1010;
+    static constexpr int kFileSettings = 1011;
+    static constexpr int kProgress = 1024;
+    static constexpr int kHelpMode = 1025;
+    static constexpr int kAbout = 1026;
+
+    explicit CMainDlg(QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    // Rebuilds the rows of the file list from the template-file list in list
+    // order, skipping deleted entries and renumbering their ListRow (-1 for
+    // deleted ones). An unselected entry shows "deaktiviert"; a selected one
+    // still "deaktiviert" becomes "aktiviert", later statuses stay. Returns
+    // 0 before the window is initialised, else 1.
+    int RefreshFileList();
+    // Enables the project and file commands when the project box names a
+    // live project, "alles auswählen" and "Dateien erstellen" when the
+    // project has a live file. "Datei einstellungen" stays enabled.
+    void UpdateButtons();
+    // Makes the project named in the project box current: the files of the
+    // project being left are saved first; nothing happens when the box names
+    // the current project. With no project named, the file list is emptied.
+    // Returns 0 when nothing changed, else 1.
+    int ChangeProject();
+    // Runs the file settings dialog for the entry at the selection mark (if
+    // any) and refreshes the list, keeping that row selected.
+    void OpenFileSettings();
+
+    // The project whose files the list shows, or null. Not owned.
+    CProjectRecord* CurrentProject() const { return currentProject_; }
+    // The file list and the project box, for callers that drive the window.
+    CFileListView* FileList() const { return fileList_; }
+    QComboBox* ProjectBox() const { return projectBox_; }
+    QProgressBar* Progress() const { return progress_; }
+
+    // IRunView: the generation run's statuses and progress, repainted at
+    // once so the window follows the run.
+    void RefreshRowStatus(int row) override;
+    void UpdateFirstItem() override;
+    void SetProgressRange(int lowest, int highest) override;
+    void SetProgressPos(int position) override;
+    void RefreshButtons() override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    // Construction (main_window_layout.cpp).
+    void CreateControls();
+    void CreateProjectRow();
+    void CreateFileArea();
+    void CreateBottomRow();
+    void ConnectCommands();
+    void InitialiseContents();
+
+    // Commands (main_dlg_commands.cpp).
+    void OnQuit();
+    void OnNewProject();
+    void OnDeleteProject();
+    void OnProjectSettings();
+    void OnAddFiles();
+    bool AddChosenFile(const std::string& name, const std::string& directory);
+    void OnRemoveFile();
+    void OnSelectAll();
+    void OnFileSettings();
+    void OnCreateFiles();
+    void OnAbout();
+    void OnItemChanged(QTreeWidgetItem* item);
+    void AskSaveOnClose();
+
+    // Runs `command` so that no exception leaves it: an engine error is
+    // shown in a message box and the window goes on. Returns false then.
+    bool RunCommand(const std::function<void()>& command);
+    void FillProjectBox();
+    void ShowEntryRow(const CTplFileRecord& entry, int row);
+    CTplFileRecord* EntryAtSelectionMark() const;
+    void FollowRun();
+
+    CFileListView* fileList_ = nullptr;
+    QComboBox* projectBox_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    CProjectRecord* currentProject_ = nullptr;
+    int initialised_ = 0;
+    // Client width when the column widths were set; resizes scale them by
+    // the ratio of the new width to this one.
+    int initialClientWidth_ = 0;
+    // A generation run is going on: the window ignores the close box.
+    bool running_ = false;
+};
+
+}  // namespace pellandrix::ui

@@ -1,0 +1,217 @@
+// Construction of the main window: its controls in dialog units, the
+// control table, and the first filling from the project list.
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "ui/file_list_view.h"
+#include "ui/icon_image_list.h"
+#include "ui/main_dlg.h"
+#include "ui/main_window_button.h"
+#include "ui/pellandrix_app.h"
+
+namespace pellandrix::ui {
+
+namespace {
+
+// Help topics and tooltips of the window's controls, in table order.
+constexpr ControlInfo kControlTable[] = {
+    {CMainDlg::kFileList, nullptr, 1001},
+    {CMainDlg::kProjectBox, nullptr, 1002},
+    {CMainDlg::kNewProject, nullptr, 1003},
+    {CMainDlg::kDeleteProject, nullptr, 1004},
+    {CMainDlg::kProjectSettings, nullptr, 1005},
+    {CMainDlg::kAddFiles, nullptr, 1006},
+    {CMainDlg::kRemoveFile, nullptr, 1007},
+    {CMainDlg::kFileSettings, nullptr, 1008},
+    {CMainDlg::kSelectAll, nullptr, 1009},
+    {CMainDlg::kCreateFiles, nullptr, 1010},
+    {CMainDlg::kAbout, "Informationen zur Version", 0},
+    {CMainDlg::kHelpMode, nullptr, 0},
+    {0, nullptr, 0},
+};
+
+// Start widths of the file-list columns, in pixels of the classic dialog
+// font, whose horizontal dialog unit is 1.5 pixels. They are converted
+// through dialog units so that the columns keep their share of the list
+// on any font.
+constexpr std::array<int, CFileListView::kColumnCount> kColumnPixels = {180, 85, 50, 70};
+constexpr double kClassicPixelsPerUnit = 1.5;
+
+}  // namespace
+
+CMainDlg::CMainDlg(QWidget* parent) : CBaseDialog(kResourceId, parent) {
+    setWindowTitle(QStringLiteral("Pellandrix"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    EnableResizing(true);
+    SetDialogSize(346, 289);
+    CreateControls();
+    RegisterControls(kControlTable);
+
+    SetImageList(&App()->ImageList(), &App()->IconSlots());
+    AddIcon(kInformationIconSlot, kInformationIconResource);
+    AddIcon(kHelpIconSlot, kHelpIconResource);
+    initialised_ = 1;
+    setWindowIcon(LoadIconResource(kAppIconResource));
+    SetButtonIcon(kHelpMode, kHelpIconSlot);
+    SetButtonIcon(kAbout, kInformationIconSlot);
+    currentProject_ = nullptr;
+
+    InitialiseContents();
+    projectBox_->setFocus();
+}
+
+CMainDlg::~CMainDlg() {
+    if (App() != nullptr && App()->MainWindow() == this) {
+        App()->SetMainWindow(nullptr);
+    }
+}
+
+void CMainDlg::CreateControls() {
+    // Creation order is the tab order: project row, file list, file
+    // commands, bottom row.
+    CreateProjectRow();
+    CreateFileArea();
+    CreateBottomRow();
+    ConnectCommands();
+}
+
+void CMainDlg::CreateProjectRow() {
+    auto* frame = new QGroupBox(this);
+    frame->setGeometry(DialogRect(7, 3, 332, 33));
+    frame->setAccessibleName(QStringLiteral("Projekt"));
+
+    projectBox_ = new QComboBox(this);
+    projectBox_->setGeometry(DialogRect(14, 13, 112, 14));
+    projectBox_->setEditable(false);
+    projectBox_->setMaxVisibleItems(12);
+    projectBox_->setAccessibleName(QStringLiteral("Projektauswahl"));
+    SetControlId(projectBox_, kProjectBox);
+
+    struct Button {
+        int id;
+        const char* caption;
+        QRect rect;
+    };
+    const Button buttons[] = {
+        {kNewProject, "neues \nProjekt", DialogRect(132, 9, 50, 23)},
+        {kDeleteProject, "Projekt \nlöschen", DialogRect(186, 9, 50, 23)},
+        {kProjectSettings, "Projekt\neinstellungen", DialogRect(240, 9, 58, 23)},
+    };
+    for (const Button& b : buttons) {
+        auto* button = new CWrapButton(QString::fromUtf8(b.caption), this);
+        button->setGeometry(b.rect);
+        SetControlId(button, b.id);
+    }
+
+    auto* help = new QPushButton(this);
+    help->setGeometry(DialogRect(303, 12, 16, 16));
+    help->setAccessibleName(QStringLiteral("Hilfemodus"));
+    SetControlId(help, kHelpMode);
+    auto* about = new QPushButton(this);
+    about->setGeometry(DialogRect(321, 12, 16, 16));
+    about->setAccessibleName(QStringLiteral("Informationen zur Version"));
+    SetControlId(about, kAbout);
+}
+
+void CMainDlg::CreateFileArea() {
+    fileList_ = new CFileListView(this);
+    fileList_->setGeometry(DialogRect(7, 41, 258, 213));
+    fileList_->setAccessibleName(QStringLiteral("Dateien des Projekts"));
+    SetControlId(fileList_, kFileList);
+
+    auto* frame = new QGroupBox(this);
+    frame->setGeometry(DialogRect(270, 37, 69, 217));
+    frame->setAccessibleName(QStringLiteral("Dateibefehle"));
+
+    struct Button {
+        int id;
+        const char* caption;
+        QRect rect;
+    };
+    const Button buttons[] = {
+        {kAddFiles, "Datei(n) in Projekt hinzufügen", DialogRect(275, 47, 59, 32)},
+        {kRemoveFile, "Datei aus\nProjekt entfernen", DialogRect(275, 84, 59, 32)},
+        {kFileSettings, "Datei \neinstellungen", DialogRect(275, 121, 59, 23)},
+    };
+    for (const Button& b : buttons) {
+        auto* button = new CWrapButton(QString::fromUtf8(b.caption), this);
+        button->setGeometry(b.rect);
+        SetControlId(button, b.id);
+    }
+}
+
+void CMainDlg::CreateBottomRow() {
+    struct Button {
+        int id;
+        const char* caption;
+        QRect rect;
+    };
+    const Button buttons[] = {
+        {kQuit, "Programm \nbeenden", DialogRect(7, 259, 56, 23)},
+        {kSelectAll, "alles \nauswählen", DialogRect(68, 259, 56, 23)},
+        {kCreateFiles, "Dateien \nerstellen", DialogRect(129, 259, 56, 23)},
+    };
+    for (const Button& b : buttons) {
+        auto* button = new CWrapButton(QString::fromUtf8(b.caption), this);
+        button->setGeometry(b.rect);
+        SetControlId(button, b.id);
+    }
+    ControlAs<QPushButton>(kQuit)->setDefault(true);
+
+    progress_ = new QProgressBar(this);
+    progress_->setGeometry(DialogRect(191, 265, 148, 11));
+    progress_->setTextVisible(false);
+    progress_->setRange(0, 100);
+    progress_->setValue(0);
+    progress_->setAccessibleName(QStringLiteral("Fortschritt der Dateierstellung"));
+    SetControlId(progress_, kProgress);
+}
+
+void CMainDlg::ConnectCommands() {
+    const std::pair<int, void (CMainDlg::*)()> commands[] = {
+        {kQuit, &CMainDlg::OnQuit},
+        {kSelectAll, &CMainDlg::OnSelectAll},
+        {kCreateFiles, &CMainDlg::OnCreateFiles},
+        {kAddFiles, &CMainDlg::OnAddFiles},
+        {kRemoveFile, &CMainDlg::OnRemoveFile},
+        {kNewProject, &CMainDlg::OnNewProject},
+        {kDeleteProject, &CMainDlg::OnDeleteProject},
+        {kProjectSettings, &CMainDlg::OnProjectSettings},
+        {kFileSettings, &CMainDlg::OnFileSettings},
+        {kHelpMode, &CMainDlg::ToggleHelpMode},
+        {kAbout, &CMainDlg::OnAbout},
+    };
+    for (const auto& [id, handler] : commands) {
+        connect(ControlAs<QAbstractButton>(id), &QAbstractButton::clicked, this,
+                [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+    }
+    // Only a user's choice in the box switches projects; filling it does not.
+    connect(projectBox_, &QComboBox::activated, this,
+            [this] { RunCommand([this] { ChangeProject(); }); });
+    connect(fileList_, &QTreeWidget::itemChanged, this,
+            [this](QTreeWidgetItem* item) { RunCommand([this, item] { OnItemChanged(item); }); });
+    connect(fileList_, &QTreeWidget::itemDoubleClicked, this,
+            [this] { RunCommand([this] { OpenFileSettings(); }); });
+}
+
+void CMainDlg::InitialiseContents() {
+    std::array<int, CFileListView::kColumnCount> widths{};
+    for (int column = 0; column < CFileListView::kColumnCount; ++column) {
+        const int units = static_cast<int>(kColumnPixels[column] / kClassicPixelsPerUnit);
+        widths[column] = DialogRect(0, 0, units, 0).width();
+    }
+    fileList_->SetInitialColumnWidths(widths);
+    initialClientWidth_ = width();
+
+    RunCommand([this] { App()->Core().Projects().LoadAll(App()->Core().Database()); });
+    App()->SetMainWindow(this);
+    FillProjectBox();
+    RunCommand([this] { ChangeProject(); });
+}
+
+}  // namespace pellandrix::ui
