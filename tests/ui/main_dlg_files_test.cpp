@@ -1,0 +1,238 @@
+// The main window's file commands on a real database: adding files through
+// the chooser and the file settings dialog, ticking and the status texts,
+// removing a file, a generation run, and the columns on resize.
+#include "main_dlg_test.h"
+
+#include <QProgressBar>
+#include <QSignalSpy>
+
+#include "support/string_table.h"
+#include "ui/file_settings_dlg.h"
+
+namespace pellandrix::ui::testing {
+namespace {
+
+using Table = std::vector<std::vector<std::string>>;
+
+std::vector<std::string> Names(const Table& rows) {
+    std::vector<std::string> names;
+    for (const auto& row : rows) {
+        names.push_back(row[0]);
+    }
+    return names;
+}
+
+// ---------------------------------------------------------------------------
+// Adding files
+
+TEST_F(MainDlgTest, AddedFilesAreConfirmedOneByOneAndExactDuplicatesSkipped) {
+    const int alpha = Seed("Alpha", {{"a.tpl"}});
+    CMainDlg& window = Open();
+    const std::string here = Dir().Path().string();
+    const std::string other = Dir() / "anderswo";
+    ScriptChosenFiles({here + "/a.tpl", here + "/b.tpl", here + "/b.tpl", here + "/c.tpl"});
+    ModalScript script({Press(1), Cancel()});
+    Click(CMainDlg::kAddFiles);
+
+    // a.tpl is already there and b.tpl comes twice: two dialogs, one for
+    // b.tpl (confirmed) and one for c.tpl (declined, so it goes again).
+    EXPECT_EQ(script.Handled(), 2);
+    EXPECT_EQ(Names(Rows()), (std::vector<std::string>{"a.tpl", "b.tpl"}));
+    EXPECT_EQ(Rows()[1], (std::vector<std::string>{"b.tpl", "deaktiviert", "X", "htm"}));
+    EXPECT_EQ(window.FileList()->SelectionMark(), 1);
+    EXPECT_EQ(PendingChosenFiles(), 0);
+    EXPECT_TRUE(Enabled(CMainDlg::kCreateFiles));
+
+    // The same name from another directory is another file.
+    ScriptChosenFiles({other + "/a.tpl"});
+    ModalScript second({Press(1)});
+    Click(CMainDlg::kAddFiles);
+    EXPECT_EQ(second.Handled(), 1);
+    EXPECT_EQ(Names(Rows()), (std::vector<std::string>{"a.tpl", "b.tpl", "a.tpl"}));
+
+    // Nothing reaches the database before a saving point.
+    EXPECT_EQ(StoredFiles(alpha).size(), 1u);
+    Click(CMainDlg::kQuit);
+    EXPECT_EQ(StoredFiles(alpha).size(), 3u);
+}
+
+TEST_F(MainDlgTest, AnEmptyChoiceAddsNothing) {
+    Seed("Alpha");
+    Open();
+    ScriptChosenFiles({});
+    ModalScript script({Press(1)});
+    Click(CMainDlg::kAddFiles);
+    EXPECT_EQ(script.Handled(), 0);
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_FALSE(Enabled(CMainDlg::kSelectAll));
+}
+
+// ---------------------------------------------------------------------------
+// Ticking
+
+TEST_F(MainDlgTest, TheStatusFollowsTheCheckBox) {
+    Seed("Alpha", {{"a.tpl"}, {"b.tpl", 1}, {"c.tpl", 1, 0}});
+    CMainDlg& window = Open();
+    EXPECT_EQ(Rows(), (Table{{"a.tpl", "deaktiviert", "X", "htm"},
+                             {"b.tpl", "aktiviert", "X", "htm"},
+                             {"c.tpl", "aktiviert", "", ""}}));
+    CFileListView* list = window.FileList();
+    EXPECT_FALSE(list->RowChecked(0));
+    EXPECT_TRUE(list->RowChecked(1));
+
+    list->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    list->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"aktiviert", "deaktiviert", "aktiviert"}));
+    EXPECT_EQ(Core().Files().FindByName("a.tpl")->Selected, 1);
+    EXPECT_EQ(Core().Files().FindByName("b.tpl")->Selected, 0);
+
+    // Space toggles the box of the row at the selection mark.
+    list->setFocus();
+    list->SetSelectionMark(2);
+    QTest::keyClick(list, Qt::Key_Space);
+    EXPECT_FALSE(list->RowChecked(2));
+    EXPECT_EQ(Core().Files().FindByName("c.tpl")->Selected, 0);
+    EXPECT_EQ(Statuses()[2], "deaktiviert");
+    EXPECT_EQ(list->SelectionMark(), 2);
+}
+
+TEST_F(MainDlgTest, SelectAllTicksEveryRowAndKeepsLaterStatuses) {
+    Seed("Alpha", {{"a.tpl"}, {"b.tpl", 1}, {"c.tpl"}});
+    CMainDlg& window = Open();
+    Core().Files().FindByName("b.tpl")->RunStatus = 4;
+    Click(CMainDlg::kSelectAll);
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"aktiviert", "fertig", "aktiviert"}));
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_TRUE(window.FileList()->RowChecked(row)) << row;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Removing
+
+TEST_F(MainDlgTest, RemovingAFileCountsOnlyOkAsConsent) {
+    const int alpha = Seed("Alpha", {{"a.tpl"}, {"b.tpl"}, {"c.tpl"}});
+    CMainDlg& window = Open();
+
+    // Without a selection mark the command does nothing at all.
+    Click(CMainDlg::kRemoveFile);
+    EXPECT_TRUE(Messages().empty());
+
+    window.FileList()->SetSelectionMark(1);
+    for (MessageAnswer refusal : {MessageAnswer::Other, MessageAnswer::No}) {
+        AnswerNext({refusal});
+        Click(CMainDlg::kRemoveFile);
+        EXPECT_EQ(window.FileList()->RowCount(), 3);
+    }
+    AnswerNext({MessageAnswer::Ok});
+    Click(CMainDlg::kRemoveFile);
+    EXPECT_EQ(Messages(),
+              std::vector<std::string>(3, FormatMessage(MessageId::kRemoveFile, "b.tpl", "")));
+    EXPECT_EQ(Names(Rows()), (std::vector<std::string>{"a.tpl", "c.tpl"}));
+    EXPECT_EQ(Core().Files().FindByName("c.tpl")->ListRow, 1);
+
+    EXPECT_EQ(StoredFiles(alpha).size(), 3u);
+    AnswerNext({MessageAnswer::Yes});
+    window.close();
+    EXPECT_EQ(StoredFiles(alpha), (std::vector<StoredFile>{{"a.tpl", 0}, {"c.tpl", 0}}));
+}
+
+TEST_F(MainDlgTest, FileSettingsKeepTheRowSelectedAndShowTheNewValues) {
+    Seed("Alpha", {{"a.tpl"}, {"b.tpl"}});
+    CMainDlg& window = Open();
+    window.FileList()->SetSelectionMark(1);
+    ModalScript script({[](QDialog& dialog) {
+        auto* settings = dynamic_cast<CFileSettingsDlg*>(&dialog);
+        ASSERT_NE(settings, nullptr);
+        settings->SetCheck(CFileSettingsDlg::kCreateFileBox, 0);
+        Press(1)(dialog);
+    }});
+    Click(CMainDlg::kFileSettings);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(Rows()[1], (std::vector<std::string>{"b.tpl", "deaktiviert", "", ""}));
+    EXPECT_EQ(window.FileList()->SelectionMark(), 1);
+
+    // A double click on a row opens them too; Cancel changes nothing.
+    ModalScript cancel({Cancel()});
+    QTreeWidgetItem* first = window.FileList()->topLevelItem(0);
+    emit window.FileList()->itemDoubleClicked(first, 0);
+    EXPECT_TRUE(cancel.Done());
+    EXPECT_EQ(Names(Rows()), (std::vector<std::string>{"a.tpl", "b.tpl"}));
+}
+
+// ---------------------------------------------------------------------------
+// Generation run
+
+TEST_F(MainDlgTest, AGenerationRunEndsWithEveryTickedFileDoneAndTheBarReset) {
+    const std::string src = Dir() / "src";
+    const std::string out = Dir() / "out";
+    std::filesystem::create_directories(src);
+    std::filesystem::create_directories(out);
+    testkit::WriteBytes(src + "/kopf.tpl", "#define TITEL Start\r\n<h1>TITEL</h1>\r\n");
+    testkit::WriteBytes(src + "/seite.tpl", "#include \"kopf.tpl\"\r\n<p>TITEL</p>\r\n");
+    testkit::WriteBytes(src + "/rest.tpl", "nicht erzeugt\r\n");
+    Seed("Alpha", {{"kopf.tpl", 1, 0}, {"seite.tpl", 1}, {"rest.tpl"}}, src, out);
+    CMainDlg& window = Open();
+
+    QSignalSpy progress(window.Progress(), &QProgressBar::valueChanged);
+    std::vector<std::string> seen;
+    // Watch every status as it is shown, through the list's own rows.
+    QObject::connect(
+        window.FileList(), &QTreeWidget::itemChanged, [&](QTreeWidgetItem* item, int column) {
+            if (column == 1) {
+                seen.push_back(item->text(0).toStdString() + ":" + item->text(1).toStdString());
+            }
+        });
+    Click(CMainDlg::kCreateFiles);
+
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"fertig", "fertig", "deaktiviert"}));
+    EXPECT_EQ(window.Progress()->minimum(), 1);
+    EXPECT_EQ(window.Progress()->maximum(), 4);
+    EXPECT_EQ(window.Progress()->value(), 1);
+    int highest = 0;
+    for (const QList<QVariant>& change : progress) {
+        highest = std::max(highest, change.at(0).toInt());
+    }
+    EXPECT_EQ(highest, 4);
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "seite.tpl:in Arbeit"), seen.end());
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "seite.tpl:wartet"), seen.end());
+
+    EXPECT_EQ(testkit::ReadBytes(out + "/seite.htm"), "<h1>Start</h1>\r\n<p>Start</p>\r\n");
+    EXPECT_FALSE(testkit::Exists(out + "/kopf.htm"));
+    EXPECT_FALSE(testkit::Exists(out + "/rest.htm"));
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_TRUE(window.isVisible());
+}
+
+// ---------------------------------------------------------------------------
+// Resizing
+
+TEST_F(MainDlgTest, ColumnsScaleWithTheWindowWidthAndComeBack) {
+    Seed("Alpha", {{"a.tpl"}});
+    CMainDlg& window = Open();
+    const QSize initial = window.size();
+    std::vector<int> widths;
+    for (int column = 0; column < 4; ++column) {
+        widths.push_back(window.FileList()->ColumnWidth(column));
+    }
+    const int listWidth = window.FileList()->width();
+
+    window.resize(initial.width() / 2, initial.height());
+    QApplication::processEvents();
+    ASSERT_EQ(window.width(), initial.width() / 2);
+    const double factor = static_cast<double>(window.width()) / initial.width();
+    for (int column = 0; column < 4; ++column) {
+        EXPECT_EQ(window.FileList()->ColumnWidth(column), static_cast<int>(widths[column] * factor))
+            << column;
+    }
+    EXPECT_NEAR(window.FileList()->width(), listWidth * factor, 2.0);
+
+    window.resize(initial);
+    QApplication::processEvents();
+    for (int column = 0; column < 4; ++column) {
+        EXPECT_EQ(window.FileList()->ColumnWidth(column), widths[column]) << column;
+    }
+}
+
+}  // namespace
+}  // namespace pellandrix::ui::testing
