@@ -23,6 +23,17 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
     return fd;
 }
 
+// Opens without waiting: a named pipe would otherwise block the open until
+// some other process opens its other end, which may never happen. Once
+// open, the descriptor blocks again as usual.
+int OpenNotWaiting(const char* path, int flags) {
+    const int fd = OpenRetrying(path, flags | O_NONBLOCK);
+    if (fd >= 0) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
 ssize_t ReadRetrying(int fd, char* data, std::size_t size) {
     ssize_t n;
     do {
@@ -112,7 +123,7 @@ CTextReader::~CTextReader() {
 
 bool CTextReader::Open(const std::string& path) {
     Close();
-    const int fd = OpenRetrying(path.c_str(), O_RDONLY);
+    const int fd = OpenNotWaiting(path.c_str(), O_RDONLY);
     if (fd < 0) {
         return false;
     }
@@ -241,7 +252,7 @@ bool CTextWriter::Open(const std::string& path) {
     if (exists && !S_ISREG(st.st_mode)) {
         // A device or pipe cannot be replaced by renaming; write into it.
         direct_ = true;
-        fd_ = OpenRetrying(path.c_str(), O_WRONLY | O_TRUNC);
+        fd_ = OpenNotWaiting(path.c_str(), O_WRONLY | O_TRUNC);
         return fd_ >= 0;
     }
     // Through a symbolic link the file it points to is replaced, so that

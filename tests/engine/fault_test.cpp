@@ -1,0 +1,182 @@
+// Faults of the file system under a generation run: the run goes on, the
+// user hears of a generated file that could not be written completely, and
+// no other file is damaged.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/generation_run.h"
+#include "project_fixture.h"
+
+namespace pellandrix {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::kDone;
+using testkit::ProjectFixture;
+
+// The names of the hidden temporary files left in `dir`; a failed write
+// must not leave any.
+std::vector<std::string> HiddenFiles(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
+        if (e.path().filename().string().front() == '.') {
+            names.push_back(e.path().filename().string());
+        }
+    }
+    return names;
+}
+
+// Limits the size of any file this process writes, so that a write past
+// the limit fails as on a full disk; root is bound by it too. Restores the
+// limit and the signal it raises when it goes out of scope.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        ::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit previous_{};
+    sighandler_t oldHandler_ = SIG_DFL;
+};
+
+TEST(RunFaults, MissingTargetDirectorySkipsThatPageQuietlyAndGoesOn) {
+    ProjectFixture p;
+    CTplFileRecord& lost = p.Add("lost.tpl", "#define X kept\nlost\n");
+    lost.TargetPath = p.dir / "no/such/dir";
+    p.Add("page.tpl", "page\n");
+    p.Add("user.tpl", "#include \"lost.tpl\"\nX\n");
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("page.html"), "page\r\n");
+    // The lost page still takes effect in its includer, but inserts nothing.
+    EXPECT_EQ(p.Out("user.html"), "kept\r\n");
+    EXPECT_FALSE(testkit::Exists(p.dir / "no"));
+    EXPECT_TRUE(p.presenter.shown.empty());
+}
+
+TEST(RunFaults, TargetDirectoryWithoutWritePermissionChangesNothingThere) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root may write into any directory";
+    }
+    ProjectFixture p;
+    p.Add("page.tpl", "new\n");
+    p.Add("other.tpl", "other\n").TargetPath = p.dir / "src";
+    testkit::WriteBytes(p.out + "/page.html", "old");
+    ::chmod(p.out.c_str(), 0555);
+    RunGeneration(p.parser, p.view);
+    ::chmod(p.out.c_str(), 0755);
+    EXPECT_EQ(p.Out("page.html"), "old");
+    EXPECT_TRUE(HiddenFiles(p.out).empty());
+    EXPECT_EQ(testkit::ReadBytes(p.src + "/other.html"), "other\r\n");
+}
+
+TEST(RunFaults, DirectoryNobodyMayCreateFilesInIsSkippedEvenForRoot) {
+    // Nothing can be created in /proc/self, whoever asks.
+    ProjectFixture p;
+    p.Add("page.tpl", "page\n").TargetPath = "/proc/self";
+    p.Add("next.tpl", "next\n");
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("next.html"), "next\r\n");
+    EXPECT_FALSE(testkit::Exists("/proc/self/page.html"));
+}
+
+TEST(RunFaults, FullDeviceIsReportedOnceAndTheRunGoesOn) {
+    ProjectFixture p;
+    p.Add("full.tpl", "text for nowhere\n");
+    p.Add("next.tpl", "next\n");
+    fs::create_symlink("/dev/full", p.out + "/full.html");
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("next.html"), "next\r\n");
+    EXPECT_TRUE(fs::is_symlink(p.out + "/full.html"));
+    ASSERT_EQ(p.presenter.Texts(), std::vector<std::string>{FormatMessage(
+                                       MessageId::kWriteFailed, p.out + "/full.html", "")});
+}
+
+TEST(RunFaults, PageCutShortByAFullDiskKeepsItsOldTextAndLeavesNoTemporaryFile) {
+    ProjectFixture p;
+    const std::string big(100000, 'x');
+    p.Add("big.tpl", (big + "\n").c_str());
+    p.Add("small.tpl", "small\n");
+    testkit::WriteBytes(p.out + "/big.html", "old big page");
+    testkit::WriteBytes(p.out + "/small.html", "old small page");
+    {
+        FileSizeLimit limit(4096);
+        RunGeneration(p.parser, p.view);
+    }
+    EXPECT_EQ(p.Out("big.html"), "old big page");
+    EXPECT_EQ(p.Out("small.html"), "small\r\n");
+    EXPECT_TRUE(HiddenFiles(p.out).empty());
+    const std::string target = fs::canonical(p.out).string() + "/big.html";
+    EXPECT_EQ(p.presenter.Texts(),
+              std::vector<std::string>{FormatMessage(MessageId::kWriteFailed, target, "")});
+}
+
+TEST(RunFaults, TemplatesThatCannotBeReadAreSkippedWithoutWaiting) {
+    ProjectFixture p;
+    p.Add("dir.tpl", nullptr);
+    fs::create_directory(p.src + "/dir.tpl");
+    p.Add("pipe.tpl", nullptr);
+    ASSERT_EQ(::mkfifo((p.src + "/pipe.tpl").c_str(), 0600), 0);
+    p.Add("page.tpl", "#include \"dir.tpl\"\n#include \"pipe.tpl\"\npage\n");
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("page.html"), "page\r\n");
+    EXPECT_FALSE(p.OutExists("dir.html"));
+    EXPECT_FALSE(p.OutExists("pipe.html"));
+    EXPECT_TRUE(p.presenter.shown.empty());
+}
+
+TEST(RunFaults, UnreadableTemplateIsSkipped) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root may read any file";
+    }
+    ProjectFixture p;
+    p.Add("secret.tpl", "secret\n");
+    ::chmod((p.src + "/secret.tpl").c_str(), 0);
+    p.Add("page.tpl", "page\n");
+    RunGeneration(p.parser, p.view);
+    EXPECT_FALSE(p.OutExists("secret.html"));
+    EXPECT_EQ(p.Out("page.html"), "page\r\n");
+}
+
+TEST(RunFaults, IncludesOfDirectoriesAndDevicesInsertNothingAndDoNotHang) {
+    ProjectFixture p;
+    fs::create_directory(p.dir / "folder.txt");
+    ASSERT_EQ(::mkfifo((p.dir / "pipe.txt").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", p.dir / "zero.txt");
+    const std::string text = "a\n#include \"" + (p.dir / "folder.txt") + "\"\nb\n#include \"" +
+                             (p.dir / "pipe.txt") + "\"\nc\n#include \"" + (p.dir / "zero.txt") +
+                             "\"\nd\n#include \"/dev/zero\"\n#include \"/dev/urandom\"\ne\n";
+    p.Add("page.tpl", text.c_str());
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("page.html"), "a\r\nb\r\nc\r\nd\r\ne\r\n");
+    EXPECT_TRUE(p.presenter.shown.empty());
+}
+
+TEST(RunFaults, GeneratedFileThatIsANamedPipeWithoutReaderDoesNotHang) {
+    ProjectFixture p;
+    ASSERT_EQ(::mkfifo((p.out + "/page.html").c_str(), 0600), 0);
+    p.Add("page.tpl", "page\n");
+    p.Add("next.tpl", "next\n");
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("next.html"), "next\r\n");
+    EXPECT_EQ(fs::status(p.out + "/page.html").type(), fs::file_type::fifo);
+}
+
+}  // namespace
+}  // namespace pellandrix

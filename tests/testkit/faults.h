@@ -1,0 +1,106 @@
+#pragma once
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace pellandrix::testkit {
+
+// Makes a file read-only for this process while the object lives: by its
+// mode for an ordinary user, by the immutable attribute for root, whom
+// modes do not stop. Holds() is false when neither is possible (root on a
+// file system without that attribute); callers skip their test then.
+class ReadOnlyFile {
+  public:
+    explicit ReadOnlyFile(const std::string& path) : path_(path) {
+        if (::geteuid() != 0) {
+            holds_ = ::chmod(path.c_str(), 0444) == 0;
+            return;
+        }
+        holds_ = SetImmutable(true);
+        immutable_ = holds_;
+    }
+    ~ReadOnlyFile() {
+        if (immutable_) {
+            SetImmutable(false);
+        } else {
+            ::chmod(path_.c_str(), 0644);
+        }
+    }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    bool Holds() const { return holds_; }
+
+  private:
+    bool SetImmutable(bool on) {
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return false;
+        }
+        int flags = 0;
+        bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(fd);
+        return ok;
+    }
+
+    std::string path_;
+    bool holds_ = false;
+    bool immutable_ = false;
+};
+
+// A second process that holds the exclusive lock of a database file until
+// the object is destroyed: it opens the file with its own SQLite
+// connection, begins an exclusive transaction and waits.
+class LockingProcess {
+  public:
+    explicit LockingProcess(const std::string& path) {
+        int ready[2];
+        if (::pipe(ready) != 0) {
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(ready[0]);
+            sqlite3* db = nullptr;
+            const bool locked =
+                sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+                sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+            const char answer = locked ? 'L' : 'F';
+            (void)!::write(ready[1], &answer, 1);
+            ::pause();  // until the parent kills it
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        char answer = 0;
+        locked_ = pid_ > 0 && ::read(ready[0], &answer, 1) == 1 && answer == 'L';
+        ::close(ready[0]);
+    }
+    ~LockingProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    LockingProcess(const LockingProcess&) = delete;
+    LockingProcess& operator=(const LockingProcess&) = delete;
+
+    // True once the second process holds the lock.
+    bool Locked() const { return locked_; }
+
+  private:
+    pid_t pid_ = -1;
+    bool locked_ = false;
+};
+
+}  // namespace pellandrix::testkit
