@@ -40,6 +40,11 @@ CProjectSettingsDlg::CProjectSettingsDlg(CProjectRecord& project, QWidget* paren
     RegisterControls(kControls);
     SetImageList(&App()->ImageList(), &App()->IconSlots());
     SetButtonIcon(kHelpButton, kHelpIconSlot);
+    // Without the icon (not loaded yet, or not loadable) the button would be
+    // blank; a question mark still says what it does.
+    if (auto* help = ControlAs<QPushButton>(kHelpButton); help->icon().isNull()) {
+        help->setText(QStringLiteral("?"));
+    }
     FillFields();
 }
 
