@@ -41,10 +41,12 @@ void CDefineTable::Clear() {
     matcher_.Clear();
     byName_.clear();
     entries_.Clear();
+    unsorted_ = 0;
 }
 
 CDefineEntry* CDefineTable::Add(std::string_view name, std::string_view value) {
     CDefineEntry* entry = entries_.Append(std::make_unique<CDefineEntry>(name, value));
+    ++unsorted_;
     // The key views the entry's own name, which lives as long as the entry.
     byName_.emplace(entry->name, entry);
     if (!entry->name.empty()) {
@@ -64,16 +66,23 @@ void CDefineTable::Remove(CDefineEntry* entry) {
         byName_.erase(it);
     }
     matcher_.Erase(entry);
+    const std::size_t sorted = static_cast<std::size_t>(entries_.Count()) - unsorted_;
+    if (static_cast<std::size_t>(entry->Position()) >= sorted) {
+        --unsorted_;
+    }
     entries_.Remove(entry);
 }
 
 void CDefineTable::SortByNameLength() {
-    // Every Add is followed by a sort, so the table is sorted but for the
-    // last entry: an insertion sort places it in linear time, where a full
-    // sort per definition would make a header of thousands of defines
-    // quadratic-logarithmic.
-    entries_.InsertionSort(
-        [](const CDefineEntry& a, const CDefineEntry& b) { return a.name.size() > b.name.size(); });
+    // Every Add is followed by a sort, so only the entries added since the
+    // last sort are out of place: each is moved to its place behind the
+    // names of at least its length. A full sort per definition would make a
+    // header of thousands of defines cost n² log n.
+    const std::size_t sorted = static_cast<std::size_t>(entries_.Count()) - unsorted_;
+    entries_.SortTail(sorted, [](const CDefineEntry& a, const CDefineEntry& b) {
+        return a.name.size() > b.name.size();
+    });
+    unsorted_ = 0;
 }
 
 void CDefineTable::Substitute(std::string& text) const {

@@ -55,6 +55,7 @@ class CDefineTable {
 
   private:
     CNodeList<CDefineEntry> entries_;
+    std::size_t unsorted_ = 0;  // entries added since the last sort, at the end
     std::unordered_map<std::string_view, CDefineEntry*> byName_;
     mutable CNameMatcher matcher_;
     mutable std::vector<const CDefineEntry*> occurring_;  // scratch of Substitute

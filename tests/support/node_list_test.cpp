@@ -78,5 +78,36 @@ TEST(NodeList, OwnsItsNodes) {
     EXPECT_EQ(destroyed, 4);
 }
 
+TEST(NodeList, SortTailPlacesNewNodesStablyAndKeepsNumbering) {
+    CNodeList<Node> list;
+    for (int v : {9, 7, 7, 3}) {
+        list.Append(std::make_unique<Node>(v));
+    }
+    Node* newSeven = list.Append(std::make_unique<Node>(7));
+    Node* ten = list.Append(std::make_unique<Node>(10));
+    list.Append(std::make_unique<Node>(1));
+    const auto descending = [](const Node& a, const Node& b) { return a.value > b.value; };
+    list.SortTail(4, descending);
+    EXPECT_EQ(Values(list), (std::vector<int>{10, 9, 7, 7, 7, 3, 1}));
+    // Equal values keep their order: the new 7 goes behind the old ones.
+    EXPECT_EQ(newSeven->Position(), 4);
+    EXPECT_EQ(ten->Position(), 0);
+    ExpectNumbered(list);
+    list.Remove(ten);
+    EXPECT_EQ(newSeven->Position(), 3);
+    ExpectNumbered(list);
+}
+
+TEST(NodeList, MovedListKeepsOwnershipAndNumbering) {
+    CNodeList<Node> list;
+    Node* a = list.Append(std::make_unique<Node>(1));
+    list.Append(std::make_unique<Node>(2));
+    CNodeList<Node> moved(std::move(list));
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_TRUE(moved.Remove(a));
+    EXPECT_EQ(moved.First()->Position(), 0);
+    EXPECT_FALSE(list.Remove(moved.First()));
+}
+
 }  // namespace
 }  // namespace pellandrix
