@@ -99,9 +99,11 @@ int CDelimitedTextFile::ParseLine(int line_number, std::string_view text) {
     if (text.ends_with('\n')) {
         text.remove_suffix(1);
     }
-    const int count = 1 + static_cast<int>(CountChar(text, separator_));
     std::string work(text);
     std::erase(work, '"');
+    // Counted after the quotes are gone, so that a quote as separator (which
+    // removes itself) cannot promise fields the row does not have.
+    const int count = 1 + static_cast<int>(CountChar(work, separator_));
 
     CDelimitedRow row;
     row.line_number = line_number;
