@@ -22,6 +22,21 @@ std::vector<std::string> Names(const Table& rows) {
     return names;
 }
 
+// Records `probe()` at every paint event of `widget`.
+struct PaintWatch : QObject {
+    PaintWatch(QWidget* widget, std::function<std::string()> probe) : probe(std::move(probe)) {
+        widget->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            seen.push_back(probe());
+        }
+        return false;
+    }
+    std::function<std::string()> probe;
+    std::vector<std::string> seen;
+};
+
 // ---------------------------------------------------------------------------
 // Adding files
 
@@ -183,8 +198,12 @@ TEST_F(MainDlgTest, AGenerationRunEndsWithEveryTickedFileDoneAndTheBarReset) {
                 seen.push_back(item->text(0).toStdString() + ":" + item->text(1).toStdString());
             }
         });
+    // What the list shows whenever it is painted: the window must repaint
+    // while the run still holds the thread, not only after it.
+    PaintWatch painted(window.FileList()->viewport(), [&] { return Statuses()[1]; });
     Click(CMainDlg::kCreateFiles);
 
+    EXPECT_NE(std::find(painted.seen.begin(), painted.seen.end(), "in Arbeit"), painted.seen.end());
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"fertig", "fertig", "deaktiviert"}));
     EXPECT_EQ(window.Progress()->minimum(), 1);
     EXPECT_EQ(window.Progress()->maximum(), 4);
