@@ -60,11 +60,11 @@ def prepare(shape, seed, work, cli):
             return folder, meta
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
-    spec = SHAPES[shape]
-    if "pages" in spec:
-        meta = site_shape.write(folder, seed, spec["pages"])
+    shape_info = SHAPES[shape]
+    if "pages" in shape_info:
+        meta = site_shape.write(folder, seed, shape_info["pages"])
     else:
-        meta = flat_shape.write(folder, seed, spec["defines"], spec["lines"])
+        meta = flat_shape.write(folder, seed, shape_info["defines"], shape_info["lines"])
     _set_up_project(cli, folder, meta)
     meta.update(wanted)
     # Written last: a folder without it is incomplete and gets rewritten.
