@@ -251,8 +251,10 @@ TEST_F(FileSettings, EnterMovesTheFocusAndTheHelpButtonTogglesHelpMode) {
         EXPECT_EQ(dlg.LastHelpControl, id);
     }
     ASSERT_EQ(ShownHelpPopups().size(), popupsBefore + 3);
-    EXPECT_NE(ShownHelpPopups()[popupsBefore], ShownHelpPopups()[popupsBefore + 1]);
-    EXPECT_EQ(ShownHelpPopups()[popupsBefore], ShownHelpPopups()[popupsBefore + 2]);
+    const CHelpFile& help = HelpFileAt(App()->HelpFilePath());
+    EXPECT_EQ(ShownHelpPopups()[popupsBefore], help.TopicText(3007));
+    EXPECT_EQ(ShownHelpPopups()[popupsBefore + 1], help.TopicText(3008));
+    EXPECT_EQ(ShownHelpPopups()[popupsBefore + 2], help.TopicText(3007));
     // Commands still work in help mode.
     Click(dlg, D::kTargetFromProjectBox);
     EXPECT_TRUE(Enabled(dlg, D::kChooseTarget));
