@@ -42,6 +42,10 @@ std::string CAboutDlg::CreationDate(const std::string& path) {
         }
         when = st.st_mtime;
     }
+    return FormatDate(when);
+}
+
+std::string CAboutDlg::FormatDate(std::time_t when) {
     std::tm local{};
     if (localtime_r(&when, &local) == nullptr) {
         return {};

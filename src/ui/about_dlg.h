@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 
 #include "ui/base_dialog.h"
@@ -26,6 +27,8 @@ class CAboutDlg : public CBaseDialog {
     // records one, else of its modification time, in local time; empty when
     // the file's status cannot be read.
     static std::string CreationDate(const std::string& path);
+    // "dd.mm.yyyy" of `when` in local time (05.03.2007).
+    static std::string FormatDate(std::time_t when);
 
     static constexpr const char* kVersionText = "Version 1.020";
 };

@@ -1,6 +1,10 @@
 #include "ui/pellandrix_app.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <cstdlib>
 
 #include <exception>
 #include <filesystem>
@@ -26,6 +30,28 @@ namespace {
 
 CPellandrixApp* gApp = nullptr;
 
+// Test hook for machines without an input tool: with PELLANDRIX_AUTOCLOSE_MS
+// set, every that many milliseconds the active modal window (a message box,
+// then the main window) gets an Escape key press, as a user would give it.
+void StartAutoClose(QObject* owner) {
+    const char* value = std::getenv("PELLANDRIX_AUTOCLOSE_MS");
+    const int ms = value != nullptr ? std::atoi(value) : 0;
+    if (ms <= 0) {
+        return;
+    }
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            QWidget* target = modal->focusWidget() != nullptr ? modal->focusWidget() : modal;
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(target, &press);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(target, &release);
+        }
+    });
+    timer->start(ms);
+}
+
 }  // namespace
 
 CPellandrixApp* App() { return gApp; }
@@ -50,6 +76,7 @@ int CPellandrixApp::InitInstance(int& argc, char** argv) {
         ownApplication = std::make_unique<QApplication>(argc, argv);
     }
     QApplication::setWindowIcon(LoadIconResource(kAppIconResource));
+    StartAutoClose(QApplication::instance());
 
     // The start directory: the INI file, fileext.def and the help file are
     // looked for there.
