@@ -54,8 +54,9 @@ CFileSettingsDlg::CFileSettingsDlg(CProjectRecord& project, CTplFileRecord& entr
 void CFileSettingsDlg::CreateControls() {
     SetDialogSize(177, 181);
     // The four frames come first so that they lie beneath their controls.
-    for (const QRect& r : {DialogRect(7, 7, 163, 31), DialogRect(7, 42, 163, 34),
-                           DialogRect(7, 80, 163, 36), DialogRect(7, 120, 163, 36)}) {
+    // Narrow margins leave the long check box captions room at any font.
+    for (const QRect& r : {DialogRect(4, 7, 169, 31), DialogRect(4, 42, 169, 34),
+                           DialogRect(4, 80, 169, 36), DialogRect(4, 120, 169, 36)}) {
         auto* frame = new QFrame(this);
         frame->setFrameShape(QFrame::Box);
         frame->setFrameShadow(QFrame::Sunken);
@@ -70,9 +71,9 @@ void CFileSettingsDlg::CreateControls() {
 
 void CFileSettingsDlg::CreateNameGroup() {
     auto* label = new QLabel(QStringLiteral("Dateiname:"), this);
-    label->setGeometry(DialogRect(14, 12, 149, 8));
+    label->setGeometry(DialogRect(8, 12, 161, 8));
     auto* name = new QLineEdit(this);
-    name->setGeometry(DialogRect(14, 21, 149, 12));
+    name->setGeometry(DialogRect(8, 21, 161, 12));
     name->setMaxLength(static_cast<int>(decltype(CTplFileRecord::TPLFileName)::kMaxLength));
     name->setAccessibleName(QStringLiteral("Dateiname"));
     label->setBuddy(name);
@@ -81,17 +82,17 @@ void CFileSettingsDlg::CreateNameGroup() {
 
 void CFileSettingsDlg::CreateGenerationGroup() {
     auto* create = new QCheckBox(QStringLiteral("Datei erstellen"), this);
-    create->setGeometry(DialogRect(14, 47, 80, 10));
+    create->setGeometry(DialogRect(8, 47, 90, 10));
     SetControlId(create, kCreateFileBox);
     auto* always = new QCheckBox(QStringLiteral("immer neu erstellen"), this);
-    always->setGeometry(DialogRect(14, 61, 80, 10));
+    always->setGeometry(DialogRect(8, 61, 90, 10));
     SetControlId(always, kAlwaysParseBox);
 
     auto* label = new QLabel(QStringLiteral("Dateiendung"), this);
-    label->setGeometry(DialogRect(100, 47, 63, 8));
+    label->setGeometry(DialogRect(104, 47, 65, 8));
     extensions_ = new QComboBox(this);
     extensions_->setEditable(false);
-    extensions_->setGeometry(DialogRect(100, 58, 63, 12));
+    extensions_->setGeometry(DialogRect(104, 58, 65, 12));
     extensions_->setAccessibleName(QStringLiteral("Dateiendung"));
     label->setBuddy(extensions_);
     SetControlId(extensions_, kExtensionCombo);
@@ -101,19 +102,19 @@ void CFileSettingsDlg::CreateDirectoryGroup(int y, bool source) {
     auto* box = new QCheckBox(source ? QStringLiteral("Quellverzeichnis aus Projekt übernehmen")
                                      : QStringLiteral("Zielverzeichnis aus Projekt übernehmen"),
                               this);
-    box->setGeometry(DialogRect(14, y + 5, 149, 10));
+    box->setGeometry(DialogRect(8, y + 5, 161, 10));
     SetControlId(box, source ? kSourceFromProjectBox : kTargetFromProjectBox);
     connect(box, &QCheckBox::clicked, this, [this] { UpdateDirectoryFields(); });
 
     auto* field = new QLineEdit(this);
-    field->setGeometry(DialogRect(14, y + 18, 129, 12));
+    field->setGeometry(DialogRect(8, y + 18, 141, 12));
     field->setMaxLength(kPathWidth);
     field->setAccessibleName(source ? QStringLiteral("Quellverzeichnis")
                                     : QStringLiteral("Zielverzeichnis"));
     SetControlId(field, source ? kSourceField : kTargetField);
 
     auto* choose = new QPushButton(QStringLiteral(". . ."), this);
-    choose->setGeometry(DialogRect(147, y + 18, 16, 12));
+    choose->setGeometry(DialogRect(151, y + 18, 18, 12));
     choose->setAccessibleName(source ? QStringLiteral("Vorlagendatei wählen")
                                      : QStringLiteral("Zielverzeichnis wählen"));
     SetControlId(choose, source ? kChooseTemplate : kChooseTarget);
@@ -126,19 +127,19 @@ void CFileSettingsDlg::CreateDirectoryGroup(int y, bool source) {
 
 void CFileSettingsDlg::CreateButtons() {
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setGeometry(DialogRect(7, 160, 50, 18));
+    ok->setGeometry(DialogRect(4, 160, 50, 18));
     ok->setDefault(true);
     SetControlId(ok, kOk);
     connect(ok, &QPushButton::clicked, this, [this] { OnOk(); });
 
     // Two lines high, for the caption of an unconfirmed file.
     auto* cancel = new QPushButton(QStringLiteral("Abbruch"), this);
-    cancel->setGeometry(DialogRect(61, 160, 60, 18));
+    cancel->setGeometry(DialogRect(58, 160, 60, 18));
     SetControlId(cancel, kCancelButton);
     connect(cancel, &QPushButton::clicked, this, &CFileSettingsDlg::reject);
 
     auto* help = new QPushButton(this);
-    help->setGeometry(DialogRect(150, 160, 20, 18));
+    help->setGeometry(DialogRect(153, 160, 20, 18));
     help->setAccessibleName(QStringLiteral("Hilfemodus"));
     SetControlId(help, kHelpButton);
     connect(help, &QPushButton::clicked, this, [this] { ToggleHelpMode(); });

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QtTest/QtTest>
 
 #include <string>
@@ -78,6 +82,27 @@ inline QStringList UnnamedControls(const QWidget& dialog) {
         }
     }
     return unnamed;
+}
+
+// Labels, check boxes and push buttons whose caption does not fit their
+// width at the dialog's font: their object names, or their texts when
+// unnamed. A push button is measured by its text alone, since styles give
+// buttons a minimum width that small ones need not have.
+inline QStringList ClippedCaptions(const QWidget& dialog) {
+    QStringList clipped;
+    for (const QWidget* w : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        int needed = 0;
+        if (const auto* push = qobject_cast<const QPushButton*>(w)) {
+            needed = push->fontMetrics().size(0, push->text()).width() + 6;
+        } else if (qobject_cast<const QLabel*>(w) || qobject_cast<const QAbstractButton*>(w)) {
+            needed = w->sizeHint().width();
+        }
+        if (needed > w->width()) {
+            const auto* label = qobject_cast<const QLabel*>(w);
+            clipped << (label != nullptr ? label->text() : w->objectName());
+        }
+    }
+    return clipped;
 }
 
 }  // namespace pellandrix::ui::testing

@@ -16,6 +16,7 @@ namespace pellandrix::ui {
 namespace {
 
 using D = CFileSettingsDlg;
+using testing::ClippedCaptions;
 using testing::ComboTexts;
 using testing::ShowActive;
 using testing::StartedApp;
@@ -94,6 +95,7 @@ TEST_F(FileSettings, ShowsTheEntryWithTheProjectsDirectoryWhereItTakesIt) {
 
     EXPECT_EQ(dlg.GetControlText(D::kCancelButton), "Abbruch");
     EXPECT_EQ(UnnamedControls(dlg), QStringList());
+    EXPECT_EQ(ClippedCaptions(dlg), QStringList());
 }
 
 TEST_F(FileSettings, AnEmptyExtensionStartsWithTheProjectDefaultAndOkStoresIt) {
@@ -198,6 +200,7 @@ TEST_F(FileSettings, CancelOnAnUnconfirmedFileRemovesItInEveryWay) {
     {
         D dlg(project, entry);
         EXPECT_EQ(dlg.GetControlText(D::kCancelButton), "Datei nicht \nübernehmen");
+        EXPECT_EQ(ClippedCaptions(dlg), QStringList());
         ASSERT_TRUE(ShowActive(dlg));
         Click(dlg, D::kCreateFileBox);
         Click(dlg, D::kCancelButton);

@@ -15,6 +15,7 @@
 namespace pellandrix::ui {
 namespace {
 
+using testing::ClippedCaptions;
 using testing::ComboTexts;
 using testing::ShowActive;
 using testing::StartedApp;
@@ -94,6 +95,7 @@ TEST(NewProjectDlg, LooksAsTheUserExpects) {
     EXPECT_EQ(dlg.ControlAs<QPushButton>(2)->text(), QStringLiteral("Abbruch"));
     EXPECT_TRUE(dlg.ControlAs<QPushButton>(1)->isDefault());
     EXPECT_EQ(UnnamedControls(dlg), QStringList());
+    EXPECT_EQ(ClippedCaptions(dlg), QStringList());
 }
 
 // ---------------------------------------------------------------------------
@@ -125,6 +127,7 @@ TEST_F(ProjectSettings, FillsTheFieldsFromTheRecordAndSelectsTheStoredExtension)
     EXPECT_EQ(combo->currentText(), QStringLiteral("html"));
     EXPECT_FALSE(combo->isEditable());
     EXPECT_EQ(UnnamedControls(dlg), QStringList());
+    EXPECT_EQ(ClippedCaptions(dlg), QStringList());
 
     // The help button shows the help icon and switches help mode.
     auto* help = dlg.ControlAs<QPushButton>(1025);
