@@ -17,7 +17,7 @@ namespace pellandrix::ui {
 
 namespace {
 
-// The about box's control table (Part 3.5): fields 1028 and 1029, with no
+// The about box's control table: fields 1028 and 1029, with no
 // help topic and no tooltip.
 constexpr ControlInfo kAboutControls[] = {
     {kAboutDatabaseDir, nullptr, 0},
@@ -96,7 +96,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : CBaseDialog(kAboutDialogId, parent) {
 
     SetDialogSize(267, 161);
 
-    // Initialisation (Part 3.5).
+    // Initialisation.
     RegisterControls(kAboutControls);
     if (App() != nullptr) {
         SetImageList(&App()->ImageList(), &App()->IconSlots());

@@ -7,7 +7,7 @@
 
 namespace pellandrix::ui {
 
-// Control ids of the about box (Part 3.5).
+// Control ids of the about box.
 inline constexpr int kAboutDialogId = 136;
 inline constexpr int kAboutVersion = 1027;
 inline constexpr int kAboutDatabaseDir = 1028;
@@ -15,7 +15,7 @@ inline constexpr int kAboutCreated = 1029;
 inline constexpr int kAboutHelp = 1025;
 
 // The about box, dialog 136 "Info über Pellandrix", 267 × 161 dialog units
-// (Part 3.5): version, database directory, the database file's creation
+//: version, database directory, the database file's creation
 // date. Run modally by the main window's button 1026.
 class CAboutDlg : public CBaseDialog {
     Q_OBJECT

@@ -19,14 +19,14 @@ namespace pellandrix::ui {
 class CIconImageList;
 
 // One row of a dialog's control table. A table is a constant array of rows
-// ending with a row whose control id is 0 (Part 3.6).
+// ending with a row whose control id is 0.
 struct ControlInfo {
     int controlId;
     const char* tooltip;  // null: no tooltip
     int helpTopic;        // 0: no popup help
 };
 
-// The base of every dialog of the program (Part 3.6): control ids on the
+// The base of every dialog of the program: control ids on the
 // widgets, the control table with tooltips and help topics, the recorded
 // proportional layout, help mode, icon buttons from the application's image
 // list, Enter moving the focus like Tab, F1 help, and small operations on
@@ -51,7 +51,7 @@ class CBaseDialog : public QDialog {
     int HelpId() const { return helpId_; }
 
     // Set by a dialog while it fills its controls; notifications arriving
-    // meanwhile are ignored by the dialog (Part 3.2).
+    // meanwhile are ignored by the dialog.
     int Refreshing = 0;
     // Help mode is on.
     int HelpMode = 0;

@@ -8,7 +8,7 @@
 
 namespace pellandrix::ui {
 
-// The recorded proportional layout of a dialog (Part 3.6). Record() keeps
+// The recorded proportional layout of a dialog. Record() keeps
 // the client size and the rectangle of every direct child widget relative
 // to the client area; Resize() moves and scales each child by the ratio of
 // the new to the recorded client size. Children at most 30 pixels high keep

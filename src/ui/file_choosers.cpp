@@ -10,7 +10,7 @@ namespace pellandrix::ui {
 
 namespace {
 
-// Part 3.5: the state of ChooseTemplateFiles, kept for the whole process
+// The state of ChooseTemplateFiles, kept for the whole process
 // and shared by all callers.
 struct ChooserState {
     std::vector<std::string> pending;

@@ -8,7 +8,7 @@ class QWidget;
 
 namespace pellandrix::ui {
 
-// Part 3.5 ChooseTemplateFiles on QFileDialog. Returns whether a file was
+// ChooseTemplateFiles on QFileDialog. Returns whether a file was
 // delivered: `name` gets the file name with extension, `directory` the
 // directory without a trailing "/". With `several`, call it in a loop: the
 // first call shows the dialog and delivers the first chosen file, each
@@ -20,7 +20,7 @@ bool ChooseTemplateFiles(QWidget* parent, const std::string& startDir,
                          const std::string& extension, std::string& name,
                          std::string& directory, bool several);
 
-// Part 3.5 BrowseForFolder on QFileDialog's directory chooser. Returns
+// BrowseForFolder on QFileDialog's directory chooser. Returns
 // whether a folder was chosen; `folder` gets its full path (unchanged when
 // cancelled).
 bool BrowseForFolder(QWidget* parent, std::string& folder);

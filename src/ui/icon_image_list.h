@@ -6,7 +6,7 @@
 
 namespace pellandrix::ui {
 
-// The application's icon image list (Part 3.1): small icons shown on the
+// The application's icon image list: small icons shown on the
 // icon buttons of all dialogs, addressed by index.
 class CIconImageList {
   public:

@@ -1,5 +1,5 @@
 // The desktop program pellandrix: the application object runs everything
-// (Part 3.1) and returns the process exit status.
+// and returns the process exit status.
 #include <QApplication>
 
 #include "ui/pellandrix_app.h"

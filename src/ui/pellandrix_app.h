@@ -15,15 +15,15 @@ namespace pellandrix::ui {
 class CMainDlg;  // src/ui/main_dlg.h
 class CQtPresenter;
 
-// Icon slots of IconSlots() (Part 3.1).
+// Icon slots of IconSlots().
 inline constexpr int kHelpIconSlot = 7;         // icon resource 132
 inline constexpr int kInformationIconSlot = 9;  // icon resource 135
-// Icon resources (Part 3.1, 3.5).
+// Icon resources.
 inline constexpr int kAppIconResource = 128;
 inline constexpr int kHelpIconResource = 132;
 inline constexpr int kInformationIconResource = 135;
 
-// The program's single application object (Part 3.1). It owns, for the
+// The program's single application object. It owns, for the
 // whole run, the application core (database, project list, template parser
 // with the current project's files and define table, extension list,
 // message service), the icon image list and IconSlots. Everything else
@@ -48,12 +48,12 @@ class CPellandrixApp {
     // constructs the main window and runs it modally (exec), ShutDown,
     // destroys the main window. 0 after a normal end; 1 when the database
     // could not be created or opened (after the error box, message 15).
-    // The main window is constructed after StartUp (not before, as in
-    // Part 3.1): a Qt dialog builds its widgets in its constructor, and the
-    // main window's constructor may use Core().
+    // The main window is constructed after StartUp: a Qt dialog builds its
+    // widgets in its constructor, and the main window's constructor may use
+    // Core().
     int InitInstance(int& argc, char** argv);
 
-    // Part 3.1 StartUp in the process's current directory: sets App() to
+    // StartUp in the process's current directory: sets App() to
     // this object, reads the database location, reads fileext.def, creates
     // (after notice 1) or opens the database. Returns 0; on an engine error
     // shows message 15 (database path, engine message), leaves the file

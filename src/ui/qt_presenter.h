@@ -8,7 +8,7 @@
 
 namespace pellandrix::ui {
 
-// Shows the program's messages in modal Qt message boxes (Part 4.2): icon by
+// Shows the program's messages in modal Qt message boxes: icon by
 // kind (Notice: warning, Question: question, Error: critical), buttons by
 // style, title "pellandrix", owned by the active window. Escape or the close
 // box give MessageAnswer::Other.

@@ -1,4 +1,4 @@
-// The about box (Part 3.5).
+// The about box.
 #include <gtest/gtest.h>
 
 #include <QLabel>

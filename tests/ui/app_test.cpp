@@ -1,4 +1,4 @@
-// The application object (Part 3.1): start-up, its failure, help lookup.
+// The application object: start-up, its failure, help lookup.
 #include <gtest/gtest.h>
 
 #include <QApplication>

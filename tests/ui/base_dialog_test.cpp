@@ -1,4 +1,4 @@
-// The dialog base class (Part 3.6): resizer, help mode, Enter rule, F1,
+// The dialog base class: resizer, help mode, Enter rule, F1,
 // dialog units, icon buttons and control operations by id.
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// ChooseTemplateFiles and BrowseForFolder (Part 3.5) with scripted choices.
+// ChooseTemplateFiles and BrowseForFolder with scripted choices.
 #include <gtest/gtest.h>
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-// The message boxes of the desktop program (Part 4.2).
+// The message boxes of the desktop program.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
