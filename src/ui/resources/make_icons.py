@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Draws the program's own icons (application, help, information) as PNG
-files with supersampled shapes. Run from this folder; the PNGs are committed."""
+files with supersampled shapes, and the application icon once more as SVG
+for the desktop's scalable icon theme folder. Run from this folder; the
+files are committed."""
 import math
 import struct
 import zlib
@@ -117,7 +119,78 @@ def app(x, y):
     return None
 
 
+def clip_convex(poly, left, top, right, bottom):
+    """Cuts a convex polygon to a rectangle (Sutherland-Hodgman)."""
+    def cut(ps, inside, cross):
+        out = []
+        for i, p in enumerate(ps):
+            q = ps[i - 1]
+            if inside(p):
+                if not inside(q):
+                    out.append(cross(q, p))
+                out.append(p)
+            elif inside(q):
+                out.append(cross(q, p))
+        return out
+
+    def at_x(x):
+        return lambda q, p: (x, q[1] + (p[1] - q[1]) * (x - q[0]) / (p[0] - q[0]))
+
+    def at_y(y):
+        return lambda q, p: (q[0] + (p[0] - q[0]) * (y - q[1]) / (p[1] - q[1]), y)
+
+    poly = cut(poly, lambda p: p[0] >= left, at_x(left))
+    poly = cut(poly, lambda p: p[0] <= right, at_x(right))
+    poly = cut(poly, lambda p: p[1] >= top, at_y(top))
+    return cut(poly, lambda p: p[1] <= bottom, at_y(bottom))
+
+
+def app_svg(path):
+    """The shapes of app() as vectors: each sheet an edge-coloured outline
+    with the paper inset 0.03 inside it, and each bracket the ring between
+    two diamonds, cut the way app() cuts it. Only plain polygons and an
+    even-odd path, in pixels of a 256 canvas: simple SVG renderers
+    mishandle clip paths and scaled groups."""
+    S = 256
+
+    def pts(ps):
+        return " ".join(f"{x * S:.1f},{y * S:.1f}" for x, y in ps)
+
+    def sheet(ox, oy, edge, paper):
+        l, t, r, b = 0.18 + ox, 0.08 + oy, 0.72 + ox, 0.86 + oy
+        fold, e = 0.16, 0.03
+        outer = [(l, t), (r - fold, t), (r, t + fold), (r, b), (l, b)]
+        inner = [(l + e, t + e), (r - fold, t + e), (r - e, t + fold), (r - e, b - e), (l + e, b - e)]
+        return (f'<polygon points="{pts(outer)}" fill="{edge}"/>\n'
+                f'<polygon points="{pts(inner)}" fill="{paper}"/>\n')
+
+    def diamond(c, cy, half):
+        h = half / 0.62
+        return [(c - half, cy), (c, cy - h), (c + half, cy), (c, cy + h)]
+
+    def bracket(c, cy, left, right):
+        # app(): within 0.028 across of the diamond of half-width 0.1,
+        # rows within 0.16 of the centre, columns between left and right.
+        outer = clip_convex(diamond(c, cy, 0.128), left, cy - 0.16, right, cy + 0.16)
+        inner = clip_convex(diamond(c, cy, 0.072), left, cy - 0.16, right, cy + 0.16)
+        return f'<path fill-rule="evenodd" fill="#c83c1e" d="M{pts(outer)}Z M{pts(inner)}Z"/>\n'
+
+    cx, cy = 0.55, 0.55
+    svg = ('<?xml version="1.0" encoding="UTF-8"?>\n'
+           '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 256 256">\n'
+           + sheet(-0.08, -0.04, "#3c5a8c", "#c8dcf5")
+           + sheet(0.1, 0.06, "#5a4628", "#fffaeb")
+           + bracket(cx - 0.12, cy, 0, cx - 0.04) + bracket(cx + 0.12, cy, cx + 0.04, 1)
+           + '</svg>\n')
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(svg)
+
+
 for size in (16, 32, 48):
     png(f"help-{size}.png", size, render(size, badge(question)))
     png(f"info-{size}.png", size, render(size, badge(info)))
+# The application icon also in the larger sizes desktop menus and software
+# centres ask the icon theme for.
+for size in (16, 32, 48, 64, 128, 256):
     png(f"app-{size}.png", size, render(size, app))
+app_svg("app.svg")
