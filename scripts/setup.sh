@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev xvfb xauth xdotool
   clang-14 libclang-rt-14-dev
+  dpkg-dev desktop-file-utils appstream groff-base
 )
 
 missing=()

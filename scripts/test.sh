@@ -29,3 +29,5 @@ if command -v clang++-14 >/dev/null; then
 else
   echo "clang++-14 missing: fuzz harnesses not run"
 fi
+
+bash scripts/package-check.sh
