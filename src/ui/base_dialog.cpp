@@ -31,8 +31,8 @@ namespace {
 // letters (rounded as GetDialogBaseUnits does) and the character height.
 QSize BaseUnits(const QFont& font) {
     const QFontMetrics fm(font);
-    const int alphabet =
-        fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int alphabet = fm.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return QSize((alphabet / 26 + 1) / 2, fm.height());
 }
 
@@ -105,9 +105,13 @@ int CBaseDialog::ControlIdOf(const QWidget* w) {
 
 // --- dialog units -------------------------------------------------------------
 
-int CBaseDialog::DialogUnitsX(int x) const { return MulDiv(x, BaseUnits(font()).width(), 4); }
+int CBaseDialog::DialogUnitsX(int x) const {
+    return MulDiv(x, BaseUnits(font()).width(), 4);
+}
 
-int CBaseDialog::DialogUnitsY(int y) const { return MulDiv(y, BaseUnits(font()).height(), 8); }
+int CBaseDialog::DialogUnitsY(int y) const {
+    return MulDiv(y, BaseUnits(font()).height(), 8);
+}
 
 QRect CBaseDialog::DialogRect(int x, int y, int w, int h) const {
     // Corners are converted one by one, as MapDialogRect does.
@@ -333,8 +337,16 @@ bool CBaseDialog::eventFilter(QObject* watched, QEvent* event) {
             }
             // The control under the pointer: the nearest widget with an id
             // (a list view's viewport belongs to the list view); 0 for the
-            // dialog itself.
-            QWidget* control = widget;
+            // dialog itself. It is found from the pointer's position, not
+            // from the receiver: a button or check box ignores mouse moves,
+            // and Qt then hands the same move on to the dialog, which must
+            // not count as the pointer leaving the control.
+            const QPoint global =
+                static_cast<QSinglePointEvent*>(event)->globalPosition().toPoint();
+            QWidget* control = childAt(mapFromGlobal(global));
+            if (control == nullptr) {
+                control = this;
+            }
             while (control != this && control != nullptr && ControlIdOf(control) == 0) {
                 control = control->parentWidget();
             }
@@ -437,7 +449,8 @@ void CBaseDialog::SetControlText(int id, std::string_view text) {
         if (combo->isEditable()) {
             combo->setEditText(value);
         } else {
-            combo->setCurrentIndex(combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive));
+            combo->setCurrentIndex(
+                combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive));
         }
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
         button->setText(value);
@@ -459,8 +472,9 @@ bool CBaseDialog::SelectComboText(int id, std::string_view text) {
     if (combo == nullptr) {
         return false;
     }
-    const int index = combo->findText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                                      Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int index =
+        combo->findText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                        Qt::MatchExactly | Qt::MatchCaseSensitive);
     if (index < 0) {
         return false;
     }
@@ -478,9 +492,12 @@ int CBaseDialog::GetCheck(int id) const {
     const QWidget* w = Control(id);
     if (auto* box = qobject_cast<const QCheckBox*>(w)) {
         switch (box->checkState()) {
-            case Qt::Checked: return 1;
-            case Qt::PartiallyChecked: return 2;
-            default: return 0;
+            case Qt::Checked:
+                return 1;
+            case Qt::PartiallyChecked:
+                return 2;
+            default:
+                return 0;
         }
     }
     if (auto* button = qobject_cast<const QAbstractButton*>(w)) {

@@ -103,7 +103,7 @@ TEST(DialogResizer, RecordingAgainDiscardsTheEarlierRecording) {
 
 constexpr ControlInfo kTable[] = {
     {1011, nullptr, 2001}, {1012, "Das Quellverzeichnis", 2002},
-    {1013, nullptr, 0},    {1, nullptr, 0},
+    {1013, nullptr, 0},    {1, nullptr, 2003},
     {0, nullptr, 0},
 };
 
@@ -159,7 +159,7 @@ TEST(BaseDialog, ConstructionAndIds) {
     EXPECT_EQ(dlg.Control(4711), nullptr);
     EXPECT_EQ(CBaseDialog::ControlIdOf(dlg.ok), 1);
     EXPECT_EQ(dlg.HelpTopicOf(1012), 2002);
-    EXPECT_EQ(dlg.HelpTopicOf(1), 0);
+    EXPECT_EQ(dlg.HelpTopicOf(1013), 0);
     EXPECT_EQ(dlg.HelpTopicOf(4711), 0);
     // Tooltips from the control table.
     EXPECT_EQ(dlg.source->toolTip(), QStringLiteral("Das Quellverzeichnis"));
@@ -280,6 +280,20 @@ TEST(BaseDialog, HelpModeShowsEachControlsPopupOncePerArrival) {
     EXPECT_EQ(dlg.name->cursor().shape(), Qt::IBeamCursor);
     QTest::mouseMove(dlg.source, QPoint(5, 5));
     EXPECT_EQ(ShownHelpPopups().size(), 3u);
+}
+
+TEST(BaseDialog, HelpPopupOfAButtonStaysWhileThePointerRestsOnIt) {
+    // A button ignores mouse moves and Qt hands them on to the dialog; that
+    // must not count as the pointer leaving the button.
+    TestDialog dlg;
+    ShowAndActivate(dlg);
+    ShownHelpPopups().clear();
+    dlg.ToggleHelpMode();
+    QTest::mouseMove(dlg.ok, QPoint(5, 5));
+    QTest::mouseMove(dlg.ok, QPoint(9, 6));
+    ASSERT_EQ(ShownHelpPopups().size(), 1u);
+    EXPECT_EQ(dlg.LastHelpControl, 1);
+    EXPECT_TRUE(HelpPopupVisible());
 }
 
 TEST(BaseDialog, ButtonsWorkInHelpModeAndBackgroundClickLeavesIt) {
