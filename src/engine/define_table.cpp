@@ -85,9 +85,9 @@ void CDefineTable::SortByNameLength() {
     unsorted_ = 0;
 }
 
-void CDefineTable::Substitute(std::string& text) const {
+bool CDefineTable::Substitute(std::string& text) const {
     if (entries_.Empty()) {
-        return;
+        return true;
     }
     // Only the entries whose names occur matter, so the matcher finds them
     // all in one pass and they are replaced in table order. A replacement
@@ -101,6 +101,9 @@ void CDefineTable::Substitute(std::string& text) const {
     while (next < occurring_.size()) {
         const CDefineEntry& entry = *occurring_[next];
         if (ReplaceEvery(text, entry.name, entry.value, scratch_) && entry.value != entry.name) {
+            if (text.size() > kMaxSubstitutedLength) {
+                return false;
+            }
             matcher_.FindOccurring(text, entry.Position(), &occurring_);
             SortByTableOrder(occurring_);
             next = 0;
@@ -108,15 +111,20 @@ void CDefineTable::Substitute(std::string& text) const {
             ++next;
         }
     }
+    return true;
 }
 
-void CDefineTable::SubstituteEntryByEntry(std::string& text) const {
+bool CDefineTable::SubstituteEntryByEntry(std::string& text) const {
     std::string out;
     for (const CDefineEntry& entry : entries_) {
         if (!entry.name.empty()) {
             ReplaceEvery(text, entry.name, entry.value, out);
+            if (text.size() > kMaxSubstitutedLength) {
+                return false;
+            }
         }
     }
+    return true;
 }
 
 }  // namespace pellandrix

@@ -45,10 +45,16 @@ class CDefineTable {
     // Costs about one pass over `text` when no name occurs in it, however
     // many entries there are. Not thread-safe even though const: it keeps
     // search structures that it brings up to date after changes.
-    void Substitute(std::string& text) const;
+    // Returns false when the text grew past kMaxSubstitutedLength: the
+    // entries behind the one that made it grow are then not applied, so that
+    // values that contain each other twice over (each define doubling the
+    // last) cannot exhaust memory.
+    bool Substitute(std::string& text) const;
     // The same rewrite done literally, one search for every entry: as slow
     // as it is plain. The reference Substitute is tested and measured against.
-    void SubstituteEntryByEntry(std::string& text) const;
+    bool SubstituteEntryByEntry(std::string& text) const;
+
+    static constexpr std::size_t kMaxSubstitutedLength = 16 * 1024 * 1024;
 
     int Count() const { return entries_.Count(); }
     const CNodeList<CDefineEntry>& Entries() const { return entries_; }

@@ -64,7 +64,7 @@ ChunkKind CLineEngine::HandleChunk(EngineState& state, std::string_view fileName
             *includeArgument = IncludeArgument(chunk.substr(offset));
             return ChunkKind::Include;
         case Keyword::Define:
-            HandleDefine(chunk.substr(offset));
+            HandleDefine(state, fileName, chunk.substr(offset));
             return ChunkKind::Directive;
         case Keyword::Undef:
             HandleUndef(SymbolBehind(chunk, offset, "#undef"));
@@ -86,7 +86,9 @@ ChunkKind CLineEngine::HandleChunk(EngineState& state, std::string_view fileName
     }
     if (output != nullptr && !state.skipping) {
         line_.assign(chunk);
-        defines_.Substitute(line_);
+        if (!defines_.Substitute(line_)) {
+            ReportAt(MessageId::kSubstitutionTooLong, fileName, state);
+        }
         output->Write(line_);
     }
     return ChunkKind::Text;
@@ -98,12 +100,16 @@ void CLineEngine::Finish(const EngineState& state, std::string_view fileName) {
     }
 }
 
-void CLineEngine::HandleDefine(std::string_view directive) {
+void CLineEngine::HandleDefine(const EngineState& state, std::string_view fileName,
+                               std::string_view directive) {
     DefineParts parts = ParseDefine(directive);
     if (IsBlankSymbol(parts.symbol)) {
         return;
     }
-    defines_.Substitute(parts.value);
+    if (!defines_.Substitute(parts.value)) {
+        ReportAt(MessageId::kSubstitutionTooLong, fileName, state);
+        return;
+    }
     if (CDefineEntry* entry = defines_.Find(parts.symbol)) {
         if (entry->value != parts.value) {
             entry->value = std::move(parts.value);

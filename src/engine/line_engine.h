@@ -39,7 +39,8 @@ class CLineEngine {
     void Finish(const EngineState& state, std::string_view fileName);
 
   private:
-    void HandleDefine(std::string_view directive);
+    void HandleDefine(const EngineState& state, std::string_view fileName,
+                      std::string_view directive);
     void HandleUndef(std::string_view symbol);
     void HandleIf(EngineState& state, std::string_view fileName, bool wantDefined,
                   std::string_view symbol);

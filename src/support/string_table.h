@@ -30,6 +30,7 @@ enum class MessageId : int {
     kTextTooLong = 22,
     kNoSuchDirectory = 23,
     kUnexpectedError = 24,
+    kSubstitutionTooLong = 25,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

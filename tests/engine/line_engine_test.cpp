@@ -61,6 +61,27 @@ TEST(LineEngine, BlankDefineLeavesBlanksAlone) {
     EXPECT_EQ(f.defines.Count(), 0);
 }
 
+TEST(LineEngine, DefinesThatDoubleEachOtherStopAtTheLengthLimit) {
+    // Each value holds the previous name twice: 2^25 bytes by the last one.
+    std::string text = "#define D0 xx\n";
+    for (int i = 1; i <= 25; ++i) {
+        text += "#define D" + std::to_string(i) + " D" + std::to_string(i - 1) + "D" +
+                std::to_string(i - 1) + "\n";
+    }
+    text += "short D3\n";
+    EngineFixture f;
+    const std::string out = f.Process(text);
+    // D24 (2^25 bytes) would exceed the limit and is not defined, so in
+    // D25's value only the shorter name D2 is found inside "D24".
+    EXPECT_EQ(f.defines.Find("D23")->value.size(), 1u << 24);
+    EXPECT_EQ(f.defines.Find("D24"), nullptr);
+    EXPECT_EQ(f.defines.Find("D25")->value, "xxxxxxxx4xxxxxxxx4");
+    EXPECT_EQ(out, "short " + std::string(16, 'x') + "\n");
+    EXPECT_EQ(
+        f.presenter.Texts(),
+        (std::vector<std::string>{FormatMessage(MessageId::kSubstitutionTooLong, "t.tpl", "25")}));
+}
+
 TEST(LineEngine, ConditionalsChooseBranches) {
     EngineFixture f;
     EXPECT_EQ(f.Process("#define ON\n#ifdef ON\na\n#else\nb\n#endif\n"
