@@ -116,22 +116,25 @@ class CNodeList : public CNodeListBase {
     }
 
     // Stable sort for a list whose first `sortedCount` nodes are already in
-    // order: each later node moves behind the last node it is not less than.
-    // Costs a binary search and a move per node, so appending one node to a
-    // long sorted list and sorting again stays cheap.
+    // order: the later nodes are sorted among themselves and merged in behind
+    // every earlier node they are not less than. Costs about one pass over
+    // the list plus sorting the tail, so appending a node to a long sorted
+    // list and sorting again stays cheap, and so does sorting a long run of
+    // appended nodes at once.
     template <typename Less>
     void SortTail(std::size_t sortedCount, Less less) {
-        for (std::size_t i = std::min(sortedCount, nodes_.size()); i < nodes_.size(); ++i) {
-            const auto first = nodes_.begin();
-            const auto self = first + static_cast<std::ptrdiff_t>(i);
-            const auto place =
-                std::upper_bound(first, self, *self,
-                                 [&less](const std::unique_ptr<T>& a, const std::unique_ptr<T>& b) {
-                                     return less(*a, *b);
-                                 });
-            std::rotate(place, self, self + 1);
-            numbered_ = std::min(numbered_, static_cast<std::size_t>(place - first));
+        const auto byNode = [&less](const std::unique_ptr<T>& a, const std::unique_ptr<T>& b) {
+            return less(*a, *b);
+        };
+        const auto middle =
+            nodes_.begin() + static_cast<std::ptrdiff_t>(std::min(sortedCount, nodes_.size()));
+        if (middle == nodes_.end()) {
+            return;
         }
+        std::stable_sort(middle, nodes_.end(), byNode);
+        const auto moved = std::upper_bound(nodes_.begin(), middle, *middle, byNode);
+        std::inplace_merge(moved, middle, nodes_.end(), byNode);
+        numbered_ = std::min(numbered_, static_cast<std::size_t>(moved - nodes_.begin()));
     }
 
     int Count() const { return static_cast<int>(nodes_.size()); }
