@@ -7,19 +7,33 @@ namespace pellandrix {
 
 namespace {
 
+constexpr int kNumberBits = 40;
+constexpr std::uint64_t kNumberMask = (std::uint64_t{1} << kNumberBits) - 1;
+
+// Longer names sort first, equal lengths by definition number. 40 bits of
+// numbers outlast any template: each #define line takes at least 9 bytes.
+std::uint64_t TableOrderOf(std::size_t nameLength, std::uint64_t number) {
+    const std::size_t length = std::min(nameLength, CDefineTable::kMaxNameLength);
+    return (static_cast<std::uint64_t>(CDefineTable::kMaxNameLength - length) << kNumberBits) |
+           (number & kNumberMask);
+}
+
 // Replaces every occurrence of `name` in `text`, left to right, resuming
-// behind each one. Returns whether there was any. `out` is a work buffer,
-// passed in so that its capacity is reused from line to line.
+// behind each one, and notes where each inserted value starts in the new
+// text. Returns whether there was any. `out` is a work buffer, passed in so
+// that its capacity is reused from line to line.
 bool ReplaceEvery(std::string& text, const std::string& name, const std::string& value,
-                  std::string& out) {
+                  std::string& out, std::vector<std::size_t>* valueStarts) {
     std::size_t pos = text.find(name);
     if (pos == std::string::npos) {
         return false;
     }
     out.clear();
+    valueStarts->clear();
     std::size_t done = 0;
     while (pos != std::string::npos) {
         out.append(text, done, pos - done);
+        valueStarts->push_back(out.size());
         out.append(value);
         done = pos + name.size();
         pos = text.find(name, done);
@@ -29,9 +43,33 @@ bool ReplaceEvery(std::string& text, const std::string& name, const std::string&
     return true;
 }
 
+// The stretches of `text` where a name of at most reach + 1 bytes can
+// occur now but did not before the values at `valueStarts` went in: each
+// value with `reach` bytes on either side, so that names across its
+// joints count too. Overlapping stretches are joined.
+void WindowsAround(std::string_view text, const std::vector<std::size_t>& valueStarts,
+                   std::size_t valueLength, std::size_t reach,
+                   std::vector<std::string_view>* windows) {
+    windows->clear();
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    for (const std::size_t start : valueStarts) {
+        const std::size_t from = start > reach ? start - reach : 0;
+        const std::size_t to = std::min(text.size(), start + valueLength + reach);
+        if (!windows->empty() && from <= end) {
+            end = std::max(end, to);
+            windows->back() = text.substr(begin, end - begin);
+            continue;
+        }
+        begin = from;
+        end = to;
+        windows->push_back(text.substr(begin, end - begin));
+    }
+}
+
 void SortByTableOrder(std::vector<const CDefineEntry*>& entries) {
     std::sort(entries.begin(), entries.end(), [](const CDefineEntry* a, const CDefineEntry* b) {
-        return a->Position() < b->Position();
+        return a->TableOrder() < b->TableOrder();
     });
 }
 
@@ -42,10 +80,13 @@ void CDefineTable::Clear() {
     byName_.clear();
     entries_.Clear();
     unsorted_ = 0;
+    sortedBefore_ = 0;
+    nextNumber_ = 0;
 }
 
 CDefineEntry* CDefineTable::Add(std::string_view name, std::string_view value) {
-    CDefineEntry* entry = entries_.Append(std::make_unique<CDefineEntry>(name, value));
+    CDefineEntry* entry = entries_.Append(
+        std::make_unique<CDefineEntry>(name, value, TableOrderOf(name.size(), nextNumber_++)));
     ++unsorted_;
     // The key views the entry's own name, which lives as long as the entry.
     byName_.emplace(entry->name, entry);
@@ -66,49 +107,67 @@ void CDefineTable::Remove(CDefineEntry* entry) {
         byName_.erase(it);
     }
     matcher_.Erase(entry);
-    const std::size_t sorted = static_cast<std::size_t>(entries_.Count()) - unsorted_;
-    if (static_cast<std::size_t>(entry->Position()) >= sorted) {
+    if ((entry->TableOrder() & kNumberMask) >= sortedBefore_) {
         --unsorted_;
     }
     entries_.Remove(entry);
 }
 
 void CDefineTable::SortByNameLength() {
-    // Every Add is followed by a sort, so only the entries added since the
-    // last sort are out of place: each is moved to its place behind the
-    // names of at least its length. A full sort per definition would make a
-    // header of thousands of defines cost n² log n.
+    // Substitute goes by TableOrder and never needs the list in order, so
+    // the list is only brought into order when somebody reads it.
+}
+
+void CDefineTable::EnsureSorted() const {
+    if (unsorted_ == 0) {
+        return;
+    }
     const std::size_t sorted = static_cast<std::size_t>(entries_.Count()) - unsorted_;
     entries_.SortTail(sorted, [](const CDefineEntry& a, const CDefineEntry& b) {
-        return a.name.size() > b.name.size();
+        return a.TableOrder() < b.TableOrder();
     });
     unsorted_ = 0;
+    sortedBefore_ = nextNumber_;
+}
+
+const CNodeList<CDefineEntry>& CDefineTable::Entries() const {
+    EnsureSorted();
+    return entries_;
 }
 
 bool CDefineTable::Substitute(std::string& text) const {
-    if (entries_.Empty()) {
+    if (byName_.empty()) {
         return true;
     }
     // Only the entries whose names occur matter, so the matcher finds them
     // all in one pass and they are replaced in table order. A replacement
-    // can make later names appear (in the value or across its joints) or
-    // vanish (when it overlapped them), so the text is searched again for
-    // the entries behind it. A name equal to its value leaves the text as
-    // it was and needs no new search.
-    matcher_.FindOccurring(text, -1, &occurring_);
+    // can make names of later entries appear, but only in or across the
+    // values it inserted, so only there is the text searched again. It can
+    // also make names vanish (when it overlapped them); such an entry stays
+    // listed and its replacement finds nothing. A name equal to its value
+    // leaves the text as it was.
+    matcher_.FindOccurring(text, 0, &occurring_);
     SortByTableOrder(occurring_);
     std::size_t next = 0;
     while (next < occurring_.size()) {
-        const CDefineEntry& entry = *occurring_[next];
-        if (ReplaceEvery(text, entry.name, entry.value, scratch_) && entry.value != entry.name) {
-            if (text.size() > kMaxSubstitutedLength) {
-                return false;
-            }
-            matcher_.FindOccurring(text, entry.Position(), &occurring_);
+        const CDefineEntry& entry = *occurring_[next++];
+        if (!ReplaceEvery(text, entry.name, entry.value, scratch_, &valueStarts_) ||
+            entry.value == entry.name) {
+            continue;
+        }
+        if (text.size() > kMaxSubstitutedLength) {
+            return false;
+        }
+        // Later entries have names no longer than this one's.
+        WindowsAround(text, valueStarts_, entry.value.size(), entry.name.size() - 1, &windows_);
+        matcher_.FindOccurring(windows_, entry.TableOrder() + 1, &appeared_);
+        if (!appeared_.empty()) {
+            occurring_.erase(occurring_.begin(),
+                             occurring_.begin() + static_cast<std::ptrdiff_t>(next));
+            occurring_.insert(occurring_.end(), appeared_.begin(), appeared_.end());
             SortByTableOrder(occurring_);
+            occurring_.erase(std::unique(occurring_.begin(), occurring_.end()), occurring_.end());
             next = 0;
-        } else {
-            ++next;
         }
     }
     return true;
@@ -116,9 +175,10 @@ bool CDefineTable::Substitute(std::string& text) const {
 
 bool CDefineTable::SubstituteEntryByEntry(std::string& text) const {
     std::string out;
-    for (const CDefineEntry& entry : entries_) {
+    std::vector<std::size_t> valueStarts;
+    for (const CDefineEntry& entry : Entries()) {
         if (!entry.name.empty()) {
-            ReplaceEvery(text, entry.name, entry.value, out);
+            ReplaceEvery(text, entry.name, entry.value, out, &valueStarts);
             if (text.size() > kMaxSubstitutedLength) {
                 return false;
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -14,9 +15,17 @@ namespace pellandrix {
 // entry's life (the table indexes it); the value may be reassigned.
 class CDefineEntry : public CListNode {
   public:
-    CDefineEntry(std::string_view n, std::string_view v) : name(n), value(v) {}
+    CDefineEntry(std::string_view n, std::string_view v, std::uint64_t tableOrder)
+        : name(n), value(v), tableOrder_(tableOrder) {}
     const std::string name;
     std::string value;
+    // The entry's place in table order, fixed for its life: an entry stands
+    // before every entry with a greater key. Unlike Position() it needs no
+    // renumbering when entries come and go.
+    std::uint64_t TableOrder() const { return tableOrder_; }
+
+  private:
+    const std::uint64_t tableOrder_;
 };
 
 // The names defined while a template (and every template it includes) is
@@ -27,15 +36,17 @@ class CDefineTable {
     // Destroys every entry.
     void Clear();
     // Appends an entry holding copies of `name` and `value` and returns it.
-    // Expects that no entry of that name exists; callers follow every Add
-    // with SortByNameLength.
+    // Expects that no entry of that name exists and that the name is shorter
+    // than kMaxNameLength; callers follow every Add with SortByNameLength.
     CDefineEntry* Add(std::string_view name, std::string_view value);
     // The entry whose name equals `name` byte for byte, or null.
     CDefineEntry* Find(std::string_view name) const;
     // Unlinks and destroys `entry`, which must belong to this table.
     void Remove(CDefineEntry* entry);
     // Orders the entries by descending name length; entries of equal length
-    // keep the order in which they were defined.
+    // keep the order in which they were defined. The list itself is
+    // reordered when it is next read (Entries), so that a header of
+    // thousands of defines sorts once instead of once per define.
     void SortByNameLength();
     // Rewrites `text`: for each entry in table order, every occurrence of its
     // name is replaced by its value, scanning left to right without overlap
@@ -55,17 +66,27 @@ class CDefineTable {
     bool SubstituteEntryByEntry(std::string& text) const;
 
     static constexpr std::size_t kMaxSubstitutedLength = 16 * 1024 * 1024;
+    static constexpr std::size_t kMaxNameLength = (std::size_t{1} << 24) - 1;
 
     int Count() const { return entries_.Count(); }
-    const CNodeList<CDefineEntry>& Entries() const { return entries_; }
+    // The entries in table order.
+    const CNodeList<CDefineEntry>& Entries() const;
 
   private:
-    CNodeList<CDefineEntry> entries_;
-    std::size_t unsorted_ = 0;  // entries added since the last sort, at the end
+    void EnsureSorted() const;
+
+    mutable CNodeList<CDefineEntry> entries_;
+    mutable std::size_t unsorted_ = 0;        // entries added since the last sort, at the end
+    mutable std::uint64_t sortedBefore_ = 0;  // every entry sorted so far has a lower number
+    std::uint64_t nextNumber_ = 0;            // definition number of the next Add
     std::unordered_map<std::string_view, CDefineEntry*> byName_;
     mutable CNameMatcher matcher_;
-    mutable std::vector<const CDefineEntry*> occurring_;  // scratch of Substitute
-    mutable std::string scratch_;                         // scratch of Substitute
+    // Scratch of Substitute, kept so that their capacity is reused.
+    mutable std::vector<const CDefineEntry*> occurring_;
+    mutable std::vector<const CDefineEntry*> appeared_;
+    mutable std::vector<std::size_t> valueStarts_;
+    mutable std::vector<std::string_view> windows_;
+    mutable std::string scratch_;
 };
 
 }  // namespace pellandrix

@@ -1,6 +1,7 @@
 #include "engine/name_matcher.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/define_table.h"
 
@@ -66,6 +67,7 @@ void CNameMatcher::Insert(const CDefineEntry* entry) {
     }
     if (node != 0 && nodes_[node].entry == nullptr) {
         nodes_[node].entry = entry;
+        nodes_[node].order = entry->TableOrder();
         MarkChanged();
     }
 }
@@ -106,6 +108,11 @@ void CNameMatcher::BuildAutomaton() {
     }
     AssignByteClasses();
     LayOutStates(NodeTransitions());
+    onlyFirstByte_ = -1;
+    const std::int32_t first = nodes_[0].firstChild;
+    if (first >= 0 && nodes_[first].nextSibling < 0) {
+        onlyFirstByte_ = nodes_[first].byte;
+    }
     automatonCurrent_ = true;
     trieWorkSinceBuild_ = 0;
 }
@@ -231,35 +238,49 @@ std::uint32_t CNameMatcher::Step(std::uint32_t state, unsigned char byte) const 
     return rows_[state * width_ + classOf_[byte]];
 }
 
-void CNameMatcher::Collect(std::int32_t node, int after, std::vector<const CDefineEntry*>* found) {
+void CNameMatcher::Collect(std::int32_t node, std::uint64_t from,
+                           std::vector<const CDefineEntry*>* found) {
     // A node already seen in this search was reported with all its shorter
     // suffixes, so the walk stops there.
     while (node >= 0 && seen_[node] != stamp_) {
         seen_[node] = stamp_;
-        const CDefineEntry* entry = nodes_[node].entry;
-        if (entry->Position() > after) {
-            found->push_back(entry);
+        if (nodes_[node].order >= from) {
+            found->push_back(nodes_[node].entry);
         }
         node = shorterOutput_[node];
     }
 }
 
-void CNameMatcher::ScanWithAutomaton(std::string_view text, int after,
+std::size_t CNameMatcher::SkipToNameStart(const unsigned char* bytes, std::size_t i,
+                                          std::size_t size) const {
+    // At the root, a byte that begins no name leaves the automaton there;
+    // skipping such bytes without the automaton is most of a line's work.
+    // Names that all begin alike (a common prefix or marker) are found by
+    // memchr, many bytes at a time.
+    if (onlyFirstByte_ >= 0) {
+        const void* hit = std::memchr(bytes + i, onlyFirstByte_, size - i);
+        return hit == nullptr
+                   ? size
+                   : static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - bytes);
+    }
+    while (i < size && rootChildren_[bytes[i]] < 0) {
+        ++i;
+    }
+    return i;
+}
+
+void CNameMatcher::ScanWithAutomaton(std::string_view text, std::uint64_t from,
                                      std::vector<const CDefineEntry*>* found) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t size = text.size();
     std::size_t i = 0;
     while (i < size) {
-        // At the root, a byte that begins no name leaves the automaton there;
-        // skipping such bytes without the automaton is most of a line's work.
-        while (i < size && rootChildren_[bytes[i]] < 0) {
-            ++i;
-        }
+        i = SkipToNameStart(bytes, i, size);
         std::uint32_t state = 0;
         while (i < size) {
             state = Step(state, bytes[i++]);
             if (hasOutput_[state] != 0) {
-                Collect(output_[nodeOfState_[state]], after, found);
+                Collect(output_[nodeOfState_[state]], from, found);
             }
             if (state == 0) {
                 break;
@@ -268,7 +289,7 @@ void CNameMatcher::ScanWithAutomaton(std::string_view text, int after,
     }
 }
 
-void CNameMatcher::ScanWithTrie(std::string_view text, int after,
+void CNameMatcher::ScanWithTrie(std::string_view text, std::uint64_t from,
                                 std::vector<const CDefineEntry*>* found) {
     // Without failure links every start position walks down from the root;
     // cheap for the short texts seen while the names are still changing.
@@ -277,11 +298,11 @@ void CNameMatcher::ScanWithTrie(std::string_view text, int after,
         std::int32_t node = rootChildren_[static_cast<unsigned char>(text[start])];
         ++work;
         for (std::size_t i = start + 1; node >= 0; ++i) {
-            const CDefineEntry* entry = nodes_[node].entry;
-            if (entry != nullptr && seen_[node] != stamp_) {
+            const Node& n = nodes_[node];
+            if (n.entry != nullptr && seen_[node] != stamp_) {
                 seen_[node] = stamp_;
-                if (entry->Position() > after) {
-                    found->push_back(entry);
+                if (n.order >= from) {
+                    found->push_back(n.entry);
                 }
             }
             if (i == text.size()) {
@@ -294,7 +315,12 @@ void CNameMatcher::ScanWithTrie(std::string_view text, int after,
     trieWorkSinceBuild_ += work;
 }
 
-void CNameMatcher::FindOccurring(std::string_view text, int after,
+void CNameMatcher::FindOccurring(std::string_view text, std::uint64_t from,
+                                 std::vector<const CDefineEntry*>* found) {
+    FindOccurring(std::span<const std::string_view>(&text, 1), from, found);
+}
+
+void CNameMatcher::FindOccurring(std::span<const std::string_view> pieces, std::uint64_t from,
                                  std::vector<const CDefineEntry*>* found) {
     found->clear();
     // Build once the walks since the last build have cost about what a build
@@ -310,10 +336,12 @@ void CNameMatcher::FindOccurring(std::string_view text, int after,
         std::fill(seen_.begin(), seen_.end(), 0);
         stamp_ = 1;
     }
-    if (automatonCurrent_) {
-        ScanWithAutomaton(text, after, found);
-    } else {
-        ScanWithTrie(text, after, found);
+    for (const std::string_view piece : pieces) {
+        if (automatonCurrent_) {
+            ScanWithAutomaton(piece, from, found);
+        } else {
+            ScanWithTrie(piece, from, found);
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -36,13 +37,18 @@ class CNameMatcher {
 
     // Replaces the contents of `found` with every inserted entry whose name
     // occurs somewhere in `text` (overlapping occurrences count) and whose
-    // Position() is greater than `after`; each entry once, in no particular
+    // TableOrder() is at least `from`; each entry once, in no particular
     // order.
-    void FindOccurring(std::string_view text, int after, std::vector<const CDefineEntry*>* found);
+    void FindOccurring(std::string_view text, std::uint64_t from,
+                       std::vector<const CDefineEntry*>* found);
+    // The same for names that lie wholly inside one of `pieces`.
+    void FindOccurring(std::span<const std::string_view> pieces, std::uint64_t from,
+                       std::vector<const CDefineEntry*>* found);
 
   private:
     struct Node {
         const CDefineEntry* entry = nullptr;  // whose name ends here, if any
+        std::uint64_t order = 0;              // the entry's TableOrder()
         std::int32_t firstChild = -1;
         std::int32_t nextSibling = -1;
         unsigned char byte = 0;  // the byte leading here from the parent
@@ -66,10 +72,12 @@ class CNameMatcher {
     bool KeepsRow(const Transitions& t, std::int32_t node) const;
     void LayOutStates(const Transitions& t);
     std::uint32_t Step(std::uint32_t state, unsigned char byte) const;
-    void Collect(std::int32_t node, int after, std::vector<const CDefineEntry*>* found);
-    void ScanWithAutomaton(std::string_view text, int after,
+    void Collect(std::int32_t node, std::uint64_t from, std::vector<const CDefineEntry*>* found);
+    std::size_t SkipToNameStart(const unsigned char* bytes, std::size_t i, std::size_t size) const;
+    void ScanWithAutomaton(std::string_view text, std::uint64_t from,
                            std::vector<const CDefineEntry*>* found);
-    void ScanWithTrie(std::string_view text, int after, std::vector<const CDefineEntry*>* found);
+    void ScanWithTrie(std::string_view text, std::uint64_t from,
+                      std::vector<const CDefineEntry*>* found);
 
     // The trie of all names; node 0 is the root. Kept up to date on every
     // Insert and Erase. Erased names leave their nodes behind until the next
@@ -94,6 +102,7 @@ class CNameMatcher {
     bool automatonCurrent_ = false;
     std::size_t trieWorkSinceBuild_ = 0;     // trie steps since the automaton was built
     std::array<std::uint8_t, 256> classOf_;  // 0: the byte occurs in no name
+    int onlyFirstByte_ = -1;                 // the first byte of every name, when they share one
     std::size_t width_ = 1;                  // byte classes, the length of a row
     std::uint32_t rowStates_ = 0;
     std::vector<std::uint32_t> rows_;    // state * width_ + class -> state
