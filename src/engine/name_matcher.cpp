@@ -7,14 +7,6 @@
 
 namespace pellandrix {
 
-namespace {
-
-std::uint64_t ChildKey(std::int32_t node, unsigned char byte) {
-    return (static_cast<std::uint64_t>(node) << 8) | byte;
-}
-
-}  // namespace
-
 CNameMatcher::CNameMatcher() {
     Clear();
 }
@@ -22,7 +14,7 @@ CNameMatcher::CNameMatcher() {
 void CNameMatcher::Clear() {
     nodes_.assign(1, Node{});
     rootChildren_.fill(-1);
-    children_.clear();
+    children_.Clear();
     erasedSinceRebuild_ = false;
     seen_.assign(1, 0);
     stamp_ = 0;
@@ -34,8 +26,7 @@ std::int32_t CNameMatcher::Child(std::int32_t node, unsigned char byte) const {
     if (node == 0) {
         return rootChildren_[byte];
     }
-    const auto it = children_.find(ChildKey(node, byte));
-    return it == children_.end() ? -1 : it->second;
+    return children_.Find(node, byte);
 }
 
 std::int32_t CNameMatcher::AddChild(std::int32_t node, unsigned char byte) {
@@ -49,7 +40,7 @@ std::int32_t CNameMatcher::AddChild(std::int32_t node, unsigned char byte) {
     if (node == 0) {
         rootChildren_[byte] = child;
     } else {
-        children_.emplace(ChildKey(node, byte), child);
+        children_.Add(node, byte, child);
     }
     return child;
 }
@@ -107,7 +98,12 @@ void CNameMatcher::BuildAutomaton() {
         RebuildTrie();
     }
     AssignByteClasses();
-    LayOutStates(NodeTransitions());
+    Plan plan;
+    OrderNodes(plan);
+    LinkNodes(plan);
+    NumberStates(plan);
+    EmitStates(plan);
+    EmitOutputs(plan);
     onlyFirstByte_ = -1;
     const std::int32_t first = nodes_[0].firstChild;
     if (first >= 0 && nodes_[first].nextSibling < 0) {
@@ -121,105 +117,154 @@ void CNameMatcher::AssignByteClasses() {
     // Bytes that occur in no name all behave alike, so they share class 0
     // and the rows stay as narrow as the names' alphabet.
     classOf_.fill(0);
-    width_ = 1;
+    byteOfClass_.assign(1, 0);
     for (std::size_t i = 1; i < nodes_.size(); ++i) {
         if (classOf_[nodes_[i].byte] == 0) {
-            classOf_[nodes_[i].byte] = static_cast<std::uint8_t>(width_++);
+            classOf_[nodes_[i].byte] = static_cast<std::uint16_t>(byteOfClass_.size());
+            byteOfClass_.push_back(nodes_[i].byte);
         }
+    }
+    width_ = byteOfClass_.size();
+}
+
+void CNameMatcher::OrderNodes(Plan& p) const {
+    const std::size_t count = nodes_.size();
+    p.order.reserve(count);
+    p.order.push_back(0);
+    p.depth.assign(count, 0);
+    p.keepsRow.assign(count, 0);
+    for (std::size_t i = 0; i < p.order.size(); ++i) {
+        const std::int32_t u = p.order[i];
+        int children = 0;
+        for (std::int32_t c = nodes_[u].firstChild; c >= 0; c = nodes_[c].nextSibling) {
+            p.depth[c] = p.depth[u] + 1;
+            p.order.push_back(c);
+            ++children;
+        }
+        // Full rows cost a cache line or more each, so only the states that
+        // every scan passes often, or that branch widely, keep one.
+        p.keepsRow[u] = p.depth[u] <= 2 || children >= 4 ? 1 : 0;
     }
 }
 
-CNameMatcher::Transitions CNameMatcher::NodeTransitions() {
+std::int32_t CNameMatcher::NodeStep(const Plan& p, std::int32_t node, unsigned char byte) const {
+    // The root keeps a row, so the fallbacks end there at the latest.
+    for (;;) {
+        if (p.rowOf[node] >= 0) {
+            return p.rows[static_cast<std::size_t>(p.rowOf[node]) * width_ + classOf_[byte]];
+        }
+        for (std::int32_t c = nodes_[node].firstChild; c >= 0; c = nodes_[c].nextSibling) {
+            if (nodes_[c].byte == byte) {
+                return c;
+            }
+        }
+        node = p.fail[node];
+    }
+}
+
+void CNameMatcher::LinkNodes(Plan& p) const {
+    // Breadth first: a node's fallback is shallower than the node, so its
+    // transitions are complete before the node's row and its children's
+    // fallbacks are worked out from them. Only nodes that keep a row get
+    // one here; building a row for every node would cost the width of the
+    // alphabet per byte of every name.
     const std::size_t count = nodes_.size();
-    Transitions t;
-    t.rows.assign(count * width_, 0);
-    t.fail.assign(count, 0);
-    t.depth.assign(count, 0);
-    t.order.reserve(count);
-    t.order.push_back(0);
-    output_.assign(count, -1);
-    shorterOutput_.assign(count, -1);
-    // Breadth first, so a node's fallback (its longest proper suffix in the
-    // trie) is complete before the node copies its row and its outputs.
-    for (std::size_t i = 0; i < t.order.size(); ++i) {
-        const std::int32_t u = t.order[i];
-        const auto row = static_cast<std::ptrdiff_t>(u) * static_cast<std::ptrdiff_t>(width_);
-        if (u != 0) {
-            const auto fallbackRow =
-                static_cast<std::ptrdiff_t>(t.fail[u]) * static_cast<std::ptrdiff_t>(width_);
-            std::copy_n(t.rows.begin() + fallbackRow, width_, t.rows.begin() + row);
-            shorterOutput_[u] = output_[t.fail[u]];
-            output_[u] = nodes_[u].entry != nullptr ? u : shorterOutput_[u];
+    p.fail.assign(count, 0);
+    p.rowOf.assign(count, -1);
+    for (const std::int32_t u : p.order) {
+        if (p.keepsRow[u] != 0) {
+            const std::size_t row = p.rows.size() / width_;
+            p.rows.resize(p.rows.size() + width_, 0);
+            std::int32_t* cells = p.rows.data() + row * width_;
+            const std::int32_t f = p.fail[u];
+            if (u != 0 && p.rowOf[f] >= 0) {
+                std::copy_n(p.rows.data() + static_cast<std::size_t>(p.rowOf[f]) * width_, width_,
+                            cells);
+            } else if (u != 0) {
+                for (std::size_t k = 1; k < width_; ++k) {
+                    cells[k] = NodeStep(p, f, byteOfClass_[k]);
+                }
+            }
+            for (std::int32_t c = nodes_[u].firstChild; c >= 0; c = nodes_[c].nextSibling) {
+                cells[classOf_[nodes_[c].byte]] = c;
+            }
+            p.rowOf[u] = static_cast<std::int32_t>(row);
         }
         for (std::int32_t c = nodes_[u].firstChild; c >= 0; c = nodes_[c].nextSibling) {
-            const auto slot = static_cast<std::size_t>(row) + classOf_[nodes_[c].byte];
-            t.fail[c] = u == 0 ? 0 : t.rows[slot];
-            t.depth[c] = t.depth[u] + 1;
-            t.rows[slot] = c;
-            t.order.push_back(c);
+            p.fail[c] = u == 0 ? 0 : NodeStep(p, p.fail[u], nodes_[c].byte);
         }
     }
-    return t;
 }
 
-bool CNameMatcher::KeepsRow(const Transitions& t, std::int32_t node) const {
-    // Full rows cost a cache line or more each, so only the states that
-    // every scan passes often, or that branch widely, keep one; the long
-    // single-child tails of names are stored as edges, one after another.
-    int children = 0;
-    for (std::int32_t c = nodes_[node].firstChild; c >= 0 && children < 4;
-         c = nodes_[c].nextSibling) {
-        ++children;
-    }
-    return t.depth[node] <= 2 || children >= 4;
-}
-
-void CNameMatcher::LayOutStates(const Transitions& t) {
-    const std::size_t count = nodes_.size();
-    std::vector<std::uint32_t> stateOf(count);
-    nodeOfState_.clear();
-    for (const std::int32_t u : t.order) {
-        if (KeepsRow(t, u)) {
-            stateOf[u] = static_cast<std::uint32_t>(nodeOfState_.size());
-            nodeOfState_.push_back(u);
+void CNameMatcher::NumberStates(Plan& p) {
+    p.state.assign(nodes_.size(), 0);
+    std::uint32_t next = 0;
+    for (const std::int32_t u : p.order) {
+        if (p.keepsRow[u] != 0) {
+            p.state[u] = next++;
         }
     }
-    rowStates_ = static_cast<std::uint32_t>(nodeOfState_.size());
+    rowStates_ = next;
     // Depth first, so that a name's tail lies in consecutive states.
     std::vector<std::int32_t> pending{0};
     while (!pending.empty()) {
         const std::int32_t u = pending.back();
         pending.pop_back();
-        if (u != 0 && !KeepsRow(t, u)) {
-            stateOf[u] = static_cast<std::uint32_t>(nodeOfState_.size());
-            nodeOfState_.push_back(u);
+        if (p.keepsRow[u] == 0) {
+            p.state[u] = next++;
         }
         for (std::int32_t c = nodes_[u].firstChild; c >= 0; c = nodes_[c].nextSibling) {
             pending.push_back(c);
         }
     }
-    rows_.assign(rowStates_ * width_, 0);
-    for (std::uint32_t s = 0; s < rowStates_; ++s) {
-        const std::size_t from = static_cast<std::size_t>(nodeOfState_[s]) * width_;
-        for (std::size_t c = 0; c < width_; ++c) {
-            rows_[s * width_ + c] = stateOf[static_cast<std::size_t>(t.rows[from + c])];
-        }
-    }
-    edgeStates_.clear();
+}
+
+void CNameMatcher::EmitStates(const Plan& p) {
+    rows_.assign(static_cast<std::size_t>(rowStates_) * width_, 0);
+    edgeStates_.assign(nodes_.size() - rowStates_, EdgeState{});
     edges_.clear();
-    for (std::size_t s = rowStates_; s < nodeOfState_.size(); ++s) {
-        const std::int32_t u = nodeOfState_[s];
-        EdgeState state{stateOf[static_cast<std::size_t>(t.fail[u])],
-                        static_cast<std::uint32_t>(edges_.size()), 0};
-        for (std::int32_t c = nodes_[u].firstChild; c >= 0; c = nodes_[c].nextSibling) {
-            edges_.push_back(Edge{stateOf[static_cast<std::size_t>(c)], nodes_[c].byte});
-            ++state.edgeCount;
+    for (const std::int32_t u : p.order) {
+        const std::uint32_t s = p.state[u];
+        if (p.keepsRow[u] != 0) {
+            const std::int32_t* cells =
+                p.rows.data() + static_cast<std::size_t>(p.rowOf[u]) * width_;
+            for (std::size_t k = 0; k < width_; ++k) {
+                rows_[s * width_ + k] = p.state[cells[k]];
+            }
+            continue;
         }
-        edgeStates_.push_back(state);
+        EdgeState& e = edgeStates_[s - rowStates_];
+        e.fail = p.state[p.fail[u]];
+        e.moreEdges = static_cast<std::uint32_t>(edges_.size());
+        for (std::int32_t c = nodes_[u].firstChild; c >= 0; c = nodes_[c].nextSibling) {
+            if (e.edgeCount == 0) {
+                e.firstByte = nodes_[c].byte;
+                e.firstTarget = p.state[c];
+            } else {
+                edges_.push_back(Edge{p.state[c], nodes_[c].byte});
+            }
+            ++e.edgeCount;
+        }
     }
-    hasOutput_.assign(nodeOfState_.size(), 0);
-    for (std::size_t s = 0; s < nodeOfState_.size(); ++s) {
-        hasOutput_[s] = output_[nodeOfState_[s]] >= 0 ? 1 : 0;
+}
+
+void CNameMatcher::EmitOutputs(const Plan& p) {
+    // Breadth first, so that the names ending at a node's fallback are
+    // listed before the node's own.
+    outputs_.clear();
+    std::vector<std::int32_t> outputOfNode(nodes_.size(), -1);
+    for (const std::int32_t u : p.order) {
+        const std::int32_t shorter = u == 0 ? -1 : outputOfNode[p.fail[u]];
+        if (nodes_[u].entry == nullptr) {
+            outputOfNode[u] = shorter;
+            continue;
+        }
+        outputOfNode[u] = static_cast<std::int32_t>(outputs_.size());
+        outputs_.push_back(Output{nodes_[u].entry, nodes_[u].order, shorter, 0});
+    }
+    outputOf_.assign(nodes_.size(), -1);
+    for (const std::int32_t u : p.order) {
+        outputOf_[p.state[u]] = outputOfNode[u];
     }
 }
 
@@ -228,9 +273,15 @@ std::uint32_t CNameMatcher::Step(std::uint32_t state, unsigned char byte) const 
     // suffixes; each fallback undoes a step of depth, so a scan stays linear.
     while (state >= rowStates_) {
         const EdgeState& s = edgeStates_[state - rowStates_];
-        for (std::uint32_t e = s.firstEdge; e < s.firstEdge + s.edgeCount; ++e) {
-            if (edges_[e].byte == byte) {
-                return edges_[e].target;
+        if (s.edgeCount != 0) {
+            if (s.firstByte == byte) {
+                return s.firstTarget;
+            }
+            const std::uint32_t end = s.moreEdges + s.edgeCount - 1u;
+            for (std::uint32_t e = s.moreEdges; e < end; ++e) {
+                if (edges_[e].byte == byte) {
+                    return edges_[e].target;
+                }
             }
         }
         state = s.fail;
@@ -238,16 +289,20 @@ std::uint32_t CNameMatcher::Step(std::uint32_t state, unsigned char byte) const 
     return rows_[state * width_ + classOf_[byte]];
 }
 
-void CNameMatcher::Collect(std::int32_t node, std::uint64_t from,
+void CNameMatcher::Collect(std::int32_t output, std::uint64_t from,
                            std::vector<const CDefineEntry*>* found) {
-    // A node already seen in this search was reported with all its shorter
-    // suffixes, so the walk stops there.
-    while (node >= 0 && seen_[node] != stamp_) {
-        seen_[node] = stamp_;
-        if (nodes_[node].order >= from) {
-            found->push_back(nodes_[node].entry);
+    // An output already reported in this search was reported with all its
+    // shorter ones, so the walk stops there.
+    while (output >= 0) {
+        Output& o = outputs_[static_cast<std::size_t>(output)];
+        if (o.seen == stamp_) {
+            return;
         }
-        node = shorterOutput_[node];
+        o.seen = stamp_;
+        if (o.order >= from) {
+            found->push_back(o.entry);
+        }
+        output = o.shorter;
     }
 }
 
@@ -279,8 +334,9 @@ void CNameMatcher::ScanWithAutomaton(std::string_view text, std::uint64_t from,
         std::uint32_t state = 0;
         while (i < size) {
             state = Step(state, bytes[i++]);
-            if (hasOutput_[state] != 0) {
-                Collect(output_[nodeOfState_[state]], from, found);
+            const std::int32_t output = outputOf_[state];
+            if (output >= 0) {
+                Collect(output, from, found);
             }
             if (state == 0) {
                 break;
@@ -334,6 +390,9 @@ void CNameMatcher::FindOccurring(std::span<const std::string_view> pieces, std::
     // After the build, which may renumber the nodes and reset the marks.
     if (++stamp_ == 0) {
         std::fill(seen_.begin(), seen_.end(), 0);
+        for (Output& output : outputs_) {
+            output.seen = 0;
+        }
         stamp_ = 1;
     }
     for (const std::string_view piece : pieces) {

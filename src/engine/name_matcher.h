@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "engine/child_index.h"
 
 namespace pellandrix {
 
@@ -58,24 +59,6 @@ class CNameMatcher {
     std::int32_t AddChild(std::int32_t node, unsigned char byte);
     void MarkChanged();
     void RebuildTrie();
-    // The automaton with a full row for every trie node, as built.
-    struct Transitions {
-        std::vector<std::int32_t> rows;  // node * width_ + class -> node
-        std::vector<std::int32_t> fail;  // node -> node of its longest proper suffix
-        std::vector<int> depth;
-        std::vector<std::int32_t> order;  // breadth first
-    };
-    void BuildAutomaton();
-    void AssignByteClasses();
-    // Also fills output_ and shorterOutput_.
-    Transitions NodeTransitions();
-    bool KeepsRow(const Transitions& t, std::int32_t node) const;
-    void LayOutStates(const Transitions& t);
-    std::uint32_t Step(std::uint32_t state, unsigned char byte) const;
-    void Collect(std::int32_t node, std::uint64_t from, std::vector<const CDefineEntry*>* found);
-    std::size_t SkipToNameStart(const unsigned char* bytes, std::size_t i, std::size_t size) const;
-    void ScanWithAutomaton(std::string_view text, std::uint64_t from,
-                           std::vector<const CDefineEntry*>* found);
     void ScanWithTrie(std::string_view text, std::uint64_t from,
                       std::vector<const CDefineEntry*>* found);
 
@@ -84,37 +67,73 @@ class CNameMatcher {
     // automaton build.
     std::vector<Node> nodes_;
     std::array<std::int32_t, 256> rootChildren_;
-    std::unordered_map<std::uint64_t, std::int32_t> children_;  // below the root
+    CChildIndex children_;  // below the root
     bool erasedSinceRebuild_ = false;
+    std::vector<std::uint32_t> seen_;  // node -> stamp of the last walk that reported it
+
+    // What the automaton build works out per trie node.
+    struct Plan {
+        std::vector<std::int32_t> order;  // breadth first
+        std::vector<int> depth;
+        std::vector<std::uint8_t> keepsRow;
+        std::vector<std::int32_t> fail;    // node -> node of its longest proper suffix
+        std::vector<std::int32_t> rowOf;   // node -> its row in `rows`, or -1
+        std::vector<std::int32_t> rows;    // row * width_ + class -> node
+        std::vector<std::uint32_t> state;  // node -> state
+    };
+    void BuildAutomaton();
+    void AssignByteClasses();
+    void OrderNodes(Plan& p) const;
+    std::int32_t NodeStep(const Plan& p, std::int32_t node, unsigned char byte) const;
+    void LinkNodes(Plan& p) const;
+    void NumberStates(Plan& p);
+    void EmitStates(const Plan& p);
+    void EmitOutputs(const Plan& p);
 
     // The automaton over the trie's nodes, valid while automatonCurrent_.
     // States [0, rowStates_) have a full row of transitions, the others only
-    // their trie edges and a fallback.
+    // their trie edges and a fallback. The long single-child tails of names
+    // lie in consecutive states, each holding its one edge itself, so that
+    // following a name touches little memory.
     struct EdgeState {
         std::uint32_t fail;
-        std::uint32_t firstEdge;
-        std::uint32_t edgeCount;
+        std::uint32_t firstTarget;  // state behind the first edge
+        std::uint32_t moreEdges;    // the other edges start here in edges_
+        std::uint16_t edgeCount;
+        unsigned char firstByte;
     };
     struct Edge {
         std::uint32_t target;
         unsigned char byte;
     };
+    // A name that ends in some state, with the next shorter name ending
+    // there too, so that reporting every name a state stands for is a walk.
+    struct Output {
+        const CDefineEntry* entry;
+        std::uint64_t order;
+        std::int32_t shorter;  // index in outputs_, or -1
+        std::uint32_t seen;    // stamp of the last search that reported it
+    };
+    std::uint32_t Step(std::uint32_t state, unsigned char byte) const;
+    void Collect(std::int32_t output, std::uint64_t from, std::vector<const CDefineEntry*>* found);
+    std::size_t SkipToNameStart(const unsigned char* bytes, std::size_t i, std::size_t size) const;
+    void ScanWithAutomaton(std::string_view text, std::uint64_t from,
+                           std::vector<const CDefineEntry*>* found);
+
     bool automatonCurrent_ = false;
-    std::size_t trieWorkSinceBuild_ = 0;     // trie steps since the automaton was built
-    std::array<std::uint8_t, 256> classOf_;  // 0: the byte occurs in no name
-    int onlyFirstByte_ = -1;                 // the first byte of every name, when they share one
-    std::size_t width_ = 1;                  // byte classes, the length of a row
+    std::size_t trieWorkSinceBuild_ = 0;      // trie steps since the automaton was built
+    std::array<std::uint16_t, 256> classOf_;  // 0: the byte occurs in no name
+    std::vector<unsigned char> byteOfClass_;
+    std::size_t width_ = 1;   // byte classes, the length of a row
+    int onlyFirstByte_ = -1;  // the first byte of every name, when they share one
     std::uint32_t rowStates_ = 0;
     std::vector<std::uint32_t> rows_;    // state * width_ + class -> state
     std::vector<EdgeState> edgeStates_;  // state - rowStates_ -> its edges
     std::vector<Edge> edges_;
-    std::vector<std::uint8_t> hasOutput_;      // state -> whether a name ends there
-    std::vector<std::int32_t> nodeOfState_;    // state -> trie node
-    std::vector<std::int32_t> output_;         // node -> node of the longest name ending there
-    std::vector<std::int32_t> shorterOutput_;  // node -> node of the next shorter one, or -1
+    std::vector<std::int32_t> outputOf_;  // state -> longest name ending there, or -1
+    std::vector<Output> outputs_;
 
-    // Marks the nodes already reported by the current search.
-    std::vector<std::uint32_t> seen_;
+    // Marks what the current search has reported.
     std::uint32_t stamp_ = 0;
 };
 
