@@ -167,9 +167,14 @@ bool CTextReader::ReadChunk(std::string& chunk) {
         }
         const char* start = buffer_.get() + pos_;
         const std::size_t avail = std::min(len_ - pos_, kMaxChunk - chunk.size());
-        std::size_t i = 0;
-        while (i < avail && start[i] != '\n' && start[i] != '\r') {
-            ++i;
+        // Two memchr passes (line end, then a carriage return before it)
+        // cost less than one byte-by-byte pass on any line longer than a
+        // few bytes, and a carriage return is rare outside line ends.
+        const void* lf = std::memchr(start, '\n', avail);
+        std::size_t i =
+            lf == nullptr ? avail : static_cast<std::size_t>(static_cast<const char*>(lf) - start);
+        if (const void* cr = std::memchr(start, '\r', i)) {
+            i = static_cast<std::size_t>(static_cast<const char*>(cr) - start);
         }
         chunk.append(start, i);
         pos_ += i;
