@@ -32,17 +32,24 @@ void CreateEmptyFileExclusively(const std::string& path) {
     ::close(fd);
 }
 
-// Refuses a file shorter than the pages the engine counts in it. SQLite
-// reads the missing bytes of a file cut inside a page as zeros, which can
-// change a stored text without breaking the structure that quick_check
-// looks at. Called while a read transaction is open, so that no writer
-// changes the file's size meanwhile.
+// Refuses a file without pages and a file shorter than the pages the
+// engine counts in it. SQLite takes an empty file for an empty database,
+// and the table upgrade after Open would then write tables into it; but
+// every database Create makes has its header from the start, so an empty
+// file is one cut short before its first page (a failed copy, a full disk).
+// SQLite also reads the missing bytes of a file cut inside a page as zeros,
+// which can change a stored text without breaking the structure that
+// quick_check looks at. Called while a read transaction is open, so that no
+// writer changes the file's size meanwhile.
 void CheckWholePages(sqlite3* db, const std::string& path) {
     SqliteStatement pageSize(db, "PRAGMA page_size");
     SqliteStatement pageCount(db, "PRAGMA page_count");
     struct stat st;
     if (!pageSize.Step() || !pageCount.Step() || ::stat(path.c_str(), &st) != 0) {
         return;  // nothing to compare; the engine reports real read errors
+    }
+    if (pageCount.ColumnInt(0) == 0) {
+        ThrowLayerError(SQLITE_NOTADB, "database file is empty: " + path);
     }
     if (st.st_size < pageSize.ColumnInt(0) * pageCount.ColumnInt(0)) {
         ThrowLayerError(SQLITE_CORRUPT, "database file is cut short: " + path);

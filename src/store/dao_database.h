@@ -49,9 +49,9 @@ class CDaoDatabase {
 
     // Opens an existing database file shared and writable. Never creates a
     // file. Reads and checks the file before returning, so a file that is
-    // not a database, is damaged or cannot be written fails here, is closed
-    // again and stays byte for byte as it was. Expects the object not to be
-    // open.
+    // not a database, is empty, is damaged or cannot be written fails here,
+    // is closed again and stays byte for byte as it was. Expects the object
+    // not to be open.
     void Open(const std::string& path);
 
     bool IsOpen() const { return db_ != nullptr; }

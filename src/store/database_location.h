@@ -52,8 +52,9 @@ enum class DatabaseOpening { kCreated, kOpened };
 //   4. otherwise: open it and bring both tables up to the current columns,
 //      leaving stored rows as they are.
 // Returns which of 3 and 4 ran; `db` stays open. Engine errors (a missing
-// parent directory, a file that is not a database, no permission) leave as
-// CDaoException; an existing file is never overwritten or truncated.
+// parent directory, a file that is not a database or is empty, no
+// permission) leave as CDaoException; an existing file is never overwritten
+// or truncated.
 DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
                                      const DatabaseLocation& location,
                                      const std::function<void()>& beforeOpening = {});

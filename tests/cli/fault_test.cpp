@@ -3,6 +3,7 @@
 // that cannot be written (the run goes on; a page cut short is reported).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "cli/cli.h"
@@ -50,6 +51,25 @@ TEST(CliFaults, TruncatedDatabaseIsRefusedForEveryCommandAndKept) {
         EXPECT_EQ(p.Run(command), cli::kExitFailure);
         EXPECT_TRUE(RefusedDatabase(p)) << p.err;
         EXPECT_EQ(ReadBytes(p.Db()), cut);
+    }
+    EXPECT_FALSE(testkit::Exists(p.dir / "out/a.html"));
+}
+
+TEST(CliFaults, EmptyDatabaseFileIsRefusedForEveryCommandAndKept) {
+    TwoPages p;
+    p.Write("Pellandrix.mdb", "");
+    const auto then = fs::file_time_type::clock::now() - std::chrono::hours(24);
+    fs::last_write_time(p.Db(), then);
+    const std::vector<std::vector<std::string>> commands{
+        {"projects"}, {"files", "Web"}, {"generate", "Web"}, {"add-project", "New"}};
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0]);
+        EXPECT_EQ(p.Run(command), cli::kExitFailure);
+        EXPECT_TRUE(RefusedDatabase(p)) << p.err;
+        EXPECT_NE(p.err.find("empty"), std::string::npos) << p.err;
+        EXPECT_EQ(p.out, "");
+        EXPECT_EQ(fs::file_size(p.Db()), 0u);
+        EXPECT_EQ(fs::last_write_time(p.Db()), then);
     }
     EXPECT_FALSE(testkit::Exists(p.dir / "out/a.html"));
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "store/dao_exception.h"
@@ -83,6 +84,19 @@ TEST_F(DatabaseFaultTest, TruncatedDatabaseIsRefusedAndKept) {
         EXPECT_EQ(ReadBytes(Path()), cut);
         EXPECT_FALSE(testkit::Exists(Path() + "-journal"));
     }
+}
+
+TEST_F(DatabaseFaultTest, EmptyDatabaseFileIsRefusedAndKeepsItsTime) {
+    // SQLite would take the empty file for an empty database and the
+    // start-up would write both tables into it.
+    WriteBytes(Path(), "");
+    const auto then = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24);
+    std::filesystem::last_write_time(Path(), then);
+    EXPECT_EQ(StartUpCode(), SQLITE_NOTADB);
+    EXPECT_FALSE(db.IsOpen());
+    EXPECT_EQ(std::filesystem::file_size(Path()), 0u);
+    EXPECT_EQ(std::filesystem::last_write_time(Path()), then);
+    EXPECT_FALSE(testkit::Exists(Path() + "-journal"));
 }
 
 TEST_F(DatabaseFaultTest, DamagedPagesAreRefusedAndKept) {
