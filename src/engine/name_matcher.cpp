@@ -262,9 +262,14 @@ void CNameMatcher::EmitOutputs(const Plan& p) {
         outputOfNode[u] = static_cast<std::int32_t>(outputs_.size());
         outputs_.push_back(Output{nodes_[u].entry, nodes_[u].order, shorter, 0});
     }
-    outputOf_.assign(nodes_.size(), -1);
+    rowOutput_.assign(rowStates_, -1);
     for (const std::int32_t u : p.order) {
-        outputOf_[p.state[u]] = outputOfNode[u];
+        const std::uint32_t s = p.state[u];
+        if (s < rowStates_) {
+            rowOutput_[s] = outputOfNode[u];
+        } else {
+            edgeStates_[s - rowStates_].output = outputOfNode[u];
+        }
     }
 }
 
@@ -334,7 +339,7 @@ void CNameMatcher::ScanWithAutomaton(std::string_view text, std::uint64_t from,
         std::uint32_t state = 0;
         while (i < size) {
             state = Step(state, bytes[i++]);
-            const std::int32_t output = outputOf_[state];
+            const std::int32_t output = OutputOf(state);
             if (output >= 0) {
                 Collect(output, from, found);
             }

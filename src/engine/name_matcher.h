@@ -98,6 +98,7 @@ class CNameMatcher {
     struct EdgeState {
         std::uint32_t fail;
         std::uint32_t firstTarget;  // state behind the first edge
+        std::int32_t output;        // longest name ending here (index in outputs_), or -1
         std::uint32_t moreEdges;    // the other edges start here in edges_
         std::uint16_t edgeCount;
         unsigned char firstByte;
@@ -115,6 +116,11 @@ class CNameMatcher {
         std::uint32_t seen;    // stamp of the last search that reported it
     };
     std::uint32_t Step(std::uint32_t state, unsigned char byte) const;
+    // Where a state's output lies is chosen so that a name's tail reads its
+    // edges and its outputs from the same cache line.
+    std::int32_t OutputOf(std::uint32_t state) const {
+        return state < rowStates_ ? rowOutput_[state] : edgeStates_[state - rowStates_].output;
+    }
     void Collect(std::int32_t output, std::uint64_t from, std::vector<const CDefineEntry*>* found);
     std::size_t SkipToNameStart(const unsigned char* bytes, std::size_t i, std::size_t size) const;
     void ScanWithAutomaton(std::string_view text, std::uint64_t from,
@@ -130,7 +136,7 @@ class CNameMatcher {
     std::vector<std::uint32_t> rows_;    // state * width_ + class -> state
     std::vector<EdgeState> edgeStates_;  // state - rowStates_ -> its edges
     std::vector<Edge> edges_;
-    std::vector<std::int32_t> outputOf_;  // state -> longest name ending there, or -1
+    std::vector<std::int32_t> rowOutput_;  // row state -> longest name ending there, or -1
     std::vector<Output> outputs_;
 
     // Marks what the current search has reported.
