@@ -92,6 +92,38 @@ TEST(DefineTable, ManyNamesOnlyTheOccurringOnesChangeTheLine) {
     }
 }
 
+TEST(DefineTable, EntriesReadInTableOrderWhateverCameAndWentBefore) {
+    CDefineTable t;
+    Define(t, "bb", "1");
+    CDefineEntry* sortedThenGone = Define(t, "a", "2");
+    Define(t, "hh", "0");
+    ASSERT_EQ(t.Entries().At(0)->name, "bb");  // sorted once, then more come and go
+    CDefineEntry* gone = Define(t, "ccc", "3");
+    Define(t, "dd", "4");
+    CDefineEntry* alsoGone = Define(t, "e", "5");
+    t.Remove(sortedThenGone);
+    Define(t, "fff", "6");
+    t.Remove(gone);
+    t.Remove(alsoGone);
+    Define(t, "g", "7");
+    std::vector<std::string> names;
+    for (const CDefineEntry& entry : t.Entries()) {
+        names.push_back(entry.name);
+        EXPECT_EQ(entry.Position(), static_cast<int>(names.size()) - 1);
+    }
+    // Longest first; equal lengths in the order they were defined.
+    EXPECT_EQ(names, (std::vector<std::string>{"fff", "bb", "hh", "dd", "g"}));
+
+    // Removing a sorted entry must not let an unsorted one pass for sorted.
+    CDefineTable u;
+    Define(u, "bb", "1");
+    CDefineEntry* sorted = Define(u, "a", "2");
+    ASSERT_EQ(u.Entries().At(0)->name, "bb");
+    Define(u, "ccc", "3");
+    u.Remove(sorted);
+    EXPECT_EQ(u.Entries().At(0)->name, "ccc");
+}
+
 // Random tables over a tiny alphabet, so that names overlap, contain each
 // other and occur in values and across the joints of replacements. Tables
 // change between substitutions the way the line engine changes them.
