@@ -8,6 +8,7 @@
 
 #include "engine/generation_run.h"
 #include "engine/run_status.h"
+#include "store/table_base.h"
 #include "store/tpl_file_list.h"
 
 namespace pellandrix::cli {
@@ -17,10 +18,12 @@ namespace {
 constexpr char kTab = '\t';
 
 // The live project of that name, loaded with its files; null after an
-// error message when there is none.
+// error message when there is none. The name is compared the way the store
+// keeps it, so "Bob's Site" finds the project add-project stored as
+// "Bobs Site".
 CProjectRecord* OpenProject(CommandContext& c, const std::string& name) {
     c.core.Projects().LoadAll(c.core.Database());
-    CProjectRecord* project = c.core.Projects().FindByName(name);
+    CProjectRecord* project = c.core.Projects().FindByName(CDaoTableBase::StoredText(name));
     if (project == nullptr) {
         c.core.Messages().ShowError(MessageId::kUnknownProject, name);
         return nullptr;
@@ -35,6 +38,17 @@ bool Fits(CommandContext& c, const std::string& text, std::size_t maxLength) {
         return true;
     }
     c.core.Messages().ShowError(MessageId::kTextTooLong, text, std::to_string(maxLength));
+    return false;
+}
+
+// The store drops every apostrophe from the texts it writes. A file name,
+// directory or extension stored without its apostrophe names another file,
+// which generation would then miss, so such a value is refused.
+bool StoredAsTyped(CommandContext& c, const std::string& text) {
+    if (CDaoTableBase::StoredText(text) == text) {
+        return true;
+    }
+    c.core.Messages().ShowError(MessageId::kApostropheInPath, text);
     return false;
 }
 
@@ -127,6 +141,9 @@ int AddProject(CommandContext& c, const CliOptions& o) {
         (o.ext && !Offered(c, ext))) {
         return kExitFailure;
     }
+    if (!StoredAsTyped(c, source) || !StoredAsTyped(c, target) || !StoredAsTyped(c, ext)) {
+        return kExitFailure;
+    }
     CProjectList& projects = c.core.Projects();
     projects.LoadAll(c.core.Database());
     CProjectRecord* project = projects.NewProject();
@@ -158,6 +175,10 @@ int AddFile(CommandContext& c, const CliOptions& o) {
     }
     if (!Fits(c, name, 255) || !Fits(c, dir, 255) || !Fits(c, o.target.value_or(""), 255) ||
         !Fits(c, ext, 19) || (o.ext && !Offered(c, ext))) {
+        return kExitFailure;
+    }
+    if (!StoredAsTyped(c, name) || (o.ownSource && !StoredAsTyped(c, dir)) ||
+        !StoredAsTyped(c, o.target.value_or("")) || !StoredAsTyped(c, ext)) {
         return kExitFailure;
     }
     const CTplFileRecord* same = c.core.Files().FindByName(name);

@@ -151,6 +151,10 @@ Befehle:
       Ohne --own-source gilt das Quellverzeichnis des Projekts, ohne --target
       sein Zielverzeichnis, ohne --ext seine Standard-Dateiendung.
 
+Die Projektdatenbank speichert keine Apostrophe: Ein Projektname verliert sie
+beim Anlegen und wird mit wie ohne sie gefunden. Ein Dateiname, Verzeichnis
+oder eine Endung mit Apostroph wird abgewiesen.
+
 Meldungen stehen je als eine Zeile auf der Standardfehlerausgabe, in der
 Reihenfolge, in der das Programm sie als Meldungsfenster zeigen würde.
 

@@ -46,16 +46,10 @@ std::string EightDigits(const DateValue& date) {
     return buffer;
 }
 
-// Apostrophes are dropped rather than doubled, so stored texts never hold
-// one; nothing else is escaped.
+// Apostrophes are dropped rather than doubled (StoredText), so stored
+// texts never hold one; nothing else is escaped.
 std::string QuotedText(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c != '\'') {
-            out += c;
-        }
-    }
-    return out + "'";
+    return "'" + CDaoTableBase::StoredText(text) + "'";
 }
 
 // The literal of a column as it appears in a value list.
@@ -176,6 +170,17 @@ void CreateField(CDaoTableDef& tableDef, const ColumnDef& column) {
 }
 
 }  // namespace
+
+std::string CDaoTableBase::StoredText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c != '\'') {
+            out += c;
+        }
+    }
+    return out;
+}
 
 const ColumnDef& CDaoTableBase::KeyColumn() {
     static const ColumnDef key{"Id", ColumnKind::Integer, ColumnRole::AutoNumber, {}};

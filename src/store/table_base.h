@@ -30,6 +30,10 @@ using LookupIndexes = std::vector<LookupIndex>;
 // leave as CDaoException; nothing is caught here.
 class CDaoTableBase {
   public:
+    // `text` as a text column stores it: every apostrophe dropped, nothing
+    // else changed. Look-ups by a name the user typed compare this form.
+    static std::string StoredText(std::string_view text);
+
     // The key column Id: Integer, AutoNumber, no storage. Created first in
     // every table; never part of a record's column table.
     static const ColumnDef& KeyColumn();

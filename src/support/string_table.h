@@ -31,6 +31,7 @@ enum class MessageId : int {
     kNoSuchDirectory = 23,
     kUnexpectedError = 24,
     kSubstitutionTooLong = 25,
+    kApostropheInPath = 26,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields
