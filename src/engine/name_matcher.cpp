@@ -1,6 +1,7 @@
 #include "engine/name_matcher.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "engine/define_table.h"
@@ -104,6 +105,7 @@ void CNameMatcher::BuildAutomaton() {
     NumberStates(plan);
     EmitStates(plan);
     EmitOutputs(plan);
+    EmitChains();
     onlyFirstByte_ = -1;
     const std::int32_t first = nodes_[0].firstChild;
     if (first >= 0 && nodes_[first].nextSibling < 0) {
@@ -273,6 +275,43 @@ void CNameMatcher::EmitOutputs(const Plan& p) {
     }
 }
 
+void CNameMatcher::EmitChains() {
+    // The tail of a long name is a run of states with one edge each, to
+    // the next state; where no name ends inside the run, a scan compares
+    // the text with the run's bytes instead of stepping through it.
+    tailBytes_.resize(edgeStates_.size());
+    for (std::size_t j = edgeStates_.size(); j-- > 0;) {
+        EdgeState& e = edgeStates_[j];
+        tailBytes_[j] = e.firstByte;
+        const auto self = static_cast<std::uint32_t>(rowStates_ + j);
+        e.chain = 0;
+        if (e.edgeCount != 1 || e.firstTarget != self + 1 || j + 1 == edgeStates_.size()) {
+            continue;
+        }
+        const EdgeState& next = edgeStates_[j + 1];
+        const std::size_t run = 1 + (next.output < 0 ? next.chain : 0);
+        e.chain = static_cast<std::uint16_t>(std::min<std::size_t>(run, UINT16_MAX));
+    }
+}
+
+std::size_t CNameMatcher::FollowChain(std::uint32_t state, const unsigned char* bytes,
+                                      std::size_t size) const {
+    if (state < rowStates_) {
+        return 0;
+    }
+    const std::size_t index = state - rowStates_;
+    const std::size_t run = std::min<std::size_t>(edgeStates_[index].chain, size);
+    if (run < 2) {
+        return 0;
+    }
+    const unsigned char* want = tailBytes_.data() + index;
+    std::size_t matched = 0;
+    while (matched < run && bytes[matched] == want[matched]) {
+        ++matched;
+    }
+    return matched;
+}
+
 std::uint32_t CNameMatcher::Step(std::uint32_t state, unsigned char byte) const {
     // A state without a row tries its edges, then falls back to shorter
     // suffixes; each fallback undoes a step of depth, so a scan stays linear.
@@ -338,7 +377,16 @@ void CNameMatcher::ScanWithAutomaton(std::string_view text, std::uint64_t from,
         i = SkipToNameStart(bytes, i, size);
         std::uint32_t state = 0;
         while (i < size) {
-            state = Step(state, bytes[i++]);
+            // Along a name's tail the states pass no name's end, so they
+            // can be skipped together; the state they lead to is never the
+            // root.
+            const std::size_t skipped = FollowChain(state, bytes + i, size - i);
+            if (skipped != 0) {
+                state += static_cast<std::uint32_t>(skipped);
+                i += skipped;
+            } else {
+                state = Step(state, bytes[i++]);
+            }
             const std::int32_t output = OutputOf(state);
             if (output >= 0) {
                 Collect(output, from, found);

@@ -89,6 +89,7 @@ class CNameMatcher {
     void NumberStates(Plan& p);
     void EmitStates(const Plan& p);
     void EmitOutputs(const Plan& p);
+    void EmitChains();
 
     // The automaton over the trie's nodes, valid while automatonCurrent_.
     // States [0, rowStates_) have a full row of transitions, the others only
@@ -101,6 +102,9 @@ class CNameMatcher {
         std::int32_t output;        // longest name ending here (index in outputs_), or -1
         std::uint32_t moreEdges;    // the other edges start here in edges_
         std::uint16_t edgeCount;
+        // Bytes that lead on through the next states one by one, passing no
+        // name's end: tailBytes_ holds them from this state's index on.
+        std::uint16_t chain;
         unsigned char firstByte;
     };
     struct Edge {
@@ -116,6 +120,8 @@ class CNameMatcher {
         std::uint32_t seen;    // stamp of the last search that reported it
     };
     std::uint32_t Step(std::uint32_t state, unsigned char byte) const;
+    std::size_t FollowChain(std::uint32_t state, const unsigned char* bytes,
+                            std::size_t size) const;
     // Where a state's output lies is chosen so that a name's tail reads its
     // edges and its outputs from the same cache line.
     std::int32_t OutputOf(std::uint32_t state) const {
@@ -136,7 +142,8 @@ class CNameMatcher {
     std::vector<std::uint32_t> rows_;    // state * width_ + class -> state
     std::vector<EdgeState> edgeStates_;  // state - rowStates_ -> its edges
     std::vector<Edge> edges_;
-    std::vector<std::int32_t> rowOutput_;  // row state -> longest name ending there, or -1
+    std::vector<unsigned char> tailBytes_;  // state - rowStates_ -> the byte of its first edge
+    std::vector<std::int32_t> rowOutput_;   // row state -> longest name ending there, or -1
     std::vector<Output> outputs_;
 
     // Marks what the current search has reported.
