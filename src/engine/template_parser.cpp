@@ -7,9 +7,19 @@
 
 namespace pellandrix {
 
+namespace {
+
+// The writers of the upper include levels keep their text (and any
+// descriptor) while an include is generated; deeper ones give them up, so
+// that a long include chain holds neither memory nor descriptors per level.
+constexpr std::size_t kWritersKeptInMemory = 16;
+
+}  // namespace
+
 // One template being read. Includes are resolved with an explicit stack of
 // frames instead of recursion, so a long include chain cannot exhaust the
-// call stack; waiting frames give up their file descriptors.
+// call stack; waiting frames give up their file descriptors (writers only
+// below the upper levels, see kWritersKeptInMemory).
 struct CTemplateParser::Frame {
     CTplFileRecord* entry = nullptr;
     std::string outputPath;
@@ -77,7 +87,9 @@ bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
         }
         if (child) {
             frame.reader.Suspend();
-            frame.writer.Suspend();
+            if (stack.size() > kWritersKeptInMemory) {
+                frame.writer.Suspend();
+            }
             active_.insert(child->entry);
             stack.push_back(std::move(child));
             continue;
@@ -138,7 +150,9 @@ void CTemplateParser::FinishFrame(Frame& frame) {
     frame.written = frame.writer.Commit();
     if (frame.written) {
         frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
-    } else {
+    } else if (!frame.writer.CreateFailed()) {
+        // A file that could not even be created is skipped quietly, as when
+        // Open can tell so in advance; a write that broke off is reported.
         messages_.ShowError(MessageId::kWriteFailed, frame.outputPath);
     }
 }

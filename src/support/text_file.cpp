@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -235,6 +236,43 @@ bool CTextReader::Resume() {
 
 // ---------------------------------------------------------------- writer
 
+namespace {
+
+// True when the regular file `path` holds exactly the bytes of `content`.
+bool FileHolds(const std::string& path, const std::string& content) {
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st;
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                static_cast<std::size_t>(st.st_size) == content.size();
+    if (same) {
+        auto buffer = std::make_unique<char[]>(std::min(kBufferSize, content.size() + 1));
+        std::size_t at = 0;
+        while (same && at < content.size()) {
+            const ssize_t n =
+                ReadFull(fd, buffer.get(), std::min(kBufferSize, content.size() - at));
+            same = n > 0 &&
+                   std::memcmp(buffer.get(), content.data() + at, static_cast<std::size_t>(n)) == 0;
+            at += n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+        // The file may have grown since fstat looked: it must end here.
+        same = same && ReadFull(fd, buffer.get(), 1) == 0;
+    }
+    ::close(fd);
+    return same;
+}
+
+// Everything up to and including the last slash of `path`; "" for a bare
+// name.
+std::string DirectoryPart(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
 CTextWriter::~CTextWriter() {
     Discard();
 }
@@ -242,10 +280,21 @@ CTextWriter::~CTextWriter() {
 bool CTextWriter::Open(const std::string& path) {
     Discard();
     failed_ = false;
+    createFailed_ = false;
     direct_ = false;
     target_ = path;
     struct stat st;
-    const bool exists = ::stat(path.c_str(), &st) == 0;
+    bool exists = ::lstat(path.c_str(), &st) == 0;
+    std::string real = path;
+    if (exists && S_ISLNK(st.st_mode)) {
+        // Through a symbolic link the file it points to is replaced, so that
+        // the link itself stays. A dangling link is replaced itself.
+        exists = ::stat(path.c_str(), &st) == 0;
+        char resolved[PATH_MAX];
+        if (exists && ::realpath(path.c_str(), resolved) != nullptr) {
+            real = resolved;
+        }
+    }
     if (exists && S_ISDIR(st.st_mode)) {
         return false;
     }
@@ -258,34 +307,23 @@ bool CTextWriter::Open(const std::string& path) {
         // A device or pipe cannot be replaced by renaming; write into it.
         direct_ = true;
         fd_ = OpenNotWaiting(path.c_str(), O_WRONLY | O_TRUNC);
-        return fd_ >= 0;
+        open_ = fd_ >= 0;
+        return open_;
     }
-    // Through a symbolic link the file it points to is replaced, so that
-    // the link itself stays.
-    std::string real = path;
-    if (exists) {
-        char resolved[PATH_MAX];
-        if (::realpath(path.c_str(), resolved) != nullptr) {
-            real = resolved;
-        }
-    }
-    const std::size_t slash = real.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : real.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? real : real.substr(slash + 1);
-    std::string temp = dir + "." + base + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
+    // The temporary file is only created once the text turns out to be new;
+    // until then this check stands in for creating it.
+    const std::string dir = DirectoryPart(real);
+    if (::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0) {
         return false;
     }
-    ::fchmod(fd, exists ? (st.st_mode & 07777) : NewFileMode());
-    fd_ = fd;
-    temp_ = temp;
+    mode_ = exists ? (st.st_mode & 07777) : NewFileMode();
     target_ = real;
+    open_ = true;
     return true;
 }
 
 void CTextWriter::Write(std::string_view text) {
-    if (failed_ || (fd_ < 0 && !suspended_)) {
+    if (!open_ || failed_) {
         return;
     }
     std::size_t start = 0;
@@ -299,9 +337,34 @@ void CTextWriter::Write(std::string_view text) {
         buffer_.append("\r\n");
         start = lf + 1;
     }
-    if (buffer_.size() >= kBufferSize && !suspended_) {
-        Flush();
+    if (suspended_) {
+        return;
     }
+    if (fd_ >= 0) {
+        if (buffer_.size() >= kBufferSize) {
+            Flush();
+        }
+    } else if (buffer_.size() > kWriterMemoryLimit) {
+        Spill();
+    }
+}
+
+bool CTextWriter::Spill() {
+    const std::size_t slash = target_.rfind('/');
+    std::string temp = DirectoryPart(target_) + "." +
+                       (slash == std::string::npos ? target_ : target_.substr(slash + 1)) +
+                       ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        failed_ = true;
+        createFailed_ = true;
+        buffer_.clear();
+        return false;
+    }
+    ::fchmod(fd, mode_);
+    fd_ = fd;
+    temp_ = temp;
+    return Flush();
 }
 
 bool CTextWriter::Flush() {
@@ -313,38 +376,40 @@ bool CTextWriter::Flush() {
 }
 
 bool CTextWriter::Commit() {
-    if (fd_ < 0) {
+    if (!open_ || suspended_) {
         Discard();
         return false;
     }
-    Flush();
-    const bool closed = ::close(fd_) == 0;
-    fd_ = -1;
-    failed_ = failed_ || !closed;
-    if (direct_ || failed_) {
-        const bool ok = !failed_;
-        Discard();
-        return ok;
-    }
-    if (SameContent(temp_, target_)) {
+    bool ok = !failed_;
+    // Text kept in memory is compared before any file is made for it.
+    const bool compared = temp_.empty() && !direct_;
+    if (compared && ok && FileHolds(target_, buffer_)) {
         Discard();
         return true;
     }
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-        Discard();
-        return false;
+    ok = ok && (fd_ >= 0 || Spill()) && Flush();
+    const bool closed = fd_ < 0 || ::close(fd_) == 0;
+    fd_ = -1;
+    ok = ok && closed;
+    if (ok && !direct_ && (compared || !SameContent(temp_, target_))) {
+        ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
+        if (ok) {
+            temp_.clear();
+        }
     }
-    temp_.clear();
-    return true;
+    Discard();
+    return ok;
 }
 
 void CTextWriter::Suspend() {
-    if (fd_ < 0 || direct_) {
+    if (!open_ || direct_ || suspended_) {
         return;
     }
-    Flush();
-    ::close(fd_);
-    fd_ = -1;
+    if (fd_ >= 0 || (!failed_ && Spill())) {
+        Flush();
+        ::close(fd_);
+        fd_ = -1;
+    }
     suspended_ = true;
 }
 
@@ -353,8 +418,10 @@ bool CTextWriter::Resume() {
         return !failed_;
     }
     suspended_ = false;
-    fd_ = OpenRetrying(temp_.c_str(), O_WRONLY | O_APPEND);
-    failed_ = failed_ || fd_ < 0;
+    if (!failed_) {
+        fd_ = OpenRetrying(temp_.c_str(), O_WRONLY | O_APPEND);
+        failed_ = fd_ < 0;
+    }
     return !failed_;
 }
 
@@ -367,6 +434,7 @@ void CTextWriter::Discard() {
         ::unlink(temp_.c_str());
         temp_.clear();
     }
+    open_ = false;
     suspended_ = false;
     buffer_.clear();
 }

@@ -59,13 +59,19 @@ class CTextReader {
     std::size_t len_ = 0;
 };
 
+// Largest text a CTextWriter keeps in memory; a longer one goes on into
+// its temporary file as it is written.
+inline constexpr std::size_t kWriterMemoryLimit = 1024 * 1024;
+
 // Writes a generated text file safely: every line feed is written as CR LF,
-// the text goes to a temporary file beside the target, and only Commit puts
-// it in place by renaming it over the old file. When the new text equals
-// the old, the old file is kept untouched (its time stamp stays). A target
-// that is not a regular file (a device) is written directly. Destroying an
-// uncommitted writer removes the temporary file and leaves the target as it
-// was.
+// and only Commit puts the text in place. Up to kWriterMemoryLimit bytes
+// the text stays in memory until then; when it equals the old file's
+// content the old file is kept untouched (no temporary file, its time stamp
+// stays). Otherwise the text goes to a temporary file beside the target,
+// which is renamed over the old file, so the target always holds either its
+// old or its complete new text. A target that is not a regular file (a
+// device) is written directly. Destroying an uncommitted writer removes the
+// temporary file and leaves the target as it was.
 class CTextWriter : public ITextSink {
   public:
     CTextWriter() = default;
@@ -74,7 +80,8 @@ class CTextWriter : public ITextSink {
     CTextWriter& operator=(const CTextWriter&) = delete;
 
     // Prepares writing `path`. Returns false when the file cannot be created
-    // (for instance a missing directory); nothing is changed then.
+    // (for instance a missing directory, a directory without write
+    // permission, a write-protected target); nothing is changed then.
     bool Open(const std::string& path);
     // Appends `text`, translating each line feed to CR LF. Errors are
     // remembered and reported by Commit.
@@ -82,24 +89,38 @@ class CTextWriter : public ITextSink {
     // Puts the written text in place. Returns false when anything failed;
     // the target then still holds its old content (or does not exist).
     bool Commit();
+    // True after a Commit that failed only because no file could be created
+    // beside the target: the case Open refuses when it can tell in advance,
+    // which nothing was written for.
+    bool CreateFailed() const { return createFailed_; }
 
-    // See CTextReader::Suspend. Resume returns false when the temporary file
-    // can no longer be opened; the writer has failed then.
+    // Gives up memory and descriptor while the writer waits (see
+    // CTextReader::Suspend): the text so far goes to the temporary file.
+    // Resume returns false when that file can no longer be opened (or could
+    // not be created); the writer has failed then.
     void Suspend();
     bool Resume();
 
     const std::string& Path() const { return target_; }
 
   private:
+    bool Spill();
     bool Flush();
+    bool SameAsTarget() const;
+    bool WriteNewFile();
+    bool PutInPlace();
     void Discard();
 
     std::string target_;
     std::string temp_;
+    mode_t mode_ = 0;
+    bool open_ = false;
     bool direct_ = false;
     bool failed_ = false;
+    bool createFailed_ = false;
     bool suspended_ = false;
     int fd_ = -1;
+    // The text not yet in a file: all of it while it stays in memory.
     std::string buffer_;
 };
 

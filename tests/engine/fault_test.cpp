@@ -1,8 +1,6 @@
 // Faults of the file system under a generation run: the run goes on, the
 // user hears of a generated file that could not be written completely, and
 // no other file is damaged.
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +10,7 @@
 
 #include "engine/generation_run.h"
 #include "project_fixture.h"
+#include "testkit/faults.h"
 
 namespace pellandrix {
 namespace {
@@ -31,30 +30,6 @@ std::vector<std::string> HiddenFiles(const std::string& dir) {
     }
     return names;
 }
-
-// Limits the size of any file this process writes, so that a write past
-// the limit fails as on a full disk; root is bound by it too. Restores the
-// limit and the signal it raises when it goes out of scope.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &previous_);
-        oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &previous_);
-        ::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit previous_{};
-    sighandler_t oldHandler_ = SIG_DFL;
-};
 
 TEST(RunFaults, MissingTargetDirectorySkipsThatPageQuietlyAndGoesOn) {
     ProjectFixture p;
@@ -116,7 +91,7 @@ TEST(RunFaults, PageCutShortByAFullDiskKeepsItsOldTextAndLeavesNoTemporaryFile) 
     testkit::WriteBytes(p.out + "/big.html", "old big page");
     testkit::WriteBytes(p.out + "/small.html", "old small page");
     {
-        FileSizeLimit limit(4096);
+        testkit::FileSizeLimit limit(4096);
         RunGeneration(p.parser, p.view);
     }
     EXPECT_EQ(p.Out("big.html"), "old big page");

@@ -1,5 +1,6 @@
 #include "support/text_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "testkit/faults.h"
 #include "testkit/files.h"
 #include "testkit/temp_dir.h"
 
@@ -18,6 +20,26 @@ namespace {
 using testkit::ReadBytes;
 using testkit::TempDir;
 using testkit::WriteBytes;
+
+// A time stamp long past: anything that changes a file or a folder's
+// entries afterwards moves its time stamp away from it.
+constexpr time_t kSetBack = 1000000000;
+
+void SetBack(const std::filesystem::path& path) {
+    const struct timespec times[2] = {{kSetBack, 0}, {kSetBack, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+struct stat StatOf(const std::filesystem::path& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+std::ptrdiff_t Entries(const TempDir& dir) {
+    return std::distance(std::filesystem::directory_iterator(dir.Path()),
+                         std::filesystem::directory_iterator());
+}
 
 std::vector<std::string> Chunks(const std::string& path) {
     CTextReader reader;
@@ -113,21 +135,90 @@ TEST(TextWriter, WritesCrLfAndReplacesOnlyOnCommit) {
               1);
 }
 
-TEST(TextWriter, UnchangedContentKeepsTheOldFile) {
+TEST(TextWriter, UnchangedContentTouchesNeitherTheFileNorItsFolder) {
     TempDir dir;
     const std::string path = dir / "out.html";
     WriteBytes(path, "same\r\n");
-    struct stat before;
-    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    SetBack(path);
+    SetBack(dir.Path());
+    const struct stat before = StatOf(path);
     CTextWriter writer;
     ASSERT_TRUE(writer.Open(path));
     writer.Write("same\n");
     ASSERT_TRUE(writer.Commit());
-    struct stat after;
-    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    const struct stat after = StatOf(path);
     EXPECT_EQ(before.st_ino, after.st_ino);
-    EXPECT_EQ(before.st_mtim.tv_nsec, after.st_mtim.tv_nsec);
     EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
+    // No temporary file came and went: the folder's time stamp stays too.
+    EXPECT_EQ(StatOf(dir.Path()).st_mtim.tv_sec, kSetBack);
+}
+
+TEST(TextWriter, ChangedTextWaitsInMemoryThenReplacesTheFileWhole) {
+    TempDir dir;
+    const std::string path = dir / "out.html";
+    WriteBytes(path, "old\r\n");
+    SetBack(dir.Path());
+    const ino_t old = StatOf(path).st_ino;
+    CTextWriter writer;
+    ASSERT_TRUE(writer.Open(path));
+    writer.Write("new\n");
+    EXPECT_EQ(ReadBytes(path), "old\r\n");
+    EXPECT_EQ(StatOf(dir.Path()).st_mtim.tv_sec, kSetBack);
+    ASSERT_TRUE(writer.Commit());
+    EXPECT_EQ(ReadBytes(path), "new\r\n");
+    // Put in place by renaming a complete file, never rewritten in place.
+    EXPECT_NE(StatOf(path).st_ino, old);
+    EXPECT_EQ(Entries(dir), 1);
+}
+
+TEST(TextWriter, TextBeyondTheMemoryLimitGoesOnThroughATemporaryFile) {
+    TempDir dir;
+    const std::string path = dir / "big.html";
+    WriteBytes(path, "old");
+    const std::string line = std::string(1023, 'x') + "\n";  // 1025 bytes once written
+    const std::size_t lines = kWriterMemoryLimit / 1025 + 1;
+    std::string expected;
+    for (std::size_t i = 0; i < lines; ++i) {
+        expected += line.substr(0, 1023) + "\r\n";
+    }
+    expected += "end";
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const ino_t before = StatOf(path).st_ino;
+        CTextWriter writer;
+        ASSERT_TRUE(writer.Open(path));
+        for (std::size_t i = 0; i + 1 < lines; ++i) {
+            writer.Write(line);
+        }
+        EXPECT_EQ(Entries(dir), 1);
+        writer.Write(line);
+        EXPECT_EQ(Entries(dir), 2);  // the temporary file
+        writer.Write("end");
+        EXPECT_EQ(ReadBytes(path), round == 0 ? "old" : expected);
+        ASSERT_TRUE(writer.Commit());
+        EXPECT_EQ(ReadBytes(path), expected);
+        EXPECT_EQ(Entries(dir), 1);
+        // Written again unchanged, the file stays the one it was.
+        EXPECT_EQ(StatOf(path).st_ino == before, round == 1);
+    }
+}
+
+TEST(TextWriter, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    const std::string path = dir / "page.html";
+    WriteBytes(path, "old");
+    // Written at Commit from memory, and written on the way past the limit.
+    for (const std::size_t size : {std::size_t{10000}, kWriterMemoryLimit + 10000}) {
+        SCOPED_TRACE(size);
+        testkit::FileSizeLimit limit(4096);
+        CTextWriter writer;
+        ASSERT_TRUE(writer.Open(path));
+        writer.Write(std::string(size, 'y'));
+        EXPECT_FALSE(writer.Commit());
+        EXPECT_FALSE(writer.CreateFailed());
+        EXPECT_EQ(ReadBytes(path), "old");
+        EXPECT_EQ(Entries(dir), 1);
+    }
 }
 
 TEST(TextWriter, MissingDirectoryCannotBeCreated) {

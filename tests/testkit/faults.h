@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -101,6 +102,30 @@ class LockingProcess {
   private:
     pid_t pid_ = -1;
     bool locked_ = false;
+};
+
+// Limits the size of any file this process writes, so that a write past
+// the limit fails as on a full disk; root is bound by it too. Restores the
+// limit and the signal it raises when it goes out of scope.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &previous_);
+        oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = previous_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &previous_);
+        ::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit previous_{};
+    sighandler_t oldHandler_ = SIG_DFL;
 };
 
 }  // namespace pellandrix::testkit
