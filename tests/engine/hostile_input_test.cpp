@@ -35,11 +35,25 @@ TEST(HostileTemplates, CycleOfFiftyEndsTheRunAndIsReportedWhereItCloses) {
     EXPECT_EQ(p.Out("c49.html"), "49\r\n");
 }
 
+// Every level of an include chain copies all the text below it, so the time
+// grows with the square of the depth: 10,000 levels take seconds in a normal
+// build and about three minutes under AddressSanitizer, where 2,000 levels
+// stand in for them.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kChainDepth = 2000;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr int kChainDepth = 2000;
+#else
+constexpr int kChainDepth = 10000;
+#endif
+#else
+constexpr int kChainDepth = 10000;
+#endif
+
 TEST(HostileTemplates, DeepChainThatClosesIntoACycle) {
     ProjectFixture p;
-    // 10,000 levels pass too, but every level copies all the text below it,
-    // which takes minutes under the sanitizers.
-    const int depth = 2000;
+    const int depth = kChainDepth;
     for (int i = 0; i < depth; ++i) {
         const std::string next = "t" + std::to_string((i + 1) % depth) + ".tpl";
         p.Add("t" + std::to_string(i) + ".tpl", (Include(next) + std::to_string(i) + "\n").c_str(),
@@ -47,7 +61,7 @@ TEST(HostileTemplates, DeepChainThatClosesIntoACycle) {
     }
     EXPECT_TRUE(p.parser.ProcessTemplate(*p.parser.Files().FindByName("t0.tpl")));
     const std::string top = p.Out("t0.html");
-    EXPECT_EQ(top.substr(0, 6), "1999\r\n");
+    EXPECT_EQ(top.substr(0, top.find('\n') + 1), std::to_string(depth - 1) + "\r\n");
     EXPECT_EQ(top.substr(top.size() - 3), "0\r\n");
     EXPECT_EQ(p.presenter.shown.size(), 1u);
 }
