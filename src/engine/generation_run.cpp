@@ -21,6 +21,7 @@ class Run {
         GenerationPass();
         RegenerationPasses();
         CleanUpPass();
+        parser_.ReleaseSpareFiles();
         view_.SetProgressPos(1);
         view_.RefreshButtons();
     }

@@ -62,7 +62,7 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecor
     }
     frame->outputPath = GeneratedFilePath(entry.TargetPath, TemplateBaseName(entry.TPLFileName),
                                           entry.CreateFileExt);
-    frame->hasOutput = frame->writer.Open(frame->outputPath);
+    frame->hasOutput = frame->writer.Open(frame->outputPath, &spares_);
     return frame;
 }
 

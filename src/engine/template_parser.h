@@ -11,6 +11,7 @@
 #include "engine/run_view.h"
 #include "store/tpl_file_list.h"
 #include "support/message_service.h"
+#include "support/spare_files.h"
 
 namespace pellandrix {
 
@@ -41,6 +42,10 @@ class CTemplateParser {
     // The entry's RunStatus becomes Done when its file was written.
     bool ProcessTemplate(CTplFileRecord& entry);
 
+    // Removes the spare files kept while generated files were written (see
+    // CSpareFiles); a generation run calls it when it ends.
+    void ReleaseSpareFiles() { spares_.Release(); }
+
     // Copies the text file `path` to `output` chunk by chunk, obeying no
     // directive. A null output reads the file and writes nothing. Returns
     // false when the file cannot be opened.
@@ -60,6 +65,9 @@ class CTemplateParser {
     CTplFileList files_;
     CDefineTable defines_;
     CLineEngine engine_;
+    // Generated files written more than once (included pieces) take turns
+    // with a kept spare instead of a new file per write.
+    CSpareFiles spares_;
     // Entries on the current include chain; one found here again is a cycle.
     std::unordered_set<const CTplFileRecord*> active_;
 };

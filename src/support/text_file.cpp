@@ -1,6 +1,7 @@
 #include "support/text_file.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -277,8 +278,9 @@ CTextWriter::~CTextWriter() {
     Discard();
 }
 
-bool CTextWriter::Open(const std::string& path) {
+bool CTextWriter::Open(const std::string& path, CSpareFiles* spares) {
     Discard();
+    spares_ = spares;
     failed_ = false;
     createFailed_ = false;
     direct_ = false;
@@ -350,6 +352,16 @@ void CTextWriter::Write(std::string_view text) {
 }
 
 bool CTextWriter::Spill() {
+    written_ = 0;
+    std::string spare;
+    const int reused = spares_ != nullptr ? spares_->Take(target_, spare) : -1;
+    if (reused >= 0) {
+        ::fchmod(reused, mode_);
+        fd_ = reused;
+        temp_ = spare;
+        reused_ = true;
+        return Flush();
+    }
     const std::size_t slash = target_.rfind('/');
     std::string temp = DirectoryPart(target_) + "." +
                        (slash == std::string::npos ? target_ : target_.substr(slash + 1)) +
@@ -364,12 +376,14 @@ bool CTextWriter::Spill() {
     ::fchmod(fd, mode_);
     fd_ = fd;
     temp_ = temp;
+    reused_ = false;
     return Flush();
 }
 
 bool CTextWriter::Flush() {
     if (!buffer_.empty() && !failed_) {
         failed_ = !WriteAll(fd_, buffer_.data(), buffer_.size());
+        written_ += static_cast<off_t>(buffer_.size());
     }
     buffer_.clear();
     return !failed_;
@@ -388,17 +402,48 @@ bool CTextWriter::Commit() {
         return true;
     }
     ok = ok && (fd_ >= 0 || Spill()) && Flush();
+    FileId id;
+    ok = ok && (direct_ || EndTemporaryFile(id));
     const bool closed = fd_ < 0 || ::close(fd_) == 0;
     fd_ = -1;
     ok = ok && closed;
     if (ok && !direct_ && (compared || !SameContent(temp_, target_))) {
-        ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
-        if (ok) {
-            temp_.clear();
-        }
+        ok = PutInPlace(id);
     }
     Discard();
     return ok;
+}
+
+// Cuts off what a reused spare held beyond the new text and notes which
+// file the temporary one is.
+bool CTextWriter::EndTemporaryFile(FileId& id) {
+    struct stat st;
+    if ((reused_ && ::ftruncate(fd_, written_) != 0) || ::fstat(fd_, &st) != 0) {
+        return false;
+    }
+    id = FileId{st.st_dev, st.st_ino};
+    return true;
+}
+
+bool CTextWriter::PutInPlace(const FileId& id) {
+    struct stat now;
+    if (spares_ != nullptr && ::stat(target_.c_str(), &now) == 0 &&
+        spares_->HoldsPlaced(target_, FileId{now.st_dev, now.st_ino}) &&
+        ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0) {
+        // Swapped in one step: the replaced file, which this run wrote,
+        // now waits under the temporary name for the target's next text.
+        spares_->Keep(target_, id, temp_, FileId{now.st_dev, now.st_ino});
+        temp_.clear();
+        return true;
+    }
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+        return false;
+    }
+    temp_.clear();
+    if (spares_ != nullptr) {
+        spares_->Keep(target_, id, std::string(), FileId{});
+    }
+    return true;
 }
 
 void CTextWriter::Suspend() {
@@ -419,8 +464,9 @@ bool CTextWriter::Resume() {
     }
     suspended_ = false;
     if (!failed_) {
-        fd_ = OpenRetrying(temp_.c_str(), O_WRONLY | O_APPEND);
-        failed_ = fd_ < 0;
+        // Not appending: a reused spare may still hold old text beyond.
+        fd_ = OpenRetrying(temp_.c_str(), O_WRONLY);
+        failed_ = fd_ < 0 || ::lseek(fd_, written_, SEEK_SET) != written_;
     }
     return !failed_;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/spare_files.h"
 #include "support/text_sink.h"
 
 namespace pellandrix {
@@ -71,7 +72,10 @@ inline constexpr std::size_t kWriterMemoryLimit = 1024 * 1024;
 // which is renamed over the old file, so the target always holds either its
 // old or its complete new text. A target that is not a regular file (a
 // device) is written directly. Destroying an uncommitted writer removes the
-// temporary file and leaves the target as it was.
+// temporary file and leaves the target as it was. Given a CSpareFiles, the
+// writer takes its temporary file from there when one is kept for the
+// target, and swaps it with the target when the target holds a file put
+// there through the same CSpareFiles.
 class CTextWriter : public ITextSink {
   public:
     CTextWriter() = default;
@@ -82,7 +86,8 @@ class CTextWriter : public ITextSink {
     // Prepares writing `path`. Returns false when the file cannot be created
     // (for instance a missing directory, a directory without write
     // permission, a write-protected target); nothing is changed then.
-    bool Open(const std::string& path);
+    // `spares`, when given, must outlive the writer.
+    bool Open(const std::string& path, CSpareFiles* spares = nullptr);
     // Appends `text`, translating each line feed to CR LF. Errors are
     // remembered and reported by Commit.
     void Write(std::string_view text) override;
@@ -106,13 +111,15 @@ class CTextWriter : public ITextSink {
   private:
     bool Spill();
     bool Flush();
-    bool SameAsTarget() const;
-    bool WriteNewFile();
-    bool PutInPlace();
+    bool EndTemporaryFile(FileId& id);
+    bool PutInPlace(const FileId& id);
     void Discard();
 
     std::string target_;
     std::string temp_;
+    CSpareFiles* spares_ = nullptr;
+    bool reused_ = false;  // temp_ is a spare that may hold old text
+    off_t written_ = 0;    // bytes written to temp_
     mode_t mode_ = 0;
     bool open_ = false;
     bool direct_ = false;

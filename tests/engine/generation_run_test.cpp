@@ -90,6 +90,10 @@ TEST(GenerationRun, NestedIncludesLeaveEveryPageWithItsOwnText) {
         EXPECT_EQ(e->StandaloneDone, 1);
     }
     EXPECT_EQ(p.view.positions.back(), 1);
+    // Y was written again and again, through kept spares, which are gone.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(p.out),
+                            std::filesystem::directory_iterator()),
+              3);
 }
 
 TEST(GenerationRun, IncludeCycleEndsTheRepetitions) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -219,6 +220,50 @@ TEST(TextWriter, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
         EXPECT_EQ(ReadBytes(path), "old");
         EXPECT_EQ(Entries(dir), 1);
     }
+}
+
+// Given spares, a target written again and again in one run takes turns
+// between two files the run made, instead of a new file per write; every
+// text is whole in the target, and no file the run did not make (the
+// target it found, a link made meanwhile) is ever written into.
+TEST(TextWriter, ATargetWrittenAgainTakesTurnsWithOneSpare) {
+    TempDir dir;
+    const std::string path = dir / "head.html";
+    WriteBytes(path, "the user's file");
+    const int users = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);  // keeps its inode alive
+    ASSERT_GE(users, 0);
+    CSpareFiles spares;
+    auto write = [&](int i, std::ptrdiff_t others) {
+        // Lengths that grow and shrink: a reused spare must lose its old tail.
+        const std::string text = "text " + std::to_string(i) + std::string(i % 3 * 50, '.') + "\n";
+        CTextWriter writer;
+        ASSERT_TRUE(writer.Open(path, &spares));
+        writer.Write(text);
+        ASSERT_TRUE(writer.Commit());
+        EXPECT_EQ(ReadBytes(path), text.substr(0, text.size() - 1) + "\r\n");
+        EXPECT_LE(Entries(dir), 2 + others);  // the target and at most one spare
+    };
+    std::set<ino_t> placed;
+    for (int i = 0; i < 6; ++i) {
+        write(i, 0);
+        placed.insert(StatOf(path).st_ino);
+    }
+    EXPECT_EQ(placed.size(), 2u);
+    EXPECT_EQ(placed.count(StatOf(std::string("/proc/self/fd/") + std::to_string(users)).st_ino),
+              0u);
+    char found[32] = {};
+    EXPECT_EQ(::pread(users, found, sizeof found, 0), 15);
+    EXPECT_STREQ(found, "the user's file");
+    ::close(users);
+
+    std::filesystem::create_hard_link(path, dir / "linked.html");
+    const std::string linked = ReadBytes(dir / "linked.html");
+    for (int i = 6; i < 9; ++i) {
+        write(i, 1);
+    }
+    EXPECT_EQ(ReadBytes(dir / "linked.html"), linked);
+    spares.Release();
+    EXPECT_EQ(Entries(dir), 2);  // the target and the link: no spare left
 }
 
 TEST(TextWriter, MissingDirectoryCannotBeCreated) {

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <unordered_map>
+
+namespace pellandrix {
+
+// Where a CTextWriter is a file's identity: device and inode.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+// The generated files one run has put in place, each with the file it
+// replaced kept under a hidden name beside it, to take the next text for the
+// same target. A file written many times in one run (a header every page
+// includes) then needs no new file per write: its two files take turns.
+// Creating a file and deleting the one it replaces is far dearer than
+// rewriting one on common file systems (ext4 searches longer and longer for
+// a free inode while recently deleted ones pile up, and flushes the new data
+// before a rename over an existing file).
+//
+// Only files this run created are ever kept and rewritten: a target is
+// swapped with its spare only while it still holds the file the run last
+// put there. Destroying the object (or Release) removes every spare file.
+// A crash of the machine during a run may leave such a rewritten target with
+// an older text of that run, since nothing waits for the disk; a crash of
+// the program leaves the hidden spare files behind.
+class CSpareFiles {
+  public:
+    CSpareFiles() = default;
+    ~CSpareFiles();
+    CSpareFiles(const CSpareFiles&) = delete;
+    CSpareFiles& operator=(const CSpareFiles&) = delete;
+
+    // Hands the spare kept for `target` over to the caller, who must put it
+    // in place or remove it: an open descriptor for writing (file offset 0,
+    // old content still there) and its path. Returns -1 when there is none
+    // or it is no longer the file that was kept (then it is left alone).
+    int Take(const std::string& target, std::string& path);
+
+    // True when `target` still holds the file this run last put there.
+    bool HoldsPlaced(const std::string& target, const FileId& now) const;
+
+    // Notes that `placed` is now at `target`, and that `spare` (a path, or
+    // empty) holds `spareId`, the file it replaced. A spare kept before for
+    // the same target is removed.
+    void Keep(const std::string& target, const FileId& placed, const std::string& spare,
+              const FileId& spareId);
+
+    // Removes every spare file and forgets every target.
+    void Release();
+
+  private:
+    struct Entry {
+        FileId placed;
+        std::string spare;
+        FileId spareId;
+    };
+    std::unordered_map<std::string, Entry> entries_;
+};
+
+}  // namespace pellandrix
