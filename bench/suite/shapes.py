@@ -41,10 +41,21 @@ def _set_up_project(cli, folder, meta):
     _cli(cli, folder, "add-project", PROJECT, "--source", "templates",
          "--target", "out", "--ext", "html")
     # Shared pieces are generated where they are included, and not kept.
-    for piece in meta.get("pieces", []):
-        _cli(cli, folder, "add-file", PROJECT, "templates/" + piece, "--no-create")
-    for page in meta["pages"]:
-        _cli(cli, folder, "add-file", PROJECT, "templates/%s.tpl" % page, "--select")
+    _add_files(cli, folder, ["templates/" + p for p in meta.get("pieces", [])], "--no-create")
+    _add_files(cli, folder, ["templates/%s.tpl" % p for p in meta["pages"]], "--select")
+
+
+def _add_files(cli, folder, paths, option):
+    """All in one add-file call; one call each for a pellandrix-cli that
+    takes one file per call (commits before that form), which is slow for
+    many files since every call saves the whole list."""
+    if not paths:
+        return
+    try:
+        _cli(cli, folder, "add-file", PROJECT, *paths, option)
+    except subprocess.CalledProcessError:
+        for path in paths:
+            _cli(cli, folder, "add-file", PROJECT, path, option)
 
 
 def prepare(shape, seed, work, cli):

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 #include "engine/generation_run.h"
 #include "engine/run_status.h"
@@ -156,39 +157,36 @@ int AddProject(CommandContext& c, const CliOptions& o) {
     return kExitOk;
 }
 
-int AddFile(CommandContext& c, const CliOptions& o) {
-    CProjectRecord* project = OpenProject(c, o.arguments[0]);
-    if (project == nullptr) {
-        return kExitFailure;
-    }
-    const std::string& path = o.arguments[1];
+namespace {
+
+// Checks the template file `path` and appends its record to the project's
+// list, unsaved. Null after an error message, when it is refused.
+CTplFileRecord* AppendFile(CommandContext& c, const CliOptions& o, const CProjectRecord& project,
+                           const std::string& ext, const std::string& path) {
     const std::size_t slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
-    std::string ext = o.ext.value_or(project->DefCreateFileExt.str());
-    if (ext.empty()) {
-        ext = FirstOffered(c);
-    }
     if (!IsFile(path)) {
         c.core.Messages().ShowError(MessageId::kTemplateNotFound, path);
-        return kExitFailure;
+        return nullptr;
     }
     if (!Fits(c, name, 255) || !Fits(c, dir, 255) || !Fits(c, o.target.value_or(""), 255) ||
         !Fits(c, ext, 19) || (o.ext && !Offered(c, ext))) {
-        return kExitFailure;
+        return nullptr;
     }
     if (!StoredAsTyped(c, name) || (o.ownSource && !StoredAsTyped(c, dir)) ||
         !StoredAsTyped(c, o.target.value_or("")) || !StoredAsTyped(c, ext)) {
-        return kExitFailure;
+        return nullptr;
     }
+    // Also finds a file named twice in one call: it is in the list by now.
     const CTplFileRecord* same = c.core.Files().FindByName(name);
     if (same != nullptr && same->SourcePath == dir) {
         c.core.Messages().ShowError(MessageId::kFileAlreadyInProject, name,
-                                    project->ProjectName.str());
-        return kExitFailure;
+                                    project.ProjectName.str());
+        return nullptr;
     }
     CTplFileRecord* file = c.core.Files().NewFile();
-    file->ProjectId = project->ProjectId;
+    file->ProjectId = project.ProjectId;
     file->TPLFileName = name;
     file->Selected = o.select ? 1 : 0;
     file->CreateFile = o.noCreate ? 0 : 1;
@@ -196,10 +194,37 @@ int AddFile(CommandContext& c, const CliOptions& o) {
     file->SourceFromProject = o.ownSource ? 0 : 1;
     file->TargetFromProject = o.target ? 0 : 1;
     file->CreateFileExt = ext;
-    file->SourcePath = o.ownSource ? dir : project->SourcePath.str();
-    file->TargetPath = o.target ? *o.target : project->TargetPath.str();
+    file->SourcePath = o.ownSource ? dir : project.SourcePath.str();
+    file->TargetPath = o.target ? *o.target : project.TargetPath.str();
+    return file;
+}
+
+}  // namespace
+
+int AddFile(CommandContext& c, const CliOptions& o) {
+    CProjectRecord* project = OpenProject(c, o.arguments[0]);
+    if (project == nullptr) {
+        return kExitFailure;
+    }
+    std::string ext = o.ext.value_or(project->DefCreateFileExt.str());
+    if (ext.empty()) {
+        ext = FirstOffered(c);
+    }
+    // All files or none: the first one refused ends the command before
+    // anything is saved. One save for all of them, since every save writes
+    // the project's whole list.
+    std::vector<const CTplFileRecord*> added;
+    for (std::size_t i = 1; i < o.arguments.size(); ++i) {
+        const CTplFileRecord* file = AppendFile(c, o, *project, ext, o.arguments[i]);
+        if (file == nullptr) {
+            return kExitFailure;
+        }
+        added.push_back(file);
+    }
     c.core.Files().SaveAll(c.core.Database(), project->ProjectId);
-    c.out << file->TPLFileId << '\n';
+    for (const CTplFileRecord* file : added) {
+        c.out << file->TPLFileId << '\n';
+    }
     return kExitOk;
 }
 

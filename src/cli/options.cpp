@@ -11,15 +11,16 @@ namespace {
 struct CommandInfo {
     std::string_view name;
     std::size_t arguments;  // positional arguments required
+    bool repeatsLast;       // the last one may be given any number of times
     std::string_view options;
 };
 
 constexpr std::array<CommandInfo, 5> kCommands{{
-    {"projects", 0, ""},
-    {"files", 1, ""},
-    {"generate", 1, "--all"},
-    {"add-project", 1, "--source --target --ext"},
-    {"add-file", 2, "--ext --select --no-create --no-always-parse --own-source --target"},
+    {"projects", 0, false, ""},
+    {"files", 1, false, ""},
+    {"generate", 1, false, "--all"},
+    {"add-project", 1, false, "--source --target --ext"},
+    {"add-file", 2, true, "--ext --select --no-create --no-always-parse --own-source --target"},
 }};
 
 const CommandInfo* FindCommand(std::string_view name) {
@@ -116,9 +117,11 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
             o.arguments.push_back(a);
         }
     }
-    if (r.error.empty() && !o.help && o.arguments.size() != command->arguments) {
-        r.error = o.arguments.size() < command->arguments ? "zu wenige Angaben für " + o.command
-                                                          : "zu viele Angaben für " + o.command;
+    if (r.error.empty() && !o.help && o.arguments.size() < command->arguments) {
+        r.error = "zu wenige Angaben für " + o.command;
+    } else if (r.error.empty() && !o.help && o.arguments.size() > command->arguments &&
+               !command->repeatsLast) {
+        r.error = "zu viele Angaben für " + o.command;
     }
     return r;
 }
@@ -145,11 +148,13 @@ Befehle:
       nichts geändert. Danach eine Zeile je Datei: Status, Tabulator, Name.
   add-project NAME [--source VERZ] [--target VERZ] [--ext ENDUNG]
       Legt ein Projekt an und gibt seine ProjectId aus.
-  add-file PROJEKT DATEI [--ext ENDUNG] [--select] [--no-create]
+  add-file PROJEKT DATEI [DATEI...] [--ext ENDUNG] [--select] [--no-create]
            [--no-always-parse] [--own-source] [--target VERZ]
-      Nimmt eine Vorlagendatei in das Projekt auf und gibt ihre TPLFileId aus.
-      Ohne --own-source gilt das Quellverzeichnis des Projekts, ohne --target
-      sein Zielverzeichnis, ohne --ext seine Standard-Dateiendung.
+      Nimmt Vorlagendateien in das Projekt auf und gibt ihre TPLFileIds aus,
+      eine Zeile je Datei. Die Optionen gelten für jede der Dateien. Wird eine
+      Datei abgewiesen, wird keine aufgenommen. Ohne --own-source gilt das
+      Quellverzeichnis des Projekts, ohne --target sein Zielverzeichnis, ohne
+      --ext seine Standard-Dateiendung.
 
 Die Projektdatenbank speichert keine Apostrophe: Ein Projektname verliert sie
 beim Anlegen und wird mit wie ohne sie gefunden. Ein Dateiname, Verzeichnis

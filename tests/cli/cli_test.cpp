@@ -59,6 +59,40 @@ TEST(Cli, AddProjectAndFilesAreListedWithTheirSettings) {
                      "2\tpart.tpl\t0\t0\t0\t0\t0\tphp\t" + (p.dir / "src") + "\telsewhere"}));
 }
 
+TEST(Cli, AddFileTakesSeveralFilesAllOrNone) {
+    WebProject p;
+    for (const char* name : {"a.tpl", "b.tpl", "c.tpl", "d.tpl"}) {
+        p.Write(std::string("src/") + name, "x\n");
+    }
+    EXPECT_EQ(p.Run({"add-file", "Web", "src/a.tpl", "src/b.tpl", "--no-create", "src/c.tpl"}), 0)
+        << p.err;
+    EXPECT_EQ(p.OutLines(), (Lines{"1", "2", "3"}));
+    const Lines listed{"1\ta.tpl\t0\t0\t1\t1\t1\thtml\tsrc\tout",
+                       "2\tb.tpl\t0\t0\t1\t1\t1\thtml\tsrc\tout",
+                       "3\tc.tpl\t0\t0\t1\t1\t1\thtml\tsrc\tout"};
+    ASSERT_EQ(p.Run({"files", "Web"}), 0);
+    EXPECT_EQ(p.OutLines(), listed);
+
+    // One refused file, already there or named twice, refuses them all.
+    const std::vector<std::vector<std::string>> refused{
+        {"src/d.tpl", "src/b.tpl"}, {"src/d.tpl", "src/d.tpl"}, {"src/d.tpl", "src/e.tpl"}};
+    const Lines messages{FormatMessage(MessageId::kFileAlreadyInProject, "b.tpl", "Web"),
+                         FormatMessage(MessageId::kFileAlreadyInProject, "d.tpl", "Web"),
+                         FormatMessage(MessageId::kTemplateNotFound, "src/e.tpl", "")};
+    for (std::size_t i = 0; i < refused.size(); ++i) {
+        std::vector<std::string> args{"add-file", "Web"};
+        args.insert(args.end(), refused[i].begin(), refused[i].end());
+        EXPECT_EQ(p.Run(args), 2);
+        EXPECT_EQ(p.out, "");
+        EXPECT_EQ(p.ErrLines(), Lines{messages[i]});
+    }
+    ASSERT_EQ(p.Run({"files", "Web"}), 0);
+    EXPECT_EQ(p.OutLines(), listed);
+    EXPECT_EQ(p.Run({"add-file", "Web", "src/d.tpl"}), 0);
+    EXPECT_EQ(p.out, "4\n");
+    EXPECT_EQ(p.Run({"add-file", "Web"}), 2);
+}
+
 TEST(Cli, GenerateWritesPagesAndReportsParseErrorsInOrder) {
     WebProject p;
     p.AddFile("head.tpl", "<h1>T</h1>\n#endif\n", {"--no-create"});
