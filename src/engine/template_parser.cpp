@@ -9,17 +9,17 @@ namespace pellandrix {
 
 namespace {
 
-// The writers of the upper include levels keep their text (and any
-// descriptor) while an include is generated; deeper ones give them up, so
-// that a long include chain holds neither memory nor descriptors per level.
-constexpr std::size_t kWritersKeptInMemory = 16;
+// The upper include levels keep their open template and the text written so
+// far while an include is generated; deeper ones give up descriptors and
+// memory, so that a long include chain holds neither per level.
+constexpr std::size_t kLevelsKeptOpen = 16;
 
 }  // namespace
 
 // One template being read. Includes are resolved with an explicit stack of
 // frames instead of recursion, so a long include chain cannot exhaust the
-// call stack; waiting frames give up their file descriptors (writers only
-// below the upper levels, see kWritersKeptInMemory).
+// call stack; waiting frames below the upper levels give up their file
+// descriptors (see kLevelsKeptOpen).
 struct CTemplateParser::Frame {
     CTplFileRecord* entry = nullptr;
     std::string outputPath;
@@ -86,8 +86,8 @@ bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
             }
         }
         if (child) {
-            frame.reader.Suspend();
-            if (stack.size() > kWritersKeptInMemory) {
+            if (stack.size() > kLevelsKeptOpen) {
+                frame.reader.Suspend();
                 frame.writer.Suspend();
             }
             active_.insert(child->entry);
@@ -159,8 +159,14 @@ void CTemplateParser::FinishFrame(Frame& frame) {
 
 void CTemplateParser::CompleteInclude(Frame& parent, const Frame& child) {
     // Only a file written just now is inserted: after a failed write the
-    // file at that path is an older page, not this include's text.
-    if (child.written) {
+    // file at that path is an older page, not this include's text. Text the
+    // writer still holds is what reading the file back would yield.
+    const std::string* text = child.written ? child.writer.CommittedText() : nullptr;
+    if (text != nullptr) {
+        if (parent.hasOutput) {
+            parent.writer.WriteAsIs(*text);
+        }
+    } else if (child.written) {
         AppendFileVerbatim(parent.Output(), parent.pendingPath);
     }
     CTplFileRecord& included = *parent.pending;

@@ -15,6 +15,8 @@ namespace pellandrix {
 
 namespace {
 
+// Read and write buffers; allocated without clearing, since every byte
+// looked at has been read into them first.
 constexpr std::size_t kBufferSize = 64 * 1024;
 
 int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
@@ -85,8 +87,8 @@ bool SameContent(const std::string& a, const std::string& b) {
     const int fa = OpenRetrying(a.c_str(), O_RDONLY);
     const int fb = OpenRetrying(b.c_str(), O_RDONLY);
     bool same = fa >= 0 && fb >= 0;
-    auto ba = std::make_unique<char[]>(kBufferSize);
-    auto bb = std::make_unique<char[]>(kBufferSize);
+    auto ba = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    auto bb = std::make_unique_for_overwrite<char[]>(kBufferSize);
     while (same) {
         const ssize_t na = ReadFull(fa, ba.get(), kBufferSize);
         const ssize_t nb = ReadFull(fb, bb.get(), kBufferSize);
@@ -136,7 +138,7 @@ bool CTextReader::Open(const std::string& path) {
     }
     path_ = path;
     fd_ = fd;
-    buffer_ = std::make_unique<char[]>(kBufferSize);
+    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
     pos_ = len_ = 0;
     return true;
 }
@@ -231,7 +233,7 @@ bool CTextReader::Resume() {
         return false;
     }
     fd_ = fd;
-    buffer_ = std::make_unique<char[]>(kBufferSize);
+    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
     return true;
 }
 
@@ -249,7 +251,8 @@ bool FileHolds(const std::string& path, const std::string& content) {
     bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
                 static_cast<std::size_t>(st.st_size) == content.size();
     if (same) {
-        auto buffer = std::make_unique<char[]>(std::min(kBufferSize, content.size() + 1));
+        auto buffer =
+            std::make_unique_for_overwrite<char[]>(std::min(kBufferSize, content.size() + 1));
         std::size_t at = 0;
         while (same && at < content.size()) {
             const ssize_t n =
@@ -280,6 +283,7 @@ CTextWriter::~CTextWriter() {
 
 bool CTextWriter::Open(const std::string& path, CSpareFiles* spares) {
     Discard();
+    committed_.reset();
     spares_ = spares;
     failed_ = false;
     createFailed_ = false;
@@ -339,6 +343,18 @@ void CTextWriter::Write(std::string_view text) {
         buffer_.append("\r\n");
         start = lf + 1;
     }
+    PassOn();
+}
+
+void CTextWriter::WriteAsIs(std::string_view bytes) {
+    if (!open_ || failed_) {
+        return;
+    }
+    buffer_.append(bytes);
+    PassOn();
+}
+
+void CTextWriter::PassOn() {
     if (suspended_) {
         return;
     }
@@ -347,11 +363,11 @@ void CTextWriter::Write(std::string_view text) {
             Flush();
         }
     } else if (buffer_.size() > kWriterMemoryLimit) {
-        Spill();
+        MakeTemporaryFile() && Flush();
     }
 }
 
-bool CTextWriter::Spill() {
+bool CTextWriter::MakeTemporaryFile() {
     written_ = 0;
     std::string spare;
     const int reused = spares_ != nullptr ? spares_->Take(target_, spare) : -1;
@@ -360,7 +376,7 @@ bool CTextWriter::Spill() {
         fd_ = reused;
         temp_ = spare;
         reused_ = true;
-        return Flush();
+        return true;
     }
     const std::size_t slash = target_.rfind('/');
     std::string temp = DirectoryPart(target_) + "." +
@@ -377,14 +393,19 @@ bool CTextWriter::Spill() {
     fd_ = fd;
     temp_ = temp;
     reused_ = false;
-    return Flush();
+    return true;
+}
+
+bool CTextWriter::WriteOut(const std::string& bytes) {
+    if (!bytes.empty() && !failed_) {
+        failed_ = !WriteAll(fd_, bytes.data(), bytes.size());
+        written_ += static_cast<off_t>(bytes.size());
+    }
+    return !failed_;
 }
 
 bool CTextWriter::Flush() {
-    if (!buffer_.empty() && !failed_) {
-        failed_ = !WriteAll(fd_, buffer_.data(), buffer_.size());
-        written_ += static_cast<off_t>(buffer_.size());
-    }
+    WriteOut(buffer_);
     buffer_.clear();
     return !failed_;
 }
@@ -395,20 +416,25 @@ bool CTextWriter::Commit() {
         return false;
     }
     bool ok = !failed_;
-    // Text kept in memory is compared before any file is made for it.
-    const bool compared = temp_.empty() && !direct_;
-    if (compared && ok && FileHolds(target_, buffer_)) {
+    // Text kept in memory is compared before any file is made for it, and
+    // kept for CommittedText once it is in place.
+    const bool inMemory = temp_.empty() && !direct_;
+    if (inMemory && ok && FileHolds(target_, buffer_)) {
+        committed_ = std::move(buffer_);
         Discard();
         return true;
     }
-    ok = ok && (fd_ >= 0 || Spill()) && Flush();
+    ok = ok && (inMemory ? MakeTemporaryFile() && WriteOut(buffer_) : Flush());
     FileId id;
     ok = ok && (direct_ || EndTemporaryFile(id));
     const bool closed = fd_ < 0 || ::close(fd_) == 0;
     fd_ = -1;
     ok = ok && closed;
-    if (ok && !direct_ && (compared || !SameContent(temp_, target_))) {
+    if (ok && !direct_ && (inMemory || !SameContent(temp_, target_))) {
         ok = PutInPlace(id);
+    }
+    if (ok && inMemory) {
+        committed_ = std::move(buffer_);
     }
     Discard();
     return ok;
@@ -450,7 +476,7 @@ void CTextWriter::Suspend() {
     if (!open_ || direct_ || suspended_) {
         return;
     }
-    if (fd_ >= 0 || (!failed_ && Spill())) {
+    if (fd_ >= 0 || (!failed_ && MakeTemporaryFile())) {
         Flush();
         ::close(fd_);
         fd_ = -1;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -91,6 +92,9 @@ class CTextWriter : public ITextSink {
     // Appends `text`, translating each line feed to CR LF. Errors are
     // remembered and reported by Commit.
     void Write(std::string_view text) override;
+    // Appends `bytes` as they are: text already in the file's form, such as
+    // another writer's CommittedText.
+    void WriteAsIs(std::string_view bytes);
     // Puts the written text in place. Returns false when anything failed;
     // the target then still holds its old content (or does not exist).
     bool Commit();
@@ -98,6 +102,10 @@ class CTextWriter : public ITextSink {
     // beside the target: the case Open refuses when it can tell in advance,
     // which nothing was written for.
     bool CreateFailed() const { return createFailed_; }
+    // After a successful Commit of text kept in memory (the target is a
+    // regular file holding up to kWriterMemoryLimit bytes): exactly the
+    // bytes the target holds now. Null otherwise; read the file then.
+    const std::string* CommittedText() const { return committed_ ? &*committed_ : nullptr; }
 
     // Gives up memory and descriptor while the writer waits (see
     // CTextReader::Suspend): the text so far goes to the temporary file.
@@ -109,7 +117,9 @@ class CTextWriter : public ITextSink {
     const std::string& Path() const { return target_; }
 
   private:
-    bool Spill();
+    void PassOn();
+    bool MakeTemporaryFile();
+    bool WriteOut(const std::string& bytes);
     bool Flush();
     bool EndTemporaryFile(FileId& id);
     bool PutInPlace(const FileId& id);
@@ -129,6 +139,7 @@ class CTextWriter : public ITextSink {
     int fd_ = -1;
     // The text not yet in a file: all of it while it stays in memory.
     std::string buffer_;
+    std::optional<std::string> committed_;
 };
 
 }  // namespace pellandrix

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "project_fixture.h"
+#include "support/text_file.h"
 
 namespace pellandrix {
 namespace {
@@ -70,6 +71,23 @@ TEST(ProcessTemplate, TemplateIncludesShareTheDefineTable) {
     EXPECT_EQ(p.Out("page.html"), "<title>Start</title>\r\n(c) 2026\r\n");
     EXPECT_EQ(p.Out("head.html"), "<title>Start</title>\r\n");
     EXPECT_EQ(head.RunStatus, kDone);
+}
+
+TEST(ProcessTemplate, IncludedTextIsInsertedByteForByteAsItsFileHolds) {
+    // Lone and doubled carriage returns and a NUL, small and past the
+    // writer's memory limit, new and unchanged.
+    const std::string odd("a\rb\r\r\nc\0d\r", 10);
+    for (const std::string& text : {odd, odd + std::string(kWriterMemoryLimit, 'x')}) {
+        ProjectFixture p;
+        testkit::WriteBytes(p.src + "/head.tpl", text);
+        p.Add("head.tpl", nullptr, false);
+        CTplFileRecord& page = p.Add("page.tpl", "#include \"head.tpl\"\nend\n");
+        for (int round = 0; round < 2; ++round) {
+            p.parser.ProcessTemplate(page);
+            ASSERT_EQ(p.Out("page.html"), p.Out("head.html") + "end\r\n");
+        }
+        EXPECT_EQ(p.Out("head.html").substr(0, 10), odd);  // the reader's CR LF, written back
+    }
 }
 
 TEST(ProcessTemplate, DoneTemplateWithoutAlwaysParseIsInsertedAsItIs) {
