@@ -60,7 +60,7 @@ def verdicts(shapes):
         if ours.status != "ok":
             out.append("- %s: ours did not finish correctly (%s)" % (shape.name, ours.status))
             continue
-        peers = [r for r in shape.rows.values() if r.tool not in ("ours", "cat")]
+        peers = [r for r in shape.rows.values() if r.tool not in ("ours", "before", "cat")]
         slower = [r.tool for r in peers if r.status == "ok" and r.seconds <= ours.seconds]
         beaten = "faster than every peer" if not slower else "NOT faster than " + ", ".join(slower)
         line = "- %s: %s" % (shape.name, beaten)

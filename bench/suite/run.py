@@ -25,6 +25,8 @@ import tools  # noqa: E402
 def parse_args():
     p = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     p.add_argument("--cli", required=True, help="pellandrix-cli to measure")
+    p.add_argument("--before", help="a second pellandrix-cli (say, of the parent commit) "
+                   "measured beside the first, as the row 'before'")
     p.add_argument("--mode", choices=("quick", "full"), default="quick",
                    help="quick: small shape only; full: every shape")
     p.add_argument("--shapes", help="comma-separated shapes instead of the mode's")
@@ -44,7 +46,7 @@ def _clear(job):
         os.makedirs(path, exist_ok=True)
 
 
-def measure_shape(shape, args, cli):
+def measure_shape(shape, args, cli, before):
     folder, meta = shapes.prepare(shape, args.seed, args.work, cli)
     runs = os.path.join(folder, "runs")
     shutil.rmtree(runs, ignore_errors=True)
@@ -53,13 +55,18 @@ def measure_shape(shape, args, cli):
     else:
         jobs = tools.flat_jobs(folder, cli, runs)
     size = sum(os.path.getsize(want) for _, want in jobs["ours"].pairs)
+    order = list(tools.ORDER)
+    if before:
+        ours = jobs["ours"]
+        jobs["before"] = tools.Job([before] + ours.argv[1:], ours.stdout_path, ours.pairs)
+        order.insert(1, "before")
 
     reps = args.reps or (5 if args.mode == "quick" else 3)
-    times = {t: [] for t in tools.ORDER}
-    peaks = {t: [] for t in tools.ORDER}
+    times = {t: [] for t in order}
+    peaks = {t: [] for t in order}
     final = {}
     for _ in range(reps):
-        for tool in tools.ORDER:
+        for tool in order:
             if tool in final:
                 continue  # timed out, failed or wrong once: not run again
             job = jobs[tool]
@@ -78,7 +85,7 @@ def measure_shape(shape, args, cli):
     print(file=sys.stderr)
 
     rows = {}
-    for tool in tools.ORDER:
+    for tool in order:
         status, detail = final.get(tool, ("ok", ""))
         median = statistics.median(times[tool]) if status == "ok" else None
         peak = max(peaks[tool]) if peaks[tool] else None
@@ -89,13 +96,14 @@ def measure_shape(shape, args, cli):
 def main():
     args = parse_args()
     cli = os.path.abspath(args.cli)
+    before = os.path.abspath(args.before) if args.before else None
     args.work = os.path.abspath(args.work)
     names = args.shapes.split(",") if args.shapes else (
         ["small"] if args.mode == "quick" else ["small", "large", "many", "site"])
     results = []
     for name in names:
         print("== %s" % name, file=sys.stderr)
-        shape = measure_shape(name, args, cli)
+        shape = measure_shape(name, args, cli, before)
         print(report.table(shape))
         print()
         results.append(shape)

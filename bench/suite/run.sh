@@ -2,18 +2,20 @@
 # Installs the peers, builds pellandrix-cli in Release from a clean export of
 # one commit (so that uncommitted edits in the working tree are not
 # measured) and runs the suite. Usage:
-#   bench/suite/run.sh [--commit REV] [run.py options, e.g. --mode full]
+#   bench/suite/run.sh [--commit REV] [--before REV] [run.py options, e.g. --mode full]
 # Without --commit, HEAD is measured. Set PELLANDRIX_CLI to measure a
-# binary you built yourself instead.
+# binary you built yourself instead. --before measures a second commit in
+# the same run, in the row "before".
 set -euo pipefail
 repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 cd "$repo"
 
 rev=HEAD
-if [[ ${1:-} == --commit ]]; then
-  rev=$2
+before=
+while [[ ${1:-} == --commit || ${1:-} == --before ]]; do
+  if [[ $1 == --commit ]]; then rev=$2; else before=$2; fi
   shift 2
-fi
+done
 
 missing=()
 for tool in gpp m4 hyperfine; do
@@ -25,8 +27,10 @@ if ((${#missing[@]})); then
   $sudo apt-get install -y "${missing[@]}" >/dev/null
 fi
 
-if [[ -z ${PELLANDRIX_CLI:-} ]]; then
-  sha=$(git rev-parse --short=12 "$rev")
+# Builds pellandrix-cli of commit $1 (once) and prints its path.
+build_commit() {
+  local sha src
+  sha=$(git rev-parse --short=12 "$1")
   src=$repo/build/bench-src/$sha
   if [[ ! -x $src/build/src/cli/pellandrix-cli ]]; then
     rm -rf "$src" && mkdir -p "$src"
@@ -35,9 +39,17 @@ if [[ -z ${PELLANDRIX_CLI:-} ]]; then
       -DPELLANDRIX_BUILD_GUI=OFF -DPELLANDRIX_BUILD_TESTS=OFF >/dev/null
     cmake --build "$src/build" --target pellandrix-cli >/dev/null
   fi
-  PELLANDRIX_CLI=$src/build/src/cli/pellandrix-cli
   echo "measuring commit $sha" >&2
+  echo "$src/build/src/cli/pellandrix-cli"
+}
+
+if [[ -z ${PELLANDRIX_CLI:-} ]]; then
+  PELLANDRIX_CLI=$(build_commit "$rev")
+fi
+extra=()
+if [[ -n $before ]]; then
+  extra=(--before "$(build_commit "$before")")
 fi
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')" >&2
-exec python3 bench/suite/run.py --cli "$PELLANDRIX_CLI" "$@"
+exec python3 bench/suite/run.py --cli "$PELLANDRIX_CLI" "${extra[@]}" "$@"
