@@ -18,15 +18,48 @@ std::uint64_t TableOrderOf(std::size_t nameLength, std::uint64_t number) {
            (number & kNumberMask);
 }
 
+enum class Replaced { kNone, kSome, kTooLong };
+
+// Whether replacing every occurrence of `name` (not empty) in `text` by
+// `value` would make it longer than `limit`. Counts the occurrences only
+// when the text could pass the limit even if every byte began a name, which
+// a line of ordinary values never can.
+bool WouldPass(std::string_view text, std::string_view name, std::string_view value,
+               std::size_t limit) {
+    if (value.size() <= name.size()) {
+        return false;  // the text cannot grow
+    }
+    const std::size_t growth = value.size() - name.size();
+    if (text.size() + text.size() / name.size() * growth <= limit) {
+        return false;
+    }
+    std::size_t size = text.size();
+    for (std::size_t pos = text.find(name); pos != std::string_view::npos;
+         pos = text.find(name, pos + name.size())) {
+        size += growth;
+        if (size > limit) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Replaces every occurrence of `name` in `text`, left to right, resuming
 // behind each one, and notes where each inserted value starts in the new
-// text. Returns whether there was any. `out` is a work buffer, passed in so
-// that its capacity is reused from line to line.
-bool ReplaceEvery(std::string& text, const std::string& name, const std::string& value,
-                  std::string& out, std::vector<std::size_t>* valueStarts) {
+// text. `out` is a work buffer, passed in so that its capacity is reused
+// from line to line. When the new text would be longer than `limit`, `text`
+// stays as it was and nothing is copied: one line of a thousand one-letter
+// names, each standing for 16 MB, would otherwise take 16 GB before a check
+// after the replacement, and a refused line would still cost a copy of up
+// to `limit` bytes.
+Replaced ReplaceEvery(std::string& text, const std::string& name, const std::string& value,
+                      std::string& out, std::vector<std::size_t>* valueStarts, std::size_t limit) {
     std::size_t pos = text.find(name);
     if (pos == std::string::npos) {
-        return false;
+        return Replaced::kNone;
+    }
+    if (WouldPass(text, name, value, limit)) {
+        return Replaced::kTooLong;
     }
     out.clear();
     valueStarts->clear();
@@ -40,7 +73,7 @@ bool ReplaceEvery(std::string& text, const std::string& name, const std::string&
     }
     out.append(text, done, std::string::npos);
     text.swap(out);
-    return true;
+    return Replaced::kSome;
 }
 
 // The stretches of `text` where a name of at most reach + 1 bytes can
@@ -151,12 +184,13 @@ bool CDefineTable::Substitute(std::string& text) const {
     std::size_t next = 0;
     while (next < occurring_.size()) {
         const CDefineEntry& entry = *occurring_[next++];
-        if (!ReplaceEvery(text, entry.name, entry.value, scratch_, &valueStarts_) ||
-            entry.value == entry.name) {
-            continue;
-        }
-        if (text.size() > kMaxSubstitutedLength) {
+        const Replaced replaced = ReplaceEvery(text, entry.name, entry.value, scratch_,
+                                               &valueStarts_, kMaxSubstitutedLength);
+        if (replaced == Replaced::kTooLong) {
             return false;
+        }
+        if (replaced == Replaced::kNone || entry.value == entry.name) {
+            continue;
         }
         // Later entries have names no longer than this one's.
         WindowsAround(text, valueStarts_, entry.value.size(), entry.name.size() - 1, &windows_);
@@ -177,11 +211,9 @@ bool CDefineTable::SubstituteEntryByEntry(std::string& text) const {
     std::string out;
     std::vector<std::size_t> valueStarts;
     for (const CDefineEntry& entry : Entries()) {
-        if (!entry.name.empty()) {
-            ReplaceEvery(text, entry.name, entry.value, out, &valueStarts);
-            if (text.size() > kMaxSubstitutedLength) {
-                return false;
-            }
+        if (!entry.name.empty() && ReplaceEvery(text, entry.name, entry.value, out, &valueStarts,
+                                                kMaxSubstitutedLength) == Replaced::kTooLong) {
+            return false;
         }
     }
     return true;

@@ -56,10 +56,11 @@ class CDefineTable {
     // Costs about one pass over `text` when no name occurs in it, however
     // many entries there are. Not thread-safe even though const: it keeps
     // search structures that it brings up to date after changes.
-    // Returns false when the text grew past kMaxSubstitutedLength: the
-    // entries behind the one that made it grow are then not applied, so that
-    // values that contain each other twice over (each define doubling the
-    // last) cannot exhaust memory.
+    // Returns false when an entry would make the text longer than
+    // kMaxSubstitutedLength: that entry and the ones behind it are then not
+    // applied, and `text` holds what the entries before them made of it. So
+    // the text never passes the limit, and values that contain each other
+    // twice over (each define doubling the last) cannot exhaust memory.
     bool Substitute(std::string& text) const;
     // The same rewrite done literally, one search for every entry: as slow
     // as it is plain. The reference Substitute is tested and measured against.

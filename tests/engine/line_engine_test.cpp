@@ -82,6 +82,23 @@ TEST(LineEngine, DefinesThatDoubleEachOtherStopAtTheLengthLimit) {
         (std::vector<std::string>{FormatMessage(MessageId::kSubstitutionTooLong, "t.tpl", "25")}));
 }
 
+TEST(LineEngine, ALineOfLongValuesStaysAsItWasInsteadOfPassingTheLimit) {
+    // Z stands for 16.3 MB; three of them would make 49 MB, and a line of
+    // 999 such names 16 GB, before any check after the replacement.
+    const std::string text = "#define X " + std::string(980, 'x') + "\n#define Y " +
+                             std::string(980, 'X') + "\n#define Z " + std::string(17, 'Y') +
+                             "\nZZZ\nZ\n";
+    EngineFixture f;
+    const std::string out = f.Process(text);
+    const std::size_t z = 17u * 980u * 980u;
+    ASSERT_EQ(f.defines.Find("Z")->value.size(), z);
+    EXPECT_EQ(out.size(), 4u + z + 1u);
+    EXPECT_EQ(out.substr(0, 6), "ZZZ\nxx");
+    EXPECT_EQ(
+        f.presenter.Texts(),
+        (std::vector<std::string>{FormatMessage(MessageId::kSubstitutionTooLong, "t.tpl", "4")}));
+}
+
 TEST(LineEngine, ConditionalsChooseBranches) {
     EngineFixture f;
     EXPECT_EQ(f.Process("#define ON\n#ifdef ON\na\n#else\nb\n#endif\n"
