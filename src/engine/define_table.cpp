@@ -115,12 +115,14 @@ void CDefineTable::Clear() {
     unsorted_ = 0;
     sortedBefore_ = 0;
     nextNumber_ = 0;
+    definedBytes_ = 0;
 }
 
 CDefineEntry* CDefineTable::Add(std::string_view name, std::string_view value) {
     CDefineEntry* entry = entries_.Append(
         std::make_unique<CDefineEntry>(name, value, TableOrderOf(name.size(), nextNumber_++)));
     ++unsorted_;
+    definedBytes_ += name.size() + value.size();
     // The key views the entry's own name, which lives as long as the entry.
     byName_.emplace(entry->name, entry);
     if (!entry->name.empty()) {
@@ -143,7 +145,14 @@ void CDefineTable::Remove(CDefineEntry* entry) {
     if ((entry->TableOrder() & kNumberMask) >= sortedBefore_) {
         --unsorted_;
     }
+    definedBytes_ -= std::min(definedBytes_, entry->name.size() + entry->value.size());
     entries_.Remove(entry);
+}
+
+void CDefineTable::SetValue(CDefineEntry* entry, std::string value) {
+    definedBytes_ -= std::min(definedBytes_, entry->value.size());
+    definedBytes_ += value.size();
+    entry->value = std::move(value);
 }
 
 void CDefineTable::SortByNameLength() {

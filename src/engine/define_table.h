@@ -43,6 +43,16 @@ class CDefineTable {
     CDefineEntry* Find(std::string_view name) const;
     // Unlinks and destroys `entry`, which must belong to this table.
     void Remove(CDefineEntry* entry);
+    // Gives `entry`, which must belong to this table, a new value. Use this
+    // rather than assigning to the member, so that DefinedBytes stays right.
+    void SetValue(CDefineEntry* entry, std::string value);
+    // The bytes of every entry's name and value together, as far as they
+    // were set through this table.
+    std::size_t DefinedBytes() const { return definedBytes_; }
+    // How many bytes DefinedBytes may reach: kMaxDefinedBytes unless lowered
+    // (for a caller with less memory to spare, or a test).
+    std::size_t DefinedBytesLimit() const { return definedLimit_; }
+    void LimitDefinedBytes(std::size_t limit) { definedLimit_ = limit; }
     // Orders the entries by descending name length; entries of equal length
     // keep the order in which they were defined. The list itself is
     // reordered when it is next read (Entries), so that a header of
@@ -68,6 +78,9 @@ class CDefineTable {
 
     static constexpr std::size_t kMaxSubstitutedLength = 16 * 1024 * 1024;
     static constexpr std::size_t kMaxNameLength = (std::size_t{1} << 24) - 1;
+    // Every value may be 16 MB long; a few KB of template defining hundreds
+    // of them must not take gigabytes.
+    static constexpr std::size_t kMaxDefinedBytes = 256 * 1024 * 1024;
 
     int Count() const { return entries_.Count(); }
     // The entries in table order.
@@ -80,6 +93,8 @@ class CDefineTable {
     mutable std::size_t unsorted_ = 0;        // entries added since the last sort, at the end
     mutable std::uint64_t sortedBefore_ = 0;  // every entry sorted so far has a lower number
     std::uint64_t nextNumber_ = 0;            // definition number of the next Add
+    std::size_t definedBytes_ = 0;
+    std::size_t definedLimit_ = kMaxDefinedBytes;
     std::unordered_map<std::string_view, CDefineEntry*> byName_;
     mutable CNameMatcher matcher_;
     // Scratch of Substitute, kept so that their capacity is reused.

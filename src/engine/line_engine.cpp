@@ -1,5 +1,6 @@
 #include "engine/line_engine.h"
 
+#include <algorithm>
 #include <array>
 
 #include "engine/directives.h"
@@ -110,9 +111,19 @@ void CLineEngine::HandleDefine(const EngineState& state, std::string_view fileNa
         ReportAt(MessageId::kSubstitutionTooLong, fileName, state);
         return;
     }
-    if (CDefineEntry* entry = defines_.Find(parts.symbol)) {
+    // A definition that would make all of them together pass the limit is
+    // refused whole, like one whose own value grows too long.
+    CDefineEntry* entry = defines_.Find(parts.symbol);
+    const std::size_t replaced = entry != nullptr ? entry->value.size() : 0;
+    const std::size_t added = parts.value.size() + (entry != nullptr ? 0 : parts.symbol.size());
+    const std::size_t kept = defines_.DefinedBytes() - std::min(defines_.DefinedBytes(), replaced);
+    if (kept + added > defines_.DefinedBytesLimit()) {
+        ReportAt(MessageId::kDefinitionsTooLarge, fileName, state);
+        return;
+    }
+    if (entry != nullptr) {
         if (entry->value != parts.value) {
-            entry->value = std::move(parts.value);
+            defines_.SetValue(entry, std::move(parts.value));
         }
         return;
     }

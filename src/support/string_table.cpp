@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 23> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 24> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -50,6 +50,9 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 23> kTexts{{
     {MessageId::kApostropheInPath,
      "Die Angabe %s enthält einen Apostroph ('). Die Projektdatenbank speichert sie ohne "
      "Apostroph, damit wäre eine andere Datei oder ein anderes Verzeichnis gemeint."},
+    {MessageId::kDefinitionsTooLarge,
+     "Parse-Fehler in Datei %s in Zeile  %s: Alle Definitionen zusammen würden länger als "
+     "256 MB. Diese Definition wird nicht übernommen."},
 }};
 
 }  // namespace

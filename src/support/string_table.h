@@ -32,6 +32,7 @@ enum class MessageId : int {
     kUnexpectedError = 24,
     kSubstitutionTooLong = 25,
     kApostropheInPath = 26,
+    kDefinitionsTooLarge = 27,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

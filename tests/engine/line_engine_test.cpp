@@ -99,6 +99,22 @@ TEST(LineEngine, ALineOfLongValuesStaysAsItWasInsteadOfPassingTheLimit) {
         (std::vector<std::string>{FormatMessage(MessageId::kSubstitutionTooLong, "t.tpl", "4")}));
 }
 
+TEST(LineEngine, DefinitionsTogetherStopAtTheirLimit) {
+    EngineFixture f;
+    f.defines.LimitDefinedBytes(3000);
+    const std::string k(990, 'k');
+    // Four definitions of about 1 KB would pass 3,000 bytes: the fourth is
+    // refused, a shorter redefinition and an #undef make room again.
+    const std::string out =
+        f.Process("#define A " + k + "\n#define B " + k + "\n#define C " + k + "\n#define D " + k +
+                  "\n#define A a\n#define D d\n#undef B\n#define E " + k + "\nABCDE\n");
+    EXPECT_EQ(out, "aB" + k + "d" + k + "\n");
+    EXPECT_EQ(
+        f.presenter.Texts(),
+        (std::vector<std::string>{FormatMessage(MessageId::kDefinitionsTooLarge, "t.tpl", "4")}));
+    EXPECT_LE(f.defines.DefinedBytes(), 3000u);
+}
+
 TEST(LineEngine, ConditionalsChooseBranches) {
     EngineFixture f;
     EXPECT_EQ(f.Process("#define ON\n#ifdef ON\na\n#else\nb\n#endif\n"
