@@ -31,11 +31,12 @@ int CSpareFiles::Take(const std::string& target, std::string& path) {
     }
     path = std::move(it->second.spare);
     it->second.spare.clear();
-    // Not through a link, and only the very file that was kept: a hidden
-    // name someone else reused is none of ours.
+    // Not through a link, not waiting for a named pipe, and only the very
+    // file that was kept: a hidden name someone else reused is none of ours.
+    // Writing a regular file is the same with or without O_NONBLOCK.
     int fd;
     do {
-        fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     struct stat st;
     if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||

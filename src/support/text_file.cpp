@@ -243,7 +243,9 @@ namespace {
 
 // True when the regular file `path` holds exactly the bytes of `content`.
 bool FileHolds(const std::string& path, const std::string& content) {
-    const int fd = OpenRetrying(path.c_str(), O_RDONLY);
+    // Not waiting for a named pipe put there meanwhile; reading a regular
+    // file is the same with or without O_NONBLOCK.
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
