@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTextEdit>
 
 #include <cmath>
@@ -216,6 +217,38 @@ void CBaseDialog::SetButtonIcon(int controlId, int slot) {
     button->setIcon(icon);
     button->setIconSize(QSize(16, 16));
     button->update();
+}
+
+// --- standard buttons -----------------------------------------------------------
+
+void CBaseDialog::CreateOkCancelHelpButtons(const QRect& ok, const QRect& cancel, const QRect& help,
+                                            std::function<void()> onOk) {
+    auto* okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setGeometry(ok);
+    okButton->setDefault(true);
+    SetControlId(okButton, kOkId);
+    connect(okButton, &QPushButton::clicked, this, std::move(onOk));
+
+    auto* cancelButton = new QPushButton(QStringLiteral("Abbruch"), this);
+    cancelButton->setGeometry(cancel);
+    SetControlId(cancelButton, kCancelId);
+    // reject() is virtual: a dialog that overrides it gets the click.
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* helpButton = new QPushButton(this);
+    helpButton->setGeometry(help);
+    helpButton->setAccessibleName(QStringLiteral("Hilfemodus"));
+    SetControlId(helpButton, kHelpModeId);
+    connect(helpButton, &QPushButton::clicked, this, [this] { ToggleHelpMode(); });
+    if (App() != nullptr) {
+        SetImageList(&App()->ImageList(), &App()->IconSlots());
+        SetButtonIcon(kHelpModeId, kHelpIconSlot);
+    }
+    // Without the icon (not loaded yet, or not loadable) the button would be
+    // blank; a question mark still says what it does.
+    if (helpButton->icon().isNull()) {
+        helpButton->setText(QStringLiteral("?"));
+    }
 }
 
 // --- help --------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QRect>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -46,6 +47,12 @@ class CBaseDialog : public QDialog {
   public:
     explicit CBaseDialog(int resourceId, QWidget* parent = nullptr);
     ~CBaseDialog() override;
+
+    // Control ids of the standard buttons: OK, Cancel and the help-mode
+    // button.
+    static constexpr int kOkId = 1;
+    static constexpr int kCancelId = 2;
+    static constexpr int kHelpModeId = 1025;
 
     // The dialog's resource id (102, 103, 104, 105, 136): its F1 help id.
     int HelpId() const { return helpId_; }
@@ -133,6 +140,17 @@ class CBaseDialog : public QDialog {
     void SelectListRow(int id, int row);
 
   protected:
+    // Creates the buttons of a settings dialog at `ok`, `cancel` and `help`
+    // (pixels, as DialogRect gives them), in this order, which is their tab
+    // order:
+    //   "OK", id kOkId, the default button; a click runs `onOk`;
+    //   "Abbruch", id kCancelId; a click calls reject();
+    //   the help-mode button, id kHelpModeId, accessible name "Hilfemodus";
+    //   a click calls ToggleHelpMode(). It shows the help icon of App()'s
+    //   image list, or a question mark when that has none (or without App()).
+    void CreateOkCancelHelpButtons(const QRect& ok, const QRect& cancel, const QRect& help,
+                                   std::function<void()> onOk);
+
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -9,13 +9,11 @@
 
 #include "ui/extension_combo.h"
 #include "ui/file_choosers.h"
-#include "ui/pellandrix_app.h"
 
 namespace pellandrix::ui {
 
 namespace {
 
-constexpr int kOk = 1;
 constexpr int kPathWidth = static_cast<int>(decltype(CTplFileRecord::SourcePath)::kMaxLength);
 
 const ControlInfo kControls[] = {
@@ -40,13 +38,6 @@ CFileSettingsDlg::CFileSettingsDlg(CProjectRecord& project, CTplFileRecord& entr
     setWindowTitle(QStringLiteral("Dateieinstellungen"));
     CreateControls();
     RegisterControls(kControls);
-    SetImageList(&App()->ImageList(), &App()->IconSlots());
-    SetButtonIcon(kHelpButton, kHelpIconSlot);
-    // Without the icon (not loaded yet, or not loadable) the button would be
-    // blank; a question mark still says what it does.
-    if (auto* help = ControlAs<QPushButton>(kHelpButton); help->icon().isNull()) {
-        help->setText(QStringLiteral("?"));
-    }
     FillControls();
     UpdateDirectoryFields();
 }
@@ -66,7 +57,9 @@ void CFileSettingsDlg::CreateControls() {
     CreateGenerationGroup();
     CreateDirectoryGroup(80, true);
     CreateDirectoryGroup(120, false);
-    CreateButtons();
+    // Cancel is two lines high, for the caption of an unconfirmed file.
+    CreateOkCancelHelpButtons(DialogRect(4, 160, 50, 18), DialogRect(58, 160, 60, 18),
+                              DialogRect(153, 160, 20, 18), [this] { OnOk(); });
 }
 
 void CFileSettingsDlg::CreateNameGroup() {
@@ -123,26 +116,6 @@ void CFileSettingsDlg::CreateDirectoryGroup(int y, bool source) {
     } else {
         connect(choose, &QPushButton::clicked, this, [this] { OnChooseTarget(); });
     }
-}
-
-void CFileSettingsDlg::CreateButtons() {
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setGeometry(DialogRect(4, 160, 50, 18));
-    ok->setDefault(true);
-    SetControlId(ok, kOk);
-    connect(ok, &QPushButton::clicked, this, [this] { OnOk(); });
-
-    // Two lines high, for the caption of an unconfirmed file.
-    auto* cancel = new QPushButton(QStringLiteral("Abbruch"), this);
-    cancel->setGeometry(DialogRect(58, 160, 60, 18));
-    SetControlId(cancel, kCancelButton);
-    connect(cancel, &QPushButton::clicked, this, &CFileSettingsDlg::reject);
-
-    auto* help = new QPushButton(this);
-    help->setGeometry(DialogRect(153, 160, 20, 18));
-    help->setAccessibleName(QStringLiteral("Hilfemodus"));
-    SetControlId(help, kHelpButton);
-    connect(help, &QPushButton::clicked, this, [this] { ToggleHelpMode(); });
 }
 
 void CFileSettingsDlg::FillControls() {

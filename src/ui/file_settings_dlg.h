@@ -30,7 +30,7 @@ namespace pellandrix::ui {
 class CFileSettingsDlg : public CBaseDialog {
   public:
     static constexpr int kResourceId = 105;
-    static constexpr int kCancelButton = 2;
+    static constexpr int kCancelButton = kCancelId;
     static constexpr int kNameField = 1016;
     static constexpr int kCreateFileBox = 1022;
     static constexpr int kAlwaysParseBox = 1023;
@@ -41,7 +41,7 @@ class CFileSettingsDlg : public CBaseDialog {
     static constexpr int kTargetFromProjectBox = 1020;
     static constexpr int kTargetField = 1018;
     static constexpr int kChooseTarget = 1027;
-    static constexpr int kHelpButton = 1025;
+    static constexpr int kHelpButton = kHelpModeId;
 
     CFileSettingsDlg(CProjectRecord& project, CTplFileRecord& entry, QWidget* parent = nullptr);
 
@@ -52,7 +52,6 @@ class CFileSettingsDlg : public CBaseDialog {
     void CreateNameGroup();
     void CreateGenerationGroup();
     void CreateDirectoryGroup(int y, bool source);
-    void CreateButtons();
     void FillControls();
     void UpdateDirectoryFields();
     void UpdateDirectoryField(int boxId, int fieldId, int buttonId, const std::string& projectPath);

@@ -14,9 +14,6 @@ namespace pellandrix::ui {
 
 namespace {
 
-constexpr int kOk = 1;
-constexpr int kCancel = 2;
-
 const ControlInfo kControls[] = {
     {CProjectSettingsDlg::kNameField, nullptr, 2001},
     {CProjectSettingsDlg::kSourceField, nullptr, 2002},
@@ -38,13 +35,6 @@ CProjectSettingsDlg::CProjectSettingsDlg(CProjectRecord& project, QWidget* paren
     setWindowTitle(QStringLiteral("Projekteinstellungen"));
     CreateControls();
     RegisterControls(kControls);
-    SetImageList(&App()->ImageList(), &App()->IconSlots());
-    SetButtonIcon(kHelpButton, kHelpIconSlot);
-    // Without the icon (not loaded yet, or not loadable) the button would be
-    // blank; a question mark still says what it does.
-    if (auto* help = ControlAs<QPushButton>(kHelpButton); help->icon().isNull()) {
-        help->setText(QStringLiteral("?"));
-    }
     FillFields();
 }
 
@@ -56,7 +46,8 @@ void CProjectSettingsDlg::CreateControls() {
     frame->setFrameShadow(QFrame::Sunken);
     frame->setGeometry(DialogRect(7, 7, 186, 97));
     CreateFields();
-    CreateButtons();
+    CreateOkCancelHelpButtons(DialogRect(200, 7, 50, 14), DialogRect(200, 24, 50, 14),
+                              DialogRect(200, 88, 20, 16), [this] { OnOk(); });
 }
 
 void CProjectSettingsDlg::CreateFields() {
@@ -101,25 +92,6 @@ void CProjectSettingsDlg::CreateFields() {
     extensions_->setAccessibleName(QStringLiteral("erzeugte Dateiendung"));
     label->setBuddy(extensions_);
     SetControlId(extensions_, kExtensionCombo);
-}
-
-void CProjectSettingsDlg::CreateButtons() {
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setGeometry(DialogRect(200, 7, 50, 14));
-    ok->setDefault(true);
-    SetControlId(ok, kOk);
-    connect(ok, &QPushButton::clicked, this, [this] { OnOk(); });
-
-    auto* cancel = new QPushButton(QStringLiteral("Abbruch"), this);
-    cancel->setGeometry(DialogRect(200, 24, 50, 14));
-    SetControlId(cancel, kCancel);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* help = new QPushButton(this);
-    help->setGeometry(DialogRect(200, 88, 20, 16));
-    help->setAccessibleName(QStringLiteral("Hilfemodus"));
-    SetControlId(help, kHelpButton);
-    connect(help, &QPushButton::clicked, this, [this] { ToggleHelpMode(); });
 }
 
 void CProjectSettingsDlg::FillFields() {

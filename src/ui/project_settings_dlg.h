@@ -34,14 +34,13 @@ class CProjectSettingsDlg : public CBaseDialog {
     static constexpr int kChooseSource = 1014;
     static constexpr int kChooseTarget = 1015;
     static constexpr int kExtensionCombo = 1023;
-    static constexpr int kHelpButton = 1025;
+    static constexpr int kHelpButton = kHelpModeId;
 
     explicit CProjectSettingsDlg(CProjectRecord& project, QWidget* parent = nullptr);
 
   private:
     void CreateControls();
     void CreateFields();
-    void CreateButtons();
     void FillFields();
     void ChooseDirectory(FixedText<256>& path);
     void OnOk();

@@ -344,6 +344,62 @@ TEST(BaseDialog, F1ShowsTheDialogsTopic) {
     }
 }
 
+// A settings dialog in miniature: a field, then the standard buttons; it
+// counts OK commands and rejections.
+class ButtonsDialog : public CBaseDialog {
+  public:
+    ButtonsDialog() : CBaseDialog(104) {
+        field = new QLineEdit(this);
+        SetControlId(field, 1011);
+        field->setGeometry(DialogRect(7, 7, 100, 12));
+        CreateOkCancelHelpButtons(DialogRect(120, 7, 50, 14), DialogRect(120, 24, 50, 14),
+                                  DialogRect(120, 50, 20, 16), [this] { ++oks; });
+        SetDialogSize(180, 80);
+    }
+    void reject() override {
+        ++rejects;
+        CBaseDialog::reject();
+    }
+    QLineEdit* field;
+    int oks = 0;
+    int rejects = 0;
+};
+
+TEST(BaseDialog, StandardButtonsFollowTheFieldsAndReachTheDialogsOwnCommands) {
+    ButtonsDialog dlg;
+    auto* ok = dlg.ControlAs<QPushButton>(CBaseDialog::kOkId);
+    auto* cancel = dlg.ControlAs<QPushButton>(CBaseDialog::kCancelId);
+    auto* help = dlg.ControlAs<QPushButton>(CBaseDialog::kHelpModeId);
+    ASSERT_NE(ok, nullptr);
+    ASSERT_NE(cancel, nullptr);
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(ok->text(), QStringLiteral("OK"));
+    EXPECT_TRUE(ok->isDefault());
+    EXPECT_EQ(cancel->text(), QStringLiteral("Abbruch"));
+    EXPECT_FALSE(cancel->isDefault());
+    EXPECT_EQ(help->accessibleName(), QStringLiteral("Hilfemodus"));
+    // No application, so no help icon: the button still says what it does.
+    EXPECT_EQ(help->text(), QStringLiteral("?"));
+    // Tab order: the fields, then OK, Cancel, help.
+    EXPECT_EQ(dlg.field->nextInFocusChain(), ok);
+    EXPECT_EQ(ok->nextInFocusChain(), cancel);
+    EXPECT_EQ(cancel->nextInFocusChain(), help);
+
+    ShowAndActivate(dlg);
+    QTest::mouseClick(help, Qt::LeftButton);
+    EXPECT_EQ(dlg.HelpMode, 1);
+    // OK runs the dialog's own command, which decides whether to close.
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_EQ(dlg.oks, 1);
+    EXPECT_TRUE(dlg.isVisible());
+    // Cancel reaches a dialog's own reject().
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_EQ(dlg.rejects, 1);
+    EXPECT_EQ(dlg.result(), QDialog::Rejected);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.HelpMode, 0);
+}
+
 TEST(BaseDialog, IconButtons) {
     TestDialog dlg;
     CIconImageList images;
