@@ -177,10 +177,82 @@ const CNodeList<CDefineEntry>& CDefineTable::Entries() const {
     return entries_;
 }
 
+bool CDefineTable::ReplaceApart(std::string_view text, std::string& out) const {
+    // When every occurrence stands apart from the next by the longer name's
+    // length less one, the stepwise rule replaces exactly these occurrences
+    // unless a value, with the original bytes around it, makes a new name:
+    // a later entry's name is no longer than the replaced one, so it could
+    // only appear within that reach of a value, and those bytes belong to
+    // no other occurrence, so they look the same at every step as in the
+    // finished text. The finished text is therefore checked there, and any
+    // name found sends the text to the stepwise rewrite.
+    out.clear();
+    std::size_t done = 0;
+    valueStarts_.clear();
+    for (const CNameMatcher::Occurrence& o : apart_) {
+        const std::size_t begin = o.end - o.entry->name.size();
+        // Checked before the value goes in, so that a refused text never
+        // holds more than the limit; the stepwise rewrite reports it.
+        if (out.size() + (begin - done) + o.entry->value.size() + (text.size() - o.end) >
+            kMaxSubstitutedLength) {
+            return false;
+        }
+        out.append(text.data() + done, begin - done);
+        valueStarts_.push_back(out.size());
+        out.append(o.entry->value);
+        done = o.end;
+    }
+    out.append(text.data() + done, text.size() - done);
+    for (std::size_t k = 0; k < apart_.size(); ++k) {
+        const CDefineEntry& entry = *apart_[k].entry;
+        const std::size_t reach = entry.name.size() - 1;
+        const std::size_t start = valueStarts_[k];
+        const std::size_t from = start > reach ? start - reach : 0;
+        const std::size_t to = std::min(out.size(), start + entry.value.size() + reach);
+        if (matcher_.AnyOccurs(std::string_view(out).substr(from, to - from))) {
+            return false;
+        }
+    }
+    ++singlePass_;
+    return true;
+}
+
+std::string_view CDefineTable::Substituted(std::string_view text, std::string& scratch,
+                                           bool* complete) const {
+    *complete = true;
+    if (byName_.empty()) {
+        return text;
+    }
+    if (matcher_.FindSeparate(text, &apart_)) {
+        if (apart_.empty()) {
+            return text;
+        }
+        if (ReplaceApart(text, scratch)) {
+            return scratch;
+        }
+    }
+    scratch.assign(text);
+    *complete = SubstituteStepwise(scratch);
+    return scratch;
+}
+
 bool CDefineTable::Substitute(std::string& text) const {
     if (byName_.empty()) {
         return true;
     }
+    if (matcher_.FindSeparate(text, &apart_)) {
+        if (apart_.empty()) {
+            return true;
+        }
+        if (ReplaceApart(text, scratch_)) {
+            text.swap(scratch_);
+            return true;
+        }
+    }
+    return SubstituteStepwise(text);
+}
+
+bool CDefineTable::SubstituteStepwise(std::string& text) const {
     // Only the entries whose names occur matter, so the matcher finds them
     // all in one pass and they are replaced in table order. A replacement
     // can make names of later entries appear, but only in or across the

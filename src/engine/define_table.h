@@ -72,6 +72,17 @@ class CDefineTable {
     // the text never passes the limit, and values that contain each other
     // twice over (each define doubling the last) cannot exhaust memory.
     bool Substitute(std::string& text) const;
+    // The same rewrite of `text`, which is left as it is: returns `text`
+    // itself when no name occurs in it, otherwise a view of `scratch`,
+    // which then holds the rewritten text (so that the many lines without
+    // any name are never copied). Sets *complete to what Substitute would
+    // return. The view is valid until `scratch` or `text` changes.
+    std::string_view Substituted(std::string_view text, std::string& scratch, bool* complete) const;
+    // How many texts Substitute and Substituted rewrote in a single pass,
+    // their names standing apart and their values making no new names (the
+    // usual case, which needs none of the stepwise rewriting). For tests
+    // and benchmarks.
+    std::uint64_t SinglePassCount() const { return singlePass_; }
     // The same rewrite done literally, one search for every entry: as slow
     // as it is plain. The reference Substitute is tested and measured against.
     bool SubstituteEntryByEntry(std::string& text) const;
@@ -88,6 +99,8 @@ class CDefineTable {
 
   private:
     void EnsureSorted() const;
+    bool ReplaceApart(std::string_view text, std::string& out) const;
+    bool SubstituteStepwise(std::string& text) const;
 
     mutable CNodeList<CDefineEntry> entries_;
     mutable std::size_t unsorted_ = 0;        // entries added since the last sort, at the end
@@ -102,6 +115,8 @@ class CDefineTable {
     mutable std::vector<const CDefineEntry*> appeared_;
     mutable std::vector<std::size_t> valueStarts_;
     mutable std::vector<std::string_view> windows_;
+    mutable std::vector<CNameMatcher::Occurrence> apart_;
+    mutable std::uint64_t singlePass_ = 0;
     mutable std::string scratch_;
 };
 

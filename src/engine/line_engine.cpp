@@ -86,11 +86,12 @@ ChunkKind CLineEngine::HandleChunk(EngineState& state, std::string_view fileName
             break;
     }
     if (output != nullptr && !state.skipping) {
-        line_.assign(chunk);
-        if (!defines_.Substitute(line_)) {
+        bool complete = true;
+        const std::string_view text = defines_.Substituted(chunk, line_, &complete);
+        if (!complete) {
             ReportAt(MessageId::kSubstitutionTooLong, fileName, state);
         }
-        output->Write(line_);
+        output->Write(text);
     }
     return ChunkKind::Text;
 }

@@ -262,7 +262,8 @@ void CNameMatcher::EmitOutputs(const Plan& p) {
             continue;
         }
         outputOfNode[u] = static_cast<std::int32_t>(outputs_.size());
-        outputs_.push_back(Output{nodes_[u].entry, nodes_[u].order, shorter, 0});
+        outputs_.push_back(Output{nodes_[u].entry, nodes_[u].order,
+                                  static_cast<std::size_t>(p.depth[u]), shorter, 0});
     }
     rowOutput_.assign(rowStates_, -1);
     for (const std::int32_t u : p.order) {
@@ -368,6 +369,18 @@ std::size_t CNameMatcher::SkipToNameStart(const unsigned char* bytes, std::size_
     return i;
 }
 
+std::uint32_t CNameMatcher::Advance(std::uint32_t state, const unsigned char* bytes, std::size_t* i,
+                                    std::size_t size) const {
+    // Along a name's tail the states pass no name's end, so they can be
+    // skipped together; the state they lead to is never the root.
+    const std::size_t skipped = FollowChain(state, bytes + *i, size - *i);
+    if (skipped != 0) {
+        *i += skipped;
+        return state + static_cast<std::uint32_t>(skipped);
+    }
+    return Step(state, bytes[(*i)++]);
+}
+
 void CNameMatcher::ScanWithAutomaton(std::string_view text, std::uint64_t from,
                                      std::vector<const CDefineEntry*>* found) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -377,16 +390,7 @@ void CNameMatcher::ScanWithAutomaton(std::string_view text, std::uint64_t from,
         i = SkipToNameStart(bytes, i, size);
         std::uint32_t state = 0;
         while (i < size) {
-            // Along a name's tail the states pass no name's end, so they
-            // can be skipped together; the state they lead to is never the
-            // root.
-            const std::size_t skipped = FollowChain(state, bytes + i, size - i);
-            if (skipped != 0) {
-                state += static_cast<std::uint32_t>(skipped);
-                i += skipped;
-            } else {
-                state = Step(state, bytes[i++]);
-            }
+            state = Advance(state, bytes, &i, size);
             const std::int32_t output = OutputOf(state);
             if (output >= 0) {
                 Collect(output, from, found);
@@ -396,6 +400,61 @@ void CNameMatcher::ScanWithAutomaton(std::string_view text, std::uint64_t from,
             }
         }
     }
+}
+
+bool CNameMatcher::FindSeparate(std::string_view text, std::vector<Occurrence>* found) {
+    found->clear();
+    if (!automatonCurrent_) {
+        return false;
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    std::size_t lastEnd = 0;
+    std::size_t lastLength = 0;
+    std::size_t i = 0;
+    while (i < size) {
+        i = SkipToNameStart(bytes, i, size);
+        std::uint32_t state = 0;
+        while (i < size) {
+            state = Advance(state, bytes, &i, size);
+            const std::int32_t index = OutputOf(state);
+            if (index >= 0) {
+                // A shorter name ending at the same byte overlaps this one.
+                const Output& o = outputs_[static_cast<std::size_t>(index)];
+                const std::size_t gap = std::max(o.length, lastLength) - 1;
+                if (o.shorter >= 0 || (!found->empty() && i - o.length < lastEnd + gap)) {
+                    return false;
+                }
+                found->push_back(Occurrence{i, o.entry});
+                lastEnd = i;
+                lastLength = o.length;
+            }
+            if (state == 0) {
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+bool CNameMatcher::AnyOccurs(std::string_view text) const {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    std::size_t i = 0;
+    while (i < size) {
+        i = SkipToNameStart(bytes, i, size);
+        std::uint32_t state = 0;
+        while (i < size) {
+            state = Advance(state, bytes, &i, size);
+            if (OutputOf(state) >= 0) {
+                return true;
+            }
+            if (state == 0) {
+                break;
+            }
+        }
+    }
+    return false;
 }
 
 void CNameMatcher::ScanWithTrie(std::string_view text, std::uint64_t from,

@@ -46,6 +46,24 @@ class CNameMatcher {
     void FindOccurring(std::span<const std::string_view> pieces, std::uint64_t from,
                        std::vector<const CDefineEntry*>* found);
 
+    // One occurrence of a name: the bytes [end - entry->name.size(), end).
+    struct Occurrence {
+        std::size_t end;
+        const CDefineEntry* entry;
+    };
+    // Replaces the contents of `found` with every occurrence of a name in
+    // `text`, left to right, and returns true, provided that each
+    // occurrence keeps apart from the next by at least the longer name's
+    // length less one byte (so that neither name, nor one as long, can
+    // reach from its bytes into the other's). Returns false as soon as two
+    // stand closer or overlap, and also when the search structure is not
+    // built yet (FindOccurring builds it when that pays); `found` is
+    // unspecified then.
+    bool FindSeparate(std::string_view text, std::vector<Occurrence>* found);
+    // Whether any name occurs in `text`. Only valid right after
+    // FindSeparate returned true, with no change of the names since.
+    bool AnyOccurs(std::string_view text) const;
+
   private:
     struct Node {
         const CDefineEntry* entry = nullptr;  // whose name ends here, if any
@@ -116,6 +134,7 @@ class CNameMatcher {
     struct Output {
         const CDefineEntry* entry;
         std::uint64_t order;
+        std::size_t length;    // of the entry's name
         std::int32_t shorter;  // index in outputs_, or -1
         std::uint32_t seen;    // stamp of the last search that reported it
     };
@@ -129,6 +148,10 @@ class CNameMatcher {
     }
     void Collect(std::int32_t output, std::uint64_t from, std::vector<const CDefineEntry*>* found);
     std::size_t SkipToNameStart(const unsigned char* bytes, std::size_t i, std::size_t size) const;
+    // Moves on from `state` by the bytes at `bytes[*i]`, through a name's
+    // tail at once where it can; advances *i.
+    std::uint32_t Advance(std::uint32_t state, const unsigned char* bytes, std::size_t* i,
+                          std::size_t size) const;
     void ScanWithAutomaton(std::string_view text, std::uint64_t from,
                            std::vector<const CDefineEntry*>* found);
 

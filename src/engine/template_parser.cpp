@@ -45,8 +45,8 @@ bool CTemplateParser::AppendFileVerbatim(ITextSink* output, const std::string& p
     if (!reader.Open(path)) {
         return false;
     }
-    std::string chunk;
-    while (reader.ReadChunk(chunk)) {
+    std::string_view chunk;
+    while (reader.ReadChunk(&chunk)) {
         if (output != nullptr) {
             output->Write(chunk);
         }
@@ -74,11 +74,11 @@ bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
         return false;
     }
     active_.insert(&entry);
-    std::string chunk;
+    std::string_view chunk;
     while (!stack.empty()) {
         Frame& frame = *stack.back();
         std::unique_ptr<Frame> child;
-        while (!child && frame.reader.ReadChunk(chunk)) {
+        while (!child && frame.reader.ReadChunk(&chunk)) {
             std::string_view argument;
             if (engine_.HandleChunk(frame.state, frame.entry->TPLFileName.str(), chunk,
                                     frame.Output(), &argument) == ChunkKind::Include) {

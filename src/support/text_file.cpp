@@ -140,6 +140,7 @@ bool CTextReader::Open(const std::string& path) {
     fd_ = fd;
     buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
     pos_ = len_ = 0;
+    atEnd_ = crKnown_ = false;
     return true;
 }
 
@@ -151,6 +152,7 @@ void CTextReader::Close() {
     suspended_ = false;
     buffer_.reset();
     pos_ = len_ = 0;
+    atEnd_ = crKnown_ = false;
 }
 
 bool CTextReader::Refill() {
@@ -160,50 +162,123 @@ bool CTextReader::Refill() {
     const ssize_t n = ReadRetrying(fd_, buffer_.get(), kBufferSize);
     pos_ = 0;
     len_ = n > 0 ? static_cast<std::size_t>(n) : 0;
+    atEnd_ = len_ == 0;
+    crKnown_ = false;
     return len_ > 0;
 }
 
+bool CTextReader::Fill() {
+    // Keeps the unread bytes and reads behind them, so that a chunk never
+    // straddles two reads and can be handed out as a view.
+    if (fd_ < 0 || atEnd_) {
+        return false;
+    }
+    const std::size_t kept = len_ - pos_;
+    std::memmove(buffer_.get(), buffer_.get() + pos_, kept);
+    pos_ = 0;
+    len_ = kept;
+    crKnown_ = false;
+    while (len_ < kBufferSize) {
+        const ssize_t n = ReadRetrying(fd_, buffer_.get() + len_, kBufferSize - len_);
+        if (n <= 0) {
+            atEnd_ = true;
+            break;
+        }
+        len_ += static_cast<std::size_t>(n);
+    }
+    return len_ > kept;
+}
+
 bool CTextReader::ReadChunk(std::string& chunk) {
-    chunk.clear();
-    while (chunk.size() < kMaxChunk) {
+    std::string_view view;
+    const bool read = ReadChunk(&view);
+    chunk.assign(view);
+    return read;
+}
+
+bool CTextReader::ReadChunk(std::string_view* chunk) {
+    // One more byte than a chunk holds, so that a carriage return ending
+    // the longest chunk is seen together with the line feed behind it.
+    if (len_ - pos_ <= kMaxChunk) {
+        Fill();
+    }
+    char* start = buffer_ ? buffer_.get() + pos_ : nullptr;
+    const std::size_t avail = std::min(len_ - pos_, kMaxChunk);
+    if (avail == 0) {
+        *chunk = std::string_view();
+        return false;
+    }
+    if (!crKnown_) {
+        const void* cr = std::memchr(start, '\r', len_ - pos_);
+        crAt_ = cr == nullptr
+                    ? len_
+                    : static_cast<std::size_t>(static_cast<const char*>(cr) - buffer_.get());
+        crKnown_ = true;
+    }
+    const void* lf = std::memchr(start, '\n', avail);
+    const std::size_t size =
+        lf == nullptr ? avail : static_cast<std::size_t>(static_cast<const char*>(lf) - start) + 1;
+    if (crAt_ >= pos_ + size) {
+        *chunk = std::string_view(start, size);
+        pos_ += size;
+        return true;
+    }
+    // A carriage return within reach. Before a line feed it is dropped,
+    // which in place means the line feed moves onto it.
+    const std::size_t cr = crAt_ - pos_;
+    if (cr < kMaxChunk && crAt_ + 1 < len_ && buffer_[crAt_ + 1] == '\n') {
+        start[cr] = '\n';
+        *chunk = std::string_view(start, cr + 1);
+        pos_ = crAt_ + 2;
+        crKnown_ = false;
+        return true;
+    }
+    return ReadChunkByteWise(chunk);
+}
+
+bool CTextReader::ReadChunkByteWise(std::string_view* chunk) {
+    // A lone carriage return is kept as a byte of the line, so the chunk
+    // is built the long way into slow_.
+    std::string& out = slow_;
+    out.clear();
+    crKnown_ = false;
+    while (out.size() < kMaxChunk) {
         if (pos_ == len_ && !Refill()) {
             break;
         }
         const char* start = buffer_.get() + pos_;
-        const std::size_t avail = std::min(len_ - pos_, kMaxChunk - chunk.size());
-        // Two memchr passes (line end, then a carriage return before it)
-        // cost less than one byte-by-byte pass on any line longer than a
-        // few bytes, and a carriage return is rare outside line ends.
+        const std::size_t avail = std::min(len_ - pos_, kMaxChunk - out.size());
         const void* lf = std::memchr(start, '\n', avail);
         std::size_t i =
             lf == nullptr ? avail : static_cast<std::size_t>(static_cast<const char*>(lf) - start);
         if (const void* cr = std::memchr(start, '\r', i)) {
             i = static_cast<std::size_t>(static_cast<const char*>(cr) - start);
         }
-        chunk.append(start, i);
+        out.append(start, i);
         pos_ += i;
         if (i == avail) {
             continue;
         }
         const char c = buffer_[pos_++];
         if (c == '\n') {
-            chunk.push_back('\n');
-            return true;
+            out.push_back('\n');
+            break;
         }
         // A carriage return: dropped only when a line feed follows, which
         // may lie in the next block of the file.
         if (pos_ == len_ && !Refill()) {
-            chunk.push_back('\r');
+            out.push_back('\r');
             break;
         }
         if (buffer_[pos_] == '\n') {
             ++pos_;
-            chunk.push_back('\n');
-            return true;
+            out.push_back('\n');
+            break;
         }
-        chunk.push_back('\r');
+        out.push_back('\r');
     }
-    return !chunk.empty();
+    *chunk = out;
+    return !out.empty();
 }
 
 void CTextReader::Suspend() {
@@ -216,6 +291,7 @@ void CTextReader::Suspend() {
     fd_ = -1;
     buffer_.reset();
     pos_ = len_ = 0;
+    atEnd_ = crKnown_ = false;
     suspended_ = true;
 }
 

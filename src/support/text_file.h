@@ -38,6 +38,9 @@ class CTextReader {
     // Returns false at end of file (then `chunk` is empty) or on a read
     // error.
     bool ReadChunk(std::string& chunk);
+    // The same, yielding a view instead of a copy: into the reader's own
+    // buffer, valid until the next call of any member.
+    bool ReadChunk(std::string_view* chunk);
 
     // Gives up the descriptor and buffer while the reader waits (for deep
     // include chains, which would otherwise hold one descriptor per level);
@@ -51,6 +54,8 @@ class CTextReader {
 
   private:
     bool Refill();
+    bool Fill();
+    bool ReadChunkByteWise(std::string_view* chunk);
 
     std::string path_;
     int fd_ = -1;
@@ -59,6 +64,12 @@ class CTextReader {
     std::unique_ptr<char[]> buffer_;
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
+    bool atEnd_ = false;  // a read found the end of the file
+    // Index of the first carriage return at or after pos_ (len_ when there
+    // is none), valid while crKnown_.
+    std::size_t crAt_ = 0;
+    bool crKnown_ = false;
+    std::string slow_;  // chunks around a lone carriage return are built here
 };
 
 // Largest text a CTextWriter keeps in memory; a longer one goes on into

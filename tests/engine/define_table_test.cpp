@@ -18,8 +18,15 @@ CDefineEntry* Define(CDefineTable& table, std::string_view name, std::string_vie
     return entry;
 }
 
+// Rewrites `text` in place and, separately, through the view; both must
+// agree on the text and on whether it is complete.
 std::string Substituted(const CDefineTable& table, std::string text) {
-    table.Substitute(text);
+    std::string scratch;
+    bool complete = false;
+    const std::string viewed(table.Substituted(text, scratch, &complete));
+    const bool whole = table.Substitute(text);
+    EXPECT_EQ(viewed, text) << "the view and the in-place rewrite agree";
+    EXPECT_EQ(complete, whole);
     return text;
 }
 
@@ -147,6 +154,25 @@ class RandomTables {
         return text;
     }
 
+    // Defined names with up to `maxGap` bytes between them, from the names'
+    // letters and from two that no name holds: mostly names that stand
+    // apart, so that they are replaced in one pass, but close enough now
+    // and then for a value to make a new name with the bytes beside it.
+    std::string Apart(std::size_t pieces, std::size_t maxGap) {
+        std::string text;
+        for (std::size_t i = 0; i < pieces; ++i) {
+            const std::size_t gap = Below(maxGap + 1);
+            for (std::size_t k = 0; k < gap; ++k) {
+                text += Below(3) == 0 ? static_cast<char>('a' + Below(letters_))
+                                      : static_cast<char>('x' + Below(2));
+            }
+            if (!names_.empty()) {
+                text += names_[Below(names_.size())];
+            }
+        }
+        return text;
+    }
+
     void Change(CDefineTable& table) {
         const std::string name = Text(nameLength_);
         CDefineEntry* existing = table.Find(name);
@@ -179,7 +205,11 @@ class RandomTables {
 
 // Checks `rounds` random tables against the rule and returns how many
 // lines the rule changed.
-int CompareWithTheRule(RandomTables& random, int rounds, int steps) {
+// With `maxGap` set, the lines are names with gaps of up to that many
+// bytes (RandomTables::Apart) instead of random text. `singlePass`, when
+// given, receives how many lines were rewritten in one pass.
+int CompareWithTheRule(RandomTables& random, int rounds, int steps, std::size_t maxGap = 0,
+                       std::uint64_t* singlePass = nullptr) {
     CDefineTable table;
     int changedLines = 0;
     for (int round = 0; round < rounds; ++round) {
@@ -187,7 +217,7 @@ int CompareWithTheRule(RandomTables& random, int rounds, int steps) {
         for (int step = 0; step < steps; ++step) {
             random.Change(table);
             for (int line = 0; line < 5; ++line) {
-                const std::string text = random.Text(24);
+                const std::string text = maxGap == 0 ? random.Text(24) : random.Apart(4, maxGap);
                 const std::string expected = Reference(table, text);
                 EXPECT_EQ(Substituted(table, text), expected)
                     << "round " << round << " step " << step << " text '" << text << "'";
@@ -196,6 +226,9 @@ int CompareWithTheRule(RandomTables& random, int rounds, int steps) {
                 }
                 changedLines += expected != text ? 1 : 0;
             }
+        }
+        if (singlePass != nullptr) {
+            *singlePass += table.SinglePassCount();
         }
     }
     return changedLines;
@@ -211,6 +244,17 @@ TEST(DefineTable, SubstituteMatchesTheEntryByEntryRule) {
     // along tails and break off inside them.
     RandomTables longNames(777, 4, 12);
     EXPECT_GT(CompareWithTheRule(longNames, 200, 80), 10000);
+}
+
+TEST(DefineTable, NamesStandingApartAreReplacedInOnePassAsTheRuleSays) {
+    // Names that stand apart take the single pass, unless a value makes a
+    // new name with the bytes beside it (values hold pieces of names, and
+    // short gaps put names within reach of each other's values).
+    RandomTables apart(4242, 3, 5);
+    std::uint64_t singlePass = 0;
+    EXPECT_GT(CompareWithTheRule(apart, 300, 60, 6, &singlePass), 40000);
+    // Both ways of rewriting must have been taken, the single pass often.
+    EXPECT_GT(singlePass, 20000u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -86,6 +87,55 @@ TEST(TextReader, CrLfAcrossTheReadBlockBoundaryIsOneLineEnd) {
         joined += c;
     }
     EXPECT_EQ(joined, text.substr(0, 64 * 1024 - 1) + "\nz");
+}
+
+// The text-mode rule byte by byte: a CR directly before an LF is dropped,
+// a chunk ends after an LF or at 999 bytes.
+std::vector<std::string> ChunksByTheRule(const std::string& raw) {
+    std::vector<std::string> out;
+    std::string chunk;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        char c = raw[i];
+        if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
+            c = '\n';
+            ++i;
+        }
+        chunk += c;
+        if (c == '\n' || chunk.size() == kMaxChunk) {
+            out.push_back(chunk);
+            chunk.clear();
+        }
+    }
+    if (!chunk.empty()) {
+        out.push_back(chunk);
+    }
+    return out;
+}
+
+TEST(TextReader, ChunksFollowTheTextModeRuleAcrossEveryReadBoundary) {
+    // Lines of every length up to past the chunk limit, ended by LF, CR LF
+    // or nothing, with lone CRs here and there: several read blocks long,
+    // so that CRs, LFs and long lines fall on block boundaries.
+    std::mt19937 random(99);
+    for (int round = 0; round < 6; ++round) {
+        std::string raw;
+        while (raw.size() < 300 * 1024) {
+            const std::size_t length = random() % 4 == 0 ? random() % 2100 : random() % 120;
+            for (std::size_t k = 0; k < length; ++k) {
+                raw += random() % 97 == 0 ? '\r' : static_cast<char>('a' + random() % 26);
+            }
+            const unsigned end = random() % 10;
+            raw += end < 5 ? "\n" : end < 9 ? "\r\n" : "";
+        }
+        TempDir dir;
+        WriteBytes(dir / "t", raw);
+        const std::vector<std::string> expected = ChunksByTheRule(raw);
+        const std::vector<std::string> chunks = Chunks(dir / "t");
+        ASSERT_EQ(chunks.size(), expected.size()) << "round " << round;
+        for (std::size_t i = 0; i < chunks.size(); ++i) {
+            ASSERT_EQ(chunks[i], expected[i]) << "round " << round << " chunk " << i;
+        }
+    }
 }
 
 TEST(TextReader, RefusesDirectoriesDevicesAndMissingFiles) {
