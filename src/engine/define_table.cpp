@@ -186,15 +186,16 @@ bool CDefineTable::ReplaceApart(std::string_view text, std::string& out) const {
     // no other occurrence, so they look the same at every step as in the
     // finished text. The finished text is therefore checked there, and any
     // name found sends the text to the stepwise rewrite.
-    out.clear();
+    const std::size_t base = out.size();
     std::size_t done = 0;
     valueStarts_.clear();
     for (const CNameMatcher::Occurrence& o : apart_) {
         const std::size_t begin = o.end - o.entry->name.size();
         // Checked before the value goes in, so that a refused text never
         // holds more than the limit; the stepwise rewrite reports it.
-        if (out.size() + (begin - done) + o.entry->value.size() + (text.size() - o.end) >
+        if (out.size() - base + (begin - done) + o.entry->value.size() + (text.size() - o.end) >
             kMaxSubstitutedLength) {
+            out.resize(base);
             return false;
         }
         out.append(text.data() + done, begin - done);
@@ -203,18 +204,41 @@ bool CDefineTable::ReplaceApart(std::string_view text, std::string& out) const {
         done = o.end;
     }
     out.append(text.data() + done, text.size() - done);
+    const std::string_view rewritten = std::string_view(out).substr(base);
     for (std::size_t k = 0; k < apart_.size(); ++k) {
         const CDefineEntry& entry = *apart_[k].entry;
         const std::size_t reach = entry.name.size() - 1;
-        const std::size_t start = valueStarts_[k];
+        const std::size_t start = valueStarts_[k] - base;
         const std::size_t from = start > reach ? start - reach : 0;
-        const std::size_t to = std::min(out.size(), start + entry.value.size() + reach);
-        if (matcher_.AnyOccurs(std::string_view(out).substr(from, to - from))) {
+        const std::size_t to = std::min(rewritten.size(), start + entry.value.size() + reach);
+        if (matcher_.AnyOccurs(rewritten.substr(from, to - from))) {
+            out.resize(base);
             return false;
         }
     }
     ++singlePass_;
     return true;
+}
+
+bool CDefineTable::AppendSubstituted(std::string_view text, std::string& out) const {
+    if (byName_.empty()) {
+        out.append(text);
+        return true;
+    }
+    if (matcher_.FindSeparate(text, &apart_)) {
+        if (apart_.empty()) {
+            out.append(text);
+            return true;
+        }
+        if (ReplaceApart(text, out)) {
+            return true;
+        }
+    }
+    // Not in scratch_, which the stepwise rewrite uses itself.
+    line_.assign(text);
+    const bool complete = SubstituteStepwise(line_);
+    out.append(line_);
+    return complete;
 }
 
 std::string_view CDefineTable::Substituted(std::string_view text, std::string& scratch,
@@ -227,6 +251,7 @@ std::string_view CDefineTable::Substituted(std::string_view text, std::string& s
         if (apart_.empty()) {
             return text;
         }
+        scratch.clear();
         if (ReplaceApart(text, scratch)) {
             return scratch;
         }
@@ -244,6 +269,7 @@ bool CDefineTable::Substitute(std::string& text) const {
         if (apart_.empty()) {
             return true;
         }
+        scratch_.clear();
         if (ReplaceApart(text, scratch_)) {
             text.swap(scratch_);
             return true;

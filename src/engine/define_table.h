@@ -78,6 +78,9 @@ class CDefineTable {
     // any name are never copied). Sets *complete to what Substitute would
     // return. The view is valid until `scratch` or `text` changes.
     std::string_view Substituted(std::string_view text, std::string& scratch, bool* complete) const;
+    // The same rewrite of `text`, appended to `out`; returns what Substitute
+    // would. For callers that collect many lines in one buffer.
+    bool AppendSubstituted(std::string_view text, std::string& out) const;
     // How many texts Substitute and Substituted rewrote in a single pass,
     // their names standing apart and their values making no new names (the
     // usual case, which needs none of the stepwise rewriting). For tests
@@ -99,6 +102,9 @@ class CDefineTable {
 
   private:
     void EnsureSorted() const;
+    // Appends the rewrite of `text` to `out` when its names, found by
+    // FindSeparate into apart_, can be replaced in one pass; otherwise
+    // leaves `out` as it was and returns false.
     bool ReplaceApart(std::string_view text, std::string& out) const;
     bool SubstituteStepwise(std::string& text) const;
 
@@ -118,6 +124,7 @@ class CDefineTable {
     mutable std::vector<CNameMatcher::Occurrence> apart_;
     mutable std::uint64_t singlePass_ = 0;
     mutable std::string scratch_;
+    mutable std::string line_;
 };
 
 }  // namespace pellandrix

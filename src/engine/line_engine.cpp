@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "engine/directives.h"
+#include "support/text_file.h"
 
 namespace pellandrix {
 
@@ -94,6 +96,68 @@ ChunkKind CLineEngine::HandleChunk(EngineState& state, std::string_view fileName
         output->Write(text);
     }
     return ChunkKind::Text;
+}
+
+namespace {
+
+// Text lines are collected up to about this size before they are written.
+constexpr std::size_t kLinesWrittenAtOnce = 64 * 1024;
+
+// The next text line at the start of `text`, as a chunk: `*raw` receives
+// the bytes it takes in the file. Empty when the line does not end within
+// `text`, would not make one whole chunk, or may hold a directive.
+std::string_view NextTextLine(std::span<char> text, std::size_t* raw) {
+    // A line of kMaxChunk bytes ending in CR LF takes one byte more.
+    const std::size_t reach = std::min(text.size(), kMaxChunk + 1);
+    auto* lf = static_cast<char*>(std::memchr(text.data(), '\n', reach));
+    if (lf == nullptr) {
+        return {};
+    }
+    const std::size_t taken = static_cast<std::size_t>(lf - text.data()) + 1;
+    const bool crLf = taken >= 2 && lf[-1] == '\r';
+    const std::size_t length = crLf ? taken - 1 : taken;
+    std::size_t first = 0;
+    while (text[first] == ' ' || text[first] == '\t') {
+        ++first;
+    }
+    if (length > kMaxChunk || text[first] == '#') {
+        return {};
+    }
+    // Only a line that is taken loses its CR: the others are read again.
+    if (crLf) {
+        lf[-1] = '\n';
+    }
+    *raw = taken;
+    return std::string_view(text.data(), length);
+}
+
+}  // namespace
+
+std::size_t CLineEngine::HandleTextLines(EngineState& state, std::string_view fileName,
+                                         std::span<char> text, ITextSink* output) {
+    if (output == nullptr || state.skipping) {
+        return 0;
+    }
+    lines_.clear();
+    std::size_t taken = 0;
+    std::size_t raw = 0;
+    for (std::string_view line = NextTextLine(text, &raw); !line.empty();
+         line = NextTextLine(text.subspan(taken), &raw)) {
+        ++state.line;
+        taken += raw;
+        if (!defines_.AppendSubstituted(line, lines_)) {
+            ReportAt(MessageId::kSubstitutionTooLong, fileName, state);
+        }
+        // Written now and then, so that a run of long lines stays small.
+        if (lines_.size() >= kLinesWrittenAtOnce) {
+            output->Write(lines_);
+            lines_.clear();
+        }
+    }
+    if (!lines_.empty()) {
+        output->Write(lines_);
+    }
+    return taken;
 }
 
 void CLineEngine::Finish(const EngineState& state, std::string_view fileName) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,16 @@ class CLineEngine {
     ChunkKind HandleChunk(EngineState& state, std::string_view fileName, std::string_view chunk,
                           ITextSink* output, std::string_view* includeArgument);
 
+    // Handles the leading text lines of `text` (bytes as they are in the
+    // file) as HandleChunk would handle them one by one, and returns how
+    // many bytes they took: only lines that end within `text` and make a
+    // whole chunk, none that could be a directive, none while the branch is
+    // skipped or without output. A carriage return before a line feed is
+    // dropped by overwriting it in `text`. 0 means the caller goes on chunk
+    // by chunk.
+    std::size_t HandleTextLines(EngineState& state, std::string_view fileName, std::span<char> text,
+                                ITextSink* output);
+
     // End of input: reports a block that is still open.
     void Finish(const EngineState& state, std::string_view fileName);
 
@@ -50,7 +61,8 @@ class CLineEngine {
 
     CDefineTable& defines_;
     CMessageService& messages_;
-    std::string line_;  // work buffer of text lines, kept to avoid reallocation
+    std::string line_;   // work buffer of text lines, kept to avoid reallocation
+    std::string lines_;  // text made of many lines, written at once
 };
 
 }  // namespace pellandrix

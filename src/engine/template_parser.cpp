@@ -78,7 +78,18 @@ bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
     while (!stack.empty()) {
         Frame& frame = *stack.back();
         std::unique_ptr<Frame> child;
-        while (!child && frame.reader.ReadChunk(&chunk)) {
+        while (!child) {
+            // Plain text lines go by the bufferful; a chunk at a time only
+            // where one may be a directive (or is too long, or ends the file).
+            const std::size_t taken = engine_.HandleTextLines(
+                frame.state, frame.entry->TPLFileName.str(), frame.reader.Ahead(), frame.Output());
+            if (taken != 0) {
+                frame.reader.Consume(taken);
+                continue;
+            }
+            if (!frame.reader.ReadChunk(&chunk)) {
+                break;
+            }
             std::string_view argument;
             if (engine_.HandleChunk(frame.state, frame.entry->TPLFileName.str(), chunk,
                                     frame.Output(), &argument) == ChunkKind::Include) {

@@ -19,6 +19,10 @@ namespace {
 // looked at has been read into them first.
 constexpr std::size_t kBufferSize = 64 * 1024;
 
+// Text handed to the writing thread at a time: large enough that handing
+// over costs nothing next to writing, small enough to stay in the cache.
+constexpr std::size_t kWriteBehindBlock = 256 * 1024;
+
 int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
     int fd;
     do {
@@ -236,6 +240,23 @@ bool CTextReader::ReadChunk(std::string_view* chunk) {
     return ReadChunkByteWise(chunk);
 }
 
+std::span<char> CTextReader::Ahead() {
+    if (len_ - pos_ <= kMaxChunk) {
+        Fill();
+    }
+    if (!buffer_) {
+        return {};
+    }
+    return std::span<char>(buffer_.get() + pos_, len_ - pos_);
+}
+
+void CTextReader::Consume(std::size_t bytes) {
+    pos_ += std::min(bytes, len_ - pos_);
+    if (crAt_ < pos_) {
+        crKnown_ = false;
+    }
+}
+
 bool CTextReader::ReadChunkByteWise(std::string_view* chunk) {
     // A lone carriage return is kept as a byte of the line, so the chunk
     // is built the long way into slow_.
@@ -410,6 +431,13 @@ void CTextWriter::Write(std::string_view text) {
     if (!open_ || failed_) {
         return;
     }
+    if (behind_) {
+        pending_.append(text);
+        if (pending_.size() >= kWriteBehindBlock) {
+            behind_->Post(pending_);
+        }
+        return;
+    }
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t lf = text.find('\n', start);
@@ -428,6 +456,9 @@ void CTextWriter::WriteAsIs(std::string_view bytes) {
     if (!open_ || failed_) {
         return;
     }
+    // The thread translates everything it gets; text already in the file's
+    // form goes on without it.
+    StopWritingBehind();
     buffer_.append(bytes);
     PassOn();
 }
@@ -440,9 +471,23 @@ void CTextWriter::PassOn() {
         if (buffer_.size() >= kBufferSize) {
             Flush();
         }
-    } else if (buffer_.size() > kWriterMemoryLimit) {
-        MakeTemporaryFile() && Flush();
+    } else if (buffer_.size() > kWriterMemoryLimit && MakeTemporaryFile() && Flush()) {
+        // A text this long is likely to go on for a while.
+        behind_ = std::make_unique<CWriteBehind>(fd_);
     }
+}
+
+void CTextWriter::StopWritingBehind() {
+    if (!behind_) {
+        return;
+    }
+    if (!pending_.empty()) {
+        behind_->Post(pending_);
+    }
+    const bool ok = behind_->Finish();
+    written_ += behind_->Written();
+    behind_.reset();
+    failed_ = failed_ || !ok;
 }
 
 bool CTextWriter::MakeTemporaryFile() {
@@ -483,6 +528,7 @@ bool CTextWriter::WriteOut(const std::string& bytes) {
 }
 
 bool CTextWriter::Flush() {
+    StopWritingBehind();
     WriteOut(buffer_);
     buffer_.clear();
     return !failed_;
@@ -576,6 +622,9 @@ bool CTextWriter::Resume() {
 }
 
 void CTextWriter::Discard() {
+    // The thread writes into fd_ until it is finished.
+    behind_.reset();
+    pending_.clear();
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;

@@ -5,11 +5,13 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "support/spare_files.h"
 #include "support/text_sink.h"
+#include "support/write_behind.h"
 
 namespace pellandrix {
 
@@ -41,6 +43,15 @@ class CTextReader {
     // The same, yielding a view instead of a copy: into the reader's own
     // buffer, valid until the next call of any member.
     bool ReadChunk(std::string_view* chunk);
+
+    // The bytes read ahead and not yet handed out, as they are in the file:
+    // at least one chunk's worth of bytes (and one more) when the file
+    // still holds that many. For a caller that takes many lines at once;
+    // it may change the bytes it is going to Consume. Valid until the next
+    // call of any member.
+    std::span<char> Ahead();
+    // Hands out the first `bytes` bytes of Ahead(), which the caller took.
+    void Consume(std::size_t bytes);
 
     // Gives up the descriptor and buffer while the reader waits (for deep
     // include chains, which would otherwise hold one descriptor per level);
@@ -129,6 +140,7 @@ class CTextWriter : public ITextSink {
 
   private:
     void PassOn();
+    void StopWritingBehind();
     bool MakeTemporaryFile();
     bool WriteOut(const std::string& bytes);
     bool Flush();
@@ -150,6 +162,10 @@ class CTextWriter : public ITextSink {
     int fd_ = -1;
     // The text not yet in a file: all of it while it stays in memory.
     std::string buffer_;
+    // Past the memory limit, the rest of a long text goes through a thread
+    // of its own: Write collects it here untranslated and posts it there.
+    std::unique_ptr<CWriteBehind> behind_;
+    std::string pending_;
     std::optional<std::string> committed_;
 };
 

@@ -18,15 +18,20 @@ CDefineEntry* Define(CDefineTable& table, std::string_view name, std::string_vie
     return entry;
 }
 
-// Rewrites `text` in place and, separately, through the view; both must
-// agree on the text and on whether it is complete.
+// Rewrites `text` in place and, separately, through the view and appended
+// to a buffer; all must agree on the text and on whether it is complete.
 std::string Substituted(const CDefineTable& table, std::string text) {
     std::string scratch;
     bool complete = false;
     const std::string viewed(table.Substituted(text, scratch, &complete));
+    // Appended behind bytes that could begin a name, which must not count.
+    std::string appended = "ab";
+    const bool appendedWhole = table.AppendSubstituted(text, appended);
     const bool whole = table.Substitute(text);
     EXPECT_EQ(viewed, text) << "the view and the in-place rewrite agree";
+    EXPECT_EQ(appended, "ab" + text) << "the appended and the in-place rewrite agree";
     EXPECT_EQ(complete, whole);
+    EXPECT_EQ(appendedWhole, whole);
     return text;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "engine/template_parser.h"
 #include "engine_fixture.h"
 #include "support/text_file.h"
@@ -191,6 +193,92 @@ TEST(LineEngine, LongLinesCountAsSeveralLinesAndChunksCanBeDirectives) {
     // line 4 (the 500 c and the line end) is written, line 5's #endif is stray.
     EXPECT_EQ(out.Text(), std::string(500, 'c') + "\n");
     EXPECT_EQ(f.presenter.Texts(), (std::vector<std::string>{Msg(7, "5")}));
+}
+
+// A template of every kind of line: defines and undefines, conditional
+// blocks (some stray), lines with '#' that are and are not directives,
+// indented lines, lines past the chunk length, LF, CR LF and lone CRs, and
+// names standing apart and close together.
+std::string MixedTemplate(std::uint32_t seed, std::size_t size) {
+    std::mt19937 random(seed);
+    static const char* const kNames[] = {"$TITLE", "$T", "%%NAV%%", "$TITLE_LONG", "@X@"};
+    auto name = [&] { return std::string(kNames[random() % 5]); };
+    std::string text;
+    while (text.size() < size) {
+        std::string line;
+        switch (random() % 16) {
+            case 0:
+                line = "#define " + name() + " v" + std::to_string(random() % 9) + name();
+                break;
+            case 1:
+                line = "#undef " + name();
+                break;
+            case 2:
+                line = random() % 2 ? "#ifdef " + name() : "#ifndef " + name();
+                break;
+            case 3:
+                line = random() % 2 ? "#else" : "#endif";
+                break;
+            case 4:
+                line = std::string(random() % 4, ' ') + "\t#not a directive " + name();
+                break;
+            case 5:
+                line = std::string(990 + random() % 20, 'w') + name();
+                break;
+            default:
+                for (std::size_t k = random() % 6; k > 0; --k) {
+                    line += std::string(random() % 4, ' ') + (random() % 3 ? name() : "<p>");
+                }
+        }
+        const unsigned end = random() % 10;
+        text += line + (end < 5 ? "\n" : end < 8 ? "\r\n" : end < 9 ? "\r" : "\r\r\n");
+    }
+    return text;
+}
+
+// Runs `path` through a fresh engine, either chunk by chunk or, as the
+// template parser does, with plain text lines taken by the bufferful.
+std::pair<std::string, std::vector<std::string>> RunFile(const std::string& path,
+                                                         bool byTheBufferful) {
+    EngineFixture f;
+    CTextReader reader;
+    EXPECT_TRUE(reader.Open(path));
+    CStringSink out;
+    EngineState state;
+    std::string_view chunk;
+    std::string_view argument;
+    for (;;) {
+        if (byTheBufferful) {
+            const std::size_t taken =
+                f.engine.HandleTextLines(state, "t.tpl", reader.Ahead(), &out);
+            if (taken != 0) {
+                reader.Consume(taken);
+                continue;
+            }
+        }
+        if (!reader.ReadChunk(&chunk)) {
+            break;
+        }
+        f.engine.HandleChunk(state, "t.tpl", chunk, &out, &argument);
+    }
+    f.engine.Finish(state, "t.tpl");
+    return {out.Text(), f.presenter.Texts()};
+}
+
+TEST(LineEngine, TextLinesTakenByTheBufferfulComeOutAsChunkByChunk) {
+    testkit::TempDir dir;
+    for (std::uint32_t seed = 1; seed <= 4; ++seed) {
+        SCOPED_TRACE(seed);
+        // Several read buffers long, so that lines straddle their ends.
+        testkit::WriteBytes(dir / "t.tpl", MixedTemplate(seed, 300 * 1024));
+        const auto chunkwise = RunFile(dir / "t.tpl", false);
+        const auto bufferwise = RunFile(dir / "t.tpl", true);
+        EXPECT_EQ(bufferwise.first, chunkwise.first);
+        EXPECT_EQ(bufferwise.second, chunkwise.second);
+        // The template must make both output and messages with line numbers.
+        EXPECT_GT(chunkwise.first.size(), 100000u);
+        EXPECT_GT(chunkwise.second.size(), 100u);
+    }
 }
 
 }  // namespace

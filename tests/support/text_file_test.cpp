@@ -254,17 +254,61 @@ TEST(TextWriter, TextBeyondTheMemoryLimitGoesOnThroughATemporaryFile) {
     }
 }
 
+// Past the memory limit the text goes on through a writing thread; text
+// already in the file's form, a suspension and the commit must each find
+// everything before them in the file, in order.
+TEST(TextWriter, ALongTextKeepsItsOrderThroughTheWritingThread) {
+    TempDir dir;
+    const std::string path = dir / "long.html";
+    CTextWriter writer;
+    ASSERT_TRUE(writer.Open(path));
+    std::string expected;
+    for (int i = 0; i < 120000; ++i) {
+        const std::string line = "line " + std::to_string(i) + (i % 7 == 0 ? "\n\n" : "\n");
+        writer.Write(line);
+        for (const char c : line) {
+            expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        }
+        if (i == 50000 || i == 90000) {
+            writer.WriteAsIs("as is\n");
+            expected += "as is\n";
+        }
+        if (i == 70000) {
+            writer.Suspend();
+            ASSERT_TRUE(writer.Resume());
+        }
+    }
+    writer.Write("end");
+    expected += "end";
+    ASSERT_TRUE(writer.Commit());
+    EXPECT_EQ(ReadBytes(path), expected);
+    EXPECT_EQ(Entries(dir), 1);
+}
+
 TEST(TextWriter, FailedWriteKeepsTheOldFileAndLeavesNoTemporaryFile) {
     TempDir dir;
     const std::string path = dir / "page.html";
     WriteBytes(path, "old");
-    // Written at Commit from memory, and written on the way past the limit.
+    // Written at Commit from memory, written on the way past the limit, and
+    // written by the writing thread, which fails only after megabytes.
     for (const std::size_t size : {std::size_t{10000}, kWriterMemoryLimit + 10000}) {
         SCOPED_TRACE(size);
         testkit::FileSizeLimit limit(4096);
         CTextWriter writer;
         ASSERT_TRUE(writer.Open(path));
         writer.Write(std::string(size, 'y'));
+        EXPECT_FALSE(writer.Commit());
+        EXPECT_FALSE(writer.CreateFailed());
+        EXPECT_EQ(ReadBytes(path), "old");
+        EXPECT_EQ(Entries(dir), 1);
+    }
+    {
+        testkit::FileSizeLimit limit(3 * kWriterMemoryLimit);
+        CTextWriter writer;
+        ASSERT_TRUE(writer.Open(path));
+        for (int i = 0; i < 8000; ++i) {
+            writer.Write(std::string(999, 'z') + "\n");
+        }
         EXPECT_FALSE(writer.Commit());
         EXPECT_FALSE(writer.CreateFailed());
         EXPECT_EQ(ReadBytes(path), "old");
