@@ -186,24 +186,30 @@ bool CDefineTable::ReplaceApart(std::string_view text, std::string& out) const {
     // no other occurrence, so they look the same at every step as in the
     // finished text. The finished text is therefore checked there, and any
     // name found sends the text to the stepwise rewrite.
+    std::size_t size = text.size();
+    for (const CNameMatcher::Occurrence& o : apart_) {
+        size += o.entry->value.size();
+        size -= o.entry->name.size();
+        // A refused text never holds more than the limit; the stepwise
+        // rewrite reports it.
+        if (size > kMaxSubstitutedLength) {
+            return false;
+        }
+    }
+    // Sized once and filled by copying, rather than grown piece by piece.
     const std::size_t base = out.size();
+    out.resize(base + size);
+    char* next = out.data() + base;
     std::size_t done = 0;
     valueStarts_.clear();
     for (const CNameMatcher::Occurrence& o : apart_) {
         const std::size_t begin = o.end - o.entry->name.size();
-        // Checked before the value goes in, so that a refused text never
-        // holds more than the limit; the stepwise rewrite reports it.
-        if (out.size() - base + (begin - done) + o.entry->value.size() + (text.size() - o.end) >
-            kMaxSubstitutedLength) {
-            out.resize(base);
-            return false;
-        }
-        out.append(text.data() + done, begin - done);
-        valueStarts_.push_back(out.size());
-        out.append(o.entry->value);
+        next = std::copy(text.data() + done, text.data() + begin, next);
+        valueStarts_.push_back(static_cast<std::size_t>(next - out.data()));
+        next = std::copy(o.entry->value.begin(), o.entry->value.end(), next);
         done = o.end;
     }
-    out.append(text.data() + done, text.size() - done);
+    std::copy(text.data() + done, text.data() + text.size(), next);
     const std::string_view rewritten = std::string_view(out).substr(base);
     for (std::size_t k = 0; k < apart_.size(); ++k) {
         const CDefineEntry& entry = *apart_[k].entry;

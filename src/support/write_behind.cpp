@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -63,22 +64,28 @@ void CWriteBehind::Run() {
 }
 
 bool CWriteBehind::WriteTranslated(const std::string& text) {
-    out_.clear();
-    out_.reserve(text.size() + text.size() / 16);
+    // Room for the worst case (every byte a line feed), filled by copying;
+    // not cleared first, every byte written out is copied in before.
+    if (capacity_ < 2 * text.size()) {
+        capacity_ = 2 * text.size();
+        out_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    }
+    char* next = out_.get();
     const char* at = text.data();
     const char* const end = at + text.size();
     while (at < end) {
         const auto* lf = static_cast<const char*>(std::memchr(at, '\n', end - at));
         if (lf == nullptr) {
-            out_.append(at, end);
+            next = std::copy(at, end, next);
             break;
         }
-        out_.append(at, lf);
-        out_.append("\r\n", 2);
+        next = std::copy(at, lf, next);
+        *next++ = '\r';
+        *next++ = '\n';
         at = lf + 1;
     }
-    const char* data = out_.data();
-    std::size_t size = out_.size();
+    const char* data = out_.get();
+    std::size_t size = static_cast<std::size_t>(next - data);
     while (size > 0) {
         const ssize_t n = ::write(fd_, data, size);
         if (n < 0 && errno == EINTR) {

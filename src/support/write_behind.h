@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -47,8 +48,9 @@ class CWriteBehind {
     bool failed_ = false;     // guarded
     bool finished_ = false;   // caller's side only
     int fd_;
-    off_t written_ = 0;  // the thread's until it is joined
-    std::string out_;    // the thread's: the translated block
+    off_t written_ = 0;            // the thread's until it is joined
+    std::unique_ptr<char[]> out_;  // the thread's: the translated block
+    std::size_t capacity_ = 0;
     std::thread thread_;
 };
 
