@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -178,6 +179,30 @@ void BM_TextPhase(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
 }
 
+// The text lines as the template parser takes them: a bufferful at a time
+// rather than a chunk at a time.
+void BM_TextLines(benchmark::State& state) {
+    const Workload& w = WorkloadFor(static_cast<int>(state.range(0)));
+    Engine e;
+    Feed(e.engine, Chunks(w.header), nullptr);
+    std::string body = w.body;  // the engine may rewrite line ends in place
+    CStringSink out;
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        out.Clear();
+        EngineState lines;
+        const std::size_t taken =
+            e.engine.HandleTextLines(lines, "page.tpl", std::span<char>(body), &out);
+        if (taken != body.size()) {
+            state.SkipWithError("a line of the body was not taken as text");
+            return;
+        }
+        bytes += taken;
+        benchmark::DoNotOptimize(out.Text().data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(bytes));
+}
+
 // Header and text as one template, into a fresh table each time.
 void BM_WholeTemplate(benchmark::State& state) {
     const Workload& w = WorkloadFor(static_cast<int>(state.range(0)));
@@ -233,6 +258,7 @@ void BM_Substitute(benchmark::State& state) {
 
 BENCHMARK(BM_DefinePhase)->Arg(50)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TextPhase)->Arg(0)->Arg(50)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TextLines)->Arg(0)->Arg(50)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WholeTemplate)->Arg(0)->Arg(50)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 // Alternating per define count, so each pair runs back to back.
 BENCHMARK(BM_Substitute<true>)->Name("BM_SubstituteIndexed")->Arg(50);

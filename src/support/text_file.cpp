@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <system_error>
 
 namespace pellandrix {
 
@@ -472,8 +473,13 @@ void CTextWriter::PassOn() {
             Flush();
         }
     } else if (buffer_.size() > kWriterMemoryLimit && MakeTemporaryFile() && Flush()) {
-        // A text this long is likely to go on for a while.
-        behind_ = std::make_unique<CWriteBehind>(fd_);
+        // A text this long is likely to go on for a while. Without a thread
+        // to spare it is written here, as before.
+        try {
+            behind_ = std::make_unique<CWriteBehind>(fd_);
+        } catch (const std::system_error&) {
+            behind_.reset();
+        }
     }
 }
 

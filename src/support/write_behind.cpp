@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace pellandrix {
 
@@ -55,7 +56,14 @@ void CWriteBehind::Run() {
             failed = failed_;
         }
         changed_.notify_all();
-        if (!failed && !WriteTranslated(block)) {
+        bool written = false;
+        try {
+            written = !failed && WriteTranslated(block);
+        } catch (const std::bad_alloc&) {
+            // Nothing may leave the thread; the writer reports the failure.
+            written = false;
+        }
+        if (!written) {
             std::lock_guard lock(mutex_);
             failed_ = true;
         }
