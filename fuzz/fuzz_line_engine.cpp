@@ -7,15 +7,19 @@
 // the table stays sorted longest name first and every entry is found under
 // its own name; the fast substitution gives exactly what the plain one,
 // entry by entry, gives, both stop at the same length limit, and neither
-// leaves a text longer than that.
+// leaves a text longer than that. Then the template read as a file (CR LF
+// as one line end) must come out the same whether its text lines are taken
+// a chunk at a time or by the bufferful.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "engine/define_table.h"
 #include "engine/line_engine.h"
 #include "fuzz_support.h"
+#include "support/text_file.h"
 #include "support/text_sink.h"
 
 using namespace pellandrix;
@@ -41,6 +45,79 @@ class DiscardingSink : public ITextSink {
   public:
     void Write(std::string_view) override {}
 };
+
+// Keeps a hash and the length of what the engine writes, so that two runs
+// can be compared without holding their text.
+class HashingSink : public ITextSink {
+  public:
+    void Write(std::string_view text) override {
+        for (const char c : text) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        }
+        length += text.size();
+    }
+    std::uint64_t hash = 14695981039346656037ull;
+    std::size_t length = 0;
+};
+
+// The next chunk of `raw` from *pos as a text read yields it: a CR before
+// an LF dropped, ended after an LF or at kMaxChunk bytes.
+std::string NextChunk(std::string_view raw, std::size_t* pos) {
+    std::string chunk;
+    while (*pos < raw.size() && chunk.size() < kMaxChunk) {
+        char c = raw[(*pos)++];
+        if (c == '\r' && *pos < raw.size() && raw[*pos] == '\n') {
+            c = '\n';
+            ++*pos;
+        }
+        chunk += c;
+        if (c == '\n') {
+            break;
+        }
+    }
+    return chunk;
+}
+
+std::string_view FillTable(std::string_view input, CDefineTable& table);
+
+struct Run {
+    std::uint64_t hash;
+    std::size_t length;
+    int messages;
+    int lines;
+};
+
+// The whole template through a fresh engine, a chunk at a time or, as the
+// template parser reads a file, text lines by the bufferful.
+Run RunTemplate(std::string_view input, bool byTheBufferful) {
+    CountingPresenter presenter;
+    CMessageService messages(presenter);
+    CDefineTable table;
+    CLineEngine engine(table, messages);
+    HashingSink sink;
+    std::string raw(FillTable(input, table));
+    EngineState state;
+    std::string_view argument;
+    std::size_t pos = 0;
+    for (;;) {
+        if (byTheBufferful) {
+            const std::size_t taken =
+                engine.HandleTextLines(state, "fuzz.tpl", std::span<char>(raw).subspan(pos), &sink);
+            FUZZ_CHECK(taken <= raw.size() - pos, "no more taken than given");
+            if (taken != 0) {
+                pos += taken;
+                continue;
+            }
+        }
+        const std::string chunk = NextChunk(raw, &pos);
+        if (chunk.empty()) {
+            break;
+        }
+        engine.HandleChunk(state, "fuzz.tpl", chunk, &sink, &argument);
+    }
+    engine.Finish(state, "fuzz.tpl");
+    return Run{sink.hash, sink.length, presenter.count, state.line};
+}
 
 // The engine holds each text to 16 MB, but neither the sum of the values
 // nor the text a template asks for: a few hundred defines of 16 MB each
@@ -120,5 +197,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     engine.Finish(state, "fuzz.tpl");
     FUZZ_CHECK(state.line == static_cast<int>(Chunks(text).size()), "one line per chunk");
+
+    // Within the budget, the same template read as a file is: every way of
+    // taking its lines must write the same and report the same.
+    const std::string_view input = AsText(data, size);
+    const Run chunkwise = RunTemplate(input, false);
+    const Run bufferwise = RunTemplate(input, true);
+    FUZZ_CHECK(bufferwise.length == chunkwise.length && bufferwise.hash == chunkwise.hash,
+               "text lines by the bufferful write what chunks write");
+    FUZZ_CHECK(bufferwise.messages == chunkwise.messages, "and report as much");
+    FUZZ_CHECK(bufferwise.lines == chunkwise.lines, "and count as many lines");
     return 0;
 }

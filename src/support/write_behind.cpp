@@ -72,28 +72,42 @@ void CWriteBehind::Run() {
 }
 
 bool CWriteBehind::WriteTranslated(const std::string& text) {
-    // Room for the worst case (every byte a line feed), filled by copying;
-    // not cleared first, every byte written out is copied in before.
-    if (capacity_ < 2 * text.size()) {
-        capacity_ = 2 * text.size();
-        out_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    // Translated into a buffer of fixed size that is written out whenever it
+    // fills, so that even a block of one 16 MB line takes no more memory.
+    if (!out_) {
+        out_ = std::make_unique_for_overwrite<char[]>(kOutSize);
     }
-    char* next = out_.get();
+    std::size_t used = 0;
     const char* at = text.data();
     const char* const end = at + text.size();
     while (at < end) {
         const auto* lf = static_cast<const char*>(std::memchr(at, '\n', end - at));
-        if (lf == nullptr) {
-            next = std::copy(at, end, next);
-            break;
+        const char* const stop = lf == nullptr ? end : lf;
+        while (at < stop) {
+            if (used == kOutSize && !WriteOut(&used)) {
+                return false;
+            }
+            const std::size_t n = std::min(static_cast<std::size_t>(stop - at), kOutSize - used);
+            std::memcpy(out_.get() + used, at, n);
+            used += n;
+            at += n;
         }
-        next = std::copy(at, lf, next);
-        *next++ = '\r';
-        *next++ = '\n';
-        at = lf + 1;
+        if (lf != nullptr) {
+            if (kOutSize - used < 2 && !WriteOut(&used)) {
+                return false;
+            }
+            out_[used++] = '\r';
+            out_[used++] = '\n';
+            at = lf + 1;
+        }
     }
+    return WriteOut(&used);
+}
+
+bool CWriteBehind::WriteOut(std::size_t* used) {
     const char* data = out_.get();
-    std::size_t size = static_cast<std::size_t>(next - data);
+    std::size_t size = *used;
+    *used = 0;
     while (size > 0) {
         const ssize_t n = ::write(fd_, data, size);
         if (n < 0 && errno == EINTR) {

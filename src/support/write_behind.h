@@ -39,6 +39,7 @@ class CWriteBehind {
   private:
     void Run();
     bool WriteTranslated(const std::string& text);
+    bool WriteOut(std::size_t* used);
 
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -48,9 +49,9 @@ class CWriteBehind {
     bool failed_ = false;     // guarded
     bool finished_ = false;   // caller's side only
     int fd_;
-    off_t written_ = 0;            // the thread's until it is joined
-    std::unique_ptr<char[]> out_;  // the thread's: the translated block
-    std::size_t capacity_ = 0;
+    off_t written_ = 0;  // the thread's until it is joined
+    static constexpr std::size_t kOutSize = 512 * 1024;
+    std::unique_ptr<char[]> out_;  // the thread's: translated text, kOutSize bytes
     std::thread thread_;
 };
 

@@ -277,6 +277,12 @@ TEST(TextWriter, ALongTextKeepsItsOrderThroughTheWritingThread) {
             writer.Suspend();
             ASSERT_TRUE(writer.Resume());
         }
+        if (i == 30000) {
+            // One line longer than the thread's own buffer.
+            const std::string huge = std::string(1300 * 1024, 'q') + "\n";
+            writer.Write(huge);
+            expected += huge.substr(0, huge.size() - 1) + "\r\n";
+        }
     }
     writer.Write("end");
     expected += "end";
