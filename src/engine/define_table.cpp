@@ -226,19 +226,29 @@ bool CDefineTable::ReplaceApart(std::string_view text, std::string& out) const {
     return true;
 }
 
-bool CDefineTable::AppendSubstituted(std::string_view text, std::string& out) const {
+CDefineTable::SinglePass CDefineTable::TrySinglePass(std::string_view text,
+                                                     std::string& out) const {
     if (byName_.empty()) {
-        out.append(text);
-        return true;
+        return SinglePass::kUnchanged;
     }
-    if (matcher_.FindSeparate(text, &apart_)) {
-        if (apart_.empty()) {
+    if (!matcher_.FindSeparate(text, &apart_)) {
+        return SinglePass::kNotPossible;
+    }
+    if (apart_.empty()) {
+        return SinglePass::kUnchanged;
+    }
+    return ReplaceApart(text, out) ? SinglePass::kReplaced : SinglePass::kNotPossible;
+}
+
+bool CDefineTable::AppendSubstituted(std::string_view text, std::string& out) const {
+    switch (TrySinglePass(text, out)) {
+        case SinglePass::kReplaced:
+            return true;
+        case SinglePass::kUnchanged:
             out.append(text);
             return true;
-        }
-        if (ReplaceApart(text, out)) {
-            return true;
-        }
+        case SinglePass::kNotPossible:
+            break;
     }
     // Not in scratch_, which the stepwise rewrite uses itself.
     line_.assign(text);
@@ -250,17 +260,14 @@ bool CDefineTable::AppendSubstituted(std::string_view text, std::string& out) co
 std::string_view CDefineTable::Substituted(std::string_view text, std::string& scratch,
                                            bool* complete) const {
     *complete = true;
-    if (byName_.empty()) {
-        return text;
-    }
-    if (matcher_.FindSeparate(text, &apart_)) {
-        if (apart_.empty()) {
-            return text;
-        }
-        scratch.clear();
-        if (ReplaceApart(text, scratch)) {
+    scratch.clear();
+    switch (TrySinglePass(text, scratch)) {
+        case SinglePass::kReplaced:
             return scratch;
-        }
+        case SinglePass::kUnchanged:
+            return text;
+        case SinglePass::kNotPossible:
+            break;
     }
     scratch.assign(text);
     *complete = SubstituteStepwise(scratch);
@@ -268,18 +275,15 @@ std::string_view CDefineTable::Substituted(std::string_view text, std::string& s
 }
 
 bool CDefineTable::Substitute(std::string& text) const {
-    if (byName_.empty()) {
-        return true;
-    }
-    if (matcher_.FindSeparate(text, &apart_)) {
-        if (apart_.empty()) {
-            return true;
-        }
-        scratch_.clear();
-        if (ReplaceApart(text, scratch_)) {
+    scratch_.clear();
+    switch (TrySinglePass(text, scratch_)) {
+        case SinglePass::kReplaced:
             text.swap(scratch_);
             return true;
-        }
+        case SinglePass::kUnchanged:
+            return true;
+        case SinglePass::kNotPossible:
+            break;
     }
     return SubstituteStepwise(text);
 }

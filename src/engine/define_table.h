@@ -106,6 +106,12 @@ class CDefineTable {
     // FindSeparate into apart_, can be replaced in one pass; otherwise
     // leaves `out` as it was and returns false.
     bool ReplaceApart(std::string_view text, std::string& out) const;
+    // Whether `text` can be rewritten in a single pass: kReplaced when its
+    // rewrite was appended to `out`, kUnchanged when no name occurs in it
+    // (nothing appended), kNotPossible when it needs the stepwise rewrite
+    // (`out` as it was).
+    enum class SinglePass { kReplaced, kUnchanged, kNotPossible };
+    SinglePass TrySinglePass(std::string_view text, std::string& out) const;
     bool SubstituteStepwise(std::string& text) const;
 
     mutable CNodeList<CDefineEntry> entries_;

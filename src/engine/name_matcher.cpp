@@ -381,8 +381,8 @@ std::uint32_t CNameMatcher::Advance(std::uint32_t state, const unsigned char* by
     return Step(state, bytes[(*i)++]);
 }
 
-void CNameMatcher::ScanWithAutomaton(std::string_view text, std::uint64_t from,
-                                     std::vector<const CDefineEntry*>* found) {
+template <typename OnOutput>
+bool CNameMatcher::WalkOutputs(std::string_view text, OnOutput&& onOutput) const {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t size = text.size();
     std::size_t i = 0;
@@ -392,42 +392,8 @@ void CNameMatcher::ScanWithAutomaton(std::string_view text, std::uint64_t from,
         while (i < size) {
             state = Advance(state, bytes, &i, size);
             const std::int32_t output = OutputOf(state);
-            if (output >= 0) {
-                Collect(output, from, found);
-            }
-            if (state == 0) {
-                break;
-            }
-        }
-    }
-}
-
-bool CNameMatcher::FindSeparate(std::string_view text, std::vector<Occurrence>* found) {
-    found->clear();
-    if (!automatonCurrent_) {
-        return false;
-    }
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t size = text.size();
-    std::size_t lastEnd = 0;
-    std::size_t lastLength = 0;
-    std::size_t i = 0;
-    while (i < size) {
-        i = SkipToNameStart(bytes, i, size);
-        std::uint32_t state = 0;
-        while (i < size) {
-            state = Advance(state, bytes, &i, size);
-            const std::int32_t index = OutputOf(state);
-            if (index >= 0) {
-                // A shorter name ending at the same byte overlaps this one.
-                const Output& o = outputs_[static_cast<std::size_t>(index)];
-                const std::size_t gap = std::max(o.length, lastLength) - 1;
-                if (o.shorter >= 0 || (!found->empty() && i - o.length < lastEnd + gap)) {
-                    return false;
-                }
-                found->push_back(Occurrence{i, o.entry});
-                lastEnd = i;
-                lastLength = o.length;
+            if (output >= 0 && !onOutput(outputs_[static_cast<std::size_t>(output)], output, i)) {
+                return false;
             }
             if (state == 0) {
                 break;
@@ -437,24 +403,36 @@ bool CNameMatcher::FindSeparate(std::string_view text, std::vector<Occurrence>* 
     return true;
 }
 
-bool CNameMatcher::AnyOccurs(std::string_view text) const {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t size = text.size();
-    std::size_t i = 0;
-    while (i < size) {
-        i = SkipToNameStart(bytes, i, size);
-        std::uint32_t state = 0;
-        while (i < size) {
-            state = Advance(state, bytes, &i, size);
-            if (OutputOf(state) >= 0) {
-                return true;
-            }
-            if (state == 0) {
-                break;
-            }
-        }
+void CNameMatcher::ScanWithAutomaton(std::string_view text, std::uint64_t from,
+                                     std::vector<const CDefineEntry*>* found) {
+    WalkOutputs(text, [&](const Output&, std::int32_t output, std::size_t) {
+        Collect(output, from, found);
+        return true;
+    });
+}
+
+bool CNameMatcher::FindSeparate(std::string_view text, std::vector<Occurrence>* found) {
+    found->clear();
+    if (!automatonCurrent_) {
+        return false;
     }
-    return false;
+    std::size_t lastEnd = 0;
+    std::size_t lastLength = 0;
+    return WalkOutputs(text, [&](const Output& o, std::int32_t, std::size_t end) {
+        // A shorter name ending at the same byte overlaps this one.
+        const std::size_t gap = std::max(o.length, lastLength) - 1;
+        if (o.shorter >= 0 || (!found->empty() && end - o.length < lastEnd + gap)) {
+            return false;
+        }
+        found->push_back(Occurrence{end, o.entry});
+        lastEnd = end;
+        lastLength = o.length;
+        return true;
+    });
+}
+
+bool CNameMatcher::AnyOccurs(std::string_view text) const {
+    return !WalkOutputs(text, [](const Output&, std::int32_t, std::size_t) { return false; });
 }
 
 void CNameMatcher::ScanWithTrie(std::string_view text, std::uint64_t from,

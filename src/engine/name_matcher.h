@@ -152,6 +152,11 @@ class CNameMatcher {
     // tail at once where it can; advances *i.
     std::uint32_t Advance(std::uint32_t state, const unsigned char* bytes, std::size_t* i,
                           std::size_t size) const;
+    // Runs the automaton over `text`, calling onOutput(output, index in
+    // outputs_, end of the name) wherever a name ends; stops and returns
+    // false as soon as onOutput returns false.
+    template <typename OnOutput>
+    bool WalkOutputs(std::string_view text, OnOutput&& onOutput) const;
     void ScanWithAutomaton(std::string_view text, std::uint64_t from,
                            std::vector<const CDefineEntry*>* found);
 

@@ -51,21 +51,6 @@ ssize_t ReadRetrying(int fd, char* data, std::size_t size) {
     return n;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // Reads up to `size` bytes, fewer only at end of file. -1 on error.
 ssize_t ReadFull(int fd, char* data, std::size_t size) {
     std::size_t total = 0;

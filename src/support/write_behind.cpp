@@ -105,11 +105,18 @@ bool CWriteBehind::WriteTranslated(const std::string& text) {
 }
 
 bool CWriteBehind::WriteOut(std::size_t* used) {
-    const char* data = out_.get();
-    std::size_t size = *used;
+    const std::size_t size = *used;
     *used = 0;
+    if (!WriteAll(fd_, out_.get(), size)) {
+        return false;
+    }
+    written_ += static_cast<off_t>(size);
+    return true;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
-        const ssize_t n = ::write(fd_, data, size);
+        const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -118,7 +125,6 @@ bool CWriteBehind::WriteOut(std::size_t* used) {
         }
         data += n;
         size -= static_cast<std::size_t>(n);
-        written_ += n;
     }
     return true;
 }

@@ -10,6 +10,10 @@
 
 namespace pellandrix {
 
+// Writes all `size` bytes at `data` to `fd`, going on after interrupted
+// and partial writes. Returns false when a write fails.
+bool WriteAll(int fd, const char* data, std::size_t size);
+
 // Writes text to a file descriptor on a thread of its own, every line feed
 // as CR LF, so that translating and the kernel's copying of a long
 // generated file overlap with producing it on another core. One block is
