@@ -81,7 +81,7 @@ class CDefineTable {
     // The same rewrite of `text`, appended to `out`; returns what Substitute
     // would. For callers that collect many lines in one buffer.
     bool AppendSubstituted(std::string_view text, std::string& out) const;
-    // How many texts Substitute and Substituted rewrote in a single pass,
+    // How many texts the three forms above rewrote in a single pass,
     // their names standing apart and their values making no new names (the
     // usual case, which needs none of the stepwise rewriting). For tests
     // and benchmarks.

@@ -107,6 +107,9 @@ constexpr std::size_t kLinesWrittenAtOnce = 64 * 1024;
 // the bytes it takes in the file. Empty when the line does not end within
 // `text`, would not make one whole chunk, or may hold a directive.
 std::string_view NextTextLine(std::span<char> text, std::size_t* raw) {
+    if (text.empty()) {
+        return {};  // perhaps no buffer at all: memchr must not see null
+    }
     // A line of kMaxChunk bytes ending in CR LF takes one byte more.
     const std::size_t reach = std::min(text.size(), kMaxChunk + 1);
     auto* lf = static_cast<char*>(std::memchr(text.data(), '\n', reach));

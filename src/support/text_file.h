@@ -95,7 +95,10 @@ inline constexpr std::size_t kWriterMemoryLimit = 1024 * 1024;
 // which is renamed over the old file, so the target always holds either its
 // old or its complete new text. A target that is not a regular file (a
 // device) is written directly. Destroying an uncommitted writer removes the
-// temporary file and leaves the target as it was. Given a CSpareFiles, the
+// temporary file and leaves the target as it was. A text that passes
+// kWriterMemoryLimit goes on into its temporary file through a thread of
+// the writer's own (CWriteBehind), started then and ended by Commit,
+// Suspend, WriteAsIs or destruction. Given a CSpareFiles, the
 // writer takes its temporary file from there when one is kept for the
 // target, and swaps it with the target when the target holds a file put
 // there through the same CSpareFiles.
