@@ -145,18 +145,6 @@ void CTextReader::Close() {
     atEnd_ = crKnown_ = false;
 }
 
-bool CTextReader::Refill() {
-    if (fd_ < 0) {
-        return false;
-    }
-    const ssize_t n = ReadRetrying(fd_, buffer_.get(), kBufferSize);
-    pos_ = 0;
-    len_ = n > 0 ? static_cast<std::size_t>(n) : 0;
-    atEnd_ = len_ == 0;
-    crKnown_ = false;
-    return len_ > 0;
-}
-
 bool CTextReader::Fill() {
     // Keeps the unread bytes and reads behind them, so that a chunk never
     // straddles two reads and can be handed out as a view.
@@ -250,7 +238,7 @@ bool CTextReader::ReadChunkByteWise(std::string_view* chunk) {
     out.clear();
     crKnown_ = false;
     while (out.size() < kMaxChunk) {
-        if (pos_ == len_ && !Refill()) {
+        if (pos_ == len_ && !Fill()) {
             break;
         }
         const char* start = buffer_.get() + pos_;
@@ -273,7 +261,7 @@ bool CTextReader::ReadChunkByteWise(std::string_view* chunk) {
         }
         // A carriage return: dropped only when a line feed follows, which
         // may lie in the next block of the file.
-        if (pos_ == len_ && !Refill()) {
+        if (pos_ == len_ && !Fill()) {
             out.push_back('\r');
             break;
         }

@@ -64,7 +64,6 @@ class CTextReader {
     void Close();
 
   private:
-    bool Refill();
     bool Fill();
     bool ReadChunkByteWise(std::string_view* chunk);
 

@@ -40,13 +40,15 @@ bool RefusedDatabase(const CliFixture& f) {
     return f.ErrLines().size() == 1 && f.err.rfind("Die Projektdatenbank ", 0) == 0;
 }
 
+// A command of each kind: listing, reading a project, generating, adding.
+const std::vector<std::vector<std::string>> kCommandsThatOpenTheDatabase{
+    {"projects"}, {"files", "Web"}, {"generate", "Web"}, {"add-project", "New"}};
+
 TEST(CliFaults, TruncatedDatabaseIsRefusedForEveryCommandAndKept) {
     TwoPages p;
     const std::string cut = ReadBytes(p.Db()).substr(0, 5000);
     p.Write("Pellandrix.mdb", cut);
-    const std::vector<std::vector<std::string>> commands{
-        {"projects"}, {"files", "Web"}, {"generate", "Web"}, {"add-project", "New"}};
-    for (const auto& command : commands) {
+    for (const auto& command : kCommandsThatOpenTheDatabase) {
         SCOPED_TRACE(command[0]);
         EXPECT_EQ(p.Run(command), cli::kExitFailure);
         EXPECT_TRUE(RefusedDatabase(p)) << p.err;
@@ -60,9 +62,7 @@ TEST(CliFaults, EmptyDatabaseFileIsRefusedForEveryCommandAndKept) {
     p.Write("Pellandrix.mdb", "");
     const auto then = fs::file_time_type::clock::now() - std::chrono::hours(24);
     fs::last_write_time(p.Db(), then);
-    const std::vector<std::vector<std::string>> commands{
-        {"projects"}, {"files", "Web"}, {"generate", "Web"}, {"add-project", "New"}};
-    for (const auto& command : commands) {
+    for (const auto& command : kCommandsThatOpenTheDatabase) {
         SCOPED_TRACE(command[0]);
         EXPECT_EQ(p.Run(command), cli::kExitFailure);
         EXPECT_TRUE(RefusedDatabase(p)) << p.err;
