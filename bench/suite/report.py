@@ -1,5 +1,7 @@
 """Turns measured runs into Markdown tables and the verdict on the targets."""
 
+import tools
+
 
 class Row:
     def __init__(self, tool, status, detail, seconds, peak_kib, runs):
@@ -37,7 +39,8 @@ def table(shape):
              "|---|---|---|---|---|---|---|"]
     for row in shape.rows.values():
         if row.status == "ok":
-            result = "ok (%d runs)" % row.runs if row.tool != "cat" else "floor (%d runs)" % row.runs
+            kind = "floor" if row.tool in tools.FLOORS else "ok"
+            result = "%s (%d runs)" % (kind, row.runs)
             cells = [result, "%.3f" % row.seconds, "%.1f" % (shape.size / 1e6 / row.seconds),
                      "%.2f" % (row.seconds / ours) if ours else "-",
                      "%.2f" % (row.seconds / cat) if cat else "-"]
@@ -60,7 +63,8 @@ def verdicts(shapes):
         if ours.status != "ok":
             out.append("- %s: ours did not finish correctly (%s)" % (shape.name, ours.status))
             continue
-        peers = [r for r in shape.rows.values() if r.tool not in ("ours", "before", "cat")]
+        peers = [r for r in shape.rows.values()
+                 if r.tool not in ("ours", "before") + tools.FLOORS]
         slower = [r.tool for r in peers if r.status == "ok" and r.seconds <= ours.seconds]
         beaten = "faster than every peer" if not slower else "NOT faster than " + ", ".join(slower)
         line = "- %s: %s" % (shape.name, beaten)
@@ -68,5 +72,9 @@ def verdicts(shapes):
         if shape.meta.get("defines") == 1000 and "lines" in shape.meta and cat.status == "ok":
             ratio = ours.seconds / cat.seconds
             line += "; %.2f x cat (%s 3x)" % (ratio, "within" if ratio <= 3 else "NOT within")
+            floor = shape.rows.get("crlf-copy")
+            if floor and floor.status == "ok":
+                line += "; crlf-copy alone is %.2f x cat, ours %.2f x crlf-copy" % (
+                    floor.seconds / cat.seconds, ours.seconds / floor.seconds)
         out.append(line)
     return "\n".join(out)

@@ -27,6 +27,7 @@ def parse_args():
     p.add_argument("--cli", required=True, help="pellandrix-cli to measure")
     p.add_argument("--before", help="a second pellandrix-cli (say, of the parent commit) "
                    "measured beside the first, as the row 'before'")
+    p.add_argument("--floor", help="the crlf-copy program (bench/floor), for a row beside cat")
     p.add_argument("--mode", choices=("quick", "full"), default="quick",
                    help="quick: small shape only; full: every shape")
     p.add_argument("--shapes", help="comma-separated shapes instead of the mode's")
@@ -53,9 +54,9 @@ def measure_shape(shape, args, cli, before):
     if "pieces" in meta:
         jobs = tools.site_jobs(folder, cli, runs, meta["pages"])
     else:
-        jobs = tools.flat_jobs(folder, cli, runs)
+        jobs = tools.flat_jobs(folder, cli, runs, args.floor)
     size = sum(os.path.getsize(want) for _, want in jobs["ours"].pairs)
-    order = list(tools.ORDER)
+    order = [t for t in tools.ORDER if t in jobs]
     if before:
         ours = jobs["ours"]
         jobs["before"] = tools.Job([before] + ours.argv[1:], ours.stdout_path, ours.pairs)
@@ -97,6 +98,7 @@ def main():
     args = parse_args()
     cli = os.path.abspath(args.cli)
     before = os.path.abspath(args.before) if args.before else None
+    args.floor = os.path.abspath(args.floor) if args.floor else None
     args.work = os.path.abspath(args.work)
     names = args.shapes.split(",") if args.shapes else (
         ["small"] if args.mode == "quick" else ["small", "large", "many", "site"])

@@ -51,5 +51,13 @@ if [[ -n $before ]]; then
   extra=(--before "$(build_commit "$before")")
 fi
 
+# The text-mode copy floor, built from the working tree like the suite.
+floor=$repo/build/bench-floor/crlf-copy
+if [[ ! -x $floor || $repo/bench/floor/crlf_copy.cpp -nt $floor ]]; then
+  mkdir -p "$(dirname "$floor")"
+  c++ -O2 -std=c++20 -o "$floor" "$repo/bench/floor/crlf_copy.cpp"
+fi
+extra+=(--floor "$floor")
+
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')" >&2
 exec python3 bench/suite/run.py --cli "$PELLANDRIX_CLI" "${extra[@]}" "$@"

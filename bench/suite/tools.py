@@ -9,7 +9,9 @@ import os
 import shlex
 
 CPP = ["cpp", "-P", "-traditional-cpp", "-undef", "-nostdinc"]
-ORDER = ["ours", "cat", "cpp", "m4", "gpp", "sed"]
+# cat and crlf-copy are floors: they copy, they do not substitute.
+FLOORS = ("cat", "crlf-copy")
+ORDER = ["ours", "cat", "crlf-copy", "cpp", "m4", "gpp", "sed"]
 
 
 class Job:
@@ -20,13 +22,14 @@ class Job:
         self.argv = argv
         self.stdout_path = stdout_path
         self.pairs = pairs
-        self.checked = checked  # cat copies, it does not substitute
+        self.checked = checked  # floors copy, they do not substitute
 
     def outputs(self):
         return [got for got, _ in self.pairs]
 
 
-def flat_jobs(folder, cli, runs):
+def flat_jobs(folder, cli, runs, floor=None):
+    """floor: the crlf-copy program, or None to leave its row out."""
     want = os.path.join(folder, "expected.txt")
     body = "peers/body.txt"
 
@@ -35,7 +38,7 @@ def flat_jobs(folder, cli, runs):
         return Job(argv, path, [(path, want)], checked)
 
     ours_out = os.path.join(folder, "out", "page.html")
-    return {
+    jobs = {
         "ours": Job([cli, "-C", folder, "generate", "Bench"], None, [(ours_out, want)]),
         "cat": peer("cat", ["cat", "templates/page.tpl"], checked=False),
         "cpp": peer("cpp", CPP + ["-include", "peers/defs.h", body]),
@@ -43,6 +46,9 @@ def flat_jobs(folder, cli, runs):
         "gpp": peer("gpp", ["gpp", "--include", "peers/defs.gpp", body]),
         "sed": peer("sed", ["sed", "-f", "peers/subst.sed", body]),
     }
+    if floor:
+        jobs["crlf-copy"] = peer("crlf-copy", [floor, "templates/page.tpl"], checked=False)
+    return jobs
 
 
 # One process per page, as a user's shell loop would run them; $p is the
