@@ -2,25 +2,13 @@
 
 #include <sqlite3.h>
 
-#include <cctype>
-
+#include "store/ascii.h"
 #include "store/dao_database.h"
 #include "store/dao_exception.h"
 #include "store/sql_dialect.h"
 #include "store/sqlite_statement.h"
 
 namespace pellandrix {
-
-namespace {
-
-std::string Lowered(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-}  // namespace
 
 CDaoRecordset::CDaoRecordset(CDaoDatabase& db) : db_(&db) {}
 
@@ -34,13 +22,8 @@ void CDaoRecordset::Open(int openType, const std::string& sql) {
         ThrowLayerError(SQLITE_MISUSE, "the recordset is already open");
     }
     db_->Trace(sql);
-    CachedStatement statement = db_->Prepare(ToEngineSelect(sql));
-    std::vector<std::string> names;
-    for (int i = 0; i < statement->ColumnCount(); ++i) {
-        names.push_back(Lowered(statement->ColumnName(i)));
-    }
-    statement_ = std::move(statement);
-    lowerNames_ = std::move(names);
+    statement_ = db_->Prepare(ToEngineSelect(sql));
+    lowerNames_.clear();
     visited_ = 0;
     try {
         Step();
@@ -87,7 +70,12 @@ void CDaoRecordset::MoveNext() {
 }
 
 int CDaoRecordset::FieldIndex(const std::string& name) const {
-    const std::string wanted = Lowered(name);
+    if (lowerNames_.empty()) {
+        for (int i = 0; i < statement_->ColumnCount(); ++i) {
+            lowerNames_.push_back(AsciiLowered(statement_->ColumnName(i)));
+        }
+    }
+    const std::string wanted = AsciiLowered(name);
     for (std::size_t i = 0; i < lowerNames_.size(); ++i) {
         if (lowerNames_[i] == wanted) {
             return static_cast<int>(i);

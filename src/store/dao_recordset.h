@@ -57,7 +57,9 @@ class CDaoRecordset {
 
     CDaoDatabase* db_;
     CachedStatement statement_;
-    std::vector<std::string> lowerNames_;
+    // The result's column names, lowered when a field is first asked for:
+    // a recordset opened only to count its rows never needs them.
+    mutable std::vector<std::string> lowerNames_;
     bool eof_ = true;
     long visited_ = 0;
 };

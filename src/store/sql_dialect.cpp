@@ -1,13 +1,17 @@
 #include "store/sql_dialect.h"
 
-#include <cctype>
+#include "store/ascii.h"
 
 namespace pellandrix {
 
 namespace {
 
 bool IsBlank(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) != 0;
+    return IsAsciiSpace(c);
+}
+
+bool IsWordChar(char c) {
+    return IsAsciiAlnum(c) || c == '_';
 }
 
 std::size_t SkipBlanks(std::string_view text, std::size_t pos) {
@@ -24,41 +28,30 @@ bool WordAt(std::string_view text, std::size_t pos, std::string_view word) {
         return false;
     }
     for (std::size_t i = 0; i < word.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[pos + i])) != word[i]) {
+        if (AsciiLower(text[pos + i]) != word[i]) {
             return false;
         }
     }
     const std::size_t end = pos + word.size();
-    return end == text.size() ||
-           !(std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_');
-}
-
-std::string Lowered(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
+    return end == text.size() || !IsWordChar(text[end]);
 }
 
 // True when "order" and "by" follow each other as words somewhere outside a
 // quoted literal.
 bool HasOrderBy(std::string_view sql) {
-    const std::string lower = Lowered(sql);
     bool in_quote = false;
-    for (std::size_t pos = 0; pos < lower.size(); ++pos) {
-        if (lower[pos] == '\'') {
+    for (std::size_t pos = 0; pos < sql.size(); ++pos) {
+        if (sql[pos] == '\'') {
             in_quote = !in_quote;
             continue;
         }
-        if (in_quote || !WordAt(lower, pos, "order")) {
+        if (in_quote || !WordAt(sql, pos, "order")) {
             continue;
         }
-        if (pos > 0 &&
-            (std::isalnum(static_cast<unsigned char>(lower[pos - 1])) || lower[pos - 1] == '_')) {
+        if (pos > 0 && IsWordChar(sql[pos - 1])) {
             continue;
         }
-        if (WordAt(lower, SkipBlanks(lower, pos + 5), "by")) {
+        if (WordAt(sql, SkipBlanks(sql, pos + 5), "by")) {
             return true;
         }
     }

@@ -2,9 +2,9 @@
 
 #include <sqlite3.h>
 
-#include <cctype>
 #include <charconv>
 
+#include "store/ascii.h"
 #include "store/dao_exception.h"
 
 namespace pellandrix {
@@ -12,16 +12,7 @@ namespace pellandrix {
 namespace {
 
 bool IsNameChar(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return std::isalnum(u) != 0 || c == '_' || c == '$' || u >= 0x80;
-}
-
-std::string Lowered(std::string_view word) {
-    std::string out(word);
-    for (char& c : out) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return out;
+    return IsAsciiAlnum(c) || c == '_' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
 }
 
 // Walks a statement text token by token, copying it into the shape and
@@ -32,6 +23,7 @@ class Shaper {
 
     bool Run() {
         shape_.text.clear();
+        shape_.text.reserve(sql_.size());
         shape_.literals.clear();
         while (pos_ < sql_.size()) {
             if (!Token()) {
@@ -50,7 +42,7 @@ class Shaper {
         if (c == '"' || c == '[' || c == '`') {
             return Quoted(c == '[' ? ']' : c);
         }
-        if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
+        if (IsAsciiDigit(c)) {
             return Number();
         }
         if (IsNameChar(c)) {
@@ -66,9 +58,7 @@ class Shaper {
         return true;
     }
 
-    bool NextIsDigit() const {
-        return pos_ + 1 < sql_.size() && std::isdigit(static_cast<unsigned char>(sql_[pos_ + 1]));
-    }
+    bool NextIsDigit() const { return pos_ + 1 < sql_.size() && IsAsciiDigit(sql_[pos_ + 1]); }
 
     void Word() {
         const std::size_t start = pos_;
@@ -76,13 +66,12 @@ class Shaper {
             ++pos_;
         }
         const std::string_view word = sql_.substr(start, pos_ - start);
-        const std::string lower = Lowered(word);
+        auto is = [word](std::string_view lower) { return EqualsIgnoringCase(word, lower); };
         if (start == 0) {
-            statement_ =
-                lower == "insert" || lower == "update" || lower == "delete" || lower == "select";
-        } else if (lower == "where" || lower == "set" || lower == "values") {
+            statement_ = is("insert") || is("update") || is("delete") || is("select");
+        } else if (is("where") || is("set") || is("values")) {
             lifting_ = lifting_ || !stopped_;
-        } else if (lower == "order" || lower == "group") {
+        } else if (is("order") || is("group")) {
             lifting_ = false;
             stopped_ = true;
         }
@@ -96,19 +85,21 @@ class Shaper {
         }
         const std::size_t start = pos_;
         std::string value;
-        for (++pos_; pos_ < sql_.size(); ++pos_) {
-            if (sql_[pos_] != '\'') {
-                value += sql_[pos_];
-            } else if (pos_ + 1 < sql_.size() && sql_[pos_ + 1] == '\'') {
+        for (++pos_;;) {
+            const std::size_t quote = sql_.find('\'', pos_);
+            if (quote == std::string_view::npos) {
+                return false;
+            }
+            value.append(sql_.substr(pos_, quote - pos_));
+            pos_ = quote + 1;
+            if (pos_ < sql_.size() && sql_[pos_] == '\'') {
                 value += '\'';
                 ++pos_;
             } else {
-                ++pos_;
                 Emit(sql_.substr(start, pos_ - start), std::move(value));
                 return true;
             }
         }
-        return false;
     }
 
     bool Quoted(char close) {
@@ -123,7 +114,7 @@ class Shaper {
 
     bool Number() {
         const std::size_t start = pos_;
-        while (pos_ < sql_.size() && std::isdigit(static_cast<unsigned char>(sql_[pos_]))) {
+        while (pos_ < sql_.size() && IsAsciiDigit(sql_[pos_])) {
             ++pos_;
         }
         if (pos_ < sql_.size() && (IsNameChar(sql_[pos_]) || sql_[pos_] == '.')) {

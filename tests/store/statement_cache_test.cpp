@@ -37,6 +37,22 @@ TEST(ShapeOfTest, LiftsTheValuesOfTheStoresStatements) {
               "delete from [TPLFile] where ProjectId = ?;");
 }
 
+// Keywords are matched in any case but only as whole words; names may
+// hold non-ASCII letters, and apostrophes doubled at a literal's end stay
+// inside it.
+TEST(ShapeOfTest, FindsKeywordsInAnyCaseAndOnlyAsWholeWords) {
+    SqlShape update = Shape("UPDATE t SET Größe = 5,whereby = 'it''s''' WhErE Id = 3;");
+    EXPECT_EQ(update.text, "UPDATE t SET Größe = ?,whereby = ? WhErE Id = ?;");
+    EXPECT_EQ(update.literals, (std::vector<SqlLiteral>{5, std::string("it's'"), 3}));
+
+    SqlShape select = Shape("Select 1 From t Where x = 2 GrOuP By 1;");
+    EXPECT_EQ(select.text, "Select 1 From t Where x = ? GrOuP By 1;");
+
+    SqlShape notYet;
+    EXPECT_FALSE(ShapeOf("selected 1", notYet));
+    EXPECT_EQ(Shape("select 7 from t setting where 8;").text, "select 7 from t setting where ?;");
+}
+
 // Integers that name result columns, and literals that give a result
 // column its name, mean something else as parameters.
 TEST(ShapeOfTest, KeepsLiteralsWhoseMeaningABoundValueWouldChange) {
