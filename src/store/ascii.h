@@ -14,20 +14,20 @@ namespace pellandrix {
 // look at the locale, and are cheap enough for a store that looks at every
 // character of every statement it sends.
 
-inline bool IsAsciiDigit(char c) {
+constexpr bool IsAsciiDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-inline bool IsAsciiAlnum(char c) {
+constexpr bool IsAsciiAlnum(char c) {
     return IsAsciiDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 // The blanks of the "C" locale's isspace.
-inline bool IsAsciiSpace(char c) {
+constexpr bool IsAsciiSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-inline char AsciiLower(char c) {
+constexpr char AsciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 

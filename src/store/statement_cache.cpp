@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <array>
 #include <charconv>
+#include <cstdint>
 
 #include "store/ascii.h"
 #include "store/dao_exception.h"
@@ -11,8 +13,35 @@ namespace pellandrix {
 
 namespace {
 
+// What a byte may be within a statement text, looked up once per byte: the
+// store's statements are shaped one per record.
+enum ByteClass : std::uint8_t {
+    kNameByte = 1,   // part of a name or keyword
+    kPlainByte = 2,  // blank or punctuation that starts no token of its own
+};
+
+constexpr std::array<std::uint8_t, 256> MakeByteClasses() {
+    std::array<std::uint8_t, 256> classes{};
+    for (int b = 0; b < 256; ++b) {
+        const char c = static_cast<char>(b);
+        if (IsAsciiAlnum(c) || c == '_' || c == '$' || b >= 0x80) {
+            classes[b] = kNameByte;
+        }
+    }
+    for (const char c : std::string_view(" ,=()*<>")) {
+        classes[static_cast<unsigned char>(c)] = kPlainByte;
+    }
+    return classes;
+}
+
+constexpr std::array<std::uint8_t, 256> kByteClasses = MakeByteClasses();
+
+bool Is(char c, ByteClass byteClass) {
+    return (kByteClasses[static_cast<unsigned char>(c)] & byteClass) != 0;
+}
+
 bool IsNameChar(char c) {
-    return IsAsciiAlnum(c) || c == '_' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
+    return Is(c, kNameByte);
 }
 
 // Walks a statement text token by token, copying it into the shape and
@@ -25,6 +54,7 @@ class Shaper {
         shape_.text.clear();
         shape_.text.reserve(sql_.size());
         shape_.literals.clear();
+        shape_.literals.reserve(16);  // a record's columns and its key
         while (pos_ < sql_.size()) {
             if (!Token()) {
                 return false;
@@ -53,8 +83,12 @@ class Shaper {
             sql_.substr(pos_, 2) == "--" || sql_.substr(pos_, 2) == "/*") {
             return false;
         }
-        shape_.text += c;
-        ++pos_;
+        // Blanks and punctuation up to the next token go over at once.
+        const std::size_t start = pos_;
+        do {
+            ++pos_;
+        } while (pos_ < sql_.size() && Is(sql_[pos_], kPlainByte));
+        shape_.text += sql_.substr(start, pos_ - start);
         return true;
     }
 
@@ -213,13 +247,10 @@ CachedStatement StatementCache::Prepare(std::string_view sql) {
 }
 
 std::unique_ptr<SqliteStatement> StatementCache::TakeIdle(const std::string& key) {
+    // The entry stays, empty, so that handing the statement back finds it
+    // instead of allocating a new one.
     const auto found = idle_.find(key);
-    if (found == idle_.end()) {
-        return nullptr;
-    }
-    std::unique_ptr<SqliteStatement> statement = std::move(found->second);
-    idle_.erase(found);
-    return statement;
+    return found == idle_.end() ? nullptr : std::move(found->second);
 }
 
 void StatementCache::Return(std::string key, std::unique_ptr<SqliteStatement> statement) {

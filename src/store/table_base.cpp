@@ -199,10 +199,21 @@ void CDaoTableBase::BuildValueList(const ColumnTable& columns, std::string& out)
 
 void CDaoTableBase::BuildAssignmentList(const ColumnTable& columns, std::string& out) {
     out.clear();
+    // Appended piece by piece: a save builds one of these per record.
     ForEachColumn(columns, [&out](const ColumnDef& column) {
-        const std::string literal = Literal(column);
-        Join(out, column.Name + " = " +
-                      (column.Kind == ColumnKind::Date ? "'" + literal + "'" : literal));
+        if (!out.empty()) {
+            out += ',';
+        }
+        out += column.Name;
+        out += " = ";
+        const bool quoted = column.Kind == ColumnKind::Date;
+        if (quoted) {
+            out += '\'';
+        }
+        out += Literal(column);
+        if (quoted) {
+            out += '\'';
+        }
     });
 }
 
