@@ -44,8 +44,9 @@ bool IsNameChar(char c) {
     return Is(c, kNameByte);
 }
 
-// Walks a statement text token by token, copying it into the shape and
-// lifting the literals that may be bound.
+// Walks a statement text token by token and lifts the literals that may be
+// bound. The shape is the text itself with each lifted literal replaced by
+// "?", so only the stretches between lifted literals are copied.
 class Shaper {
   public:
     Shaper(std::string_view sql, SqlShape& shape) : sql_(sql), shape_(shape) {}
@@ -60,17 +61,16 @@ class Shaper {
                 return false;
             }
         }
+        shape_.text.append(sql_.substr(copied_));
         return statement_;
     }
 
   private:
     bool Token() {
         const char c = sql_[pos_];
-        if (c == '\'') {
-            return Text();
-        }
-        if (c == '"' || c == '[' || c == '`') {
-            return Quoted(c == '[' ? ']' : c);
+        if (Is(c, kPlainByte)) {
+            ++pos_;
+            return true;
         }
         if (IsAsciiDigit(c)) {
             return Number();
@@ -79,20 +79,40 @@ class Shaper {
             Word();
             return true;
         }
-        if (c == '?' || c == ':' || c == '@' || (c == '.' && NextIsDigit()) ||
-            sql_.substr(pos_, 2) == "--" || sql_.substr(pos_, 2) == "/*") {
-            return false;
+        switch (c) {
+            case '\'':
+                return Text();
+            case '"':
+            case '`':
+                return Quoted(c);
+            case '[':
+                return Quoted(']');
+            case '?':
+            case ':':
+            case '@':
+                return false;
+            case '.':
+                if (NextIs(IsAsciiDigit)) {
+                    return false;
+                }
+                break;
+            case '-':
+            case '/':
+                if (NextIs([c](char next) { return next == (c == '-' ? '-' : '*'); })) {
+                    return false;  // a comment
+                }
+                break;
+            default:
+                break;
         }
-        // Blanks and punctuation up to the next token go over at once.
-        const std::size_t start = pos_;
-        do {
-            ++pos_;
-        } while (pos_ < sql_.size() && Is(sql_[pos_], kPlainByte));
-        shape_.text += sql_.substr(start, pos_ - start);
+        ++pos_;
         return true;
     }
 
-    bool NextIsDigit() const { return pos_ + 1 < sql_.size() && IsAsciiDigit(sql_[pos_ + 1]); }
+    template <typename Test>
+    bool NextIs(Test test) const {
+        return pos_ + 1 < sql_.size() && test(sql_[pos_ + 1]);
+    }
 
     void Word() {
         const std::size_t start = pos_;
@@ -100,6 +120,9 @@ class Shaper {
             ++pos_;
         }
         const std::string_view word = sql_.substr(start, pos_ - start);
+        if (word.size() < 3 || word.size() > 6) {
+            return;  // no keyword that matters is shorter or longer
+        }
         auto is = [word](std::string_view lower) { return EqualsIgnoringCase(word, lower); };
         if (start == 0) {
             statement_ = is("insert") || is("update") || is("delete") || is("select");
@@ -109,7 +132,6 @@ class Shaper {
             lifting_ = false;
             stopped_ = true;
         }
-        shape_.text += word;
     }
 
     // '...' with '' standing for one apostrophe.
@@ -119,18 +141,18 @@ class Shaper {
         }
         const std::size_t start = pos_;
         std::string value;
-        for (++pos_;;) {
-            const std::size_t quote = sql_.find('\'', pos_);
+        for (std::size_t from = pos_ + 1;;) {
+            const std::size_t quote = sql_.find('\'', from);
             if (quote == std::string_view::npos) {
                 return false;
             }
-            value.append(sql_.substr(pos_, quote - pos_));
-            pos_ = quote + 1;
-            if (pos_ < sql_.size() && sql_[pos_] == '\'') {
+            value.append(sql_.substr(from, quote - from));
+            if (quote + 1 < sql_.size() && sql_[quote + 1] == '\'') {
                 value += '\'';
-                ++pos_;
+                from = quote + 2;
             } else {
-                Emit(sql_.substr(start, pos_ - start), std::move(value));
+                pos_ = quote + 1;
+                Emit(start, std::move(value));
                 return true;
             }
         }
@@ -141,7 +163,6 @@ class Shaper {
         if (end == std::string_view::npos) {
             return false;
         }
-        shape_.text += sql_.substr(pos_, end + 1 - pos_);
         pos_ = end + 1;
         return true;
     }
@@ -159,22 +180,26 @@ class Shaper {
         if (result.ec != std::errc()) {
             return false;  // beyond 64 bits SQLite reads a real
         }
-        Emit(sql_.substr(start, pos_ - start), value);
+        Emit(start, value);
         return true;
     }
 
-    void Emit(std::string_view written, SqlLiteral value) {
-        if (lifting_) {
-            shape_.text += '?';
-            shape_.literals.push_back(std::move(value));
-        } else {
-            shape_.text += written;
+    // The literal from `start` up to pos_ has been read; where literals are
+    // lifted it becomes a "?", elsewhere it stays as written.
+    void Emit(std::size_t start, SqlLiteral value) {
+        if (!lifting_) {
+            return;
         }
+        shape_.text.append(sql_.substr(copied_, start - copied_));
+        shape_.text += '?';
+        shape_.literals.push_back(std::move(value));
+        copied_ = pos_;
     }
 
     std::string_view sql_;
     SqlShape& shape_;
     std::size_t pos_ = 0;
+    std::size_t copied_ = 0;  // the text before this is in the shape
     bool statement_ = false;
     bool lifting_ = false;
     bool stopped_ = false;
