@@ -8,7 +8,8 @@
 // there when writing. This is the least that costs, measured beside cat
 // and pellandrix-cli so that the distance between them can be told apart
 // from the distance that text mode alone puts between any generator and
-// cat. One thread, the reader's and writer's block sizes of pellandrix-cli.
+// cat. One thread, the reader's and writer's block sizes of pellandrix-cli,
+// and its routine for writing a block.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -17,25 +18,12 @@
 #include <cstring>
 #include <vector>
 
+#include "support/write_behind.h"
+
 namespace {
 
 constexpr std::size_t kReadSize = 64 * 1024;
 constexpr std::size_t kWriteSize = 512 * 1024;
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // Appends [begin, end) to out, every LF (and a CR LF) becoming CR LF.
 // Returns where the caller's block ends now.
@@ -90,7 +78,7 @@ int main(int argc, char** argv) {
         char* end = Translate(input.data(), input.data() + have - held, output.data() + pending);
         pending = static_cast<std::size_t>(end - output.data());
         if (n == 0 || pending >= kWriteSize) {
-            if (!WriteAll(1, output.data(), pending)) {
+            if (!pellandrix::WriteAll(1, output.data(), pending)) {
                 std::perror("write");
                 return 1;
             }

@@ -53,9 +53,10 @@ fi
 
 # The text-mode copy floor, built from the working tree like the suite.
 floor=$repo/build/bench-floor/crlf-copy
-if [[ ! -x $floor || $repo/bench/floor/crlf_copy.cpp -nt $floor ]]; then
+floor_sources=("$repo/bench/floor/crlf_copy.cpp" "$repo/src/support/write_behind.cpp")
+if [[ ! -x $floor || ${floor_sources[0]} -nt $floor || ${floor_sources[1]} -nt $floor ]]; then
   mkdir -p "$(dirname "$floor")"
-  c++ -O2 -std=c++20 -o "$floor" "$repo/bench/floor/crlf_copy.cpp"
+  c++ -O2 -std=c++20 -pthread -I "$repo/src" -o "$floor" "${floor_sources[@]}"
 fi
 extra+=(--floor "$floor")
 

@@ -6,16 +6,12 @@ namespace pellandrix {
 
 namespace {
 
-bool IsBlank(char c) {
-    return IsAsciiSpace(c);
-}
-
 bool IsWordChar(char c) {
     return IsAsciiAlnum(c) || c == '_';
 }
 
 std::size_t SkipBlanks(std::string_view text, std::size_t pos) {
-    while (pos < text.size() && IsBlank(text[pos])) {
+    while (pos < text.size() && IsAsciiSpace(text[pos])) {
         ++pos;
     }
     return pos;
@@ -84,7 +80,7 @@ std::string ToEngineSelect(std::string_view sql) {
         return std::string(sql);
     }
     std::size_t end = sql.size();
-    while (end > 0 && (IsBlank(sql[end - 1]) || sql[end - 1] == ';')) {
+    while (end > 0 && (IsAsciiSpace(sql[end - 1]) || sql[end - 1] == ';')) {
         --end;
     }
     std::string out(sql.substr(0, end));
