@@ -1,6 +1,5 @@
 #include "store/database_location.h"
 
-
 #include <algorithm>
 #include <filesystem>
 #include <system_error>

@@ -14,7 +14,7 @@ class CProjectRecord;
 // records. A record marked Deleted is dead: every look-up and count skips
 // it, and the next SaveAll deletes its row.
 class CTplFileList {
-public:
+  public:
     // Empties the list, then appends one record per row of the project's
     // files. The id counter ends at the key of the last row delivered; a
     // project without rows leaves it where it was.
@@ -39,7 +39,7 @@ public:
     const CNodeList<CTplFileRecord>& Records() const { return records_; }
     CNodeList<CTplFileRecord>& Records() { return records_; }
 
-private:
+  private:
     CNodeList<CTplFileRecord> records_;
     int idCounter_ = 0;
 };

@@ -139,7 +139,9 @@ bool BrowseForFolder(QWidget* parent, std::string& folder) {
     return true;
 }
 
-void ScriptChosenFiles(std::vector<std::string> paths) { State().scriptedFiles = std::move(paths); }
+void ScriptChosenFiles(std::vector<std::string> paths) {
+    State().scriptedFiles = std::move(paths);
+}
 
 void ScriptChosenFolder(std::optional<std::string> folder) {
     State().scriptedFolder = std::move(folder);

@@ -16,9 +16,8 @@ namespace pellandrix::ui {
 // after the last returns false and empties the pending list. The dialog
 // starts in `startDir` (the current directory when empty) and filters
 // "*.<extension>"; the current directory is restored afterwards.
-bool ChooseTemplateFiles(QWidget* parent, const std::string& startDir,
-                         const std::string& extension, std::string& name,
-                         std::string& directory, bool several);
+bool ChooseTemplateFiles(QWidget* parent, const std::string& startDir, const std::string& extension,
+                         std::string& name, std::string& directory, bool several);
 
 // BrowseForFolder on QFileDialog's directory chooser. Returns
 // whether a folder was chosen; `folder` gets its full path (unchanged when

@@ -27,10 +27,14 @@ namespace pellandrix::ui {
 
 int DialogHelpTopic(int dialogId) {
     switch (dialogId) {
-        case 102: return 10000;
-        case 104: return 20000;
-        case 105: return 30000;
-        default: return 0;
+        case 102:
+            return 10000;
+        case 104:
+            return 20000;
+        case 105:
+            return 30000;
+        default:
+            return 0;
     }
 }
 
@@ -55,8 +59,8 @@ namespace {
 
 std::string DecodeEntities(const std::string& text) {
     static const std::pair<const char*, const char*> kEntities[] = {
-        {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&nbsp;", " "},
-        {"&#39;", "'"}, {"&apos;", "'"}};
+        {"&amp;", "&"},  {"&lt;", "<"},  {"&gt;", ">"},  {"&quot;", "\""},
+        {"&nbsp;", " "}, {"&#39;", "'"}, {"&apos;", "'"}};
     std::string out;
     for (std::size_t i = 0; i < text.size();) {
         bool replaced = false;
@@ -98,7 +102,8 @@ bool CHelpFile::Load(const std::string& path) {
         std::size_t digits = pos + kOpen.size();
         int topic = 0;
         bool any = false;
-        while (digits < html.size() && std::isdigit(static_cast<unsigned char>(html[digits])) != 0) {
+        while (digits < html.size() &&
+               std::isdigit(static_cast<unsigned char>(html[digits])) != 0) {
             topic = topic * 10 + (html[digits] - '0');
             ++digits;
             any = true;
@@ -219,9 +224,13 @@ void ShowHelpWindow(const std::string& path, int topic) {
     window->activateWindow();
 }
 
-QString HelpWindowAnchor() { return CurrentAnchor(); }
+QString HelpWindowAnchor() {
+    return CurrentAnchor();
+}
 
-bool HelpWindowVisible() { return !HelpWindow().isNull() && HelpWindow()->isVisible(); }
+bool HelpWindowVisible() {
+    return !HelpWindow().isNull() && HelpWindow()->isVisible();
+}
 
 // --- popups --------------------------------------------------------------------------
 
@@ -251,7 +260,8 @@ void ShowHelpPopup(QWidget* control, const QString& html) {
         popup->setTextFormat(Qt::RichText);
         popup->setMargin(6);
         popup->setFrameStyle(QFrame::Box | QFrame::Plain);
-        popup->setStyleSheet(QStringLiteral("QLabel#helpPopup { background: #ffffe1; color: black; }"));
+        popup->setStyleSheet(
+            QStringLiteral("QLabel#helpPopup { background: #ffffe1; color: black; }"));
     }
     popup->setText(html);
     popup->setFixedWidth(340);
@@ -263,7 +273,8 @@ void ShowHelpPopup(QWidget* control, const QString& html) {
             pos.setX(std::max(area.left(), area.right() - popup->width()));
         }
         if (pos.y() + popup->height() > area.bottom()) {
-            pos.setY(std::max(area.top(), control->mapToGlobal(QPoint(0, 0)).y() - popup->height() - 4));
+            pos.setY(
+                std::max(area.top(), control->mapToGlobal(QPoint(0, 0)).y() - popup->height() - 4));
         }
     }
     popup->move(pos);
@@ -283,6 +294,8 @@ std::vector<std::string>& ShownHelpPopups() {
     return shown;
 }
 
-bool HelpPopupVisible() { return !Popup().isNull() && Popup()->isVisible(); }
+bool HelpPopupVisible() {
+    return !Popup().isNull() && Popup()->isVisible();
+}
 
 }  // namespace pellandrix::ui

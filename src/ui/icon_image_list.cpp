@@ -2,7 +2,9 @@
 
 // The resources live in a static library: register them explicitly, since
 // nothing else references their object file.
-static void InitPellandrixResources() { Q_INIT_RESOURCE(pellandrix); }
+static void InitPellandrixResources() {
+    Q_INIT_RESOURCE(pellandrix);
+}
 
 namespace pellandrix::ui {
 
@@ -23,14 +25,22 @@ QIcon LoadIconResource(int resourceId) {
     (void)registered;
     const char* base = nullptr;
     switch (resourceId) {
-        case 128: base = "app"; break;
-        case 132: base = "help"; break;
-        case 135: base = "info"; break;
-        default: return QIcon();
+        case 128:
+            base = "app";
+            break;
+        case 132:
+            base = "help";
+            break;
+        case 135:
+            base = "info";
+            break;
+        default:
+            return QIcon();
     }
     QIcon icon;
     for (int size : {16, 32, 48}) {
-        icon.addFile(QString(":/pellandrix/icons/%1-%2.png").arg(base).arg(size), QSize(size, size));
+        icon.addFile(QString(":/pellandrix/icons/%1-%2.png").arg(base).arg(size),
+                     QSize(size, size));
     }
     return icon;
 }

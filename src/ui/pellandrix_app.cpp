@@ -54,7 +54,9 @@ void StartAutoClose(QObject* owner) {
 
 }  // namespace
 
-CPellandrixApp* App() { return gApp; }
+CPellandrixApp* App() {
+    return gApp;
+}
 
 CPellandrixApp::CPellandrixApp()
     : ownPresenter_(std::make_unique<CQtPresenter>()), presenter_(ownPresenter_.get()) {}
@@ -163,7 +165,9 @@ const std::string& CPellandrixApp::HelpFilePath() const {
     return helpFilePath_;
 }
 
-void CPellandrixApp::WinHelp(int data) { ShowHelpTopic(DialogHelpTopic(data - 0x20000)); }
+void CPellandrixApp::WinHelp(int data) {
+    ShowHelpTopic(DialogHelpTopic(data - 0x20000));
+}
 
 void CPellandrixApp::ShowHelpTopic(int topic) {
     const std::string& path = HelpFilePath();

@@ -21,7 +21,8 @@ Script& TheScript() {
 
 }  // namespace
 
-MessageAnswer CQtPresenter::Present(MessageKind kind, const std::string& text, ButtonStyle buttons) {
+MessageAnswer CQtPresenter::Present(MessageKind kind, const std::string& text,
+                                    ButtonStyle buttons) {
     Script& script = TheScript();
     script.shown.push_back(text);
     if (script.active) {
@@ -38,9 +39,15 @@ MessageAnswer CQtPresenter::Present(MessageKind kind, const std::string& text, B
     box.setText(QString::fromStdString(text));
     box.setTextFormat(Qt::PlainText);
     switch (kind) {
-        case MessageKind::Notice: box.setIcon(QMessageBox::Warning); break;
-        case MessageKind::Question: box.setIcon(QMessageBox::Question); break;
-        case MessageKind::Error: box.setIcon(QMessageBox::Critical); break;
+        case MessageKind::Notice:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MessageKind::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MessageKind::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
     }
     QAbstractButton* ok = nullptr;
     QAbstractButton* cancel = nullptr;
@@ -97,10 +104,16 @@ void CQtPresenter::StopScripting() {
     script.answers.clear();
 }
 
-bool CQtPresenter::Scripting() { return TheScript().active; }
+bool CQtPresenter::Scripting() {
+    return TheScript().active;
+}
 
-std::vector<std::string> CQtPresenter::Shown() { return TheScript().shown; }
+std::vector<std::string> CQtPresenter::Shown() {
+    return TheScript().shown;
+}
 
-void CQtPresenter::ClearShown() { TheScript().shown.clear(); }
+void CQtPresenter::ClearShown() {
+    TheScript().shown.clear();
+}
 
 }  // namespace pellandrix::ui

@@ -19,8 +19,7 @@ namespace pellandrix::ui {
 // presented (scripted or not) since the last ClearShown().
 class CQtPresenter : public IMessagePresenter {
   public:
-    MessageAnswer Present(MessageKind kind, const std::string& text,
-                          ButtonStyle buttons) override;
+    MessageAnswer Present(MessageKind kind, const std::string& text, ButtonStyle buttons) override;
 
     // Window title of the boxes: the executable's name.
     static constexpr const char* kTitle = "pellandrix";

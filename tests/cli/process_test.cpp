@@ -92,7 +92,8 @@ TEST(CliProcess, ParseErrorsGoToStandardErrorAndSetTheExitStatus) {
     testkit::TempDir dir;
     fs::create_directory(dir.Path() / "t");
     testkit::WriteBytes(dir / "t/a.tpl", "#else\nok\n");
-    ASSERT_EQ(Shell(dir, "'" + kCli + "' add-project P --source t --target t --ext html").status, 0);
+    ASSERT_EQ(Shell(dir, "'" + kCli + "' add-project P --source t --target t --ext html").status,
+              0);
     ASSERT_EQ(Shell(dir, "'" + kCli + "' add-file P t/a.tpl --select").status, 0);
     Result run = Shell(dir, "'" + kCli + "' generate P");
     EXPECT_EQ(run.status, 1);
