@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev xvfb xauth xdotool
   clang-14 libclang-rt-14-dev
   dpkg-dev desktop-file-utils appstream groff-base
+  clang-format
 )
 
 missing=()

@@ -9,6 +9,9 @@ cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 
+# Sources formatted with the root .clang-format before anything is built.
+bash scripts/check-format.sh
+
 jobs=$(nproc)
 cmake --preset ci >/dev/null
 cmake --build --preset ci -j "$jobs"
