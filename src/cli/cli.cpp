@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/app_core.h"
+#include "app/project_session.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/progress_view.h"
@@ -65,7 +66,8 @@ int StartAndRun(const CliOptions& o, std::ostream& out, std::ostream& err, bool 
                                   e.Message());
         return kExitFailure;
     }
-    CommandContext context{core, presenter, progress, out, err};
+    CProjectSession session(core);
+    CommandContext context{session, core.Messages(), presenter, progress, out, err};
     try {
         return Dispatch(context, o);
     } catch (const CDaoException& e) {

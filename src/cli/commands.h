@@ -2,16 +2,18 @@
 
 #include <ostream>
 
-#include "app/app_core.h"
+#include "app/project_session.h"
 #include "cli/options.h"
 #include "cli/progress_view.h"
 #include "cli/stream_presenter.h"
 
 namespace pellandrix::cli {
 
-// What a command works with: the started core and the output streams.
+// What a command works with: the started core's session and the output
+// streams.
 struct CommandContext {
-    CAppCore& core;
+    CProjectSession& session;
+    CMessageService& messages;
     CStreamPresenter& presenter;
     CProgressView& progress;
     std::ostream& out;

@@ -1,0 +1,280 @@
+#include "app/project_session.h"
+
+#include <sys/stat.h>
+
+#include "app/settings_checks.h"
+#include "engine/generation_run.h"
+#include "store/table_base.h"
+
+namespace pellandrix {
+
+namespace {
+
+using ProjectName = decltype(CProjectRecord::ProjectName);
+using FileName = decltype(CTplFileRecord::TPLFileName);
+using FilePath = decltype(CTplFileRecord::SourcePath);
+
+bool IsFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string JoinPath(const std::string& directory, const std::string& name) {
+    return directory + "/" + name;
+}
+
+}  // namespace
+
+// --- projects ----------------------------------------------------------------
+
+void CProjectSession::LoadProjects() {
+    core_.Projects().LoadAll(core_.Database());
+}
+
+bool CProjectSession::SwitchTo(std::string_view name) {
+    if (current_ != nullptr) {
+        if (current_->ProjectName.str() == name) {
+            return false;
+        }
+        SaveFiles();
+    }
+    current_ = core_.Projects().FindByName(name);
+    if (current_ != nullptr) {
+        LoadCurrentFiles();
+    } else {
+        // No project is named (the last one was deleted): its files were
+        // saved above and must not stay on show as if they belonged to none.
+        core_.Files().Records().Clear();
+    }
+    return true;
+}
+
+Outcome CProjectSession::Open(std::string_view name) {
+    LoadProjects();
+    // Compared the way the store keeps names, so that a name typed with an
+    // apostrophe finds the project stored without it.
+    current_ = core_.Projects().FindByName(CDaoTableBase::StoredText(std::string(name)));
+    if (current_ == nullptr) {
+        return Outcome::Refuse(MessageId::kUnknownProject, std::string(name));
+    }
+    LoadCurrentFiles();
+    return {};
+}
+
+void CProjectSession::LoadCurrentFiles() {
+    core_.LoadProjectFiles(current_->ProjectId);
+}
+
+Outcome CProjectSession::NewProject(const std::function<std::optional<std::string>()>& askName,
+                                    const std::function<Outcome(CProjectRecord&)>& editSettings,
+                                    int* created) {
+    CProjectList& projects = core_.Projects();
+    CProjectRecord* project = projects.NewProject();
+    const std::optional<std::string> name = askName();
+    Outcome named = name ? CheckProjectName(*name) : Outcome();
+    if (!name || !named) {
+        // The id stays used: the counter is not wound back.
+        projects.Remove(project);
+        return named;
+    }
+    project->ProjectName = *name;
+    SwitchTo(project->ProjectName.str());
+    // SwitchTo finds the first project of that name, which may be an older
+    // namesake; the new one is current all the same.
+    if (current_ != project) {
+        current_ = project;
+        LoadCurrentFiles();
+    }
+    if (Outcome edited = editSettings(*project); !edited) {
+        current_ = nullptr;
+        projects.Remove(project);
+        core_.Files().Records().Clear();
+        return edited;
+    }
+    SaveProjects();
+    if (created != nullptr) {
+        *created = project->ProjectId;
+    }
+    return {};
+}
+
+Outcome CProjectSession::ApplyProjectSettings(CProjectRecord& project,
+                                              const ProjectSettings& settings) {
+    if (Outcome checked = pellandrix::CheckProjectSettings(settings, core_.Extensions());
+        !checked) {
+        return checked;
+    }
+    project.ProjectName = settings.name;
+    project.SourcePath = settings.sourcePath;
+    project.TargetPath = settings.targetPath;
+    project.DefCreateFileExt = settings.extension;
+    core_.Files().ApplyProjectPaths(&project);
+    return {};
+}
+
+Outcome CProjectSession::SetProjectFolder(CProjectRecord& project, bool source,
+                                          const std::string& folder) {
+    if (Outcome checked = CheckPath(folder); !checked) {
+        return checked;
+    }
+    (source ? project.SourcePath : project.TargetPath) = folder;
+    return {};
+}
+
+void CProjectSession::DeleteProject(std::string_view name) {
+    if (CProjectRecord* project = core_.Projects().FindByName(name)) {
+        project->Deleted = 1;
+    }
+    // The deleted project is still current, so this saves its files before
+    // the first live project takes over.
+    const CProjectRecord* first = nullptr;
+    for (const CProjectRecord& project : core_.Projects().Records()) {
+        if (!project.Deleted) {
+            first = &project;
+            break;
+        }
+    }
+    SwitchTo(first != nullptr ? first->ProjectName.str() : std::string());
+}
+
+// --- template files ------------------------------------------------------------
+
+Outcome CProjectSession::AddTemplateFiles(const std::vector<FileSettings>& files, bool unconfirmed,
+                                          std::vector<CTplFileRecord*>* added) {
+    // Every file is checked before the first is added: all or none.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const FileSettings& file = files[i];
+        const std::string path = JoinPath(file.sourcePath, file.name);
+        if (!IsFile(path)) {
+            return Outcome::Refuse(MessageId::kTemplateNotFound, path);
+        }
+        if (Outcome checked = CheckFileSettings(file); !checked) {
+            return checked;
+        }
+        if (Outcome unique = CheckDuplicate(files, i); !unique) {
+            return unique;
+        }
+    }
+    for (const FileSettings& file : files) {
+        CTplFileRecord* entry = core_.Files().NewFile();
+        entry->ProjectId = current_->ProjectId;
+        if (unconfirmed) {
+            // The user confirms the entry's settings next; until then it
+            // holds the template as it was chosen.
+            entry->TPLFileName = file.name;
+            entry->SourcePath = file.sourcePath;
+            entry->Unconfirmed = 1;
+        } else {
+            StoreFileSettings(*entry, file);
+        }
+        if (added != nullptr) {
+            added->push_back(entry);
+        }
+    }
+    return {};
+}
+
+Outcome CProjectSession::CheckFileSettings(const FileSettings& file) const {
+    return CheckFileTexts(file, current_ != nullptr ? current_->DefCreateFileExt.str() : "",
+                          core_.Extensions());
+}
+
+Outcome CProjectSession::CheckDuplicate(const std::vector<FileSettings>& files,
+                                        std::size_t index) const {
+    // Compared as the record would store them, so that an over-long name or
+    // path still matches its stored, cut form.
+    const FileName name(files[index].name);
+    const FilePath directory(files[index].sourcePath);
+    bool same = false;
+    for (const CTplFileRecord& entry : core_.Files().Records()) {
+        same = same || (!entry.Deleted && entry.TPLFileName == name.str() &&
+                        entry.SourcePath == directory.str());
+    }
+    for (std::size_t i = 0; i < index; ++i) {
+        same = same || (FileName(files[i].name) == name.str() &&
+                        FilePath(files[i].sourcePath) == directory.str());
+    }
+    if (!same) {
+        return {};
+    }
+    return Outcome::Refuse(MessageId::kFileAlreadyInProject, name.str(),
+                           current_ != nullptr ? current_->ProjectName.str() : std::string());
+}
+
+Outcome CProjectSession::ApplyFileSettings(CTplFileRecord& entry, const FileSettings& settings) {
+    if (Outcome checked = CheckFileSettings(settings); !checked) {
+        return checked;
+    }
+    StoreFileSettings(entry, settings);
+    return {};
+}
+
+void CProjectSession::StoreFileSettings(CTplFileRecord& entry, const FileSettings& settings) const {
+    entry.TPLFileName = settings.name;
+    entry.CreateFile = settings.createFile ? 1 : 0;
+    entry.AlwaysParse = settings.alwaysParse ? 1 : 0;
+    entry.SourceFromProject = settings.sourceFromProject ? 1 : 0;
+    entry.TargetFromProject = settings.targetFromProject ? 1 : 0;
+    entry.CreateFileExt = settings.extension;
+    // A folder taken from the project is the project's, whatever the
+    // settings held: this is the one place that decides it.
+    const CProjectRecord* project = current_;
+    entry.SourcePath = settings.sourceFromProject && project != nullptr ? project->SourcePath.str()
+                                                                        : settings.sourcePath;
+    entry.TargetPath = settings.targetFromProject && project != nullptr ? project->TargetPath.str()
+                                                                        : settings.targetPath;
+    entry.Selected = settings.selected ? 1 : entry.Selected;
+}
+
+void CProjectSession::RemoveFile(CTplFileRecord& entry) {
+    entry.Deleted = 1;
+}
+
+void CProjectSession::SetSelected(CTplFileRecord& entry, bool selected) {
+    entry.Selected = selected ? 1 : 0;
+}
+
+void CProjectSession::SelectAll() {
+    for (CTplFileRecord& entry : core_.Files().Records()) {
+        if (!entry.Deleted) {
+            entry.Selected = 1;
+        }
+    }
+}
+
+void CProjectSession::Generate(IRunView& view, bool all) {
+    if (all) {
+        SelectAll();
+    }
+    CTemplateParser& parser = core_.Parser();
+    // Included templates report their statuses through the parser's view,
+    // which must not outlive the run.
+    struct ViewScope {
+        CTemplateParser& parser;
+        ~ViewScope() { parser.SetView(nullptr); }
+    } scope{parser};
+    parser.SetView(&view);
+    RunGeneration(parser, view);
+}
+
+// --- saving --------------------------------------------------------------------
+
+void CProjectSession::SaveProjects() {
+    core_.Projects().SaveAll(core_.Database());
+}
+
+void CProjectSession::Save() {
+    if (current_ == nullptr) {
+        SaveProjects();
+        return;
+    }
+    core_.Projects().SaveProjectAndFiles(core_.Database(), current_->ProjectId, core_.Files());
+}
+
+void CProjectSession::SaveFiles() {
+    if (current_ != nullptr) {
+        core_.Files().SaveAll(core_.Database(), current_->ProjectId);
+    }
+}
+
+}  // namespace pellandrix

@@ -1,0 +1,121 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/app_core.h"
+#include "app/outcome.h"
+#include "app/settings.h"
+#include "engine/run_view.h"
+
+namespace pellandrix {
+
+// The use cases of both programs on one project database: which project is
+// current, what is added, changed, removed, generated and saved, and when the
+// database is written. The desktop program and pellandrix-cli call these
+// verbs and read the lists for display; neither writes a list or the database
+// itself. A verb that refuses returns the refusal and changes nothing; none
+// shows anything. Database errors leave as CDaoException.
+//
+// Borrows the started core, which must outlive the session.
+class CProjectSession {
+  public:
+    explicit CProjectSession(CAppCore& core) : core_(core) {}
+    CProjectSession(const CProjectSession&) = delete;
+    CProjectSession& operator=(const CProjectSession&) = delete;
+
+    // --- for display -------------------------------------------------------
+    const CProjectList& Projects() const { return core_.Projects(); }
+    const CTplFileList& Files() const { return core_.Files(); }
+    const CFileExtList& Extensions() const { return core_.Extensions(); }
+    // The project whose files the list holds, or null. Not owned.
+    CProjectRecord* Current() const { return current_; }
+    // The live entry shown in list row `row`, or null.
+    CTplFileRecord* EntryAtRow(int row) const { return core_.Files().FindByListRow(row); }
+
+    // --- projects ----------------------------------------------------------
+    // Reads every project of the database into the project list.
+    void LoadProjects();
+    // Makes the first live project named `name` current: the files of the
+    // project left are saved first, then the new project's files are loaded
+    // (ListRow numbered 0, 1, ...). With no project of that name the file
+    // list is emptied. Returns false, and writes nothing, when `name` names
+    // the current project already.
+    bool SwitchTo(std::string_view name);
+    // For a program that works on one named project: loads the project list
+    // and makes that project current. Refused (unknown project) when no
+    // live project has the name.
+    Outcome Open(std::string_view name);
+
+    // Creates a project: it takes the next id at once, then `askName` gives
+    // its name (nullopt: cancelled; the id stays used and nothing else
+    // happens). The new project becomes current (the files of the project
+    // left are saved), `editSettings` may change its settings (through
+    // ApplyProjectSettings), and then every project is saved. `created`
+    // receives the new project's id when not null. Refused when the name
+    // is empty or too long, or when `editSettings` refuses: the project is
+    // then taken out of the list again (its id stays used) and nothing of
+    // it is saved.
+    Outcome NewProject(const std::function<std::optional<std::string>()>& askName,
+                       const std::function<Outcome(CProjectRecord&)>& editSettings,
+                       int* created = nullptr);
+    // Checks `settings` (field widths, an offered extension, texts the
+    // store keeps as typed) and stores them in `project`; its files that
+    // take a folder from the project take the new one. Nothing is written to
+    // the database.
+    Outcome ApplyProjectSettings(CProjectRecord& project, const ProjectSettings& settings);
+    // Sets one folder of `project` at once (a folder chosen in the settings
+    // dialog is kept even when the dialog is cancelled).
+    Outcome SetProjectFolder(CProjectRecord& project, bool source, const std::string& folder);
+    // Marks the first live project named `name` deleted and makes the first
+    // live project current (saving the deleted project's files). The
+    // project row goes at the next save of the project list.
+    void DeleteProject(std::string_view name);
+
+    // --- template files of the current project -----------------------------
+    // Adds one entry per settings to the current project: all or none, with
+    // the "from the project" rule of ApplyFileSettings. Each settings' name
+    // and sourcePath give the template; an entry with the same name and the
+    // same source folder already in the list (or earlier in `files`) is
+    // refused. `unconfirmed` marks the new entries as not yet confirmed by
+    // the user. `added` receives the new entries. Nothing is saved.
+    Outcome AddTemplateFiles(const std::vector<FileSettings>& files, bool unconfirmed,
+                             std::vector<CTplFileRecord*>* added = nullptr);
+    // Checks `settings` and stores them in `entry`; a folder taken from the
+    // project is the project's, whatever `settings` says. Confirms the entry.
+    Outcome ApplyFileSettings(CTplFileRecord& entry, const FileSettings& settings);
+    // Marks `entry` deleted (its row goes at the next save of the files).
+    void RemoveFile(CTplFileRecord& entry);
+    // Ticks or clears an entry, or every live entry.
+    void SetSelected(CTplFileRecord& entry, bool selected);
+    void SelectAll();
+
+    // Runs the generation over the current project's files; statuses and
+    // progress go to `view`, which the run borrows only while it lasts.
+    // `all` ticks every live entry first. Nothing is written to the database.
+    void Generate(IRunView& view, bool all = false);
+
+    // --- saving --------------------------------------------------------------
+    // Writes every project.
+    void SaveProjects();
+    // Writes every project, then the current project's files.
+    void Save();
+    // Writes the current project's files.
+    void SaveFiles();
+
+  private:
+    Outcome CheckFileSettings(const FileSettings& settings) const;
+    // Refuses files[index] when a live entry, or a file before it in
+    // `files`, has the same name and source folder.
+    Outcome CheckDuplicate(const std::vector<FileSettings>& files, std::size_t index) const;
+    void StoreFileSettings(CTplFileRecord& entry, const FileSettings& settings) const;
+    void LoadCurrentFiles();
+
+    CAppCore& core_;
+    CProjectRecord* current_ = nullptr;
+};
+
+}  // namespace pellandrix

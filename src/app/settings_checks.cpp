@@ -1,0 +1,100 @@
+#include "app/settings_checks.h"
+
+#include "store/project_record.h"
+#include "store/table_base.h"
+#include "store/tpl_file_record.h"
+
+namespace pellandrix {
+
+namespace {
+
+template <typename Field>
+Outcome Fits(const std::string& text) {
+    if (text.size() <= Field::kMaxLength) {
+        return {};
+    }
+    return Outcome::Refuse(MessageId::kTextTooLong, text, std::to_string(Field::kMaxLength));
+}
+
+// The store drops every apostrophe from the texts it writes. A file name,
+// folder or extension stored without its apostrophe names another file,
+// which generation would then miss, so such a value is refused.
+Outcome StoredAsTyped(const std::string& text) {
+    if (CDaoTableBase::StoredText(text) == text) {
+        return {};
+    }
+    return Outcome::Refuse(MessageId::kApostropheInPath, text);
+}
+
+Outcome Offered(const std::string& extension, const CFileExtList& offered) {
+    if (extension.empty() || offered.Empty()) {
+        return {};
+    }
+    for (const CFileExtEntry& entry : offered) {
+        if (entry.name == extension) {
+            return {};
+        }
+    }
+    return Outcome::Refuse(MessageId::kExtensionNotOffered, extension);
+}
+
+// The first refusal of `outcomes`, or done.
+Outcome First(std::initializer_list<std::function<Outcome()>> checks) {
+    for (const auto& check : checks) {
+        if (Outcome outcome = check(); !outcome) {
+            return outcome;
+        }
+    }
+    return {};
+}
+
+using ProjectName = decltype(CProjectRecord::ProjectName);
+using ProjectPath = decltype(CProjectRecord::SourcePath);
+using ProjectExtension = decltype(CProjectRecord::DefCreateFileExt);
+using FileName = decltype(CTplFileRecord::TPLFileName);
+using FilePath = decltype(CTplFileRecord::SourcePath);
+using FileExtension = decltype(CTplFileRecord::CreateFileExt);
+
+}  // namespace
+
+Outcome CheckProjectName(const std::string& name) {
+    if (name.empty()) {
+        return Outcome::Refuse(MessageId::kUsageError, "leerer Projektname");
+    }
+    return Fits<ProjectName>(name);
+}
+
+Outcome CheckPath(const std::string& path) {
+    return First({[&] { return Fits<ProjectPath>(path); }, [&] { return StoredAsTyped(path); }});
+}
+
+Outcome CheckProjectSettings(const ProjectSettings& s, const CFileExtList& offered) {
+    return First({
+        [&] { return Fits<ProjectName>(s.name); },
+        [&] { return Fits<ProjectPath>(s.sourcePath); },
+        [&] { return Fits<ProjectPath>(s.targetPath); },
+        [&] { return Fits<ProjectExtension>(s.extension); },
+        [&] { return Offered(s.extension, offered); },
+        [&] { return StoredAsTyped(s.sourcePath); },
+        [&] { return StoredAsTyped(s.targetPath); },
+        [&] { return StoredAsTyped(s.extension); },
+    });
+}
+
+Outcome CheckFileTexts(const FileSettings& s, const std::string& projectExtension,
+                       const CFileExtList& offered) {
+    const bool ownExtension = s.extension != projectExtension;
+    return First({
+        [&] { return Fits<FileName>(s.name); },
+        [&] { return Fits<FilePath>(s.sourcePath); },
+        [&] { return Fits<FilePath>(s.targetPath); },
+        [&] { return Fits<FileExtension>(s.extension); },
+        [&] { return ownExtension ? Offered(s.extension, offered) : Outcome(); },
+        [&] { return StoredAsTyped(s.name); },
+        [&] { return s.sourceFromProject ? Outcome() : StoredAsTyped(s.sourcePath); },
+        [&] { return s.targetFromProject ? Outcome() : StoredAsTyped(s.targetPath); },
+        [&] { return StoredAsTyped(s.extension); },
+    });
+}
+
+}  // namespace pellandrix
