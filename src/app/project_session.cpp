@@ -1,7 +1,5 @@
 #include "app/project_session.h"
 
-#include <sys/stat.h>
-
 #include "app/settings_checks.h"
 #include "engine/generation_run.h"
 #include "store/table_base.h"
@@ -10,24 +8,19 @@ namespace pellandrix {
 
 namespace {
 
-using ProjectName = decltype(CProjectRecord::ProjectName);
 using FileName = decltype(CTplFileRecord::TPLFileName);
 using FilePath = decltype(CTplFileRecord::SourcePath);
-
-bool IsFile(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string JoinPath(const std::string& directory, const std::string& name) {
-    return directory + "/" + name;
-}
 
 }  // namespace
 
 // --- projects ----------------------------------------------------------------
 
 void CProjectSession::LoadProjects() {
+    // A fresh start on what the database holds: no project is current, and
+    // records of an earlier load do not stay in front of the new ones.
+    current_ = nullptr;
+    core_.Files().Records().Clear();
+    core_.Projects().Records().Clear();
     core_.Projects().LoadAll(core_.Database());
 }
 
@@ -143,12 +136,7 @@ Outcome CProjectSession::AddTemplateFiles(const std::vector<FileSettings>& files
                                           std::vector<CTplFileRecord*>* added) {
     // Every file is checked before the first is added: all or none.
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const FileSettings& file = files[i];
-        const std::string path = JoinPath(file.sourcePath, file.name);
-        if (!IsFile(path)) {
-            return Outcome::Refuse(MessageId::kTemplateNotFound, path);
-        }
-        if (Outcome checked = CheckFileSettings(file); !checked) {
+        if (Outcome checked = CheckFileSettings(files[i]); !checked) {
             return checked;
         }
         if (Outcome unique = CheckDuplicate(files, i); !unique) {
@@ -206,6 +194,9 @@ Outcome CProjectSession::ApplyFileSettings(CTplFileRecord& entry, const FileSett
         return checked;
     }
     StoreFileSettings(entry, settings);
+    // Once the user has confirmed an entry's settings it is an ordinary
+    // entry: cancelling its dialog later must not remove it.
+    entry.Unconfirmed = 0;
     return {};
 }
 

@@ -37,7 +37,8 @@ class CProjectSession {
     CTplFileRecord* EntryAtRow(int row) const { return core_.Files().FindByListRow(row); }
 
     // --- projects ----------------------------------------------------------
-    // Reads every project of the database into the project list.
+    // Reads every project of the database into the emptied project list;
+    // then no project is current and the file list is empty.
     void LoadProjects();
     // Makes the first live project named `name` current: the files of the
     // project left are saved first, then the new project's files are loaded

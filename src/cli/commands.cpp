@@ -116,8 +116,7 @@ int AddFile(CommandContext& c, const CliOptions& o) {
     }
     std::vector<FileSettings> files;
     for (std::size_t i = 1; i < o.arguments.size(); ++i) {
-        // Named as the user typed it; the session checks the file again
-        // under the name it stores.
+        // A template must exist when it is added; named as the user typed it.
         if (!IsFile(o.arguments[i])) {
             return Refused(c, Outcome::Refuse(MessageId::kTemplateNotFound, o.arguments[i]));
         }

@@ -9,6 +9,7 @@
 
 #include "ui/extension_combo.h"
 #include "ui/file_choosers.h"
+#include "ui/pellandrix_app.h"
 
 namespace pellandrix::ui {
 
@@ -179,16 +180,22 @@ void CFileSettingsDlg::OnChooseTarget() {
 }
 
 void CFileSettingsDlg::OnOk() {
-    entry_.TPLFileName = GetControlText(kNameField);
-    entry_.CreateFile = GetCheck(kCreateFileBox) != 0 ? 1 : 0;
-    entry_.AlwaysParse = GetCheck(kAlwaysParseBox) != 0 ? 1 : 0;
-    entry_.SourceFromProject = GetCheck(kSourceFromProjectBox) != 0 ? 1 : 0;
-    entry_.TargetFromProject = GetCheck(kTargetFromProjectBox) != 0 ? 1 : 0;
-    entry_.CreateFileExt = SelectedExtension(extensions_);
-    entry_.SourcePath =
-        entry_.SourceFromProject ? project_.SourcePath.str() : GetControlText(kSourceField);
-    entry_.TargetPath =
-        entry_.TargetFromProject ? project_.TargetPath.str() : GetControlText(kTargetField);
+    FileSettings settings;
+    settings.name = GetControlText(kNameField);
+    settings.createFile = GetCheck(kCreateFileBox) != 0;
+    settings.alwaysParse = GetCheck(kAlwaysParseBox) != 0;
+    settings.sourceFromProject = GetCheck(kSourceFromProjectBox) != 0;
+    settings.targetFromProject = GetCheck(kTargetFromProjectBox) != 0;
+    settings.extension = SelectedExtension(extensions_);
+    settings.sourcePath = GetControlText(kSourceField);
+    settings.targetPath = GetControlText(kTargetField);
+    const Outcome outcome = App()->Session().ApplyFileSettings(entry_, settings);
+    if (!outcome) {
+        // The dialog stays open so that the user can mend the value.
+        const Refusal& r = outcome.Refused();
+        App()->Core().Messages().ShowError(r.id, r.first, r.second);
+        return;
+    }
     accept();
 }
 
@@ -196,7 +203,7 @@ void CFileSettingsDlg::reject() {
     // Adding a file asks for its settings at once; declining them means the
     // file is not wanted, so the entry leaves the project's list.
     if (entry_.Unconfirmed) {
-        entry_.Deleted = 1;
+        App()->Session().RemoveFile(entry_);
     }
     CBaseDialog::reject();
 }

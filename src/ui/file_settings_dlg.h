@@ -22,8 +22,10 @@ namespace pellandrix::ui {
 //
 // For an entry marked Unconfirmed (a file just added) the Cancel button reads
 // "Datei nicht \nübernehmen", and Cancel (button, Escape or close box) marks
-// the entry Deleted. Cancel on any other entry changes nothing. OK leaves
-// Unconfirmed as it is.
+// the entry Deleted. Cancel on any other entry changes nothing. OK hands the
+// settings to the session, which confirms the entry: from then on it is an
+// ordinary entry. A value the session refuses is shown in a message box and
+// the dialog stays open.
 //
 // `project` and `entry` must outlive the dialog. Requires App() to exist.
 // Run with exec(); QDialog::Accepted means OK.

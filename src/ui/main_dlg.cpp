@@ -24,6 +24,10 @@ CAppCore& Core() {
     return App()->Core();
 }
 
+CProjectSession& Session() {
+    return App()->Session();
+}
+
 // Longest project name the box can show (CProjectRecord::ProjectName).
 constexpr std::size_t kProjectNameBytes = 49;
 
@@ -74,35 +78,31 @@ void CMainDlg::UpdateButtons() {
 }
 
 int CMainDlg::ChangeProject() {
-    const std::string text = ComboText(*projectBox_, kProjectNameBytes);
-    if (currentProject_ != nullptr) {
-        if (currentProject_->ProjectName == text) {
-            return 0;
-        }
-        Core().Files().SaveAll(Core().Database(), currentProject_->ProjectId);
-        fileList_->TruncateRows(0);
+    if (!Session().SwitchTo(ComboText(*projectBox_, kProjectNameBytes))) {
+        return 0;
     }
-    currentProject_ = Core().Projects().FindByName(text);
-    if (currentProject_ != nullptr) {
-        Core().LoadProjectFiles(currentProject_->ProjectId);
-    } else {
-        // No project is named (the last one was deleted): its files were
-        // saved above and must not stay on show as if they belonged to none.
-        Core().Files().Records().Clear();
-    }
+    ShowCurrentProject();
+    return 1;
+}
+
+void CMainDlg::ShowCurrentProject() {
+    fileList_->TruncateRows(0);
     UpdateButtons();
     RefreshFileList();
-    return 1;
+}
+
+CProjectRecord* CMainDlg::CurrentProject() const {
+    return Session().Current();
 }
 
 void CMainDlg::OpenFileSettings() {
     LeaveHelpMode();
     const int row = fileList_->SelectionMark();
     CTplFileRecord* entry = EntryAtSelectionMark();
-    if (entry == nullptr || currentProject_ == nullptr) {
+    if (entry == nullptr || CurrentProject() == nullptr) {
         return;
     }
-    CFileSettingsDlg dialog(*currentProject_, *entry, this);
+    CFileSettingsDlg dialog(*CurrentProject(), *entry, this);
     // The dialog writes the entry back itself, or marks an unconfirmed one
     // deleted, so its result needs no handling here.
     dialog.exec();
@@ -112,7 +112,7 @@ void CMainDlg::OpenFileSettings() {
 
 CTplFileRecord* CMainDlg::EntryAtSelectionMark() const {
     const int row = fileList_->SelectionMark();
-    return row < 0 ? nullptr : Core().Files().FindByListRow(row);
+    return row < 0 ? nullptr : Session().EntryAtRow(row);
 }
 
 void CMainDlg::FillProjectBox() {
@@ -129,6 +129,13 @@ bool CMainDlg::RunCommand(const std::function<void()>& command) {
         Core().Messages().ShowError(MessageId::kUnexpectedError, e.what());
     }
     return false;
+}
+
+void CMainDlg::ShowRefusal(const Outcome& outcome) {
+    if (!outcome) {
+        const Refusal& r = outcome.Refused();
+        Core().Messages().ShowError(r.id, r.first, r.second);
+    }
 }
 
 // --- the generation run's view ---------------------------------------------

@@ -12,6 +12,7 @@ class QResizeEvent;
 class QTreeWidgetItem;
 
 namespace pellandrix {
+class Outcome;
 class CProjectRecord;
 class CTplFileRecord;
 }  // namespace pellandrix
@@ -80,7 +81,7 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void OpenFileSettings();
 
     // The project whose files the list shows, or null. Not owned.
-    CProjectRecord* CurrentProject() const { return currentProject_; }
+    CProjectRecord* CurrentProject() const;
     // The file list and the project box, for callers that drive the window.
     CFileListView* FileList() const { return fileList_; }
     QComboBox* ProjectBox() const { return projectBox_; }
@@ -126,6 +127,10 @@ class CMainDlg : public CBaseDialog, public IRunView {
     // shown in a message box and the window goes on. Returns false then.
     bool RunCommand(const std::function<void()>& command);
     void FillProjectBox();
+    // Shows the session's current project: its files and the buttons.
+    void ShowCurrentProject();
+    // Shows a refused verb's message; nothing for a verb that was done.
+    void ShowRefusal(const Outcome& outcome);
     void ShowEntryRow(const CTplFileRecord& entry, int row);
     CTplFileRecord* EntryAtSelectionMark() const;
     void FollowRun();
@@ -133,7 +138,6 @@ class CMainDlg : public CBaseDialog, public IRunView {
     CFileListView* fileList_ = nullptr;
     QComboBox* projectBox_ = nullptr;
     QProgressBar* progress_ = nullptr;
-    CProjectRecord* currentProject_ = nullptr;
     int initialised_ = 0;
     // Client width when the column widths were set; resizes scale them by
     // the ratio of the new width to this one.

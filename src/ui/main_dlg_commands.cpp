@@ -2,9 +2,10 @@
 
 #include <QComboBox>
 
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "engine/generation_run.h"
 #include "ui/about_dlg.h"
 #include "ui/file_choosers.h"
 #include "ui/file_list_view.h"
@@ -22,6 +23,10 @@ CAppCore& Core() {
     return App()->Core();
 }
 
+CProjectSession& Session() {
+    return App()->Session();
+}
+
 // The project box shows names of at most 49 characters; the question about
 // deleting a project quotes the box's text with this much room.
 constexpr std::size_t kDeleteQuestionBytes = 99;
@@ -29,40 +34,39 @@ constexpr std::size_t kDeleteQuestionBytes = 99;
 }  // namespace
 
 void CMainDlg::OnQuit() {
-    if (currentProject_ != nullptr) {
-        Core().Projects().SaveProjectAndFiles(Core().Database(), currentProject_->ProjectId,
-                                              Core().Files());
-    }
+    // Saved even with no current project: a project deleted last must not
+    // come back at the next start.
+    Session().Save();
     accept();
 }
 
 void CMainDlg::AskSaveOnClose() {
-    if (currentProject_ == nullptr) {
+    if (CurrentProject() == nullptr) {
         return;
     }
     const MessageAnswer answer =
         Core().Messages().AskQuestion(MessageId::kSaveChanges, ButtonStyle::YesNo, "", "");
     if (answer == MessageAnswer::Yes) {
-        Core().Projects().SaveProjectAndFiles(Core().Database(), currentProject_->ProjectId,
-                                              Core().Files());
+        Session().Save();
     }
 }
 
 void CMainDlg::OnNewProject() {
-    CProjectList& projects = Core().Projects();
-    CProjectRecord* project = projects.NewProject();
-    CNewProjectDlg dialog(this);
-    if (dialog.exec() != QDialog::Accepted) {
-        // The id stays used: the counter is not wound back.
-        projects.Remove(project);
-        return;
-    }
-    project->ProjectName = dialog.EnteredName();
-    FillProjectBox();
-    SelectProjectInCombo(*projectBox_, projects, project->ProjectId);
-    ChangeProject();
-    OnProjectSettings();
-    projects.SaveAll(Core().Database());
+    const auto askName = [this]() -> std::optional<std::string> {
+        CNewProjectDlg dialog(this);
+        if (dialog.exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        return dialog.EnteredName();
+    };
+    const auto editSettings = [this](CProjectRecord& project) {
+        FillProjectBox();
+        SelectProjectInCombo(*projectBox_, Core().Projects(), project.ProjectId);
+        ShowCurrentProject();
+        OnProjectSettings();
+        return Outcome();
+    };
+    ShowRefusal(Session().NewProject(askName, editSettings));
     UpdateButtons();
 }
 
@@ -72,35 +76,32 @@ void CMainDlg::OnDeleteProject() {
         MessageAnswer::Ok) {
         return;
     }
-    if (CProjectRecord* project = Core().Projects().FindByName(name)) {
-        project->Deleted = 1;
-    }
+    Session().DeleteProject(name);
     FillProjectBox();
-    // The deleted project is still current, so this saves its files before
-    // the project now shown takes over.
-    ChangeProject();
+    ShowCurrentProject();
 }
 
 void CMainDlg::OnProjectSettings() {
     LeaveHelpMode();
-    if (currentProject_ == nullptr) {
+    CProjectRecord* project = CurrentProject();
+    if (project == nullptr) {
         return;
     }
-    CProjectSettingsDlg dialog(*currentProject_, this);
+    CProjectSettingsDlg dialog(*project, this);
     // A directory chosen in the dialog is kept even when it is cancelled,
     // and the name may have changed: the box is refilled either way.
     dialog.exec();
     FillProjectBox();
-    SelectProjectInCombo(*projectBox_, Core().Projects(), currentProject_->ProjectId);
+    SelectProjectInCombo(*projectBox_, Core().Projects(), project->ProjectId);
 }
 
 void CMainDlg::OnAddFiles() {
-    if (currentProject_ == nullptr) {
+    if (CurrentProject() == nullptr) {
         return;
     }
     std::string name;
     std::string directory;
-    while (ChooseTemplateFiles(this, currentProject_->SourcePath.str(), "tpl", name, directory,
+    while (ChooseTemplateFiles(this, CurrentProject()->SourcePath.str(), "tpl", name, directory,
                                true)) {
         AddChosenFile(name, directory);
     }
@@ -109,24 +110,20 @@ void CMainDlg::OnAddFiles() {
 }
 
 bool CMainDlg::AddChosenFile(const std::string& name, const std::string& directory) {
-    CTplFileList& files = Core().Files();
-    // Compared as the record would store them, so an over-long name or path
-    // still matches its stored, cut form.
-    const decltype(CTplFileRecord::TPLFileName) storedName(name);
-    const decltype(CTplFileRecord::SourcePath) storedDirectory(directory);
-    for (const CTplFileRecord& entry : files.Records()) {
-        if (!entry.Deleted && entry.TPLFileName.str() == storedName.str() &&
-            entry.SourcePath.str() == storedDirectory.str()) {
-            return false;
+    FileSettings chosen;
+    chosen.name = name;
+    chosen.sourcePath = directory;
+    std::vector<CTplFileRecord*> added;
+    const Outcome outcome = Session().AddTemplateFiles({chosen}, true, &added);
+    if (!outcome) {
+        // A file already in the project is simply not added again.
+        if (outcome.Refused().id != MessageId::kFileAlreadyInProject) {
+            ShowRefusal(outcome);
         }
+        return false;
     }
-    CTplFileRecord* entry = files.NewFile();
-    entry->ProjectId = currentProject_->ProjectId;
-    entry->TPLFileName = name;
-    entry->SourcePath = directory;
-    entry->Unconfirmed = 1;
     RefreshFileList();
-    fileList_->SetSelectionMark(entry->ListRow);
+    fileList_->SetSelectionMark(added.front()->ListRow);
     // The user confirms the file there; cancelling removes it again.
     OpenFileSettings();
     return true;
@@ -141,17 +138,13 @@ void CMainDlg::OnRemoveFile() {
                                       entry->TPLFileName.str(), "") != MessageAnswer::Ok) {
         return;
     }
-    entry->Deleted = 1;
+    Session().RemoveFile(*entry);
     RefreshFileList();
     UpdateButtons();
 }
 
 void CMainDlg::OnSelectAll() {
-    for (CTplFileRecord& entry : Core().Files().Records()) {
-        if (!entry.Deleted) {
-            entry.Selected = 1;
-        }
-    }
+    Session().SelectAll();
     RefreshFileList();
 }
 
@@ -161,21 +154,13 @@ void CMainDlg::OnFileSettings() {
 }
 
 void CMainDlg::OnCreateFiles() {
-    CTemplateParser& parser = Core().Parser();
-    // Included templates report their statuses through the parser's view.
-    struct RunScope {
-        CMainDlg& window;
-        CTemplateParser& parser;
-        RunScope(CMainDlg& w, CTemplateParser& p) : window(w), parser(p) {
-            window.running_ = true;
-            parser.SetView(&window);
-        }
-        ~RunScope() {
-            parser.SetView(nullptr);
-            window.running_ = false;
-        }
-    } scope(*this, parser);
-    RunGeneration(parser, *this);
+    // The close box is ignored while the run lasts.
+    struct RunningScope {
+        bool& running;
+        explicit RunningScope(bool& r) : running(r) { running = true; }
+        ~RunningScope() { running = false; }
+    } scope(running_);
+    Session().Generate(*this);
 }
 
 void CMainDlg::OnAbout() {
@@ -190,12 +175,12 @@ void CMainDlg::OnItemChanged(QTreeWidgetItem* item) {
     }
     Refreshing = 1;
     const int row = fileList_->indexOfTopLevelItem(item);
-    CTplFileRecord* entry = Core().Files().FindByListRow(row);
+    CTplFileRecord* entry = Session().EntryAtRow(row);
     const bool checked = fileList_->RowChecked(row);
     if (entry != nullptr && row >= 0 && checked != (entry->Selected != 0)) {
         // Rebuilding makes the status follow the box: "deaktiviert" when
         // cleared, "aktiviert" when ticked unless a run got further.
-        entry->Selected = checked ? 1 : 0;
+        Session().SetSelected(*entry, checked);
         RefreshFileList();
     }
     Refreshing = 0;

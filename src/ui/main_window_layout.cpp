@@ -59,7 +59,6 @@ CMainDlg::CMainDlg(QWidget* parent) : CBaseDialog(kResourceId, parent) {
     setWindowIcon(LoadIconResource(kAppIconResource));
     SetButtonIcon(kHelpMode, kHelpIconSlot);
     SetButtonIcon(kAbout, kInformationIconSlot);
-    currentProject_ = nullptr;
 
     InitialiseContents();
     projectBox_->setFocus();
@@ -208,7 +207,7 @@ void CMainDlg::InitialiseContents() {
     fileList_->SetInitialColumnWidths(widths);
     initialClientWidth_ = width();
 
-    RunCommand([this] { App()->Core().Projects().LoadAll(App()->Core().Database()); });
+    RunCommand([] { App()->Session().LoadProjects(); });
     App()->SetMainWindow(this);
     FillProjectBox();
     RunCommand([this] { ChangeProject(); });

@@ -66,7 +66,7 @@ CPellandrixApp::CPellandrixApp(IMessagePresenter& presenter) : presenter_(&prese
 CPellandrixApp::~CPellandrixApp() {
     // The database closes with the core; the image list goes with the
     // object.
-    core_.reset();
+    DropCore();
     if (gApp == this) {
         gApp = nullptr;
     }
@@ -123,7 +123,7 @@ int CPellandrixApp::StartUp() {
         startDirectory_ = CurrentDirectory();
     }
     started_ = false;
-    core_ = std::make_unique<CAppCore>(*presenter_);
+    MakeCore();
     try {
         core_->StartUp();
     } catch (const CDaoException& e) {
@@ -140,7 +140,7 @@ int CPellandrixApp::StartUp() {
 }
 
 int CPellandrixApp::ShutDown() {
-    core_.reset();
+    DropCore();
     started_ = false;
     return 0;
 }
@@ -149,9 +149,26 @@ CAppCore& CPellandrixApp::Core() {
     if (!core_) {
         // Before StartUp or after ShutDown: a core without a database, so
         // that a stray call cannot crash.
-        core_ = std::make_unique<CAppCore>(*presenter_);
+        MakeCore();
     }
     return *core_;
+}
+
+CProjectSession& CPellandrixApp::Session() {
+    Core();
+    return *session_;
+}
+
+void CPellandrixApp::MakeCore() {
+    session_.reset();
+    core_ = std::make_unique<CAppCore>(*presenter_);
+    session_ = std::make_unique<CProjectSession>(*core_);
+}
+
+void CPellandrixApp::DropCore() {
+    // The session borrows the core.
+    session_.reset();
+    core_.reset();
 }
 
 const std::string& CPellandrixApp::HelpFilePath() const {

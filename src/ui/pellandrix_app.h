@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/app_core.h"
+#include "app/project_session.h"
 #include "support/message_service.h"
 #include "ui/icon_image_list.h"
 
@@ -66,6 +67,8 @@ class CPellandrixApp {
 
     // The application core; valid after StartUp until ShutDown.
     CAppCore& Core();
+    // The use cases on the core's project database; as long as the core.
+    CProjectSession& Session();
     CIconImageList& ImageList() { return imageList_; }
     // Image-list index per icon slot; -1 = empty. Slot 7 help, 9 information.
     std::vector<int>& IconSlots() { return iconSlots_; }
@@ -91,7 +94,11 @@ class CPellandrixApp {
   private:
     std::unique_ptr<CQtPresenter> ownPresenter_;
     IMessagePresenter* presenter_;
+    void MakeCore();
+    void DropCore();
+
     std::unique_ptr<CAppCore> core_;
+    std::unique_ptr<CProjectSession> session_;
     CIconImageList imageList_;
     std::vector<int> iconSlots_;
     CMainDlg* mainWindow_ = nullptr;

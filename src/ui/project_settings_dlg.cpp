@@ -80,8 +80,8 @@ void CProjectSettingsDlg::CreateFields() {
             choose->setAccessibleName(source ? QStringLiteral("Quellverzeichnis wählen")
                                              : QStringLiteral("Zielverzeichnis wählen"));
             SetControlId(choose, source ? kChooseSource : kChooseTarget);
-            FixedText<256>& path = source ? project_.SourcePath : project_.TargetPath;
-            connect(choose, &QPushButton::clicked, this, [this, &path] { ChooseDirectory(path); });
+            connect(choose, &QPushButton::clicked, this,
+                    [this, source] { ChooseDirectory(source); });
         }
     }
     auto* label = new QLabel(QStringLiteral("erzeugte Dateiendung"), this);
@@ -102,25 +102,34 @@ void CProjectSettingsDlg::FillFields() {
     SelectExtension(extensions_, project_.DefCreateFileExt.str());
 }
 
-void CProjectSettingsDlg::ChooseDirectory(FixedText<256>& path) {
-    std::string folder = path.str();
+void CProjectSettingsDlg::ChooseDirectory(bool source) {
+    const int field = source ? kSourceField : kTargetField;
+    std::string folder = (source ? project_.SourcePath : project_.TargetPath).str();
     if (!BrowseForFolder(this, folder)) {
         return;
     }
-    // The record takes the folder at once, and the fields are refilled from
-    // the record: the choice survives a later Cancel, and what the fields
-    // show is always what the record holds.
-    path = folder;
-    FillFields();
+    // The record takes the folder at once, so that the choice survives a
+    // later Cancel; the other fields keep what the user typed.
+    if (ShowRefusal(App()->Session().SetProjectFolder(project_, source, folder))) {
+        SetControlText(field, folder);
+    }
+}
+
+bool CProjectSettingsDlg::ShowRefusal(const Outcome& outcome) {
+    if (!outcome) {
+        const Refusal& r = outcome.Refused();
+        App()->Core().Messages().ShowError(r.id, r.first, r.second);
+    }
+    return outcome.Done();
 }
 
 void CProjectSettingsDlg::OnOk() {
-    project_.ProjectName = GetControlText(kNameField);
-    project_.SourcePath = GetControlText(kSourceField);
-    project_.TargetPath = GetControlText(kTargetField);
-    project_.DefCreateFileExt = SelectedExtension(extensions_);
-    App()->Core().Files().ApplyProjectPaths(&project_);
-    accept();
+    const ProjectSettings settings{GetControlText(kNameField), GetControlText(kSourceField),
+                                   GetControlText(kTargetField), SelectedExtension(extensions_)};
+    // Refused: the dialog stays open so that the user can mend the value.
+    if (ShowRefusal(App()->Session().ApplyProjectSettings(project_, settings))) {
+        accept();
+    }
 }
 
 }  // namespace pellandrix::ui

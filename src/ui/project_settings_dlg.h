@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/outcome.h"
 #include "store/project_record.h"
 #include "ui/base_dialog.h"
 
@@ -13,15 +14,15 @@ namespace pellandrix::ui {
 // project list is saved.
 //
 // A directory chosen with one of the ". . ." buttons is written into the
-// record at once and every field is filled again from the record, so text
-// typed into the other fields since then is lost. Such a choice stays in the
-// record even when the dialog is then cancelled.
+// record at once and shown in its field; the other fields keep what was
+// typed into them. Such a choice stays in the record even when the dialog
+// is then cancelled.
 //
-// OK copies the fields into the record (the extension is the selected entry
-// of the combo box, empty when none is selected) and has every template file
-// of the current list that takes its directories from the project take the
-// new ones. Nothing is validated: an empty name or a missing directory is
-// stored as entered.
+// OK hands the fields to the session (the extension is the selected entry
+// of the combo box, empty when none is selected), which stores them and has
+// every template file of the current list that takes its directories from
+// the project take the new ones. A value the session refuses is shown in a
+// message box and the dialog stays open.
 //
 // `project` must outlive the dialog. Requires App() to exist. Run with
 // exec(); QDialog::Accepted means OK.
@@ -42,7 +43,9 @@ class CProjectSettingsDlg : public CBaseDialog {
     void CreateControls();
     void CreateFields();
     void FillFields();
-    void ChooseDirectory(FixedText<256>& path);
+    void ChooseDirectory(bool source);
+    // Shows a refused verb's message; true when the verb was done.
+    bool ShowRefusal(const Outcome& outcome);
     void OnOk();
 
     CProjectRecord& project_;

@@ -186,7 +186,7 @@ TEST_F(ProjectSettings, OkWritesTheRecordAndTheProjectPathsOfItsFiles) {
     EXPECT_EQ(own->SourcePath.str(), "/own/src");
 }
 
-TEST_F(ProjectSettings, ADirectoryChoiceGoesIntoTheRecordAtOnceAndRefillsEveryField) {
+TEST_F(ProjectSettings, ADirectoryChoiceGoesIntoTheRecordAtOnceAndKeepsWhatWasTyped) {
     CProjectSettingsDlg dlg(project);
     ASSERT_TRUE(ShowActive(dlg));
     TypeInto(dlg, 1011, QStringLiteral("Typed name"));
@@ -196,8 +196,8 @@ TEST_F(ProjectSettings, ADirectoryChoiceGoesIntoTheRecordAtOnceAndRefillsEveryFi
     Click(dlg, 1014);
     EXPECT_EQ(project.SourcePath.str(), "/chosen/src");
     EXPECT_EQ(dlg.GetControlText(1012), "/chosen/src");
-    EXPECT_EQ(dlg.GetControlText(1011), "Site");
-    EXPECT_EQ(dlg.GetControlText(1013), "/data/out");
+    EXPECT_EQ(dlg.GetControlText(1011), "Typed name");
+    EXPECT_EQ(dlg.GetControlText(1013), "/typed/out");
     EXPECT_EQ(dlg.ControlAs<QComboBox>(1023)->currentText(), QStringLiteral("html"));
 
     ScriptChosenFolder("/chosen/out");
