@@ -154,6 +154,13 @@ TEST(Cli, BadInputIsRefusedWithAClearMessage) {
     EXPECT_EQ(p.AddFile("a.tpl", "", {"--own-source"}), 0);
     EXPECT_EQ(p.AddFile("a.tpl", "", {"--own-source"}), 2);
     EXPECT_EQ(p.err, FormatMessage(MessageId::kFileAlreadyInProject, "a.tpl", "Web") + "\n");
+    // The same name from another folder is another file; every entry of
+    // that name is compared, not only the first.
+    std::filesystem::create_directory(p.dir / "b");
+    p.Write("b/a.tpl", "");
+    EXPECT_EQ(p.Run({"add-file", "Web", "b/a.tpl", "--own-source"}), 0);
+    EXPECT_EQ(p.Run({"add-file", "Web", "b/a.tpl", "--own-source"}), 2);
+    EXPECT_EQ(p.err, FormatMessage(MessageId::kFileAlreadyInProject, "a.tpl", "Web") + "\n");
     EXPECT_EQ(p.Run({"add-project", std::string(50, 'n')}), 2);
     EXPECT_EQ(p.Run({"-C", p.dir / "nowhere", "projects"}), 2);
     EXPECT_EQ(p.Run({"projects"}), 0);

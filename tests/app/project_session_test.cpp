@@ -1,0 +1,147 @@
+#include "app/project_session.h"
+
+#include <gtest/gtest.h>
+
+#include "store/tpl_file_list.h"
+#include "testkit/files.h"
+#include "testkit/recording_presenter.h"
+#include "testkit/temp_dir.h"
+
+namespace pellandrix {
+namespace {
+
+// A started core on a fresh database in a temporary folder, with one
+// project "Web" (source src, target out) current.
+struct SessionTest : ::testing::Test {
+    void SetUp() override {
+        testkit::WriteBytes(dir / "fileext.def", "html\r\nphp\r\n");
+        core.StartUp();
+        session.LoadProjects();
+        ASSERT_TRUE(session.NewProject(
+            [] { return std::optional<std::string>("Web"); },
+            [this](CProjectRecord& p) {
+                return session.ApplyProjectSettings(p, {"Web", "src", "out", "html"});
+            }));
+        presenter.shown.clear();
+    }
+
+    static FileSettings File(const std::string& name, const std::string& folder) {
+        FileSettings file;
+        file.name = name;
+        file.sourcePath = folder;
+        file.extension = "html";
+        return file;
+    }
+
+    // The current project's files as another connection reads them.
+    std::vector<std::string> Stored() {
+        CDaoDatabase other;
+        other.Open(core.Database().Path());
+        CTplFileList files;
+        files.LoadForProject(other, session.Current()->ProjectId);
+        std::vector<std::string> rows;
+        for (const CTplFileRecord& f : files.Records()) {
+            rows.push_back(f.TPLFileName.str() + "@" + f.SourcePath.str());
+        }
+        return rows;
+    }
+
+    testkit::TempDir dir;
+    testkit::ScopedCurrentDir cd{dir.Path()};
+    testkit::RecordingPresenter presenter;
+    CAppCore core{presenter};
+    CProjectSession session{core};
+};
+
+TEST_F(SessionTest, AddingIsAllOrNoneAndRefusesTheSameNameFromTheSameFolderAnywhereInTheList) {
+    FileSettings own = File("x.tpl", "a");
+    own.sourceFromProject = false;
+    ASSERT_TRUE(session.AddTemplateFiles({own}, false));
+    own.sourcePath = "b";
+    ASSERT_TRUE(session.AddTemplateFiles({own}, false));
+    // The second entry named x.tpl is compared too, not only the first.
+    const Outcome again = session.AddTemplateFiles({File("y.tpl", "src"), own}, false);
+    ASSERT_FALSE(again);
+    EXPECT_EQ(again.Refused().id, MessageId::kFileAlreadyInProject);
+    EXPECT_EQ(again.Refused().first, "x.tpl");
+    EXPECT_EQ(again.Refused().second, "Web");
+    // Twice in one call, and a refused extension: nothing of the call is added.
+    EXPECT_FALSE(session.AddTemplateFiles({File("z.tpl", "src"), File("z.tpl", "src")}, false));
+    FileSettings exe = File("w.tpl", "src");
+    exe.extension = "exe";
+    EXPECT_EQ(session.AddTemplateFiles({File("v.tpl", "src"), exe}, false).Refused().id,
+              MessageId::kExtensionNotOffered);
+    EXPECT_EQ(session.Files().CountLive(), 2);
+    // A refusal is returned, never shown by the session itself.
+    EXPECT_TRUE(presenter.shown.empty());
+    session.SaveFiles();
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"x.tpl@a", "x.tpl@b"}));
+}
+
+TEST_F(SessionTest, AFolderFromTheProjectIsTheProjectsWhateverTheSettingsSay) {
+    std::vector<CTplFileRecord*> added;
+    ASSERT_TRUE(session.AddTemplateFiles({File("p.tpl", "elsewhere")}, false, &added));
+    CTplFileRecord& entry = *added.front();
+    EXPECT_EQ(entry.SourcePath.str(), "src");
+    EXPECT_EQ(entry.TargetPath.str(), "out");
+    FileSettings settings = File("p.tpl", "typed");
+    settings.targetPath = "typed-out";
+    settings.targetFromProject = false;
+    ASSERT_TRUE(session.ApplyFileSettings(entry, settings));
+    EXPECT_EQ(entry.SourcePath.str(), "src");
+    EXPECT_EQ(entry.TargetPath.str(), "typed-out");
+    // New project folders reach the entries that take them from the project.
+    ASSERT_TRUE(session.ApplyProjectSettings(*session.Current(), {"Web", "src2", "out2", "php"}));
+    EXPECT_EQ(entry.SourcePath.str(), "src2");
+    EXPECT_EQ(entry.TargetPath.str(), "typed-out");
+    // Widths come from the records: one character more is refused, untouched.
+    const std::string tooLong(decltype(CTplFileRecord::SourcePath)::kMaxLength + 1, 'd');
+    settings.targetPath = tooLong;
+    EXPECT_EQ(session.ApplyFileSettings(entry, settings).Refused().id, MessageId::kTextTooLong);
+    EXPECT_EQ(entry.TargetPath.str(), "typed-out");
+}
+
+TEST_F(SessionTest, AnAddedFileIsConfirmedByItsSettingsAndCanBeRemoved) {
+    std::vector<CTplFileRecord*> added;
+    ASSERT_TRUE(session.AddTemplateFiles({File("n.tpl", "chosen")}, true, &added));
+    CTplFileRecord& entry = *added.front();
+    EXPECT_EQ(entry.Unconfirmed, 1);
+    EXPECT_EQ(entry.SourcePath.str(), "chosen");
+    ASSERT_TRUE(session.ApplyFileSettings(entry, File("n.tpl", "chosen")));
+    EXPECT_EQ(entry.Unconfirmed, 0);
+    session.RemoveFile(entry);
+    EXPECT_EQ(session.Files().CountLive(), 0);
+}
+
+TEST_F(SessionTest, SwitchingSavesTheProjectLeftAndACancelledNewProjectOnlyUsesAnId) {
+    ASSERT_TRUE(session.AddTemplateFiles({File("a.tpl", "src")}, false));
+    const Outcome cancelled =
+        session.NewProject([] { return std::nullopt; }, [](CProjectRecord&) { return Outcome(); });
+    EXPECT_TRUE(cancelled);
+    int id = 0;
+    ASSERT_TRUE(session.NewProject([] { return std::optional<std::string>("Zwei"); },
+                                   [](CProjectRecord&) { return Outcome(); }, &id));
+    EXPECT_EQ(id, 3);
+    EXPECT_EQ(session.Current()->ProjectName.str(), "Zwei");
+    EXPECT_EQ(session.Files().CountLive(), 0);
+    EXPECT_FALSE(session.SwitchTo("Zwei"));
+    ASSERT_TRUE(session.SwitchTo("Web"));
+    EXPECT_EQ(Stored(), std::vector<std::string>{"a.tpl@src"});
+    // An empty name is refused, and the refused project leaves nothing.
+    EXPECT_EQ(session
+                  .NewProject([] { return std::optional<std::string>(""); },
+                              [](CProjectRecord&) { return Outcome(); })
+                  .Refused()
+                  .id,
+              MessageId::kUsageError);
+    session.DeleteProject("Web");
+    EXPECT_EQ(session.Current()->ProjectName.str(), "Zwei");
+    session.Save();
+    session.LoadProjects();
+    EXPECT_EQ(session.Projects().FindByName("Web"), nullptr);
+    EXPECT_TRUE(session.Open("Zwei"));
+    EXPECT_EQ(session.Open("Nope").Refused().id, MessageId::kUnknownProject);
+}
+
+}  // namespace
+}  // namespace pellandrix
