@@ -2,6 +2,7 @@
 
 #include "app/settings_checks.h"
 #include "engine/generation_run.h"
+#include "store/dao_transaction.h"
 #include "store/table_base.h"
 
 namespace pellandrix {
@@ -249,6 +250,15 @@ void CProjectSession::Generate(IRunView& view, bool all) {
 }
 
 // --- saving --------------------------------------------------------------------
+
+Outcome CProjectSession::Atomically(const std::function<Outcome()>& work) {
+    CDaoTransaction transaction(core_.Database());
+    Outcome outcome = work();
+    if (outcome) {
+        transaction.Commit();
+    }
+    return outcome;
+}
 
 void CProjectSession::SaveProjects() {
     core_.Projects().SaveAll(core_.Database());

@@ -100,6 +100,11 @@ class CProjectSession {
     void Generate(IRunView& view, bool all = false);
 
     // --- saving --------------------------------------------------------------
+    // Runs `work` (which reads, changes and saves through the verbs above)
+    // as one transaction under the database's write lock: what it reads is
+    // what no other process changes before it saves. Committed when `work`
+    // is done; rolled back when it refuses or throws.
+    Outcome Atomically(const std::function<Outcome()>& work);
     // Writes every project.
     void SaveProjects();
     // Writes every project, then the current project's files.

@@ -43,6 +43,8 @@ FileSettings FileFromPath(const CliOptions& o, const std::string& ext, const std
     return file;
 }
 
+Outcome AddFiles(CommandContext& c, const CliOptions& o, std::vector<CTplFileRecord*>& added);
+
 bool IsFile(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
@@ -93,12 +95,17 @@ int Generate(CommandContext& c, const CliOptions& o) {
 int AddProject(CommandContext& c, const CliOptions& o) {
     const ProjectSettings settings{o.arguments[0], o.source.value_or(""), o.target.value_or(""),
                                    o.ext.value_or(FirstOffered(c))};
-    c.session.LoadProjects();
     int id = 0;
-    const Outcome created = c.session.NewProject(
-        [&] { return std::optional<std::string>(settings.name); },
-        [&](CProjectRecord& project) { return c.session.ApplyProjectSettings(project, settings); },
-        &id);
+    // Read, add and save as one unit, so that a second process adding at
+    // the same moment neither loses its row nor gets the same id.
+    const Outcome created = c.session.Atomically([&] {
+        c.session.LoadProjects();
+        return c.session.NewProject([&] { return std::optional<std::string>(settings.name); },
+                                    [&](CProjectRecord& project) {
+                                        return c.session.ApplyProjectSettings(project, settings);
+                                    },
+                                    &id);
+    });
     if (!created) {
         return Refused(c, created);
     }
@@ -107,8 +114,24 @@ int AddProject(CommandContext& c, const CliOptions& o) {
 }
 
 int AddFile(CommandContext& c, const CliOptions& o) {
+    std::vector<CTplFileRecord*> added;
+    const Outcome outcome = c.session.Atomically([&] { return AddFiles(c, o, added); });
+    if (!outcome) {
+        return Refused(c, outcome);
+    }
+    for (const CTplFileRecord* file : added) {
+        c.out << file->TPLFileId << '\n';
+    }
+    return kExitOk;
+}
+
+namespace {
+
+// Reads the project, adds every file named (all or none) and saves: one
+// save for all of them, since every save writes the project's whole list.
+Outcome AddFiles(CommandContext& c, const CliOptions& o, std::vector<CTplFileRecord*>& added) {
     if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
-        return Refused(c, opened);
+        return opened;
     }
     std::string ext = o.ext.value_or(c.session.Current()->DefCreateFileExt.str());
     if (ext.empty()) {
@@ -118,21 +141,17 @@ int AddFile(CommandContext& c, const CliOptions& o) {
     for (std::size_t i = 1; i < o.arguments.size(); ++i) {
         // A template must exist when it is added; named as the user typed it.
         if (!IsFile(o.arguments[i])) {
-            return Refused(c, Outcome::Refuse(MessageId::kTemplateNotFound, o.arguments[i]));
+            return Outcome::Refuse(MessageId::kTemplateNotFound, o.arguments[i]);
         }
         files.push_back(FileFromPath(o, ext, o.arguments[i]));
     }
-    // All files or none, and one save for all of them, since every save
-    // writes the project's whole list.
-    std::vector<CTplFileRecord*> added;
     if (Outcome accepted = c.session.AddTemplateFiles(files, false, &added); !accepted) {
-        return Refused(c, accepted);
+        return accepted;
     }
     c.session.SaveFiles();
-    for (const CTplFileRecord* file : added) {
-        c.out << file->TPLFileId << '\n';
-    }
-    return kExitOk;
+    return {};
 }
+
+}  // namespace
 
 }  // namespace pellandrix::cli

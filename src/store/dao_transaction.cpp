@@ -5,12 +5,14 @@
 
 namespace pellandrix {
 
-CDaoTransaction::CDaoTransaction(CDaoDatabase& db) : db_(db) {
-    db_.BeginTrans();
+CDaoTransaction::CDaoTransaction(CDaoDatabase& db) : db_(db), joined_(db.InTransaction()) {
+    if (!joined_) {
+        db_.BeginTrans();
+    }
 }
 
 CDaoTransaction::~CDaoTransaction() {
-    if (done_) {
+    if (done_ || joined_) {
         return;
     }
     try {
@@ -25,7 +27,9 @@ CDaoTransaction::~CDaoTransaction() {
 }
 
 void CDaoTransaction::Commit() {
-    db_.CommitTrans();
+    if (!joined_) {
+        db_.CommitTrans();
+    }
     done_ = true;
 }
 

@@ -1,9 +1,12 @@
 #include "store/project_list.h"
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "store/dao_recordset.h"
 #include "store/dao_transaction.h"
+#include "store/stored_keys.h"
 #include "store/tpl_file_list.h"
 
 namespace pellandrix {
@@ -18,6 +21,7 @@ void CProjectList::LoadAll(CDaoDatabase& db) {
     while (!recordset.IsEOF()) {
         CProjectRecord* record = records_.Append(std::make_unique<CProjectRecord>());
         record->ReadFrom(recordset);
+        record->Stored = true;
         // Rows come in insertion order, so the last key seen is the
         // highest one handed out so far.
         idCounter_ = record->ProjectId;
@@ -27,8 +31,26 @@ void CProjectList::LoadAll(CDaoDatabase& db) {
 
 void CProjectList::SaveAll(CDaoDatabase& db) {
     CDaoTransaction transaction(db);
+    // Another process may have added projects since this list was loaded:
+    // a new record takes its id only now, under the write lock, above every
+    // stored one, and rows this list never read are left alone.
+    // Asked only when there is a new record: a save of known rows sends
+    // one select per record and nothing else.
+    std::optional<int> largest;
     for (CProjectRecord& record : records_) {
-        if (record.Deleted != 0) {
+        if (!record.Stored) {
+            if (record.Deleted != 0) {
+                continue;
+            }
+            if (!largest) {
+                largest = LargestStoredKey(db, "select max(ProjectId) as K from [project];");
+            }
+            record.ProjectId = KeyForNewRow(record.ProjectId, *largest);
+            largest = record.ProjectId;
+            idCounter_ = std::max(idCounter_, record.ProjectId);
+            record.Insert(db);
+            record.Stored = true;
+        } else if (record.Deleted != 0) {
             record.Delete(db, record.ProjectId);
         } else if (record.Exists(db, record.ProjectId)) {
             record.Update(db, record.ProjectId);

@@ -22,6 +22,10 @@ class CProjectRecord : public CListNode {
     // Not stored: 1 once the user deleted the project; the next save
     // deletes the row.
     int Deleted = 0;
+    // Not stored: true once the record was read from its row or written as
+    // a new one. A record that is not has only a provisional id, which the
+    // save replaces when another process took it meanwhile.
+    bool Stored = false;
 
     // The column table of project, bound to this record's members, in
     // table order (target before source).

@@ -1,11 +1,14 @@
 #include "store/tpl_file_list.h"
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "store/dao_recordset.h"
 #include "store/dao_transaction.h"
 #include "store/project_record.h"
+#include "store/stored_keys.h"
 
 namespace pellandrix {
 
@@ -21,6 +24,7 @@ void CTplFileList::LoadForProject(CDaoDatabase& db, int projectId) {
     while (!recordset.IsEOF()) {
         CTplFileRecord* record = records_.Append(std::make_unique<CTplFileRecord>());
         record->ReadFrom(recordset);
+        record->Stored = true;
         idCounter_ = record->TPLFileId;
         recordset.MoveNext();
     }
@@ -28,8 +32,29 @@ void CTplFileList::LoadForProject(CDaoDatabase& db, int projectId) {
 
 void CTplFileList::SaveAll(CDaoDatabase& db, int projectId) {
     CDaoTransaction transaction(db);
+    // Another process may have added files to the project since this list
+    // was loaded: a new record takes its id only now, under the write lock,
+    // above every stored one, and rows this list never read are left alone.
+    // Asked only when there is a new record: a save of known rows sends
+    // one select per record and nothing else.
+    std::optional<int> largest;
     for (CTplFileRecord& record : records_) {
-        if (record.Deleted != 0) {
+        if (!record.Stored) {
+            if (record.Deleted != 0) {
+                continue;
+            }
+            if (!largest) {
+                largest = LargestStoredKey(db,
+                                           "select max(TPLFileId) as K from [TPLFile] where "
+                                           "ProjectId = " +
+                                               std::to_string(projectId) + ";");
+            }
+            record.TPLFileId = KeyForNewRow(record.TPLFileId, *largest);
+            largest = record.TPLFileId;
+            idCounter_ = std::max(idCounter_, record.TPLFileId);
+            record.Insert(db);
+            record.Stored = true;
+        } else if (record.Deleted != 0) {
             record.Delete(db, projectId, record.TPLFileId);
         } else if (record.Exists(db, projectId, record.TPLFileId)) {
             record.Update(db, projectId, record.TPLFileId);

@@ -32,6 +32,10 @@ class CTplFileRecord : public CListNode {
     // Not stored.
     int Unconfirmed = 0;
     int StandaloneDone = 0;
+    // Not stored: true once the record was read from its row or written as
+    // a new one. A record that is not has only a provisional id, which the
+    // save replaces when another process took it meanwhile.
+    bool Stored = false;
 
     // Table operations on `db`; engine errors leave as CDaoException.
     // Both also make sure of the lookup index on (ProjectId, TPLFileId), so

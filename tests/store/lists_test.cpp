@@ -113,13 +113,14 @@ TEST_F(ListsTest, EachSaveSelectsAndUpdatesLiveRecordsAndDeletesDeadOnes) {
 TEST_F(ListsTest, SavesFindTheirRowsThroughTheLookupIndexes) {
     CProjectList projects;
     CProjectRecord* project = projects.NewProject();
-    projects.NewProject()->Deleted = 1;
+    CProjectRecord* gone = projects.NewProject();
     CTplFileList files;
     for (int i = 0; i < 3; ++i) {
         files.NewFile()->ProjectId = project->ProjectId;
     }
-    files.FindByName("")->Deleted = 1;
     projects.SaveProjectAndFiles(db, project->ProjectId, files);
+    gone->Deleted = 1;
+    files.FindByName("")->Deleted = 1;
     statements.clear();
     projects.SaveProjectAndFiles(db, project->ProjectId, files);
 

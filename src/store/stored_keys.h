@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+
+namespace pellandrix {
+
+class CDaoDatabase;
+
+// The largest key that `sql` ("select max(Key) as K from ...") finds in
+// `db`, or 0 when the table holds no row. Engine errors leave as
+// CDaoException.
+int LargestStoredKey(CDaoDatabase& db, const std::string& sql);
+
+// The key a new record gets inside a save's transaction: its provisional
+// `key`, unless a row (up to `largestStored`) may already hold it; then the
+// next free one. Refuses (CDaoException) to go past the largest 32-bit key.
+int KeyForNewRow(int key, int largestStored);
+
+}  // namespace pellandrix
