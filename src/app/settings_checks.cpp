@@ -26,6 +26,21 @@ Outcome StoredAsTyped(const std::string& text) {
     return Outcome::Refuse(MessageId::kApostropheInPath, text);
 }
 
+// A tab, line feed or other control character would break the one-line
+// messages and the line-per-record output of the command line, and no file
+// name a user means holds one.
+Outcome Printable(std::initializer_list<std::string_view> texts) {
+    for (const std::string_view text : texts) {
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x20 || byte == 0x7f) {
+                return Outcome::Refuse(MessageId::kControlCharacter, std::string(text));
+            }
+        }
+    }
+    return {};
+}
+
 Outcome Offered(const std::string& extension, const CFileExtList& offered) {
     if (extension.empty() || offered.Empty()) {
         return {};
@@ -61,11 +76,12 @@ Outcome CheckProjectName(const std::string& name) {
     if (name.empty()) {
         return Outcome::Refuse(MessageId::kUsageError, "leerer Projektname");
     }
-    return Fits<ProjectName>(name);
+    return First({[&] { return Fits<ProjectName>(name); }, [&] { return Printable({name}); }});
 }
 
 Outcome CheckPath(const std::string& path) {
-    return First({[&] { return Fits<ProjectPath>(path); }, [&] { return StoredAsTyped(path); }});
+    return First({[&] { return Fits<ProjectPath>(path); }, [&] { return Printable({path}); },
+                  [&] { return StoredAsTyped(path); }});
 }
 
 Outcome CheckProjectSettings(const ProjectSettings& s, const CFileExtList& offered) {
@@ -75,6 +91,9 @@ Outcome CheckProjectSettings(const ProjectSettings& s, const CFileExtList& offer
         [&] { return Fits<ProjectPath>(s.targetPath); },
         [&] { return Fits<ProjectExtension>(s.extension); },
         [&] { return Offered(s.extension, offered); },
+        [&] {
+            return Printable({s.name, s.sourcePath, s.targetPath, s.extension});
+        },
         [&] { return StoredAsTyped(s.sourcePath); },
         [&] { return StoredAsTyped(s.targetPath); },
         [&] { return StoredAsTyped(s.extension); },
@@ -90,6 +109,9 @@ Outcome CheckFileTexts(const FileSettings& s, const std::string& projectExtensio
         [&] { return Fits<FilePath>(s.targetPath); },
         [&] { return Fits<FileExtension>(s.extension); },
         [&] { return ownExtension ? Offered(s.extension, offered) : Outcome(); },
+        [&] {
+            return Printable({s.name, s.sourcePath, s.targetPath, s.extension});
+        },
         [&] { return StoredAsTyped(s.name); },
         [&] { return s.sourceFromProject ? Outcome() : StoredAsTyped(s.sourcePath); },
         [&] { return s.targetFromProject ? Outcome() : StoredAsTyped(s.targetPath); },

@@ -33,6 +33,7 @@ enum class MessageId : int {
     kSubstitutionTooLong = 25,
     kApostropheInPath = 26,
     kDefinitionsTooLarge = 27,
+    kControlCharacter = 36,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

@@ -102,5 +102,23 @@ TEST(CliHostileNames, FileNamesAndPathsWithApostrophesAreRefusedAndNothingIsStor
     EXPECT_EQ(f.OutLines(), Lines{"1\tb.tpl\t0\t1\t1\t1\t1\t\tsrc\tout"});
 }
 
+TEST(CliHostileNames, ControlCharactersInNamesAreRefused) {
+    CliFixture f;
+    std::filesystem::create_directory(f.dir / "src");
+    f.Write("src/a\tb.tpl", "x\n");
+    ASSERT_EQ(f.Run({"add-project", "Web", "--source", "src"}), 0);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused{
+        {{"add-project", "Zwei\nZeilen"}, "Zwei\nZeilen"},
+        {{"add-project", "New", "--target", "out\x1b"}, "out\x1b"},
+        {{"add-file", "Web", "src/a\tb.tpl"}, "a\tb.tpl"},
+    };
+    for (const auto& [args, value] : refused) {
+        EXPECT_EQ(f.Run(args), cli::kExitFailure);
+        EXPECT_EQ(f.err, FormatMessage(MessageId::kControlCharacter, value, "") + "\n");
+    }
+    ASSERT_EQ(f.Run({"projects"}), 0);
+    EXPECT_EQ(f.OutLines().size(), 1u);
+}
+
 }  // namespace
 }  // namespace pellandrix
