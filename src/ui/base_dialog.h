@@ -158,6 +158,9 @@ class CBaseDialog : public QDialog {
     void done(int result) override;
 
   private:
+    // Installs the event filter on `object` and its children when it is a
+    // widget of this dialog's window.
+    void WatchWidget(QObject* object);
     void SetHelpPointer(bool help);
     void TrackHelpPointer(QWidget* widget);
 
