@@ -69,6 +69,12 @@ CBaseDialog::CBaseDialog(int resourceId, QWidget* parent)
     // filter sits on the dialog and on each of its widgets as it is added
     // (ChildAdded), so other windows' events never pass through it.
     installEventFilter(this);
+    // Modal to its own window only: the windows it belongs to are blocked
+    // while it runs, the help window (a window of its own) stays usable. A
+    // dialog without a parent stays modal to the whole application.
+    if (parent != nullptr) {
+        setWindowModality(Qt::WindowModal);
+    }
 }
 
 CBaseDialog::~CBaseDialog() {

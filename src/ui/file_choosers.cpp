@@ -48,6 +48,13 @@ class CurrentDirGuard {
     QString saved_;
 };
 
+// Like the program's dialogs, modal to the window that opened it only.
+void PrepareDialog(QFileDialog& dialog, QWidget* parent) {
+    if (parent != nullptr) {
+        dialog.setWindowModality(Qt::WindowModal);
+    }
+}
+
 // The chosen files in the dialog's order; empty when cancelled.
 std::vector<std::string> RunFileDialog(QWidget* parent, const std::string& startDir,
                                        const std::string& extension, bool several) {
@@ -60,6 +67,7 @@ std::vector<std::string> RunFileDialog(QWidget* parent, const std::string& start
     const CurrentDirGuard guard;
     const QString ext = QString::fromStdString(extension);
     QFileDialog dialog(parent);
+    PrepareDialog(dialog, parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setDirectory(startDir.empty() ? QDir::currentPath() : QString::fromStdString(startDir));
@@ -125,11 +133,13 @@ bool BrowseForFolder(QWidget* parent, std::string& folder) {
         chosen = std::move(*state.scriptedFolder);
         state.scriptedFolder.reset();
     } else {
-        const QString dir = QFileDialog::getExistingDirectory(
-            parent, QStringLiteral("Select a folder:"), QString(),
-            QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-        if (!dir.isEmpty()) {
-            chosen = QDir(dir).absolutePath().toStdString();
+        QFileDialog dialog(parent, QStringLiteral("Select a folder:"));
+        PrepareDialog(dialog, parent);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly, true);
+        dialog.setOption(QFileDialog::DontResolveSymlinks, true);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            chosen = QDir(dialog.selectedFiles().constFirst()).absolutePath().toStdString();
         }
     }
     if (!chosen || chosen->empty()) {

@@ -47,6 +47,9 @@ CMainDlg::CMainDlg(QWidget* parent) : CBaseDialog(kResourceId, parent) {
     setWindowTitle(QStringLiteral("Pellandrix"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    // Run modally, yet modal to its own window only: it belongs to no
+    // other, so it blocks nothing, and the help window stays usable.
+    setWindowModality(Qt::WindowModal);
     EnableResizing(true);
     SetDialogSize(346, 289);
     CreateControls();

@@ -130,6 +130,28 @@ TEST_F(ChooserTest, RealDialogStartsInTheStartDirectoryAndRestoresTheCurrentOne)
     EXPECT_FALSE(ChooseTemplateFiles(nullptr, "", "tpl", name, directory, true));
 }
 
+TEST_F(ChooserTest, RealFolderDialogDeliversTheChosenFolder) {
+    testkit::TempDir dir;
+    std::filesystem::create_directory(dir / "ziel");
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible()) {
+            return;
+        }
+        poll.stop();
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+        EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));
+        dialog->setDirectory(QString::fromStdString(dir / "ziel"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    poll.start();
+    std::string folder;
+    ASSERT_TRUE(BrowseForFolder(nullptr, folder));
+    EXPECT_EQ(std::filesystem::canonical(folder), std::filesystem::canonical(dir / "ziel"));
+}
+
 TEST_F(ChooserTest, BrowseForFolder) {
     std::string folder = "vorher";
     ScriptChosenFolder(std::nullopt);

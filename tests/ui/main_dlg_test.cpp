@@ -4,8 +4,15 @@
 
 #include <QHeaderView>
 #include <QProgressBar>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QWindow>
 
 #include "support/string_table.h"
+#include "ui/about_dlg.h"
+#include "ui/help_system.h"
 #include "ui/new_project_dlg.h"
 #include "ui/project_settings_dlg.h"
 
@@ -83,6 +90,59 @@ TEST_F(MainDlgTest, ShowsTheCaptionsColumnsAndNamesOfTheLayout) {
         }
     }
     EXPECT_EQ(QApplication::focusWidget(), window.ProjectBox());
+}
+
+// The help window driven through the window system, as a user drives it:
+// input for a window that a modal dialog blocks never arrives. It must come
+// to the front, scroll, follow a link and close with Escape.
+void ExpectHelpWindowUsable() {
+    QTextBrowser* help = HelpWindowBrowser();
+    ASSERT_NE(help, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+    QWindow* window = help->windowHandle();
+    QScrollBar* bar = help->verticalScrollBar();
+    bar->setValue(0);
+    QTest::keyClick(window, Qt::Key_PageDown);
+    EXPECT_GT(bar->value(), 0);
+
+    QTextCursor link = help->document()->find(QStringLiteral("Dateieinstellungen"));
+    ASSERT_FALSE(link.isNull());
+    ASSERT_EQ(link.charFormat().anchorHref(), QStringLiteral("#topic-30000"));
+    link.clearSelection();
+    help->setTextCursor(link);
+    help->ensureCursorVisible();
+    const QPoint at = help->viewport()->mapTo(help, help->cursorRect(link).center());
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(help->source().fragment(), QStringLiteral("topic-30000"));
+
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_FALSE(HelpWindowVisible());
+}
+
+TEST_F(MainDlgTest, TheHelpWindowStaysUsableOverTheRunningWindowAndItsDialogs) {
+    CMainDlg window;
+    int checks = 0;
+    QTimer::singleShot(0, [&] {
+        // F1 in the main window, run modally as the program runs it.
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(window.windowHandle(), Qt::Key_F1);
+        ExpectHelpWindowUsable();
+        ++checks;
+        // The about box over it, and its help button.
+        QTimer::singleShot(0, [&] {
+            auto* about = dynamic_cast<CBaseDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(about, nullptr);
+            ASSERT_TRUE(QTest::qWaitForWindowActive(about));
+            about->ControlAs<QAbstractButton>(kAboutHelp)->click();
+            ExpectHelpWindowUsable();
+            ++checks;
+            about->reject();
+        });
+        window.ControlAs<QAbstractButton>(CMainDlg::kAbout)->click();
+        static_cast<QDialog&>(window).done(QDialog::Rejected);
+    });
+    window.exec();
+    EXPECT_EQ(checks, 2);
 }
 
 // ---------------------------------------------------------------------------
