@@ -30,8 +30,8 @@ class CFileListView;
 // template-file list of the current project. The database is written only
 // when the current project is left or deleted (its files), when a project
 // is created (all projects), and on "Programm beenden" or on closing with
-// "Ja" (all projects and the current project's files). Escape closes
-// without saving.
+// "Ja" (all projects and the current project's files). Escape closes as the
+// close box does: with a project, after asking whether to save.
 //
 // Requires App() after a successful StartUp: the constructor builds the
 // window, loads the project list, shows the first project and registers
@@ -95,6 +95,10 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void SetProgressPos(int position) override;
     void RefreshButtons() override;
 
+    // Escape and every other cancel: closes the window as the close box
+    // does (closeEvent), so a project's changes are offered for saving.
+    void reject() override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -144,6 +148,8 @@ class CMainDlg : public CBaseDialog, public IRunView {
     int initialClientWidth_ = 0;
     // A generation run is going on: the window ignores the close box.
     bool running_ = false;
+    // The close event is ending the dialog (through reject()).
+    bool closing_ = false;
 };
 
 }  // namespace pellandrix::ui

@@ -43,10 +43,13 @@ void StartAutoClose(QObject* owner) {
     QObject::connect(timer, &QTimer::timeout, [] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
             QWidget* target = modal->focusWidget() != nullptr ? modal->focusWidget() : modal;
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-            QApplication::sendEvent(target, &press);
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
-            QApplication::sendEvent(target, &release);
+            // Posted, not sent: an Escape that opens a question (the main
+            // window's message 2) must not run that box inside this timer's
+            // call, which would keep the timer from reaching the box.
+            QApplication::postEvent(
+                target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            QApplication::postEvent(
+                target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier));
         }
     });
     timer->start(ms);

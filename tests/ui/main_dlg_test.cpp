@@ -44,7 +44,8 @@ TEST_F(MainDlgTest, AnEmptyDatabaseDisablesEveryCommandThatNeedsAProjectOrAFile)
         EXPECT_TRUE(Enabled(id)) << id;
     }
 
-    window.close();
+    // Without a project Escape, like the close box, asks nothing.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(window.result(), QDialog::Rejected);
     EXPECT_TRUE(Messages().empty());
@@ -280,24 +281,27 @@ TEST_F(MainDlgTest, ProjectSettingsRefillTheBoxWithTheChangedName) {
 // ---------------------------------------------------------------------------
 // Closing and saving
 
-TEST_F(MainDlgTest, QuitSavesWithoutAskingEscapeDiscards) {
+TEST_F(MainDlgTest, QuitSavesWithoutAskingEscapeAsksAsTheCloseBoxDoes) {
     const int alpha = Seed("Alpha", {{"a.tpl"}});
-    {
+    for (MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
         CMainDlg& window = Open();
         window.FileList()->topLevelItem(0)->setCheckState(0, Qt::Checked);
+        AnswerNext({answer});
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         EXPECT_FALSE(window.isVisible());
         EXPECT_EQ(window.result(), QDialog::Rejected);
-        EXPECT_TRUE(Messages().empty());
-        EXPECT_EQ(StoredFiles(alpha), (std::vector<StoredFile>{{"a.tpl", 0}}));
+        EXPECT_EQ(StoredFiles(alpha),
+                  (std::vector<StoredFile>{{"a.tpl", answer == MessageAnswer::Yes ? 1 : 0}}));
     }
+    EXPECT_EQ(Messages(), std::vector<std::string>(2, Text(MessageId::kSaveChanges)));
+
     CMainDlg& window = Open();
-    window.FileList()->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    window.FileList()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
     Click(CMainDlg::kQuit);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(window.result(), QDialog::Accepted);
-    EXPECT_TRUE(Messages().empty());
-    EXPECT_EQ(StoredFiles(alpha), (std::vector<StoredFile>{{"a.tpl", 1}}));
+    EXPECT_EQ(Messages().size(), 2u);
+    EXPECT_EQ(StoredFiles(alpha), (std::vector<StoredFile>{{"a.tpl", 0}}));
 }
 
 TEST_F(MainDlgTest, TheCloseBoxAsksAndSavesOnlyOnYes) {
