@@ -48,8 +48,11 @@ class CurrentDirGuard {
     QString saved_;
 };
 
-// Like the program's dialogs, modal to the window that opened it only.
+// Qt's own file dialog rather than the desktop's, so that it speaks the
+// program's language (Qt's German texts) whatever the system's locale; like
+// the program's dialogs, modal to the window that opened it only.
 void PrepareDialog(QFileDialog& dialog, QWidget* parent) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     if (parent != nullptr) {
         dialog.setWindowModality(Qt::WindowModal);
     }

@@ -16,7 +16,8 @@ namespace pellandrix::ui {
 // after the last returns false and empties the pending list. The dialog
 // starts in `startDir` (the current directory when empty) and filters
 // "*.<extension>"; the current directory is restored afterwards. Both
-// choosers are modal to `parent` only.
+// choosers are Qt's own dialogs (so they speak the program's language),
+// modal to `parent` only.
 bool ChooseTemplateFiles(QWidget* parent, const std::string& startDir, const std::string& extension,
                          std::string& name, std::string& directory, bool several);
 

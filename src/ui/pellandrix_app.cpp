@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdlib>
 
@@ -13,6 +14,7 @@
 #include "store/database_location.h"
 #include "support/string_table.h"
 #include "ui/help_system.h"
+#include "ui/qt_german_texts.h"
 #include "ui/qt_presenter.h"
 
 // The main window is written alongside this file; until it exists the
@@ -81,6 +83,9 @@ int CPellandrixApp::InitInstance(int& argc, char** argv) {
         ownApplication = std::make_unique<QApplication>(argc, argv);
     }
     QApplication::setWindowIcon(LoadIconResource(kAppIconResource));
+    // Before the first window: the notices of the start-up are Qt message
+    // boxes too.
+    germanQtTexts_ = InstallGermanQtTexts();
     StartAutoClose(QApplication::instance());
 
     // The start directory: the INI file, fileext.def and the help file are
