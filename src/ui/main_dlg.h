@@ -33,6 +33,9 @@ class CFileListView;
 // "Ja" (all projects and the current project's files). Escape closes as the
 // close box does: with a project, after asking whether to save.
 //
+// The window cannot be made smaller than the size at which every caption
+// (button captions, column headings) still fits.
+//
 // Requires App() after a successful StartUp: the constructor builds the
 // window, loads the project list, shows the first project and registers
 // itself as the application's main window. A database error in a command
@@ -111,6 +114,7 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void CreateBottomRow();
     void ConnectCommands();
     void InitialiseContents();
+    void SetReadableMinimumSize();
 
     // Commands (main_dlg_commands.cpp).
     void OnQuit();

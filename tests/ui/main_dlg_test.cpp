@@ -13,6 +13,7 @@
 #include "support/string_table.h"
 #include "ui/about_dlg.h"
 #include "ui/help_system.h"
+#include "ui/main_window_button.h"
 #include "ui/new_project_dlg.h"
 #include "ui/project_settings_dlg.h"
 
@@ -91,6 +92,45 @@ TEST_F(MainDlgTest, ShowsTheCaptionsColumnsAndNamesOfTheLayout) {
         }
     }
     EXPECT_EQ(QApplication::focusWidget(), window.ProjectBox());
+}
+
+// Captions (button captions, column headings) that do not fit their control
+// now: the buttons' accessible names and the headings' texts.
+QStringList UnreadableCaptions(const CMainDlg& window) {
+    QStringList clipped;
+    for (const CWrapButton* button : window.findChildren<CWrapButton*>()) {
+        const QSize needed = button->CaptionSize();
+        if (needed.width() > button->width() || needed.height() > button->height()) {
+            clipped << button->accessibleName();
+        }
+    }
+    const QHeaderView* header = window.FileList()->header();
+    for (int column = 0; column < CFileListView::kColumnCount; ++column) {
+        if (header->sectionSizeHint(column) > header->sectionSize(column)) {
+            clipped << window.FileList()->headerItem()->text(column);
+        }
+    }
+    return clipped;
+}
+
+TEST_F(MainDlgTest, ShrinksOnlyAsFarAsEveryCaptionStaysReadable) {
+    CMainDlg& window = Open();
+    const QSize designed = window.size();
+    EXPECT_TRUE(UnreadableCaptions(window).isEmpty())
+        << UnreadableCaptions(window).join(", ").toStdString();
+
+    window.resize(1, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.size() == window.minimumSize(); }));
+    EXPECT_TRUE(UnreadableCaptions(window).isEmpty())
+        << UnreadableCaptions(window).join(", ").toStdString();
+    // It can still be made smaller than designed, and any smaller would clip.
+    EXPECT_LT(window.width(), designed.width());
+    EXPECT_LT(window.height(), designed.height());
+    const QSize minimum = window.minimumSize();
+    window.setMinimumSize(0, 0);
+    window.resize(minimum * 0.9);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.size() == minimum * 0.9; }));
+    EXPECT_FALSE(UnreadableCaptions(window).isEmpty());
 }
 
 // The help window driven through the window system, as a user drives it:
