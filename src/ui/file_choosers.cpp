@@ -74,7 +74,10 @@ std::vector<std::string> RunFileDialog(QWidget* parent, const std::string& start
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setDirectory(startDir.empty() ? QDir::currentPath() : QString::fromStdString(startDir));
-    dialog.setNameFilter(QStringLiteral("*.%1").arg(ext));
+    const QString pattern = QStringLiteral("*.%1").arg(ext);
+    dialog.setNameFilter(pattern);
+    // The file-name box starts with the pattern, as the filter.
+    dialog.selectFile(pattern);
     dialog.setDefaultSuffix(ext);
     dialog.setOption(QFileDialog::ReadOnly, false);
     std::vector<std::string> files;

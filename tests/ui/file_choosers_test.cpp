@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -106,6 +107,9 @@ TEST_F(ChooserTest, RealDialogStartsInTheStartDirectoryAndRestoresTheCurrentOne)
         EXPECT_EQ(QDir(dialog->directory()).canonicalPath(),
                   QDir(QString::fromStdString(dir.Path().string())).canonicalPath());
         EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+        // The file-name box starts with the pattern.
+        const auto* nameBox = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        EXPECT_EQ(nameBox != nullptr ? nameBox->text().toStdString() : "(none)", "*.tpl");
         // selectFile writes the name into the file-name box only while that
         // box does not have the keyboard focus (so as not to overwrite what
         // a user types), and the box takes the focus when the dialog becomes
