@@ -17,6 +17,12 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Dependencies come from the shared libraries the programs link
 # (dpkg-shlibdeps), so no hand-kept list can go stale.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own texts in the desktop program (file dialogs, message-box buttons)
+# are German with Qt's translations; without them they stay English and the
+# program works all the same.
+if(PELLANDRIX_BUILD_GUI)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
+endif()
 set(CPACK_STRIP_FILES ON)
 # The desktop program looks for its help under the data directory compiled
 # in from CMAKE_INSTALL_PREFIX; the package must put the files there too.

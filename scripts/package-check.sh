@@ -31,6 +31,9 @@ echo "Depends: $depends"
 for lib in libqt6widgets6 libsqlite3 libstdc++6; do
   grep -q "$lib" <<<"$depends" || { echo "$deb does not depend on $lib" >&2; exit 1; }
 done
+# Qt's German texts are not a linked library, so dpkg-shlibdeps cannot see them.
+dpkg-deb -f "$deb" Recommends | grep -q qt6-translations-l10n ||
+  { echo "$deb does not recommend qt6-translations-l10n" >&2; exit 1; }
 
 work=$(mktemp -d)
 cleanup() {

@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config git
   libsqlite3-dev sqlite3 libinih-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev xvfb xauth xdotool
+  qt6-base-dev qt6-translations-l10n xvfb xauth xdotool
   clang-14 libclang-rt-14-dev
   dpkg-dev desktop-file-utils appstream groff-base
   clang-format

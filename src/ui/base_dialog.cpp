@@ -2,8 +2,8 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QCheckBox>
+#include <QChildEvent>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -65,8 +65,16 @@ CBaseDialog::CBaseDialog(int resourceId, QWidget* parent)
     : QDialog(parent), helpId_(resourceId), resizer_(this) {
     setProperty("dialogId", resourceId);
     // The dialog sees every key and mouse event of its own window first,
-    // like PreTranslateMessage: Enter → Tab, F1, help-mode tracking.
-    qApp->installEventFilter(this);
+    // like PreTranslateMessage: Enter → Tab, F1, help-mode tracking. The
+    // filter sits on the dialog and on each of its widgets as it is added
+    // (ChildAdded), so other windows' events never pass through it.
+    installEventFilter(this);
+    // Modal to its own window only: the windows it belongs to are blocked
+    // while it runs, the help window (a window of its own) stays usable. A
+    // dialog without a parent stays modal to the whole application.
+    if (parent != nullptr) {
+        setWindowModality(Qt::WindowModal);
+    }
 }
 
 CBaseDialog::~CBaseDialog() {
@@ -334,16 +342,34 @@ void CBaseDialog::ShowDialogHelp() {
     }
 }
 
+void CBaseDialog::WatchWidget(QObject* object) {
+    // Another window (a nested dialog, a drop-down's popup) filters its own
+    // events. A widget moved in from elsewhere brings its children along.
+    if (!object->isWidgetType() || static_cast<QWidget*>(object)->isWindow()) {
+        return;
+    }
+    object->installEventFilter(this);
+    for (QObject* child : object->children()) {
+        WatchWidget(child);
+    }
+}
+
 bool CBaseDialog::eventFilter(QObject* watched, QEvent* event) {
     if (!watched->isWidgetType()) {
         return QDialog::eventFilter(watched, event);
     }
     auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != this) {
+        // Moved to another window, or made a window of its own, since it
+        // was added: no longer this dialog's to filter.
+        widget->removeEventFilter(this);
+        return false;
+    }
     switch (event->type()) {
+        case QEvent::ChildAdded:
+            WatchWidget(static_cast<QChildEvent*>(event)->child());
+            break;
         case QEvent::KeyPress: {
-            if (widget->window() != this) {
-                break;
-            }
             auto* key = static_cast<QKeyEvent*>(event);
             const auto mods = key->modifiers() & ~Qt::KeypadModifier;
             if (key->key() == Qt::Key_F1 && mods == Qt::NoModifier) {
@@ -365,7 +391,7 @@ bool CBaseDialog::eventFilter(QObject* watched, QEvent* event) {
         }
         case QEvent::Enter:
         case QEvent::MouseMove: {
-            if (HelpMode == 0 || widget->window() != this) {
+            if (HelpMode == 0) {
                 break;
             }
             // The control under the pointer: the nearest widget with an id
@@ -395,7 +421,7 @@ bool CBaseDialog::eventFilter(QObject* watched, QEvent* event) {
             break;
         }
         case QEvent::MouseButtonPress:
-            if (HelpMode != 0 && widget->window() == this) {
+            if (HelpMode != 0) {
                 HideHelpPopup();
             }
             break;

@@ -45,6 +45,9 @@ class CBaseDialog : public QDialog {
     Q_OBJECT
 
   public:
+    // With a parent the dialog is modal to its parent's window only, so a
+    // window of its own (the help window) stays usable while it runs;
+    // without one it is modal to the whole application.
     explicit CBaseDialog(int resourceId, QWidget* parent = nullptr);
     ~CBaseDialog() override;
 
@@ -158,6 +161,9 @@ class CBaseDialog : public QDialog {
     void done(int result) override;
 
   private:
+    // Installs the event filter on `object` and its children when it is a
+    // widget of this dialog's window.
+    void WatchWidget(QObject* object);
     void SetHelpPointer(bool help);
     void TrackHelpPointer(QWidget* widget);
 

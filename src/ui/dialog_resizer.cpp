@@ -51,7 +51,7 @@ void CDialogResizer::Resize(int width, int height) {
         const int newTop = static_cast<int>(e.top / scaleY_);
         const int newRight = static_cast<int>(e.right / scaleX_);
         int newHeight = e.bottom - e.top;
-        if (newHeight > 30) {
+        if (newHeight > kFixedHeight) {
             newHeight = static_cast<int>(e.bottom / scaleY_) - newTop;
         }
         e.window->setGeometry(newLeft, newTop, newRight - newLeft, newHeight);

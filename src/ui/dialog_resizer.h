@@ -24,6 +24,9 @@ class CDialogResizer {
         int flag = 1;
     };
 
+    // Children at most this high (pixels) keep their height.
+    static constexpr int kFixedHeight = 30;
+
     explicit CDialogResizer(QWidget* dialog = nullptr) : dialog_(dialog) {}
 
     void SetDialog(QWidget* dialog) { dialog_ = dialog; }

@@ -48,6 +48,16 @@ class CurrentDirGuard {
     QString saved_;
 };
 
+// Qt's own file dialog rather than the desktop's, so that it speaks the
+// program's language (Qt's German texts) whatever the system's locale; like
+// the program's dialogs, modal to the window that opened it only.
+void PrepareDialog(QFileDialog& dialog, QWidget* parent) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    if (parent != nullptr) {
+        dialog.setWindowModality(Qt::WindowModal);
+    }
+}
+
 // The chosen files in the dialog's order; empty when cancelled.
 std::vector<std::string> RunFileDialog(QWidget* parent, const std::string& startDir,
                                        const std::string& extension, bool several) {
@@ -60,10 +70,14 @@ std::vector<std::string> RunFileDialog(QWidget* parent, const std::string& start
     const CurrentDirGuard guard;
     const QString ext = QString::fromStdString(extension);
     QFileDialog dialog(parent);
+    PrepareDialog(dialog, parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setDirectory(startDir.empty() ? QDir::currentPath() : QString::fromStdString(startDir));
-    dialog.setNameFilter(QStringLiteral("*.%1").arg(ext));
+    const QString pattern = QStringLiteral("*.%1").arg(ext);
+    dialog.setNameFilter(pattern);
+    // The file-name box starts with the pattern, as the filter.
+    dialog.selectFile(pattern);
     dialog.setDefaultSuffix(ext);
     dialog.setOption(QFileDialog::ReadOnly, false);
     std::vector<std::string> files;
@@ -125,11 +139,13 @@ bool BrowseForFolder(QWidget* parent, std::string& folder) {
         chosen = std::move(*state.scriptedFolder);
         state.scriptedFolder.reset();
     } else {
-        const QString dir = QFileDialog::getExistingDirectory(
-            parent, QStringLiteral("Select a folder:"), QString(),
-            QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-        if (!dir.isEmpty()) {
-            chosen = QDir(dir).absolutePath().toStdString();
+        QFileDialog dialog(parent, QStringLiteral("Select a folder:"));
+        PrepareDialog(dialog, parent);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly, true);
+        dialog.setOption(QFileDialog::DontResolveSymlinks, true);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            chosen = QDir(dialog.selectedFiles().constFirst()).absolutePath().toStdString();
         }
     }
     if (!chosen || chosen->empty()) {

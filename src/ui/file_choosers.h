@@ -14,8 +14,10 @@ namespace pellandrix::ui {
 // first call shows the dialog and delivers the first chosen file, each
 // further call delivers the next without showing anything, and the call
 // after the last returns false and empties the pending list. The dialog
-// starts in `startDir` (the current directory when empty) and filters
-// "*.<extension>"; the current directory is restored afterwards.
+// starts in `startDir` (the current directory when empty), filters
+// "*.<extension>" and has that pattern in its file-name box; the current
+// directory is restored afterwards. Both choosers are Qt's own dialogs (so
+// they speak the program's language), modal to `parent` only.
 bool ChooseTemplateFiles(QWidget* parent, const std::string& startDir, const std::string& extension,
                          std::string& name, std::string& directory, bool several);
 

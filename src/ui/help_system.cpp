@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QScreen>
@@ -182,6 +183,20 @@ const CHelpFile& HelpFileAt(const std::string& path) {
 
 namespace {
 
+// The help window: a top-level window of its own, owned by no dialog, so
+// that the modal dialogs (each modal to its own window only) leave it
+// usable. Escape closes it, as it closes a dialog.
+class CHelpWindow : public QTextBrowser {
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+            close();
+            return;
+        }
+        QTextBrowser::keyPressEvent(event);
+    }
+};
+
 QPointer<QTextBrowser>& HelpWindow() {
     static QPointer<QTextBrowser> window;
     return window;
@@ -197,8 +212,9 @@ QString& CurrentAnchor() {
 void ShowHelpWindow(const std::string& path, int topic) {
     QPointer<QTextBrowser>& window = HelpWindow();
     if (window.isNull()) {
-        window = new QTextBrowser();
+        window = new CHelpWindow();
         window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setObjectName(QStringLiteral("helpWindow"));
         window->setWindowTitle(QStringLiteral("Pellandrix-Hilfe"));
         window->setWindowIcon(LoadIconResource(128));
         window->setOpenExternalLinks(true);
@@ -219,9 +235,18 @@ void ShowHelpWindow(const std::string& path, int topic) {
         }
         window->scrollToAnchor(anchor);
     }
-    window->show();
+    // Opened again while it lies behind a dialog, or minimised: to the front.
+    if (window->isMinimized()) {
+        window->showNormal();
+    } else {
+        window->show();
+    }
     window->raise();
     window->activateWindow();
+}
+
+QTextBrowser* HelpWindowBrowser() {
+    return HelpWindow().data();
 }
 
 QString HelpWindowAnchor() {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+class QTextBrowser;
 class QWidget;
 
 namespace pellandrix::ui {
@@ -50,7 +51,10 @@ class CHelpFile {
 const CHelpFile& HelpFileAt(const std::string& path);
 
 // Shows `topic` of the help file at `path` in the program's help window (a
-// QTextBrowser window, one per process, raised when already open).
+// QTextBrowser window, one per process, brought to the front and activated
+// when already open). It belongs to no dialog and is modal to nothing: it
+// stays usable while dialogs are open (scrolling, links, close box), and
+// Escape closes it.
 void ShowHelpWindow(const std::string& path, int topic);
 
 // Shows `html` as a popup next to `control` (a small frameless label that
@@ -58,8 +62,10 @@ void ShowHelpWindow(const std::string& path, int topic);
 void ShowHelpPopup(QWidget* control, const QString& html);
 void HideHelpPopup();
 
-// Test hooks: the help window's current anchor ("topic-N") and visible;
+// Test hooks: the help window (null when closed), its anchor ("topic-N")
+// as last asked for, and whether it is visible;
 // the popups shown so far (plain text) and the current popup.
+QTextBrowser* HelpWindowBrowser();
 QString HelpWindowAnchor();
 bool HelpWindowVisible();
 std::vector<std::string>& ShownHelpPopups();

@@ -193,7 +193,19 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // QDialog's close event ends the dialog through reject(), which must
+    // not turn into another close.
+    closing_ = true;
     CBaseDialog::closeEvent(event);
+    closing_ = false;
+}
+
+void CMainDlg::reject() {
+    if (closing_) {
+        CBaseDialog::reject();
+        return;
+    }
+    close();
 }
 
 void CMainDlg::resizeEvent(QResizeEvent* event) {

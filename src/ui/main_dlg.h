@@ -30,8 +30,11 @@ class CFileListView;
 // template-file list of the current project. The database is written only
 // when the current project is left or deleted (its files), when a project
 // is created (all projects), and on "Programm beenden" or on closing with
-// "Ja" (all projects and the current project's files). Escape closes
-// without saving.
+// "Ja" (all projects and the current project's files). Escape closes as the
+// close box does: with a project, after asking whether to save.
+//
+// The window cannot be made smaller than the size at which every caption
+// (button captions, column headings) still fits.
 //
 // Requires App() after a successful StartUp: the constructor builds the
 // window, loads the project list, shows the first project and registers
@@ -95,6 +98,10 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void SetProgressPos(int position) override;
     void RefreshButtons() override;
 
+    // Escape and every other cancel: closes the window as the close box
+    // does (closeEvent), so a project's changes are offered for saving.
+    void reject() override;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -107,6 +114,7 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void CreateBottomRow();
     void ConnectCommands();
     void InitialiseContents();
+    void SetReadableMinimumSize();
 
     // Commands (main_dlg_commands.cpp).
     void OnQuit();
@@ -144,6 +152,8 @@ class CMainDlg : public CBaseDialog, public IRunView {
     int initialClientWidth_ = 0;
     // A generation run is going on: the window ignores the close box.
     bool running_ = false;
+    // The close event is ending the dialog (through reject()).
+    bool closing_ = false;
 };
 
 }  // namespace pellandrix::ui

@@ -23,6 +23,15 @@ void CWrapButton::paintEvent(QPaintEvent* /*event*/) {
                          QPalette::ButtonText);
 }
 
+QSize CWrapButton::CaptionSize() const {
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+    const QRect text =
+        fontMetrics().boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap, option.text);
+    return text.size() + (rect().size() - area.size());
+}
+
 QString OneLineCaption(const QString& caption) {
     QString line = caption;
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));

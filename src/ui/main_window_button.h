@@ -14,6 +14,12 @@ class CWrapButton : public QPushButton {
   public:
     CWrapButton(const QString& caption, QWidget* parent);
 
+    // The size the caption needs, wrapped as at the button's present width:
+    // its widest line and all its lines, with the style's margins around
+    // them. Wider than width() when a word does not fit, higher than
+    // height() when the lines do not.
+    QSize CaptionSize() const;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
 };

@@ -3,9 +3,13 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
+
+#include <algorithm>
+#include <cmath>
 
 #include "ui/file_list_view.h"
 #include "ui/icon_image_list.h"
@@ -47,6 +51,9 @@ CMainDlg::CMainDlg(QWidget* parent) : CBaseDialog(kResourceId, parent) {
     setWindowTitle(QStringLiteral("Pellandrix"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    // Run modally, yet modal to its own window only: it belongs to no
+    // other, so it blocks nothing, and the help window stays usable.
+    setWindowModality(Qt::WindowModal);
     EnableResizing(true);
     SetDialogSize(346, 289);
     CreateControls();
@@ -61,6 +68,7 @@ CMainDlg::CMainDlg(QWidget* parent) : CBaseDialog(kResourceId, parent) {
     SetButtonIcon(kAbout, kInformationIconSlot);
 
     InitialiseContents();
+    SetReadableMinimumSize();
     projectBox_->setFocus();
 }
 
@@ -211,6 +219,30 @@ void CMainDlg::InitialiseContents() {
     App()->SetMainWindow(this);
     FillProjectBox();
     RunCommand([this] { ChangeProject(); });
+}
+
+void CMainDlg::SetReadableMinimumSize() {
+    // The layout scales with the window, so the window may shrink to the
+    // share of its designed size at which the first caption stops fitting:
+    // each button keeps the lines its caption wraps into now, each column
+    // the width of its heading. A button no higher than the fixed height
+    // keeps its height anyway. One pixel more for the layout's rounding
+    // toward zero.
+    double widthShare = 0.0;
+    double heightShare = 0.0;
+    for (const CWrapButton* button : findChildren<CWrapButton*>()) {
+        const QSize needed = button->CaptionSize();
+        widthShare = std::max(widthShare, (needed.width() + 1.0) / button->width());
+        if (button->height() > CDialogResizer::kFixedHeight) {
+            heightShare = std::max(heightShare, (needed.height() + 1.0) / button->height());
+        }
+    }
+    for (int column = 0; column < CFileListView::kColumnCount; ++column) {
+        const int heading = fileList_->header()->sectionSizeHint(column);
+        widthShare = std::max(widthShare, (heading + 1.0) / fileList_->ColumnWidth(column));
+    }
+    setMinimumSize(std::min(width(), static_cast<int>(std::ceil(width() * widthShare))),
+                   std::min(height(), static_cast<int>(std::ceil(height() * heightShare))));
 }
 
 }  // namespace pellandrix::ui

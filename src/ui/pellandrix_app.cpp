@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdlib>
 
@@ -13,6 +14,7 @@
 #include "store/database_location.h"
 #include "support/string_table.h"
 #include "ui/help_system.h"
+#include "ui/qt_german_texts.h"
 #include "ui/qt_presenter.h"
 
 // The main window is written alongside this file; until it exists the
@@ -43,10 +45,13 @@ void StartAutoClose(QObject* owner) {
     QObject::connect(timer, &QTimer::timeout, [] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
             QWidget* target = modal->focusWidget() != nullptr ? modal->focusWidget() : modal;
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-            QApplication::sendEvent(target, &press);
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
-            QApplication::sendEvent(target, &release);
+            // Posted, not sent: an Escape that opens a question (the main
+            // window's message 2) must not run that box inside this timer's
+            // call, which would keep the timer from reaching the box.
+            QApplication::postEvent(
+                target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            QApplication::postEvent(
+                target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier));
         }
     });
     timer->start(ms);
@@ -78,6 +83,9 @@ int CPellandrixApp::InitInstance(int& argc, char** argv) {
         ownApplication = std::make_unique<QApplication>(argc, argv);
     }
     QApplication::setWindowIcon(LoadIconResource(kAppIconResource));
+    // Before the first window: the notices of the start-up are Qt message
+    // boxes too.
+    germanQtTexts_ = InstallGermanQtTexts();
     StartAutoClose(QApplication::instance());
 
     // The start directory: the INI file, fileext.def and the help file are

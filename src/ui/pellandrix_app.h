@@ -10,6 +10,7 @@
 #include "ui/icon_image_list.h"
 
 class QApplication;
+class QTranslator;
 
 namespace pellandrix::ui {
 
@@ -45,7 +46,8 @@ class CPellandrixApp {
     CPellandrixApp& operator=(const CPellandrixApp&) = delete;
 
     // Runs the program and returns the process exit status: creates a
-    // QApplication if none exists yet, sets the help file path, StartUp,
+    // QApplication if none exists yet, makes Qt's own texts German (for as
+    // long as this object lives), sets the help file path, StartUp,
     // constructs the main window and runs it modally (exec), ShutDown,
     // destroys the main window. 0 after a normal end; 1 when the database
     // could not be created or opened (after the error box, message 15).
@@ -93,6 +95,7 @@ class CPellandrixApp {
 
   private:
     std::unique_ptr<CQtPresenter> ownPresenter_;
+    std::unique_ptr<QTranslator> germanQtTexts_;
     IMessagePresenter* presenter_;
     void MakeCore();
     void DropCore();

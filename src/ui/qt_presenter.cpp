@@ -34,7 +34,16 @@ MessageAnswer CQtPresenter::Present(MessageKind kind, const std::string& text,
         return answer;
     }
 
-    QMessageBox box(QApplication::activeWindow());
+    // Owned by the dialog whose command asks (the help window may be the
+    // active one) and modal to that window only, like the dialogs.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (owner == nullptr) {
+        owner = QApplication::activeWindow();
+    }
+    QMessageBox box(owner);
+    if (owner != nullptr) {
+        box.setWindowModality(Qt::WindowModal);
+    }
     box.setWindowTitle(QString::fromUtf8(kTitle));
     box.setText(QString::fromStdString(text));
     box.setTextFormat(Qt::PlainText);

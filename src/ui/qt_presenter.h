@@ -10,8 +10,9 @@ namespace pellandrix::ui {
 
 // Shows the program's messages in modal Qt message boxes: icon by
 // kind (Notice: warning, Question: question, Error: critical), buttons by
-// style, title "pellandrix", owned by the active window. Escape or the close
-// box give MessageAnswer::Other.
+// style, title "pellandrix", owned by the active modal dialog (else the
+// active window) and modal to it only. Escape or the close box give
+// MessageAnswer::Other.
 //
 // Test hooks: after ScriptAnswers no box is shown any more; each message is
 // recorded and answered with the next scripted answer (Other once the

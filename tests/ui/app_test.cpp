@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 
 #include <filesystem>
 
@@ -110,6 +113,15 @@ TEST_F(AppTest, InitInstanceEndsWithANonZeroStatusWhenTheDatabaseFails) {
     EXPECT_EQ(app.InitInstance(argc, argv), 1);
     EXPECT_EQ(CQtPresenter::Shown().size(), 1u);
     EXPECT_EQ(ReadBytes(dir / "Pellandrix.mdb"), std::string(4096, 'x'));
+
+    // The start-up made Qt's own texts German, whatever the system's locale.
+    QMessageBox box;
+    EXPECT_EQ(box.addButton(QMessageBox::Yes)->text().toStdString(), "&Ja");
+    EXPECT_EQ(box.addButton(QMessageBox::Cancel)->text().toStdString(), "Abbrechen");
+    QFileDialog files;
+    files.setOption(QFileDialog::DontUseNativeDialog, true);
+    EXPECT_EQ(files.labelText(QFileDialog::LookIn).toStdString(), "Suchen in:");
+    EXPECT_EQ(files.labelText(QFileDialog::FileName).toStdString(), "Datei&name:");
 }
 
 TEST_F(AppTest, AMissingDatabaseDirectoryParentFails) {

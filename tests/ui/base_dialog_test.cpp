@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -342,6 +343,54 @@ TEST(BaseDialog, F1ShowsTheDialogsTopic) {
         QTest::keyClick(dlg.name, Qt::Key_F1);
         EXPECT_EQ(HelpWindowAnchor(), QStringLiteral("topic-0"));
     }
+}
+
+// Counts the events its filter is handed for widgets of other windows.
+class WatchingDialog : public TestDialog {
+  public:
+    int foreignEvents = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() != this) {
+            ++foreignEvents;
+        }
+        return TestDialog::eventFilter(watched, event);
+    }
+};
+
+TEST(BaseDialog, FiltersItsOwnWidgetsOnlyAndThoseAddedLater) {
+    WatchingDialog dlg;
+    // A field inside a frame, added after construction, and a group of
+    // widgets built elsewhere and moved in whole.
+    auto* frame = new QGroupBox(&dlg);
+    frame->setGeometry(dlg.DialogRect(10, 95, 100, 20));
+    auto* framed = new QLineEdit(frame);
+    auto* group = new QWidget;
+    auto* moved = new QLineEdit(group);
+    group->setParent(&dlg);
+    group->setGeometry(dlg.DialogRect(130, 50, 50, 14));
+    QLineEdit otherWindow;
+    otherWindow.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&otherWindow));
+    ShowAndActivate(dlg);
+
+    QTest::keyClick(framed, Qt::Key_F1);
+    EXPECT_TRUE(HelpWindowVisible());
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    moved->setFocus();
+    QTest::keyClick(moved, Qt::Key_Return);
+    EXPECT_FALSE(moved->hasFocus());
+    EXPECT_TRUE(dlg.isVisible());
+
+    dlg.foreignEvents = 0;
+    otherWindow.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&otherWindow));
+    QTest::keyClicks(&otherWindow, QStringLiteral("abc"));
+    QTest::mouseMove(&otherWindow, QPoint(5, 5));
+    EXPECT_EQ(otherWindow.text(), QStringLiteral("abc"));
+    EXPECT_EQ(dlg.foreignEvents, 0);
 }
 
 // A settings dialog in miniature: a field, then the standard buttons; it

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -106,6 +107,9 @@ TEST_F(ChooserTest, RealDialogStartsInTheStartDirectoryAndRestoresTheCurrentOne)
         EXPECT_EQ(QDir(dialog->directory()).canonicalPath(),
                   QDir(QString::fromStdString(dir.Path().string())).canonicalPath());
         EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+        // The file-name box starts with the pattern.
+        const auto* nameBox = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        EXPECT_EQ(nameBox != nullptr ? nameBox->text().toStdString() : "(none)", "*.tpl");
         // selectFile writes the name into the file-name box only while that
         // box does not have the keyboard focus (so as not to overwrite what
         // a user types), and the box takes the focus when the dialog becomes
@@ -128,6 +132,28 @@ TEST_F(ChooserTest, RealDialogStartsInTheStartDirectoryAndRestoresTheCurrentOne)
     EXPECT_EQ(std::filesystem::canonical(directory), std::filesystem::canonical(dir.Path()));
     EXPECT_EQ(QDir::currentPath(), before);
     EXPECT_FALSE(ChooseTemplateFiles(nullptr, "", "tpl", name, directory, true));
+}
+
+TEST_F(ChooserTest, RealFolderDialogDeliversTheChosenFolder) {
+    testkit::TempDir dir;
+    std::filesystem::create_directory(dir / "ziel");
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || !dialog->isVisible()) {
+            return;
+        }
+        poll.stop();
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+        EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));
+        dialog->setDirectory(QString::fromStdString(dir / "ziel"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    poll.start();
+    std::string folder;
+    ASSERT_TRUE(BrowseForFolder(nullptr, folder));
+    EXPECT_EQ(std::filesystem::canonical(folder), std::filesystem::canonical(dir / "ziel"));
 }
 
 TEST_F(ChooserTest, BrowseForFolder) {

@@ -236,9 +236,10 @@ TEST_F(MainDlgTest, ColumnsScaleWithTheWindowWidthAndComeBack) {
     }
     const int listWidth = window.FileList()->width();
 
-    window.resize(initial.width() / 2, initial.height());
+    // As narrow as the captions allow.
+    window.resize(window.minimumWidth(), initial.height());
     QApplication::processEvents();
-    ASSERT_EQ(window.width(), initial.width() / 2);
+    ASSERT_LT(window.width(), initial.width());
     const double factor = static_cast<double>(window.width()) / initial.width();
     for (int column = 0; column < 4; ++column) {
         EXPECT_EQ(window.FileList()->ColumnWidth(column), static_cast<int>(widths[column] * factor))

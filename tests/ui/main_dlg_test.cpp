@@ -4,8 +4,16 @@
 
 #include <QHeaderView>
 #include <QProgressBar>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QWindow>
 
 #include "support/string_table.h"
+#include "ui/about_dlg.h"
+#include "ui/help_system.h"
+#include "ui/main_window_button.h"
 #include "ui/new_project_dlg.h"
 #include "ui/project_settings_dlg.h"
 
@@ -37,7 +45,8 @@ TEST_F(MainDlgTest, AnEmptyDatabaseDisablesEveryCommandThatNeedsAProjectOrAFile)
         EXPECT_TRUE(Enabled(id)) << id;
     }
 
-    window.close();
+    // Without a project Escape, like the close box, asks nothing.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(window.result(), QDialog::Rejected);
     EXPECT_TRUE(Messages().empty());
@@ -83,6 +92,98 @@ TEST_F(MainDlgTest, ShowsTheCaptionsColumnsAndNamesOfTheLayout) {
         }
     }
     EXPECT_EQ(QApplication::focusWidget(), window.ProjectBox());
+}
+
+// Captions (button captions, column headings) that do not fit their control
+// now: the buttons' accessible names and the headings' texts.
+QStringList UnreadableCaptions(const CMainDlg& window) {
+    QStringList clipped;
+    for (const CWrapButton* button : window.findChildren<CWrapButton*>()) {
+        const QSize needed = button->CaptionSize();
+        if (needed.width() > button->width() || needed.height() > button->height()) {
+            clipped << button->accessibleName();
+        }
+    }
+    const QHeaderView* header = window.FileList()->header();
+    for (int column = 0; column < CFileListView::kColumnCount; ++column) {
+        if (header->sectionSizeHint(column) > header->sectionSize(column)) {
+            clipped << window.FileList()->headerItem()->text(column);
+        }
+    }
+    return clipped;
+}
+
+TEST_F(MainDlgTest, ShrinksOnlyAsFarAsEveryCaptionStaysReadable) {
+    CMainDlg& window = Open();
+    const QSize designed = window.size();
+    EXPECT_TRUE(UnreadableCaptions(window).isEmpty())
+        << UnreadableCaptions(window).join(", ").toStdString();
+
+    window.resize(1, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.size() == window.minimumSize(); }));
+    EXPECT_TRUE(UnreadableCaptions(window).isEmpty())
+        << UnreadableCaptions(window).join(", ").toStdString();
+    // It can still be made smaller than designed, and any smaller would clip.
+    EXPECT_LT(window.width(), designed.width());
+    EXPECT_LT(window.height(), designed.height());
+    const QSize minimum = window.minimumSize();
+    window.setMinimumSize(0, 0);
+    window.resize(minimum * 0.9);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.size() == minimum * 0.9; }));
+    EXPECT_FALSE(UnreadableCaptions(window).isEmpty());
+}
+
+// The help window driven through the window system, as a user drives it:
+// input for a window that a modal dialog blocks never arrives. It must come
+// to the front, scroll, follow a link and close with Escape.
+void ExpectHelpWindowUsable() {
+    QTextBrowser* help = HelpWindowBrowser();
+    ASSERT_NE(help, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+    QWindow* window = help->windowHandle();
+    QScrollBar* bar = help->verticalScrollBar();
+    bar->setValue(0);
+    QTest::keyClick(window, Qt::Key_PageDown);
+    EXPECT_GT(bar->value(), 0);
+
+    QTextCursor link = help->document()->find(QStringLiteral("Dateieinstellungen"));
+    ASSERT_FALSE(link.isNull());
+    ASSERT_EQ(link.charFormat().anchorHref(), QStringLiteral("#topic-30000"));
+    link.clearSelection();
+    help->setTextCursor(link);
+    help->ensureCursorVisible();
+    const QPoint at = help->viewport()->mapTo(help, help->cursorRect(link).center());
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(help->source().fragment(), QStringLiteral("topic-30000"));
+
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_FALSE(HelpWindowVisible());
+}
+
+TEST_F(MainDlgTest, TheHelpWindowStaysUsableOverTheRunningWindowAndItsDialogs) {
+    CMainDlg window;
+    int checks = 0;
+    QTimer::singleShot(0, [&] {
+        // F1 in the main window, run modally as the program runs it.
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(window.windowHandle(), Qt::Key_F1);
+        ExpectHelpWindowUsable();
+        ++checks;
+        // The about box over it, and its help button.
+        QTimer::singleShot(0, [&] {
+            auto* about = dynamic_cast<CBaseDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(about, nullptr);
+            ASSERT_TRUE(QTest::qWaitForWindowActive(about));
+            about->ControlAs<QAbstractButton>(kAboutHelp)->click();
+            ExpectHelpWindowUsable();
+            ++checks;
+            about->reject();
+        });
+        window.ControlAs<QAbstractButton>(CMainDlg::kAbout)->click();
+        static_cast<QDialog&>(window).done(QDialog::Rejected);
+    });
+    window.exec();
+    EXPECT_EQ(checks, 2);
 }
 
 // ---------------------------------------------------------------------------
@@ -220,24 +321,27 @@ TEST_F(MainDlgTest, ProjectSettingsRefillTheBoxWithTheChangedName) {
 // ---------------------------------------------------------------------------
 // Closing and saving
 
-TEST_F(MainDlgTest, QuitSavesWithoutAskingEscapeDiscards) {
+TEST_F(MainDlgTest, QuitSavesWithoutAskingEscapeAsksAsTheCloseBoxDoes) {
     const int alpha = Seed("Alpha", {{"a.tpl"}});
-    {
+    for (MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
         CMainDlg& window = Open();
         window.FileList()->topLevelItem(0)->setCheckState(0, Qt::Checked);
+        AnswerNext({answer});
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         EXPECT_FALSE(window.isVisible());
         EXPECT_EQ(window.result(), QDialog::Rejected);
-        EXPECT_TRUE(Messages().empty());
-        EXPECT_EQ(StoredFiles(alpha), (std::vector<StoredFile>{{"a.tpl", 0}}));
+        EXPECT_EQ(StoredFiles(alpha),
+                  (std::vector<StoredFile>{{"a.tpl", answer == MessageAnswer::Yes ? 1 : 0}}));
     }
+    EXPECT_EQ(Messages(), std::vector<std::string>(2, Text(MessageId::kSaveChanges)));
+
     CMainDlg& window = Open();
-    window.FileList()->topLevelItem(0)->setCheckState(0, Qt::Checked);
+    window.FileList()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
     Click(CMainDlg::kQuit);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(window.result(), QDialog::Accepted);
-    EXPECT_TRUE(Messages().empty());
-    EXPECT_EQ(StoredFiles(alpha), (std::vector<StoredFile>{{"a.tpl", 1}}));
+    EXPECT_EQ(Messages().size(), 2u);
+    EXPECT_EQ(StoredFiles(alpha), (std::vector<StoredFile>{{"a.tpl", 0}}));
 }
 
 TEST_F(MainDlgTest, TheCloseBoxAsksAndSavesOnlyOnYes) {

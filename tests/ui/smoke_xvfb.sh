@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Smoke test of the real desktop program: starts `pellandrix` under Xvfb in
 # an empty temporary folder, waits for its main window, closes everything
-# with Escape (the first-run notice, then the main window, which closes
-# without saving), and checks that the program ended normally and left the
-# project database behind.
+# with Escape (the first-run notice, then the main window, which has no
+# project yet and so closes without asking), and checks that the program
+# ended normally and left the project database behind.
 #
 # Usage: smoke_xvfb.sh PATH/TO/pellandrix
 # Exit status 77 (skipped) when xvfb-run is missing.
