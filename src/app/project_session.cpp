@@ -251,6 +251,40 @@ void CProjectSession::Generate(IRunView& view, bool all) {
 
 // --- saving --------------------------------------------------------------------
 
+Outcome CProjectSession::ImportProject(const ProjectText& text, const std::string& name, int* id) {
+    ProjectSettings settings = text.project;
+    if (!name.empty()) {
+        settings.name = name;
+    }
+    return Atomically([&]() -> Outcome {
+        LoadProjects();
+        if (CProjectRecord* existing = core_.Projects().FindByName(settings.name)) {
+            SwitchTo(settings.name);
+            if (Outcome applied = ApplyProjectSettings(*existing, settings); !applied) {
+                return applied;
+            }
+            for (CTplFileRecord& entry : core_.Files().Records()) {
+                RemoveFile(entry);
+            }
+        } else {
+            const Outcome created = NewProject(
+                [&] { return std::optional<std::string>(settings.name); },
+                [&](CProjectRecord& project) { return ApplyProjectSettings(project, settings); });
+            if (!created) {
+                return created;
+            }
+        }
+        if (Outcome added = AddTemplateFiles(text.files, false); !added) {
+            return added;
+        }
+        Save();
+        if (id != nullptr) {
+            *id = current_->ProjectId;
+        }
+        return {};
+    });
+}
+
 Outcome CProjectSession::Atomically(const std::function<Outcome()>& work) {
     CDaoTransaction transaction(core_.Database());
     Outcome outcome = work();

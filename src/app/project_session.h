@@ -8,6 +8,7 @@
 
 #include "app/app_core.h"
 #include "app/outcome.h"
+#include "app/project_text.h"
 #include "app/settings.h"
 #include "engine/run_view.h"
 
@@ -98,6 +99,13 @@ class CProjectSession {
     // progress go to `view`, which the run borrows only while it lasts.
     // `all` ticks every live entry first. Nothing is written to the database.
     void Generate(IRunView& view, bool all = false);
+
+    // Makes the project `text` describes, under `name` when not empty: a
+    // new one, or the live project of that name with its settings and its
+    // whole file list replaced (its id stays). All or nothing, with the
+    // checks of NewProject, ApplyProjectSettings and AddTemplateFiles, in
+    // one transaction. `id` receives the project's id when not null.
+    Outcome ImportProject(const ProjectText& text, const std::string& name, int* id = nullptr);
 
     // --- saving --------------------------------------------------------------
     // Runs `work` (which reads, changes and saves through the verbs above)

@@ -51,6 +51,12 @@ int Dispatch(CommandContext& c, const CliOptions& o) {
     if (o.command == "add-project") {
         return AddProject(c, o);
     }
+    if (o.command == "export") {
+        return ExportProject(c, o);
+    }
+    if (o.command == "import") {
+        return ImportProject(c, o);
+    }
     return AddFile(c, o);
 }
 

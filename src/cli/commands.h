@@ -27,5 +27,7 @@ int ListFiles(CommandContext& c, const CliOptions& o);
 int Generate(CommandContext& c, const CliOptions& o);
 int AddProject(CommandContext& c, const CliOptions& o);
 int AddFile(CommandContext& c, const CliOptions& o);
+int ExportProject(CommandContext& c, const CliOptions& o);
+int ImportProject(CommandContext& c, const CliOptions& o);
 
 }  // namespace pellandrix::cli

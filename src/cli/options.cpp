@@ -13,14 +13,17 @@ struct CommandInfo {
     std::size_t arguments;  // positional arguments required
     bool repeatsLast;       // the last one may be given any number of times
     std::string_view options;
+    std::size_t optionalArguments = 0;  // further positional arguments allowed
 };
 
-constexpr std::array<CommandInfo, 5> kCommands{{
+constexpr std::array<CommandInfo, 7> kCommands{{
     {"projects", 0, false, ""},
     {"files", 1, false, ""},
     {"generate", 1, false, "--all"},
     {"add-project", 1, false, "--source --target --ext"},
     {"add-file", 2, true, "--ext --select --no-create --no-always-parse --own-source --target"},
+    {"export", 1, false, "", 1},
+    {"import", 1, false, "--as"},
 }};
 
 const CommandInfo* FindCommand(std::string_view name) {
@@ -63,6 +66,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
             o.source = value;
         else if (name == "--target")
             o.target = value;
+        else if (name == "--as")
+            o.as = value;
         else
             o.ext = value;
     }
@@ -119,7 +124,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     }
     if (r.error.empty() && !o.help && o.arguments.size() < command->arguments) {
         r.error = "zu wenige Angaben für " + o.command;
-    } else if (r.error.empty() && !o.help && o.arguments.size() > command->arguments &&
+    } else if (r.error.empty() && !o.help &&
+               o.arguments.size() > command->arguments + command->optionalArguments &&
                !command->repeatsLast) {
         r.error = "zu viele Angaben für " + o.command;
     }
@@ -155,6 +161,17 @@ Befehle:
       Datei abgewiesen, wird keine aufgenommen. Ohne --own-source gilt das
       Quellverzeichnis des Projekts, ohne --target sein Zielverzeichnis, ohne
       --ext seine Standard-Dateiendung.
+
+  export PROJEKT [DATEI]
+      Schreibt das Projekt und seine Vorlagendateien als Text (UTF-8, eine
+      Einstellung je Zeile, in Listenreihenfolge) nach DATEI, ohne DATEI auf
+      die Standardausgabe. Pfade unter dem Verzeichnis der DATEI stehen
+      relativ zu ihm, so dass der Text mit den Vorlagen in git liegen kann.
+  import DATEI [--as NAME]
+      Legt das Projekt aus einem mit export geschriebenen Text an, oder
+      ersetzt das Projekt dieses Namens samt seiner Dateiliste (es behält
+      seine ProjectId). Ganz oder gar nicht, mit den Prüfungen von
+      add-project und add-file. Gibt die ProjectId aus.
 
 Die Projektdatenbank speichert keine Apostrophe: Ein Projektname verliert sie
 beim Anlegen und wird mit wie ohne sie gefunden. Ein Dateiname, Verzeichnis

@@ -9,7 +9,7 @@ namespace pellandrix::cli {
 // The command line, parsed but not yet checked against the database.
 struct CliOptions {
     std::string directory;  // -C DIR; empty: the current directory
-    std::string command;    // projects, files, generate, add-project, add-file
+    std::string command;    // projects, files, generate, add-project, add-file, export, import
     std::vector<std::string> arguments;
     bool help = false;
     bool all = false;
@@ -20,6 +20,7 @@ struct CliOptions {
     std::optional<std::string> source;
     std::optional<std::string> target;
     std::optional<std::string> ext;
+    std::optional<std::string> as;
 };
 
 struct ParseResult {

@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 25> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 28> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -56,6 +56,10 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 25> kTexts{{
     {MessageId::kControlCharacter,
      "Die Angabe %s enthält ein Steuerzeichen (etwa einen Tabulator oder Zeilenumbruch). "
      "Namen und Pfade dürfen keine enthalten."},
+    {MessageId::kProjectTextBad,
+     "Zeile %s der Projektbeschreibung %s ist nicht lesbar. Es wurde nichts übernommen."},
+    {MessageId::kCannotWriteFile, "Die Datei %s konnte nicht geschrieben werden: %s"},
+    {MessageId::kCannotReadFile, "Die Datei %s kann nicht gelesen werden."},
 }};
 
 }  // namespace

@@ -34,6 +34,9 @@ enum class MessageId : int {
     kApostropheInPath = 26,
     kDefinitionsTooLarge = 27,
     kControlCharacter = 36,
+    kProjectTextBad = 37,
+    kCannotWriteFile = 38,
+    kCannotReadFile = 39,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

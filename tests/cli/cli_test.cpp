@@ -187,3 +187,50 @@ TEST(Cli, IniFileMovesTheDatabase) {
 
 }  // namespace
 }  // namespace pellandrix
+
+namespace pellandrix {
+namespace {
+
+TEST(CliTransfer, ExportImportAndExportAgainGiveTheSameText) {
+    testkit::CliFixture f;
+    for (const char* dir : {"Peter's Seite", "Peter's Seite/Vorlagen ä", "außen"}) {
+        std::filesystem::create_directory(f.dir / dir);
+    }
+    f.Write("Peter's Seite/Vorlagen ä/Über uns.tpl", "x\n");
+    f.Write("außen/b.tpl", "y\n");
+    ASSERT_EQ(f.Run({"add-project", "Peter's Seite", "--source", "Peter's Seite/Vorlagen ä",
+                     "--target", "Peter's Seite/out"}),
+              0);
+    ASSERT_EQ(
+        f.Run({"add-file", "Peter's Seite", "Peter's Seite/Vorlagen ä/Über uns.tpl", "--select"}),
+        0);
+    ASSERT_EQ(f.Run({"add-file", "Peter's Seite", "außen/b.tpl", "--own-source", "--no-create",
+                     "--target", "/tmp"}),
+              0);
+    const std::string text = f.dir / "Peter's Seite/projekt.txt";
+    ASSERT_EQ(f.Run({"export", "Peter's Seite", text}), 0) << f.err;
+    const std::string exported = testkit::ReadBytes(text);
+    // Paths under the text's folder are relative to it, others absolute.
+    EXPECT_NE(exported.find("\nQuellverzeichnis=Vorlagen ä\n"), std::string::npos) << exported;
+    EXPECT_NE(exported.find("\nQuellverzeichnis=" + (f.dir / "außen") + "\n"), std::string::npos);
+
+    // A new project from the text, then the first replaced by it: same text.
+    ASSERT_EQ(f.Run({"import", text, "--as", "Kopie"}), 0) << f.err;
+    EXPECT_EQ(f.out, "2\n");
+    ASSERT_EQ(f.Run({"import", text}), 0) << f.err;
+    EXPECT_EQ(f.out, "1\n");
+    ASSERT_EQ(f.Run({"export", "Peter's Seite", text}), 0);
+    EXPECT_EQ(testkit::ReadBytes(text), exported);
+    ASSERT_EQ(f.Run({"files", "Peter's Seite"}), 0);
+    EXPECT_EQ(f.OutLines().size(), 2u);
+
+    // A damaged text is refused whole, naming its line; nothing changes.
+    f.Write("bad.txt", "Pellandrix-Projekt 1\nProjekt=Neu\nunsinn\n");
+    EXPECT_EQ(f.Run({"import", f.dir / "bad.txt"}), 2);
+    EXPECT_EQ(f.err, FormatMessage(MessageId::kProjectTextBad, "3", f.dir / "bad.txt") + "\n");
+    ASSERT_EQ(f.Run({"projects"}), 0);
+    EXPECT_EQ(f.OutLines().size(), 2u);
+}
+
+}  // namespace
+}  // namespace pellandrix

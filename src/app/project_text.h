@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/outcome.h"
+#include "app/settings.h"
+#include "store/project_record.h"
+#include "store/tpl_file_list.h"
+
+namespace pellandrix {
+
+// A project and its template files as a plain UTF-8 text, for version
+// control beside the templates: one setting a line ("Name=value"), the
+// project first, then one block per file in list order, nothing that
+// depends on the machine but the paths that lie outside the text's folder.
+struct ProjectText {
+    ProjectSettings project;
+    std::vector<FileSettings> files;
+};
+
+// The text of `project` and the live entries of `files`. A path lies
+// relative to `workDir` when it is relative; it is written relative to
+// `base` (the folder of the text) when it lies under it, else absolute. A
+// folder an entry takes from the project is not written.
+std::string WriteProjectText(const CProjectRecord& project, const CTplFileList& files,
+                             const std::string& base, const std::string& workDir);
+
+// Reads a text WriteProjectText wrote; relative paths are taken relative to
+// `base` and come back absolute. Refused, naming `source` (the text's file)
+// and the line, when a line is not understood or no project is named.
+Outcome ReadProjectText(std::string_view text, const std::string& base, const std::string& source,
+                        ProjectText* out);
+
+}  // namespace pellandrix
