@@ -129,19 +129,17 @@ TEST_F(RecordsTest, FileStatementsReadAsWrittenAndUpdateRewritesTheKeys) {
               }));
 }
 
-TEST_F(RecordsTest, ApostrophesAreDroppedOnTheWayIn) {
+TEST_F(RecordsTest, ApostrophesAreDoubledInTheStatementAndStoredAsTyped) {
     CProjectRecord project;
     MakeWeb(project);
     project.ProjectName = "Tom's page";
     project.Insert(db);
-    EXPECT_EQ(project.ProjectName, "Tom's page");
-    CProjectRecord read;
-    CDaoRecordset recordset(db);
-    recordset.Open(kDbOpenDynaset, "select * from [project];");
-    read.ReadFrom(recordset);
-    EXPECT_EQ(read.ProjectName, "Toms page");
-    EXPECT_EQ(read.SourcePath, R"(D:\src)");
-    EXPECT_EQ(read.TargetPath, R"(D:\out)");
+    project.Update(db, 3);
+    EXPECT_NE(statements[0].find("'Tom''s page'"), std::string::npos) << statements[0];
+    EXPECT_NE(statements[1].find("ProjectName = 'Tom''s page',"), std::string::npos)
+        << statements[1];
+    EXPECT_EQ(RawQuery(Path(), "select ProjectName, SourcePath from project"),
+              (Rows{{"Tom's page", R"(D:\src)"}}));
 }
 
 // Widths count characters: a name of 49 umlauts fits whole, and a 4-byte
