@@ -12,7 +12,7 @@ namespace pellandrix {
 // occurrence of the key in the section winning, and `fallback` when the
 // file, the section or the key is missing. A key present with an empty
 // value gives the empty text, not the fallback. The result is cut to
-// `maxLength` bytes, as a buffer of `maxLength + 1` bytes would hold it.
+// `maxLength` characters (CutToWidth).
 //
 // One limit comes from the INI library: a ";" preceded by a blank starts a
 // comment inside a value.

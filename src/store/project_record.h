@@ -9,8 +9,8 @@ namespace pellandrix {
 class CDaoDatabase;
 class CDaoRecordset;
 
-// One row of table project. Text members hold at most their width minus
-// one byte; longer texts are cut on assignment (FixedText).
+// One row of table project. A text member of width N holds at most N - 1
+// characters; longer texts are cut on assignment (FixedText).
 class CProjectRecord : public CListNode {
   public:
     // Stored columns.

@@ -46,10 +46,21 @@ std::string EightDigits(const DateValue& date) {
     return buffer;
 }
 
-// Apostrophes are dropped rather than doubled (StoredText), so stored
-// texts never hold one; nothing else is escaped.
+// The text in apostrophes, each apostrophe of it doubled, nothing else
+// escaped: SQL reads it back as exactly the text, so a path or name is
+// stored as typed.
 std::string QuotedText(const std::string& text) {
-    return "'" + CDaoTableBase::StoredText(text) + "'";
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '\'';
+    for (const char c : text) {
+        out += c;
+        if (c == '\'') {
+            out += '\'';
+        }
+    }
+    out += '\'';
+    return out;
 }
 
 // The literal of a column as it appears in a value list.
@@ -172,14 +183,7 @@ void CreateField(CDaoTableDef& tableDef, const ColumnDef& column) {
 }  // namespace
 
 std::string CDaoTableBase::StoredText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        if (c != '\'') {
-            out += c;
-        }
-    }
-    return out;
+    return std::string(text);
 }
 
 const ColumnDef& CDaoTableBase::KeyColumn() {

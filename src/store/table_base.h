@@ -30,8 +30,9 @@ using LookupIndexes = std::vector<LookupIndex>;
 // leave as CDaoException; nothing is caught here.
 class CDaoTableBase {
   public:
-    // `text` as a text column stores it: every apostrophe dropped, nothing
-    // else changed. Look-ups by a name the user typed compare this form.
+    // `text` as a text column stores it: exactly as given, apostrophes
+    // included. Look-ups by a name the user typed may compare this form,
+    // and a text equal to it is stored as typed.
     static std::string StoredText(std::string_view text);
 
     // The key column Id: Integer, AutoNumber, no storage. Created first in
@@ -43,7 +44,7 @@ class CDaoTableBase {
     static void BuildColumnList(const ColumnTable& columns, std::string& out);
     // The SQL literal of every column, joined by ",": integers as "%d",
     // doubles as "%f", texts in apostrophes with every apostrophe of the
-    // value dropped and nothing else escaped, dates as eight digits.
+    // value doubled and nothing else escaped, dates as eight digits.
     static void BuildValueList(const ColumnTable& columns, std::string& out);
     // "Name = literal" for every column, joined by ","; a date is quoted
     // here.

@@ -9,7 +9,7 @@ namespace pellandrix {
 namespace {
 
 bool IsUsableName(const std::optional<std::string_view>& field) {
-    return field && !field->empty() && field->size() <= CFileExtEntry::kMaxName;
+    return field && !field->empty() && TextWidth(*field) <= CFileExtEntry::kMaxName;
 }
 
 }  // namespace

@@ -23,31 +23,42 @@ std::size_t SequenceLength(unsigned char lead) {
     return 0;
 }
 
+// Bytes taken by the character at `pos`: a whole UTF-8 sequence when one
+// starts there complete, otherwise the single byte. Counting a stray byte as
+// a character of its own keeps Windows-1252 text at one byte a character.
+std::size_t CharacterLength(std::string_view text, std::size_t pos) {
+    const std::size_t length = SequenceLength(static_cast<unsigned char>(text[pos]));
+    if (length == 0 || length > text.size() - pos) {
+        return 1;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if (!IsContinuation(static_cast<unsigned char>(text[pos + i]))) {
+            return 1;
+        }
+    }
+    return length;
+}
+
 }  // namespace
 
-std::string_view CutToWidth(std::string_view text, std::size_t max_bytes) {
-    if (text.size() <= max_bytes) {
+std::size_t TextWidth(std::string_view text) {
+    std::size_t width = 0;
+    for (std::size_t pos = 0; pos < text.size(); pos += CharacterLength(text, pos)) {
+        ++width;
+    }
+    return width;
+}
+
+std::string_view CutToWidth(std::string_view text, std::size_t max_chars) {
+    // No text of at most max_chars bytes can hold more characters.
+    if (text.size() <= max_chars) {
         return text;
     }
-    // Walk back over continuation bytes to the lead byte of the character
-    // that straddles the cut; drop it only when it really is a complete
-    // UTF-8 sequence that the cut would break.
-    std::size_t lead = max_bytes;
-    while (lead > 0 && max_bytes - lead < 3 &&
-           IsContinuation(static_cast<unsigned char>(text[lead]))) {
-        --lead;
+    std::size_t pos = 0;
+    for (std::size_t width = 0; width < max_chars && pos < text.size(); ++width) {
+        pos += CharacterLength(text, pos);
     }
-    if (lead < max_bytes || IsContinuation(static_cast<unsigned char>(text[max_bytes]))) {
-        const std::size_t length = SequenceLength(static_cast<unsigned char>(text[lead]));
-        bool complete = length > 0 && lead + length <= text.size();
-        for (std::size_t i = 1; complete && i < length; ++i) {
-            complete = IsContinuation(static_cast<unsigned char>(text[lead + i]));
-        }
-        if (complete && lead + length > max_bytes) {
-            return text.substr(0, lead);
-        }
-    }
-    return text.substr(0, max_bytes);
+    return text.substr(0, pos);
 }
 
 }  // namespace pellandrix

@@ -6,18 +6,26 @@
 
 namespace pellandrix {
 
-// Cuts `text` to at most `max_bytes` bytes. When the cut would fall inside a
-// UTF-8 multi-byte character, the whole character is dropped instead, so the
-// result never ends in a broken sequence. Bytes that are not part of a valid
-// UTF-8 sequence (Windows-1252 text) are cut exactly at the limit.
-std::string_view CutToWidth(std::string_view text, std::size_t max_bytes);
+// Text is UTF-8. A character is a complete UTF-8 sequence (one code
+// point), or a single byte that starts none (Windows-1252 text, a sequence
+// broken off); so a character takes one to four bytes.
 
-// A text member of a record with the width of its database field: a buffer
-// of `Size` bytes holds at most `Size - 1` characters. Every assignment cuts
-// the text to that width, so the limit is applied in exactly one place.
+// The number of characters in `text`.
+std::size_t TextWidth(std::string_view text);
+
+// The first `max_chars` characters of `text` (all of it when it has no
+// more). Never cuts inside a character.
+std::string_view CutToWidth(std::string_view text, std::size_t max_chars);
+
+// A text member of a record with the width of its database field: a field
+// of `Size` holds at most `Size - 1` characters, however many bytes they
+// take (at most four each; the text lives in a std::string, so no byte
+// buffer limits it). Every assignment cuts the text to that width, so the
+// limit is applied in exactly one place.
 template <std::size_t Size>
 class FixedText {
   public:
+    // In characters (TextWidth), not bytes.
     static constexpr std::size_t kMaxLength = Size - 1;
 
     FixedText() = default;
@@ -31,7 +39,7 @@ class FixedText {
 
     const std::string& str() const { return text_; }
     const char* c_str() const { return text_.c_str(); }
-    std::size_t size() const { return text_.size(); }
+    std::size_t size() const { return text_.size(); }  // in bytes
     bool empty() const { return text_.empty(); }
     operator std::string_view() const { return text_; }  // NOLINT: implicit by design
 

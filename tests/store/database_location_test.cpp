@@ -65,9 +65,10 @@ TEST_F(LocationTest, IniReadsLikeTheProfileFunctions) {
 }
 
 TEST_F(LocationTest, MissingKeysDefaultAndLongValuesAreCut) {
-    WriteIni("[database]\ndatabase_name=" + std::string(50, 'n') + "\n");
+    // Widths count characters, whatever their bytes.
+    WriteIni("[database]\ndatabase_name=" + std::string(38, 'n') + "äö\n");
     const DatabaseLocation cut = LocateDatabase(Cwd());
-    EXPECT_EQ(cut.fileName, std::string(39, 'n'));
+    EXPECT_EQ(cut.fileName, std::string(38, 'n') + "ä");
     EXPECT_EQ(cut.directory, Cwd() + "/");
 
     WriteIni("[database]\ndatabase_path=./" + std::string(120, 'd') + "\n");

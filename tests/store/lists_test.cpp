@@ -258,5 +258,45 @@ TEST_F(ListsTest, FilesRoundTripThroughSaveAndLoad) {
     EXPECT_EQ(loaded.IdCounter(), 1);
 }
 
+// A path, a file name and a project name with apostrophes, inserted, then
+// updated, and read back by a new connection to the file: every one as
+// typed, and the project is found by its name.
+TEST_F(ListsTest, ApostrophesSurviveSavesAndAReopen) {
+    CProjectList projects;
+    CProjectRecord* project = projects.NewProject();
+    project->ProjectName = "Peter's Seite";
+    project->SourcePath = "/home/peter/Peter's Seite";
+    CTplFileList files;
+    CTplFileRecord* file = files.NewFile();
+    file->ProjectId = project->ProjectId;
+    file->TPLFileName = "Peter's.tpl";
+    file->SourcePath = "'";
+    file->TargetPath = "/out/'x''";
+    file->CreateFileExt = "ht'm";
+    projects.SaveProjectAndFiles(db, project->ProjectId, files);
+    project->TargetPath = "/out/Peter's";
+    file->TPLFileName = "Peter's neue.tpl";
+    projects.SaveProjectAndFiles(db, project->ProjectId, files);
+    db.Close();
+
+    CDaoDatabase reopened;
+    reopened.Open(Path());
+    CProjectRecord::EnsureTable(reopened);
+    CTplFileRecord::EnsureTable(reopened);
+    CProjectList loadedProjects;
+    loadedProjects.LoadAll(reopened);
+    const CProjectRecord* read = loadedProjects.FindByName("Peter's Seite");
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->SourcePath, "/home/peter/Peter's Seite");
+    EXPECT_EQ(read->TargetPath, "/out/Peter's");
+    CTplFileList loadedFiles;
+    loadedFiles.LoadForProject(reopened, read->ProjectId);
+    const CTplFileRecord* readFile = loadedFiles.FindByName("Peter's neue.tpl");
+    ASSERT_NE(readFile, nullptr);
+    EXPECT_EQ(readFile->SourcePath, "'");
+    EXPECT_EQ(readFile->TargetPath, "/out/'x''");
+    EXPECT_EQ(readFile->CreateFileExt, "ht'm");
+}
+
 }  // namespace
 }  // namespace pellandrix

@@ -129,32 +129,39 @@ TEST_F(RecordsTest, FileStatementsReadAsWrittenAndUpdateRewritesTheKeys) {
               }));
 }
 
-TEST_F(RecordsTest, ApostrophesAreDroppedOnTheWayIn) {
+TEST_F(RecordsTest, ApostrophesAreDoubledInTheStatementAndStoredAsTyped) {
     CProjectRecord project;
     MakeWeb(project);
     project.ProjectName = "Tom's page";
     project.Insert(db);
-    EXPECT_EQ(project.ProjectName, "Tom's page");
-    CProjectRecord read;
-    CDaoRecordset recordset(db);
-    recordset.Open(kDbOpenDynaset, "select * from [project];");
-    read.ReadFrom(recordset);
-    EXPECT_EQ(read.ProjectName, "Toms page");
-    EXPECT_EQ(read.SourcePath, R"(D:\src)");
-    EXPECT_EQ(read.TargetPath, R"(D:\out)");
+    project.Update(db, 3);
+    EXPECT_NE(statements[0].find("'Tom''s page'"), std::string::npos) << statements[0];
+    EXPECT_NE(statements[1].find("ProjectName = 'Tom''s page',"), std::string::npos)
+        << statements[1];
+    EXPECT_EQ(RawQuery(Path(), "select ProjectName, SourcePath from project"),
+              (Rows{{"Tom's page", R"(D:\src)"}}));
 }
 
+// Widths count characters: a name of 49 umlauts fits whole, and a 4-byte
+// character just inside the width stays.
 TEST_F(RecordsTest, StoredTextsLongerThanAMemberAreCutOnReading) {
+    std::string umlauts;
+    for (int i = 0; i < 48; ++i) {
+        umlauts += "ü";
+    }
     RawQuery(Path(),
              "insert into project (ProjectId, ProjectName, DefCreateFileExt) values "
              "(1, '" +
-                 std::string(60, 'n') + "', 'extension-of-30-characters-xx');");
+                 umlauts + "😀ü', 'extension-of-30-characters-xx'), (2, '" + umlauts + "ä', '');");
     CProjectRecord read;
     CDaoRecordset recordset(db);
     recordset.Open(kDbOpenDynaset, "select * from [project];");
     read.ReadFrom(recordset);
-    EXPECT_EQ(read.ProjectName, std::string(49, 'n'));
+    EXPECT_EQ(read.ProjectName, umlauts + "😀");
     EXPECT_EQ(read.DefCreateFileExt, "extension-of-30-chara");
+    recordset.MoveNext();
+    read.ReadFrom(recordset);
+    EXPECT_EQ(read.ProjectName, umlauts + "ä");
 }
 
 TEST_F(RecordsTest, OldFileTableGainsCreateFileExtAndKeepsItsRows) {

@@ -21,6 +21,8 @@ TEST(SqlDialectTest, SelectWithoutOrderGetsAscendingId) {
     EXPECT_EQ(ToEngineSelect("select * from t ORDER  BY x;"), "select * from t ORDER  BY x;");
     EXPECT_EQ(ToEngineSelect("select * from t where a = 'order by';"),
               "select * from t where a = 'order by' order by Id;");
+    EXPECT_EQ(ToEngineSelect("select * from t where a = 'it''s order by x';"),
+              "select * from t where a = 'it''s order by x' order by Id;");
     EXPECT_EQ(ToEngineSelect("select * from t where reorder by = 1;"),
               "select * from t where reorder by = 1 order by Id;");
     EXPECT_EQ(ToEngineSelect("insert into t values (1);"), "insert into t values (1);");

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
+
 #include "store/dao_exception.h"
 #include "store/dao_recordset.h"
 #include "store/dao_tabledef.h"
+#include "store/dao_transaction.h"
 #include "store_fixture.h"
 
 namespace pellandrix {
@@ -37,21 +41,20 @@ TEST(TableBaseListsTest, ListsFollowTheKindsTable) {
     record.number = -7;
     record.small = 12;
     record.real = 2.5;
-    record.text = R"(it's "C:\x")";
+    record.text = R"(it's "C:\x"')";
     record.date = {2024, 3, 9};
     std::string out = "stale";
     CDaoTableBase::BuildColumnList(record.Columns(), out);
     EXPECT_EQ(out, "Number,Small,Real,Words,Day");
     CDaoTableBase::BuildValueList(record.Columns(), out);
-    EXPECT_EQ(out, R"(-7,12,2.500000,'its "C:\x"',20240309)");
+    EXPECT_EQ(out, R"(-7,12,2.500000,'it''s "C:\x"''',20240309)");
     CDaoTableBase::BuildAssignmentList(record.Columns(), out);
-    EXPECT_EQ(out,
-              R"(Number = -7,Small = 12,Real = 2.500000,Words = 'its "C:\x"',Day = '20240309')");
+    EXPECT_EQ(
+        out, R"(Number = -7,Small = 12,Real = 2.500000,Words = 'it''s "C:\x"''',Day = '20240309')");
 }
 
 TEST(TableBaseListsTest, EmptyTextsOneColumnAndTheTerminator) {
     AllKinds record;
-    record.text = "'''";
     ColumnTable columns = {ColumnDef::Text("Words", record.text),
                            {"", ColumnKind::Integer, ColumnRole::Plain, {}},
                            ColumnDef::Integer("Number", record.number)};
@@ -113,6 +116,38 @@ TEST_F(TableBaseDbTest, EveryKindSurvivesARoundTrip) {
     EXPECT_EQ(read.real, 0.125);
     EXPECT_EQ(read.text, "abc");
     EXPECT_EQ(read.date, (DateValue{1999, 12, 31}));
+}
+
+// Texts made of what means something to SQL, to the statement cache's
+// lexer or to printf, written as value lists through this layer and through
+// a plain connection: both must store exactly the text given.
+TEST_F(TableBaseDbTest, TextLiteralsStoreEveryTextExactly) {
+    const char* const pieces[] = {"'",  "''", "\"", "\\",      "?",          ";", "%s", "--",
+                                  "/*", "\n", "ä",  " where ", " order by ", "😀", "x"};
+    std::mt19937 random(16);
+    FixedText<256> text;
+    const ColumnTable columns{ColumnDef::Text("Words", text)};
+    CDaoTableBase::CreateTable(db, "Kinds", columns);
+    RawQuery(Path(), "create table raw (Id integer primary key, Words text);");
+    Rows typed;
+    std::string rawSql = "begin;";
+    CDaoTransaction transaction(db);
+    for (int i = 0; i < 300; ++i) {
+        std::string value;
+        for (unsigned n = random() % 7; n > 0; --n) {
+            value += pieces[random() % std::size(pieces)];
+        }
+        text = value;
+        typed.push_back({value});
+        std::string values;
+        CDaoTableBase::BuildValueList(columns, values);
+        db.Execute("insert into [Kinds] (Words) values (" + values + ");");
+        rawSql += "insert into raw (Words) values (" + values + ");";
+    }
+    transaction.Commit();
+    RawQuery(Path(), rawSql + "commit;");
+    EXPECT_EQ(RawQuery(Path(), "select Words from Kinds"), typed);
+    EXPECT_EQ(RawQuery(Path(), "select Words from raw"), typed);
 }
 
 TEST_F(TableBaseDbTest, NullsReadAsZeroEmptyTextAndDateZero) {

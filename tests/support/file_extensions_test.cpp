@@ -61,11 +61,16 @@ TEST(FileExtensions, LinesWithoutAFirstFieldAreSkippedAndLoadingGoesOn) {
               (std::vector<std::string>{"htm", "html"}));
 }
 
+// The width counts characters: 19 umlauts (38 bytes) fit, 20 do not.
 TEST(FileExtensions, NamesLongerThanTheColumnAreSkippedNotCut) {
     const std::string longest(19, 'n');
+    std::string umlauts;
+    for (int i = 0; i < 19; ++i) {
+        umlauts += "ö";
+    }
     EXPECT_EQ(LoadFrom(longest + "\n" + std::string(20, 'o') + ";x\n" + std::string(49, 'p') +
-                       "\n" + std::string(300, 'q') + "\nhtm\n"),
-              (std::vector<std::string>{longest, "htm"}));
+                       "\n" + std::string(300, 'q') + "\n" + umlauts + "\n" + umlauts + "ü\nhtm\n"),
+              (std::vector<std::string>{longest, umlauts, "htm"}));
 }
 
 TEST(FileExtensions, AJoinedLineKeepsItsFirstFieldAndTheLinesAfterIt) {
