@@ -3,7 +3,6 @@
 #include "app/settings_checks.h"
 #include "engine/generation_run.h"
 #include "store/dao_transaction.h"
-#include "store/table_base.h"
 
 namespace pellandrix {
 
@@ -45,9 +44,7 @@ bool CProjectSession::SwitchTo(std::string_view name) {
 
 Outcome CProjectSession::Open(std::string_view name) {
     LoadProjects();
-    // Compared the way the store keeps names, so that a name typed with an
-    // apostrophe finds the project stored without it.
-    current_ = core_.Projects().FindByName(CDaoTableBase::StoredText(std::string(name)));
+    current_ = core_.Projects().FindByName(name);
     if (current_ == nullptr) {
         return Outcome::Refuse(MessageId::kUnknownProject, std::string(name));
     }

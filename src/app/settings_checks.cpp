@@ -1,8 +1,8 @@
 #include "app/settings_checks.h"
 
 #include "store/project_record.h"
-#include "store/table_base.h"
 #include "store/tpl_file_record.h"
+#include "support/fixed_text.h"
 
 namespace pellandrix {
 
@@ -10,20 +10,10 @@ namespace {
 
 template <typename Field>
 Outcome Fits(const std::string& text) {
-    if (text.size() <= Field::kMaxLength) {
+    if (TextWidth(text) <= Field::kMaxLength) {
         return {};
     }
     return Outcome::Refuse(MessageId::kTextTooLong, text, std::to_string(Field::kMaxLength));
-}
-
-// The store drops every apostrophe from the texts it writes. A file name,
-// folder or extension stored without its apostrophe names another file,
-// which generation would then miss, so such a value is refused.
-Outcome StoredAsTyped(const std::string& text) {
-    if (CDaoTableBase::StoredText(text) == text) {
-        return {};
-    }
-    return Outcome::Refuse(MessageId::kApostropheInPath, text);
 }
 
 // A tab, line feed or other control character would break the one-line
@@ -80,8 +70,7 @@ Outcome CheckProjectName(const std::string& name) {
 }
 
 Outcome CheckPath(const std::string& path) {
-    return First({[&] { return Fits<ProjectPath>(path); }, [&] { return Printable({path}); },
-                  [&] { return StoredAsTyped(path); }});
+    return First({[&] { return Fits<ProjectPath>(path); }, [&] { return Printable({path}); }});
 }
 
 Outcome CheckProjectSettings(const ProjectSettings& s, const CFileExtList& offered) {
@@ -94,9 +83,6 @@ Outcome CheckProjectSettings(const ProjectSettings& s, const CFileExtList& offer
         [&] {
             return Printable({s.name, s.sourcePath, s.targetPath, s.extension});
         },
-        [&] { return StoredAsTyped(s.sourcePath); },
-        [&] { return StoredAsTyped(s.targetPath); },
-        [&] { return StoredAsTyped(s.extension); },
     });
 }
 
@@ -112,10 +98,6 @@ Outcome CheckFileTexts(const FileSettings& s, const std::string& projectExtensio
         [&] {
             return Printable({s.name, s.sourcePath, s.targetPath, s.extension});
         },
-        [&] { return StoredAsTyped(s.name); },
-        [&] { return s.sourceFromProject ? Outcome() : StoredAsTyped(s.sourcePath); },
-        [&] { return s.targetFromProject ? Outcome() : StoredAsTyped(s.targetPath); },
-        [&] { return StoredAsTyped(s.extension); },
     });
 }
 

@@ -12,8 +12,8 @@
 namespace pellandrix {
 
 // The checks of what a user hands over before it goes into a record: what
-// the record could not hold whole, what the store would not keep as typed,
-// and an extension the project's extension list does not offer. Each
+// the record could not hold whole, control characters, and an extension the
+// project's extension list does not offer. Each
 // returns the first refusal, in the order the fields are listed.
 
 // A new project's name: not empty, and no longer than the record holds.

@@ -173,9 +173,10 @@ Befehle:
       seine ProjectId). Ganz oder gar nicht, mit den Prüfungen von
       add-project und add-file. Gibt die ProjectId aus.
 
-Die Projektdatenbank speichert keine Apostrophe: Ein Projektname verliert sie
-beim Anlegen und wird mit wie ohne sie gefunden. Ein Dateiname, Verzeichnis
-oder eine Endung mit Apostroph wird abgewiesen.
+Namen, Verzeichnisse und Endungen werden genau so gespeichert, wie sie
+eingegeben wurden, Apostrophe eingeschlossen. Abgewiesen werden Angaben mit
+Steuerzeichen (Tabulator, Zeilenumbruch) und solche, die länger sind, als die
+Datenbank sie aufnimmt (gezählt in Zeichen).
 
 Meldungen stehen je als eine Zeile auf der Standardfehlerausgabe, in der
 Reihenfolge, in der das Programm sie als Meldungsfenster zeigen würde.

@@ -29,7 +29,7 @@ CProjectSession& Session() {
 }
 
 // Longest project name the box can show (CProjectRecord::ProjectName).
-constexpr std::size_t kProjectNameBytes = 49;
+constexpr std::size_t kProjectNameChars = decltype(CProjectRecord::ProjectName)::kMaxLength;
 
 }  // namespace
 
@@ -78,7 +78,7 @@ void CMainDlg::UpdateButtons() {
 }
 
 int CMainDlg::ChangeProject() {
-    if (!Session().SwitchTo(ComboText(*projectBox_, kProjectNameBytes))) {
+    if (!Session().SwitchTo(ComboText(*projectBox_, kProjectNameChars))) {
         return 0;
     }
     ShowCurrentProject();

@@ -29,7 +29,7 @@ CProjectSession& Session() {
 
 // The project box shows names of at most 49 characters; the question about
 // deleting a project quotes the box's text with this much room.
-constexpr std::size_t kDeleteQuestionBytes = 99;
+constexpr std::size_t kDeleteQuestionChars = 99;
 
 }  // namespace
 
@@ -71,7 +71,7 @@ void CMainDlg::OnNewProject() {
 }
 
 void CMainDlg::OnDeleteProject() {
-    const std::string name = ComboText(*projectBox_, kDeleteQuestionBytes);
+    const std::string name = ComboText(*projectBox_, kDeleteQuestionChars);
     if (Core().Messages().AskQuestion(MessageId::kDeleteProject, ButtonStyle::OkCancel, name) !=
         MessageAnswer::Ok) {
         return;

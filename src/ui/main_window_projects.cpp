@@ -40,13 +40,14 @@ void SelectProjectInCombo(QComboBox& combo, const CProjectList& projects, int pr
 }
 
 int ProjectIdFromCombo(const QComboBox& combo, const CProjectList& projects) {
-    const CProjectRecord* project = projects.FindByName(ComboText(combo, 49));
+    const CProjectRecord* project =
+        projects.FindByName(ComboText(combo, decltype(CProjectRecord::ProjectName)::kMaxLength));
     return project == nullptr ? 0 : project->ProjectId;
 }
 
-std::string ComboText(const QComboBox& combo, std::size_t maxBytes) {
+std::string ComboText(const QComboBox& combo, std::size_t maxChars) {
     const std::string text = combo.currentText().toStdString();
-    return std::string(CutToWidth(text, maxBytes));
+    return std::string(CutToWidth(text, maxChars));
 }
 
 }  // namespace pellandrix::ui

@@ -27,7 +27,7 @@ void SelectProjectInCombo(QComboBox& combo, const CProjectList& projects, int pr
 // when the text names none.
 int ProjectIdFromCombo(const QComboBox& combo, const CProjectList& projects);
 
-// The text the box shows, cut to `maxBytes` bytes.
-std::string ComboText(const QComboBox& combo, std::size_t maxBytes);
+// The text the box shows, cut to `maxChars` characters.
+std::string ComboText(const QComboBox& combo, std::size_t maxChars);
 
 }  // namespace pellandrix::ui
