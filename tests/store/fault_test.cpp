@@ -111,6 +111,26 @@ TEST_F(DatabaseFaultTest, DamagedPagesAreRefusedAndKept) {
     EXPECT_EQ(ReadBytes(Path()), bytes);
 }
 
+TEST_F(DatabaseFaultTest, IndexThatNoLongerMatchesItsTableIsRefusedAndKept) {
+    MakeProject(300);
+    // The lookup index made over the first 38 files only, then declared
+    // whole behind the engine's back: a select by project now finds 38 of
+    // 300 rows, and every page still looks sound on its own.
+    testkit::RawQuery(Path(),
+                      "drop index LookupIndex_TPLFile;"
+                      "create index LookupIndex_TPLFile on TPLFile (ProjectId, TPLFileId) "
+                      "where TPLFileId <= 38;"
+                      "pragma writable_schema = on;"
+                      "update sqlite_master set sql = replace(sql, ' where TPLFileId <= 38', '') "
+                      "where name = 'LookupIndex_TPLFile';");
+    ASSERT_EQ(testkit::RawQuery(Path(), "select count(*) from TPLFile where ProjectId = 1")[0][0],
+              "38");
+    const std::string before = ReadBytes(Path());
+    EXPECT_EQ(StartUpCode(), SQLITE_CORRUPT);
+    EXPECT_FALSE(db.IsOpen());
+    EXPECT_EQ(ReadBytes(Path()), before);
+}
+
 TEST_F(DatabaseFaultTest, ReadOnlyDatabaseIsRefusedAndKept) {
     MakeProject(10);
     const std::string before = ReadBytes(Path());
