@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "store/dao_database.h"
+#include "store/database_creation.h"
 #include "store/profile_reader.h"
 #include "store/project_record.h"
 #include "store/tpl_file_record.h"
@@ -49,6 +50,11 @@ bool NothingAt(const std::string& path) {
            std::filesystem::file_type::not_found;
 }
 
+void MakeTables(CDaoDatabase& db) {
+    CProjectRecord::CreateTable(db);
+    CTplFileRecord::CreateTable(db);
+}
+
 }  // namespace
 
 std::string CurrentDirectory() {
@@ -88,17 +94,17 @@ DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages
     if (beforeOpening) {
         beforeOpening();
     }
+    DatabaseOpening opening = DatabaseOpening::kOpened;
     if (NothingAt(location.fullPath)) {
         messages.ShowNotice(MessageId::kNewDatabase, location.directory);
-        db.Create(location.fullPath, kDbLangGeneral);
-        CProjectRecord::CreateTable(db);
-        CTplFileRecord::CreateTable(db);
-        return DatabaseOpening::kCreated;
+        if (CreateDatabaseOnce(location.fullPath, MakeTables)) {
+            opening = DatabaseOpening::kCreated;
+        }
     }
     db.Open(location.fullPath);
     CProjectRecord::EnsureTable(db);
     CTplFileRecord::EnsureTable(db);
-    return DatabaseOpening::kOpened;
+    return opening;
 }
 
 }  // namespace pellandrix

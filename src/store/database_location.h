@@ -48,13 +48,15 @@ enum class DatabaseOpening { kCreated, kOpened };
 //      here);
 //   3. no file at the full path: notice 1 with the database directory
 //      through `messages`, then a new database with tables project and
-//      TPLFile, in that order;
-//   4. otherwise: open it and bring both tables up to the current columns,
+//      TPLFile, in that order, which appears under the full path only when
+//      complete (CreateDatabaseOnce); if another process creates it first,
+//      this one goes on with theirs;
+//   4. open the database and bring both tables up to the current columns,
 //      leaving stored rows as they are.
-// Returns which of 3 and 4 ran; `db` stays open. Engine errors (a missing
-// parent directory, a file that is not a database or is empty, no
-// permission) leave as CDaoException; an existing file is never overwritten
-// or truncated.
+// Returns kCreated when this call made the database, else kOpened; `db`
+// stays open. Engine errors (a missing parent directory, a file that is not
+// a database or is empty, no permission) leave as CDaoException; an
+// existing file is never overwritten or truncated.
 DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
                                      const DatabaseLocation& location,
                                      const std::function<void()>& beforeOpening = {});

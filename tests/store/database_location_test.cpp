@@ -1,7 +1,14 @@
 #include "store/database_location.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 
 #include "store/dao_database.h"
 #include "store/dao_exception.h"
@@ -80,11 +87,31 @@ class CreateOrOpenTest : public LocationTest {
         return CreateOrOpenDatabase(db, messages, location, [this] { ++hookCalls; });
     }
 
+    // What the folder holds besides the INI file, sorted.
+    std::vector<std::string> Listing() const { return ListingOf(dir.Path()); }
+    static std::vector<std::string> ListingOf(const std::filesystem::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            if (entry.path().filename() != kIniFileName) {
+                names.push_back(entry.path().filename().string());
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
     testkit::RecordingPresenter presenter;
     CMessageService messages{presenter};
     CDaoDatabase db;
     int hookCalls = 0;
 };
+
+// How a forked process ended: its exit status, or 100 + the signal.
+int Outcome(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
 
 TEST_F(CreateOrOpenTest, FirstStartAnnouncesAndCreatesTheTables) {
     WriteIni("[database]\ndatabase_path=.\\daten\n");
@@ -119,6 +146,39 @@ TEST_F(CreateOrOpenTest, OnlyTheLastDirectoryLevelIsMade) {
     EXPECT_THROW(Run(LocateDatabase(Cwd())), CDaoException);
     EXPECT_FALSE(testkit::Exists(dir / "a"));
     EXPECT_FALSE(db.IsOpen());
+}
+
+// A first start killed while it writes the new database, at several
+// points: by the file size limit, whose signal ends the process at its
+// first write past the limit. No later start may find half a database.
+TEST_F(CreateOrOpenTest, FirstStartKilledWhileCreatingLeavesNoHalfDatabase) {
+    const DatabaseLocation location = LocateDatabase(Cwd());
+    for (const rlim_t limit : {0, 4096, 12288, 20480}) {
+        SCOPED_TRACE(limit);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const rlimit size{limit, limit};
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            ::signal(SIGXFSZ, SIG_DFL);
+            try {
+                Run(location);
+            } catch (...) {
+                ::_exit(3);
+            }
+            ::_exit(0);
+        }
+        EXPECT_EQ(Outcome(pid), 100 + SIGXFSZ);
+        EXPECT_FALSE(testkit::Exists(location.fullPath));
+    }
+    EXPECT_EQ(Run(location), DatabaseOpening::kCreated);
+    db.Close();
+    EXPECT_EQ(RawQuery(location.fullPath,
+                       "select count(*) from sqlite_master where name in ('project', 'TPLFile')"),
+              (std::vector<std::vector<std::string>>{{"2"}}));
+    // The killed starts' leftovers are gone with the first start that ends.
+    EXPECT_EQ(Listing(), std::vector<std::string>{"Pellandrix.mdb"});
 }
 
 TEST_F(CreateOrOpenTest, AFileThatIsNotADatabaseIsReportedAndKept) {
