@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "store/dao_database.h"
+#include "store/dao_transaction.h"
 #include "store/database_creation.h"
 #include "store/profile_reader.h"
 #include "store/project_record.h"
@@ -55,6 +56,15 @@ void MakeTables(CDaoDatabase& db) {
     CTplFileRecord::CreateTable(db);
 }
 
+// Under the write lock, so that each table and column is looked for again
+// after any other process's upgrade and never added twice.
+void Upgrade(CDaoDatabase& db) {
+    CDaoTransaction upgrade(db);
+    CProjectRecord::EnsureTable(db);
+    CTplFileRecord::EnsureTable(db);
+    upgrade.Commit();
+}
+
 }  // namespace
 
 std::string CurrentDirectory() {
@@ -102,8 +112,12 @@ DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages
         }
     }
     db.Open(location.fullPath);
-    CProjectRecord::EnsureTable(db);
-    CTplFileRecord::EnsureTable(db);
+    try {
+        Upgrade(db);
+    } catch (...) {
+        db.Close();
+        throw;
+    }
     return opening;
 }
 
