@@ -1,10 +1,13 @@
 #include "store/database_location.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 #include "store/dao_database.h"
+#include "store/dao_exception.h"
 #include "store/dao_transaction.h"
 #include "store/database_creation.h"
 #include "store/profile_reader.h"
@@ -12,6 +15,7 @@
 #include "store/tpl_file_record.h"
 #include "support/fixed_text.h"
 #include "support/message_service.h"
+#include "support/string_table.h"
 
 namespace pellandrix {
 
@@ -76,6 +80,8 @@ std::string CurrentDirectory() {
 DatabaseLocation LocateDatabase(const std::string& currentDir) {
     const std::string ini = currentDir + "/" + kIniFileName;
     DatabaseLocation location;
+    location.iniPath = ini;
+    location.iniProblem = ProfileReadProblem(ini);
     location.fileName =
         GetProfileString(ini, kSection, "database_name", kDefaultName, kMaxNameLength);
     const std::string setting =
@@ -100,6 +106,10 @@ void MakeDatabaseDirectory(const DatabaseLocation& location) {
 DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
                                      const DatabaseLocation& location,
                                      const std::function<void()>& beforeOpening) {
+    if (!location.iniProblem.empty()) {
+        ThrowLayerError(SQLITE_CANTOPEN, FormatMessage(MessageId::kIniUnreadable, location.iniPath,
+                                                       location.iniProblem));
+    }
     MakeDatabaseDirectory(location);
     if (beforeOpening) {
         beforeOpening();

@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 25> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 26> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -56,6 +56,9 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 25> kTexts{{
     {MessageId::kControlCharacter,
      "Die Angabe %s enthält ein Steuerzeichen (etwa einen Tabulator oder Zeilenumbruch). "
      "Namen und Pfade dürfen keine enthalten."},
+    {MessageId::kIniUnreadable,
+     "Die Einstellungsdatei %s kann nicht gelesen werden (%s). Ohne sie ist unklar, wo die "
+     "Projektdatenbank liegt."},
 }};
 
 }  // namespace

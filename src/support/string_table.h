@@ -34,6 +34,7 @@ enum class MessageId : int {
     kApostropheInPath = 26,
     kDefinitionsTooLarge = 27,
     kControlCharacter = 36,
+    kIniUnreadable = 37,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

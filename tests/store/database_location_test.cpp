@@ -8,12 +8,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 
 #include "store/dao_database.h"
 #include "store/dao_exception.h"
 #include "store_fixture.h"
+#include "support/string_table.h"
 #include "testkit/files.h"
 #include "testkit/recording_presenter.h"
 
@@ -174,6 +177,37 @@ TEST_F(CreateOrOpenTest, OnlyTheLastDirectoryLevelIsMade) {
     WriteIni("[database]\ndatabase_path=" + Cwd() + "/a/b\n");
     EXPECT_THROW(Run(LocateDatabase(Cwd())), CDaoException);
     EXPECT_FALSE(testkit::Exists(dir / "a"));
+    EXPECT_FALSE(db.IsOpen());
+}
+
+TEST_F(CreateOrOpenTest, AnIniThatExistsButCannotBeReadStopsTheStartUp) {
+    const DatabaseLocation expected = LocateDatabase(Cwd());
+    const std::string ini = dir / kIniFileName;
+    const auto refusal = [&](int error) {
+        try {
+            CDaoDatabase other;
+            CreateOrOpenDatabase(other, messages, LocateDatabase(Cwd()), [this] { ++hookCalls; });
+        } catch (const CDaoException& e) {
+            EXPECT_EQ(e.Message(),
+                      FormatMessage(MessageId::kIniUnreadable, ini, std::strerror(error)));
+            return;
+        }
+        ADD_FAILURE() << "the start-up went on with the default database";
+    };
+    std::filesystem::create_directory(ini);
+    refusal(EISDIR);
+    std::filesystem::remove(ini);
+    std::filesystem::create_symlink(dir / "gone.ini", ini);
+    refusal(ENOENT);
+    std::filesystem::remove(ini);
+    WriteIni("[database]\ndatabase_path=/srv/pellandrix\n");
+    std::filesystem::permissions(ini, std::filesystem::perms::none);
+    if (::access(ini.c_str(), R_OK) != 0) {
+        refusal(EACCES);
+    }
+    EXPECT_TRUE(presenter.shown.empty());
+    EXPECT_EQ(hookCalls, 0);
+    EXPECT_FALSE(testkit::Exists(expected.fullPath));
     EXPECT_FALSE(db.IsOpen());
 }
 
