@@ -61,9 +61,12 @@ void MakeTables(CDaoDatabase& db) {
 }
 
 // Under the write lock, so that each table and column is looked for again
-// after any other process's upgrade and never added twice.
-void Upgrade(CDaoDatabase& db) {
+// after any other process's upgrade and never added twice. The rows are
+// checked first: a refused database stays untouched.
+void CheckAndUpgrade(CDaoDatabase& db) {
     CDaoTransaction upgrade(db);
+    CProjectRecord::CheckRows(db);
+    CTplFileRecord::CheckRows(db);
     CProjectRecord::EnsureTable(db);
     CTplFileRecord::EnsureTable(db);
     upgrade.Commit();
@@ -123,7 +126,7 @@ DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages
     }
     db.Open(location.fullPath);
     try {
-        Upgrade(db);
+        CheckAndUpgrade(db);
     } catch (...) {
         db.Close();
         throw;

@@ -58,14 +58,17 @@ enum class DatabaseOpening { kCreated, kOpened };
 //      TPLFile, in that order, which appears under the full path only when
 //      complete (CreateDatabaseOnce); if another process creates it first,
 //      this one goes on with theirs;
-//   5. open the database and bring both tables up to the current columns
-//      and indexes, leaving stored rows as they are, in one write
-//      transaction, so that two starts upgrading the same old database at
-//      once do not trip over each other's changes.
+//   5. open the database (checked whole, CDaoDatabase::Open), refuse it
+//      when a stored row holds a value the records cannot hold (message
+//      38), and bring both tables up to the current columns and indexes,
+//      leaving stored rows as they are. The check and the upgrade run in one
+//      write transaction, so that two starts upgrading the same old
+//      database at once do not trip over each other's changes.
 // Returns kCreated when this call made the database, else kOpened; `db`
 // stays open. Engine errors (a missing parent directory, a file that is not
-// a database or is empty, no permission) leave as CDaoException with `db`
-// closed; an existing file is never overwritten or truncated.
+// a database, is empty or damaged, no permission) leave as CDaoException
+// with `db` closed; a refused file is left as it was, and an existing file
+// is never overwritten or truncated.
 DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
                                      const DatabaseLocation& location,
                                      const std::function<void()>& beforeOpening = {});

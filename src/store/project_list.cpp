@@ -7,6 +7,7 @@
 #include "store/dao_recordset.h"
 #include "store/dao_transaction.h"
 #include "store/stored_keys.h"
+#include "store/table_base.h"
 #include "store/tpl_file_list.h"
 
 namespace pellandrix {
@@ -67,8 +68,9 @@ void CProjectList::SaveProjectAndFiles(CDaoDatabase& db, int projectId, CTplFile
 }
 
 CProjectRecord* CProjectList::NewProject() {
+    const int id = CDaoTableBase::NextKey(idCounter_, "project");
     CProjectRecord* record = records_.Append(std::make_unique<CProjectRecord>());
-    record->ProjectId = ++idCounter_;
+    record->ProjectId = idCounter_ = id;
     return record;
 }
 

@@ -35,6 +35,8 @@ enum class MessageId : int {
     kDefinitionsTooLarge = 27,
     kControlCharacter = 36,
     kIniUnreadable = 37,
+    kRowNotRepresentable = 38,
+    kNoFreeId = 39,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields
