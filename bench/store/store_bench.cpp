@@ -1,5 +1,6 @@
 // One project with 10,000 template files: how the store's load and save
-// compare with the cheapest way SQLite can write the same rows.
+// compare with the cheapest way SQLite can write the same rows, and what
+// the checks at opening cost against opening without them.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -8,8 +9,11 @@
 #include <string>
 
 #include "store/dao_database.h"
+#include "store/database_location.h"
+#include "store/project_list.h"
 #include "store/project_record.h"
 #include "store/tpl_file_list.h"
+#include "support/message_service.h"
 
 namespace pellandrix {
 namespace {
@@ -37,6 +41,9 @@ class BenchDatabase {
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
     }
+
+    std::string Folder() const { return dir_.string() + "/"; }
+    std::string Path() const { return Folder() + "Pellandrix.mdb"; }
 
     CDaoDatabase db;
 
@@ -143,6 +150,86 @@ void BM_LoadFiles(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kFiles);
 }
 BENCHMARK(BM_LoadFiles)->Unit(benchmark::kMillisecond);
+
+// A closed database of one project with kFiles template files.
+class SavedProject : public BenchDatabase {
+  public:
+    SavedProject() {
+        CProjectList projects;
+        projects.NewProject()->ProjectName = "Big";
+        projects.SaveAll(db);
+        CTplFileList files;
+        FillList(files);
+        files.SaveAll(db, kProject);
+        db.Close();
+    }
+};
+
+// Opens the file with SQLite alone, runs `check` (if any) to its first
+// result and closes it again. Reading the schema is the least any open
+// does before its first statement.
+void OpenAndCheck(const std::string& path, const char* check) {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    for (const char* sql : {"select count(*) from sqlite_master", check}) {
+        sqlite3_stmt* statement = nullptr;
+        if (sql != nullptr && sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
+            sqlite3_step(statement);
+            benchmark::DoNotOptimize(sqlite3_column_text(statement, 0));
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+}
+
+// The floor: open, read the schema, close.
+void BM_OpenWithoutCheck(benchmark::State& state) {
+    SavedProject project;
+    for (auto _ : state) {
+        OpenAndCheck(project.Path(), nullptr);
+    }
+}
+BENCHMARK(BM_OpenWithoutCheck)->Unit(benchmark::kMillisecond);
+
+// The check the store ran before: every page read once, the indexes not
+// compared with their tables.
+void BM_OpenQuickCheck(benchmark::State& state) {
+    SavedProject project;
+    for (auto _ : state) {
+        OpenAndCheck(project.Path(), "PRAGMA quick_check(1)");
+    }
+}
+BENCHMARK(BM_OpenQuickCheck)->Unit(benchmark::kMillisecond);
+
+// The full check alone: also every index entry looked up against its row.
+void BM_OpenIntegrityCheck(benchmark::State& state) {
+    SavedProject project;
+    for (auto _ : state) {
+        OpenAndCheck(project.Path(), "PRAGMA integrity_check(1)");
+    }
+}
+BENCHMARK(BM_OpenIntegrityCheck)->Unit(benchmark::kMillisecond);
+
+class SilentPresenter : public IMessagePresenter {
+  public:
+    MessageAnswer Present(MessageKind, const std::string&, ButtonStyle) override {
+        return MessageAnswer::Ok;
+    }
+};
+
+// What a start does with the database: open with the full check, check
+// the rows, look at both tables under the write lock, close.
+void BM_StartUpOpen(benchmark::State& state) {
+    SavedProject project;
+    SilentPresenter presenter;
+    CMessageService messages(presenter);
+    const DatabaseLocation location{project.Path(), "Pellandrix.mdb", project.Folder()};
+    for (auto _ : state) {
+        CDaoDatabase db;
+        CreateOrOpenDatabase(db, messages, location);
+    }
+}
+BENCHMARK(BM_StartUpOpen)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace pellandrix

@@ -34,11 +34,16 @@ class TextBinding {
   public:
     template <std::size_t Size>
     explicit TextBinding(FixedText<Size>& text)
-        : text_(&text), get_(&GetText<Size>), set_(&SetText<Size>) {}
+        : text_(&text),
+          get_(&GetText<Size>),
+          set_(&SetText<Size>),
+          maxLength_(FixedText<Size>::kMaxLength) {}
 
     const std::string& Get() const { return get_(text_); }
     // Stores `value`, cut to the member's width by FixedText.
     void Set(std::string_view value) const { set_(text_, value); }
+    // The most bytes the member holds uncut.
+    std::size_t MaxLength() const { return maxLength_; }
 
   private:
     template <std::size_t Size>
@@ -53,6 +58,7 @@ class TextBinding {
     void* text_;
     const std::string& (*get_)(void*);
     void (*set_)(void*, std::string_view);
+    std::size_t maxLength_;
 };
 
 // Where a column's value lives in the bound record: nothing (the key

@@ -38,8 +38,8 @@ void CreateEmptyFileExclusively(const std::string& path) {
 // every database Create makes has its header from the start, so an empty
 // file is one cut short before its first page (a failed copy, a full disk).
 // SQLite also reads the missing bytes of a file cut inside a page as zeros,
-// which can change a stored text without breaking the structure that
-// quick_check looks at. Called while a read transaction is open, so that no
+// which can change a stored text without breaking the structure that the
+// integrity check looks at. Called while a read transaction is open, so that no
 // writer changes the file's size meanwhile.
 void CheckWholePages(sqlite3* db, const std::string& path) {
     SqliteStatement pageSize(db, "PRAGMA page_size");
@@ -131,11 +131,14 @@ void CDaoDatabase::OpenHandle(const std::string& path, int flags) {
 }
 
 // SQLite opens any file lazily; only reading it tells a database from a
-// text file or a damaged one. quick_check reads every page once, which is
-// cheap for a project database and keeps a damaged file from being written
-// to by the table upgrade that follows an Open.
+// text file or a damaged one. The full check, not quick_check: only it
+// compares every index with the rows of its table, and an index that has
+// lost entries makes look-ups miss rows, so that a list loads short and a
+// new id repeats one already stored. It reads each table once per index,
+// which a project database affords at every start, and it keeps a damaged
+// file from being written to by the table upgrade that follows an Open.
 void CDaoDatabase::CheckReadable() {
-    SqliteStatement check(Handle(), "PRAGMA quick_check(1)");
+    SqliteStatement check(Handle(), "PRAGMA integrity_check(1)");
     if (!check.Step()) {
         ThrowLayerError(SQLITE_CORRUPT, "database check gave no result: " + path_);
     }

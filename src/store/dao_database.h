@@ -48,9 +48,10 @@ class CDaoDatabase {
     void Create(const std::string& path, std::string_view locale = kDbLangGeneral);
 
     // Opens an existing database file shared and writable. Never creates a
-    // file. Reads and checks the file before returning, so a file that is
-    // not a database, is empty, is damaged or cannot be written fails here,
-    // is closed again and stays byte for byte as it was. Expects the object
+    // file. Reads and checks the whole file before returning, so a file that
+    // is not a database, is empty, is damaged (an index that no longer
+    // matches its table included) or cannot be written fails here, is
+    // closed again and stays byte for byte as it was. Expects the object
     // not to be open.
     void Open(const std::string& path);
 

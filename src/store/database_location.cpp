@@ -1,15 +1,21 @@
 #include "store/database_location.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 #include "store/dao_database.h"
+#include "store/dao_exception.h"
+#include "store/dao_transaction.h"
+#include "store/database_creation.h"
 #include "store/profile_reader.h"
 #include "store/project_record.h"
 #include "store/tpl_file_record.h"
 #include "support/fixed_text.h"
 #include "support/message_service.h"
+#include "support/string_table.h"
 
 namespace pellandrix {
 
@@ -49,6 +55,23 @@ bool NothingAt(const std::string& path) {
            std::filesystem::file_type::not_found;
 }
 
+void MakeTables(CDaoDatabase& db) {
+    CProjectRecord::CreateTable(db);
+    CTplFileRecord::CreateTable(db);
+}
+
+// Under the write lock, so that each table and column is looked for again
+// after any other process's upgrade and never added twice. The rows are
+// checked first: a refused database stays untouched.
+void CheckAndUpgrade(CDaoDatabase& db) {
+    CDaoTransaction upgrade(db);
+    CProjectRecord::CheckRows(db);
+    CTplFileRecord::CheckRows(db);
+    CProjectRecord::EnsureTable(db);
+    CTplFileRecord::EnsureTable(db);
+    upgrade.Commit();
+}
+
 }  // namespace
 
 std::string CurrentDirectory() {
@@ -60,6 +83,8 @@ std::string CurrentDirectory() {
 DatabaseLocation LocateDatabase(const std::string& currentDir) {
     const std::string ini = currentDir + "/" + kIniFileName;
     DatabaseLocation location;
+    location.iniPath = ini;
+    location.iniProblem = ProfileReadProblem(ini);
     location.fileName =
         GetProfileString(ini, kSection, "database_name", kDefaultName, kMaxNameLength);
     const std::string setting =
@@ -84,21 +109,29 @@ void MakeDatabaseDirectory(const DatabaseLocation& location) {
 DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
                                      const DatabaseLocation& location,
                                      const std::function<void()>& beforeOpening) {
+    if (!location.iniProblem.empty()) {
+        ThrowLayerError(SQLITE_CANTOPEN, FormatMessage(MessageId::kIniUnreadable, location.iniPath,
+                                                       location.iniProblem));
+    }
     MakeDatabaseDirectory(location);
     if (beforeOpening) {
         beforeOpening();
     }
+    DatabaseOpening opening = DatabaseOpening::kOpened;
     if (NothingAt(location.fullPath)) {
         messages.ShowNotice(MessageId::kNewDatabase, location.directory);
-        db.Create(location.fullPath, kDbLangGeneral);
-        CProjectRecord::CreateTable(db);
-        CTplFileRecord::CreateTable(db);
-        return DatabaseOpening::kCreated;
+        if (CreateDatabaseOnce(location.fullPath, MakeTables)) {
+            opening = DatabaseOpening::kCreated;
+        }
     }
     db.Open(location.fullPath);
-    CProjectRecord::EnsureTable(db);
-    CTplFileRecord::EnsureTable(db);
-    return DatabaseOpening::kOpened;
+    try {
+        CheckAndUpgrade(db);
+    } catch (...) {
+        db.Close();
+        throw;
+    }
+    return opening;
 }
 
 }  // namespace pellandrix

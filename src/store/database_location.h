@@ -16,6 +16,11 @@ struct DatabaseLocation {
     std::string fileName;
     // The full path without the file name; ends with "/".
     std::string directory;
+    // The INI file looked at, and why it could not be read: empty when it
+    // was read or is not there. The other members then hold the defaults,
+    // which must not be used for opening.
+    std::string iniPath{};
+    std::string iniProblem{};
 };
 
 // Name of the INI file looked for in the current directory.
@@ -43,18 +48,27 @@ void MakeDatabaseDirectory(const DatabaseLocation& location);
 enum class DatabaseOpening { kCreated, kOpened };
 
 // The database part of the start-up, run once on a closed `db`:
-//   1. MakeDatabaseDirectory;
-//   2. `beforeOpening`, if given (the start-up loads the file extensions
+//   1. an INI file that is there but cannot be read stops it: CDaoException
+//      with message 37 naming the file, before anything is made;
+//   2. MakeDatabaseDirectory;
+//   3. `beforeOpening`, if given (the start-up loads the file extensions
 //      here);
-//   3. no file at the full path: notice 1 with the database directory
+//   4. no file at the full path: notice 1 with the database directory
 //      through `messages`, then a new database with tables project and
-//      TPLFile, in that order;
-//   4. otherwise: open it and bring both tables up to the current columns,
-//      leaving stored rows as they are.
-// Returns which of 3 and 4 ran; `db` stays open. Engine errors (a missing
-// parent directory, a file that is not a database or is empty, no
-// permission) leave as CDaoException; an existing file is never overwritten
-// or truncated.
+//      TPLFile, in that order, which appears under the full path only when
+//      complete (CreateDatabaseOnce); if another process creates it first,
+//      this one goes on with theirs;
+//   5. open the database (checked whole, CDaoDatabase::Open), refuse it
+//      when a stored row holds a value the records cannot hold (message
+//      38), and bring both tables up to the current columns and indexes,
+//      leaving stored rows as they are. The check and the upgrade run in one
+//      write transaction, so that two starts upgrading the same old
+//      database at once do not trip over each other's changes.
+// Returns kCreated when this call made the database, else kOpened; `db`
+// stays open. Engine errors (a missing parent directory, a file that is not
+// a database, is empty or damaged, no permission) leave as CDaoException
+// with `db` closed; a refused file is left as it was, and an existing file
+// is never overwritten or truncated.
 DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
                                      const DatabaseLocation& location,
                                      const std::function<void()>& beforeOpening = {});

@@ -1,8 +1,13 @@
 #include "store/profile_reader.h"
 
+#include <fcntl.h>
 #include <ini.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include "support/fixed_text.h"
@@ -48,6 +53,24 @@ std::string GetProfileString(const std::string& iniPath, std::string_view sectio
     ini_parse(iniPath.c_str(), &OnEntry, &lookup);
     const std::string value = lookup.value ? WithoutQuotes(*lookup.value) : std::string(fallback);
     return std::string(CutToWidth(value, maxLength));
+}
+
+std::string ProfileReadProblem(const std::string& iniPath) {
+    struct stat entry;
+    if (::lstat(iniPath.c_str(), &entry) != 0) {
+        return errno == ENOENT ? std::string() : std::strerror(errno);
+    }
+    // Reading one byte finds a directory (EISDIR) as well as a file that
+    // opens but does not read; O_NONBLOCK keeps a FIFO from stalling here.
+    const int fd = ::open(iniPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return std::strerror(errno);
+    }
+    char byte = 0;
+    const ssize_t got = ::read(fd, &byte, 1);
+    const int error = errno;
+    ::close(fd);
+    return got < 0 ? std::strerror(error) : std::string();
 }
 
 }  // namespace pellandrix

@@ -20,4 +20,10 @@ std::string GetProfileString(const std::string& iniPath, std::string_view sectio
                              std::string_view key, std::string_view fallback,
                              std::size_t maxLength);
 
+// Why the INI file at `iniPath` cannot be read, as the system's error
+// text: something is there (a directory, a file without read permission, a
+// link to nothing) that GetProfileString would take for a missing file and
+// answer with the fallbacks. Empty when the file reads or nothing is there.
+std::string ProfileReadProblem(const std::string& iniPath);
+
 }  // namespace pellandrix

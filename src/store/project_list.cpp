@@ -7,6 +7,7 @@
 #include "store/dao_recordset.h"
 #include "store/dao_transaction.h"
 #include "store/stored_keys.h"
+#include "store/table_base.h"
 #include "store/tpl_file_list.h"
 
 namespace pellandrix {
@@ -45,7 +46,7 @@ void CProjectList::SaveAll(CDaoDatabase& db) {
             if (!largest) {
                 largest = LargestStoredKey(db, "select max(ProjectId) as K from [project];");
             }
-            record.ProjectId = KeyForNewRow(record.ProjectId, *largest);
+            record.ProjectId = KeyForNewRow(record.ProjectId, *largest, "project");
             largest = record.ProjectId;
             idCounter_ = std::max(idCounter_, record.ProjectId);
             record.Insert(db);
@@ -67,8 +68,9 @@ void CProjectList::SaveProjectAndFiles(CDaoDatabase& db, int projectId, CTplFile
 }
 
 CProjectRecord* CProjectList::NewProject() {
+    const int id = CDaoTableBase::NextKey(idCounter_, "project");
     CProjectRecord* record = records_.Append(std::make_unique<CProjectRecord>());
-    record->ProjectId = ++idCounter_;
+    record->ProjectId = idCounter_ = id;
     return record;
 }
 

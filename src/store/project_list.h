@@ -29,7 +29,8 @@ class CProjectList {
     void SaveProjectAndFiles(CDaoDatabase& db, int projectId, CTplFileList& files);
 
     // Appends a new empty record with the next project id and returns it;
-    // the list owns it. Ids are never handed out twice in a run.
+    // the list owns it. Ids are never handed out twice in a run. Past the
+    // largest 32-bit id it appends nothing and throws CDaoException.
     CProjectRecord* NewProject();
     // Takes `record` out of the list and destroys it (a new project that
     // was cancelled). The id counter keeps its value. False when the record

@@ -40,6 +40,11 @@ bool CProjectRecord::EnsureTable(CDaoDatabase& db) {
     return CDaoTableBase::EnsureTable(db, kTable, shape.BindColumns(), Lookups());
 }
 
+void CProjectRecord::CheckRows(CDaoDatabase& db) {
+    CProjectRecord shape;
+    CDaoTableBase::CheckRows(db, kTable, shape.BindColumns());
+}
+
 bool CProjectRecord::Exists(CDaoDatabase& db, int projectId) {
     CDaoRecordset recordset(db);
     recordset.Open(kDbOpenDynaset, "select * from [project] where project.projectId = " +

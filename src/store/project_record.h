@@ -36,6 +36,9 @@ class CProjectRecord : public CListNode {
     // per-record statements of a save search instead of scanning.
     static bool CreateTable(CDaoDatabase& db);
     static bool EnsureTable(CDaoDatabase& db);
+    // Throws CDaoException naming the first stored row whose values this
+    // record cannot hold uncut (CDaoTableBase::CheckRows). Reads only.
+    static void CheckRows(CDaoDatabase& db);
     // True when a row with that ProjectId exists.
     bool Exists(CDaoDatabase& db, int projectId);
     // Inserts this record's members as a new row.

@@ -1,11 +1,11 @@
 #include "store/stored_keys.h"
 
 #include <cstdint>
-#include <limits>
 #include <variant>
 
 #include "store/dao_exception.h"
 #include "store/dao_recordset.h"
+#include "store/table_base.h"
 
 namespace pellandrix {
 
@@ -22,15 +22,8 @@ int LargestStoredKey(CDaoDatabase& db, const std::string& sql) {
     return 0;  // max() of no rows is Null
 }
 
-int KeyForNewRow(int key, int largestStored) {
-    if (key > largestStored) {
-        return key;
-    }
-    if (largestStored == std::numeric_limits<int>::max()) {
-        throw CDaoException(
-            0, "Der größte Schlüssel ist vergeben; es kann keine Zeile mehr angelegt werden.");
-    }
-    return largestStored + 1;
+int KeyForNewRow(int key, int largestStored, std::string_view table) {
+    return key > largestStored ? key : CDaoTableBase::NextKey(largestStored, table);
 }
 
 }  // namespace pellandrix

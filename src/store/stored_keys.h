@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace pellandrix {
 
@@ -13,7 +14,8 @@ int LargestStoredKey(CDaoDatabase& db, const std::string& sql);
 
 // The key a new record gets inside a save's transaction: its provisional
 // `key`, unless a row (up to `largestStored`) may already hold it; then the
-// next free one. Refuses (CDaoException) to go past the largest 32-bit key.
-int KeyForNewRow(int key, int largestStored);
+// next free one. Refuses (CDaoException naming `table`) to go past the
+// largest 32-bit key.
+int KeyForNewRow(int key, int largestStored, std::string_view table);
 
 }  // namespace pellandrix

@@ -1,13 +1,19 @@
 #include "store/table_base.h"
 
+#include <sqlite3.h>
+
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "store/dao_database.h"
+#include "store/dao_exception.h"
 #include "store/dao_recordset.h"
 #include "store/dao_tabledef.h"
+#include "store/sqlite_statement.h"
+#include "support/string_table.h"
 
 namespace pellandrix {
 
@@ -173,6 +179,28 @@ CDaoIndexInfo LookupIndexInfo(const LookupIndex& lookup) {
     return info;
 }
 
+// The SQL condition that holds when a row's value of `column` is one the
+// bound member cannot take as it is; empty for kinds that take any value.
+// An integer column takes what reads as the same 32-bit integer: an
+// integer, and also a whole real or the digits of one as text, which a
+// table made by another tool may hold. Short integers are held in 32 bits
+// too and only shown sign-extended, so they share that range.
+std::string UnfitCondition(const ColumnDef& column) {
+    const std::string name = "\"" + column.Name + "\"";
+    if (column.Kind == ColumnKind::Integer || column.Kind == ColumnKind::ShortInteger) {
+        const std::string whole = "cast(" + name + " as integer)";
+        return name + " is not null and not (" + name + " = " + whole + " and " + whole +
+               " between " + std::to_string(std::numeric_limits<std::int32_t>::min()) + " and " +
+               std::to_string(std::numeric_limits<std::int32_t>::max()) + ")";
+    }
+    const auto* text = std::get_if<TextBinding>(&column.Storage);
+    if (column.Kind == ColumnKind::Text && text != nullptr) {
+        // Bytes, not characters: the member's width is in bytes.
+        return "length(cast(" + name + " as blob)) > " + std::to_string(text->MaxLength());
+    }
+    return std::string();
+}
+
 void CreateField(CDaoTableDef& tableDef, const ColumnDef& column) {
     CDaoFieldInfo info;
     if (CDaoTableBase::MakeFieldInfo(column, info)) {
@@ -331,6 +359,43 @@ bool CDaoTableBase::EnsureTable(CDaoDatabase& db, const std::string& name,
     }
     tableDef.Close();
     return true;
+}
+
+void CDaoTableBase::CheckRows(CDaoDatabase& db, const std::string& name,
+                              const ColumnTable& columns) {
+    if (!TableExists(db, name)) {
+        return;
+    }
+    CDaoTableDef tableDef(db);
+    tableDef.Open(name);
+    std::string cases;
+    ForEachColumn(columns, [&](const ColumnDef& column) {
+        const std::string unfit = UnfitCondition(column);
+        if (!unfit.empty() && ColumnExists(tableDef, column.Name)) {
+            cases += " when " + unfit + " then '" + column.Name + "'";
+        }
+    });
+    if (cases.empty()) {
+        return;
+    }
+    // One pass over the table; the layer's own statement, so it stays out
+    // of the statement trace.
+    SqliteStatement query(db.Handle(), "select row, unfit from (select rowid as row, case" + cases +
+                                           " end as unfit from \"" + name +
+                                           "\") where unfit is not null order by row limit 1");
+    if (query.Step()) {
+        ThrowLayerError(SQLITE_MISMATCH,
+                        FormatMessage(MessageId::kRowNotRepresentable,
+                                      name + "." + query.ColumnText(1), query.ColumnText(0)));
+    }
+}
+
+int CDaoTableBase::NextKey(int counter, std::string_view table) {
+    if (counter == std::numeric_limits<int>::max()) {
+        ThrowLayerError(SQLITE_FULL,
+                        FormatMessage(MessageId::kNoFreeId, table, std::to_string(counter)));
+    }
+    return counter + 1;
 }
 
 }  // namespace pellandrix

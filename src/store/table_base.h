@@ -77,6 +77,20 @@ class CDaoTableBase {
     // row. Returns true.
     static bool EnsureTable(CDaoDatabase& db, const std::string& name, const ColumnTable& columns,
                             const LookupIndexes& lookups = {});
+
+    // Throws CDaoException (message 38, naming table, column and the row's
+    // Id) for the first row of table `name`, in Id order, whose value in one
+    // of `columns` its bound member cannot hold as stored: an integer
+    // column with a value that is not an integer or lies outside 32 bits, a
+    // text longer than its member. Such a row would load as another id or
+    // a cut text, and the next save would write that over it. Columns and a
+    // table the database lacks are skipped; Null is fine. Reads only.
+    static void CheckRows(CDaoDatabase& db, const std::string& name, const ColumnTable& columns);
+
+    // The key a list hands out after `counter`. Throws CDaoException
+    // (message 39, naming `table`) instead when `counter` is the largest
+    // 32-bit value, which the next key would wrap past.
+    static int NextKey(int counter, std::string_view table);
 };
 
 }  // namespace pellandrix

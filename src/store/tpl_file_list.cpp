@@ -9,6 +9,7 @@
 #include "store/dao_transaction.h"
 #include "store/project_record.h"
 #include "store/stored_keys.h"
+#include "store/table_base.h"
 
 namespace pellandrix {
 
@@ -49,7 +50,7 @@ void CTplFileList::SaveAll(CDaoDatabase& db, int projectId) {
                                            "ProjectId = " +
                                                std::to_string(projectId) + ";");
             }
-            record.TPLFileId = KeyForNewRow(record.TPLFileId, *largest);
+            record.TPLFileId = KeyForNewRow(record.TPLFileId, *largest, "TPLFile");
             largest = record.TPLFileId;
             idCounter_ = std::max(idCounter_, record.TPLFileId);
             record.Insert(db);
@@ -66,8 +67,9 @@ void CTplFileList::SaveAll(CDaoDatabase& db, int projectId) {
 }
 
 CTplFileRecord* CTplFileList::NewFile() {
+    const int id = CDaoTableBase::NextKey(idCounter_, "TPLFile");
     CTplFileRecord* record = records_.Append(std::make_unique<CTplFileRecord>());
-    record->TPLFileId = ++idCounter_;
+    record->TPLFileId = idCounter_ = id;
     record->CreateFile = 1;
     record->AlwaysParse = 1;
     record->SourceFromProject = 1;

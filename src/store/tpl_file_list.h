@@ -25,6 +25,8 @@ class CTplFileList {
     void SaveAll(CDaoDatabase& db, int projectId);
     // Appends a new record with the next file id and CreateFile,
     // AlwaysParse, SourceFromProject and TargetFromProject set; returns it.
+    // Past the largest 32-bit id it appends nothing and throws
+    // CDaoException.
     CTplFileRecord* NewFile();
     // First live record with that ListRow / TPLFileName, or null.
     CTplFileRecord* FindByListRow(int row) const;

@@ -53,6 +53,11 @@ bool CTplFileRecord::EnsureTable(CDaoDatabase& db) {
     return CDaoTableBase::EnsureTable(db, kTable, BindColumns(shape), Lookups());
 }
 
+void CTplFileRecord::CheckRows(CDaoDatabase& db) {
+    CTplFileRecord shape;
+    CDaoTableBase::CheckRows(db, kTable, BindColumns(shape));
+}
+
 bool CTplFileRecord::Exists(CDaoDatabase& db, int projectId, int fileId) {
     CDaoRecordset recordset(db);
     recordset.Open(kDbOpenDynaset,

@@ -42,6 +42,9 @@ class CTplFileRecord : public CListNode {
     // that the per-record statements of a save search instead of scanning.
     static bool CreateTable(CDaoDatabase& db);
     static bool EnsureTable(CDaoDatabase& db);
+    // Throws CDaoException naming the first stored row whose values this
+    // record cannot hold uncut (CDaoTableBase::CheckRows). Reads only.
+    static void CheckRows(CDaoDatabase& db);
     bool Exists(CDaoDatabase& db, int projectId, int fileId);
     void Insert(CDaoDatabase& db);
     void Update(CDaoDatabase& db, int projectId, int fileId);

@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 28> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 31> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -56,6 +56,15 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 28> kTexts{{
     {MessageId::kControlCharacter,
      "Die Angabe %s enthält ein Steuerzeichen (etwa einen Tabulator oder Zeilenumbruch). "
      "Namen und Pfade dürfen keine enthalten."},
+    {MessageId::kIniUnreadable,
+     "Die Einstellungsdatei %s kann nicht gelesen werden (%s). Ohne sie ist unklar, wo die "
+     "Projektdatenbank liegt."},
+    {MessageId::kRowNotRepresentable,
+     "Die Spalte %s enthält in der Zeile mit Id %s einen Wert, den das Programm nicht aufnehmen "
+     "kann (keine ganze Zahl, mehr als 32 Bit oder zu lang). Die Datenbank bleibt unverändert."},
+    {MessageId::kNoFreeId,
+     "In der Tabelle %s ist keine Nummer mehr frei: Die höchste, %s, ist schon vergeben. Der "
+     "neue Eintrag wird nicht angelegt."},
     {MessageId::kProjectTextBad,
      "Zeile %s der Projektbeschreibung %s ist nicht lesbar. Es wurde nichts übernommen."},
     {MessageId::kCannotWriteFile, "Die Datei %s konnte nicht geschrieben werden: %s"},

@@ -34,9 +34,12 @@ enum class MessageId : int {
     kApostropheInPath = 26,
     kDefinitionsTooLarge = 27,
     kControlCharacter = 36,
-    kProjectTextBad = 37,
-    kCannotWriteFile = 38,
-    kCannotReadFile = 39,
+    kIniUnreadable = 37,
+    kRowNotRepresentable = 38,
+    kNoFreeId = 39,
+    kProjectTextBad = 40,
+    kCannotWriteFile = 41,
+    kCannotReadFile = 42,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

@@ -12,6 +12,7 @@
 #include "store/project_list.h"
 #include "store/tpl_file_list.h"
 #include "store_fixture.h"
+#include "support/string_table.h"
 #include "testkit/faults.h"
 #include "testkit/files.h"
 #include "testkit/recording_presenter.h"
@@ -55,15 +56,27 @@ class DatabaseFaultTest : public ::testing::Test, public testkit::StoreFixture {
     }
 
     // Opens the database the way the start-up does and returns the code of
-    // the error; `db` must be closed afterwards either way.
+    // the error (its message in `refusal`); `db` must be closed afterwards
+    // either way.
     int StartUpCode() {
         testkit::RecordingPresenter presenter;
         CMessageService messages(presenter);
         const DatabaseLocation location{Path(), "Pellandrix.mdb", (dir / "")};
-        const int code = CodeOf([&] { CreateOrOpenDatabase(db, messages, location); });
+        db.Close();
+        refusal.clear();
+        const int code = CodeOf([&] {
+            try {
+                CreateOrOpenDatabase(db, messages, location);
+            } catch (const CDaoException& e) {
+                refusal = e.Message();
+                throw;
+            }
+        });
         EXPECT_TRUE(presenter.shown.empty()) << "no notice of a new database";
         return code;
     }
+
+    std::string refusal;
 };
 
 TEST_F(DatabaseFaultTest, TruncatedDatabaseIsRefusedAndKept) {
@@ -109,6 +122,59 @@ TEST_F(DatabaseFaultTest, DamagedPagesAreRefusedAndKept) {
     WriteBytes(Path(), bytes);
     EXPECT_EQ(StartUpCode(), SQLITE_CORRUPT);
     EXPECT_EQ(ReadBytes(Path()), bytes);
+}
+
+TEST_F(DatabaseFaultTest, IndexThatNoLongerMatchesItsTableIsRefusedAndKept) {
+    MakeProject(300);
+    // The lookup index made over the first 38 files only, then declared
+    // whole behind the engine's back: a select by project now finds 38 of
+    // 300 rows, and every page still looks sound on its own.
+    testkit::RawQuery(Path(),
+                      "drop index LookupIndex_TPLFile;"
+                      "create index LookupIndex_TPLFile on TPLFile (ProjectId, TPLFileId) "
+                      "where TPLFileId <= 38;"
+                      "pragma writable_schema = on;"
+                      "update sqlite_master set sql = replace(sql, ' where TPLFileId <= 38', '') "
+                      "where name = 'LookupIndex_TPLFile';");
+    ASSERT_EQ(testkit::RawQuery(Path(), "select count(*) from TPLFile where ProjectId = 1")[0][0],
+              "38");
+    const std::string before = ReadBytes(Path());
+    EXPECT_EQ(StartUpCode(), SQLITE_CORRUPT);
+    EXPECT_FALSE(db.IsOpen());
+    EXPECT_EQ(ReadBytes(Path()), before);
+}
+
+// Written by another tool: values the records cannot hold would come back
+// cut (a duplicate id, a shortened name) and be saved over the originals.
+TEST_F(DatabaseFaultTest, RowsTheRecordsCannotHoldAreRefusedByTableAndRow) {
+    MakeProject(3);
+    const std::string fresh = ReadBytes(Path());
+    const std::pair<std::string, std::string> cases[] = {
+        {"update TPLFile set TPLFileId = 4294967298 where Id = 2", "TPLFile.TPLFileId"},
+        {"update TPLFile set TPLFileId = -2147483649 where Id = 2", "TPLFile.TPLFileId"},
+        {"update TPLFile set ProjectId = 'eins' where Id = 2", "TPLFile.ProjectId"},
+        {"update TPLFile set Selected = 0.5 where Id = 2", "TPLFile.Selected"},
+        {"update TPLFile set TPLFileName = '" + std::string(256, 'n') + "' where Id = 2",
+         "TPLFile.TPLFileName"},
+        {"update project set ProjectName = '" + std::string(50, 'p') + "' where Id = 1",
+         "project.ProjectName"},
+    };
+    for (const auto& [change, column] : cases) {
+        SCOPED_TRACE(change);
+        WriteBytes(Path(), fresh);
+        testkit::RawQuery(Path(), change);
+        const std::string before = ReadBytes(Path());
+        EXPECT_NE(StartUpCode(), 0);
+        EXPECT_FALSE(db.IsOpen());
+        const std::string row = column[0] == 'p' ? "1" : "2";
+        EXPECT_EQ(refusal, FormatMessage(MessageId::kRowNotRepresentable, column, row));
+        EXPECT_EQ(ReadBytes(Path()), before);
+    }
+    // The widest values the records hold are taken as they are.
+    WriteBytes(Path(), fresh);
+    testkit::RawQuery(Path(), "update TPLFile set TPLFileId = 2147483647, TPLFileName = '" +
+                                  std::string(255, 'n') + "' where Id = 2");
+    EXPECT_EQ(StartUpCode(), 0);
 }
 
 TEST_F(DatabaseFaultTest, ReadOnlyDatabaseIsRefusedAndKept) {

@@ -8,6 +8,7 @@
 #include "store/sql_dialect.h"
 #include "store/tpl_file_list.h"
 #include "store_fixture.h"
+#include "support/string_table.h"
 
 namespace pellandrix {
 namespace {
@@ -40,6 +41,28 @@ TEST_F(ListsTest, ProjectCounterContinuesFromTheLastRowLoaded) {
     EXPECT_EQ(projects.IdCounter(), 5);
     EXPECT_EQ(projects.NewProject()->ProjectId, 6);
     EXPECT_EQ(statements.back(), "select * from [project];");
+}
+
+TEST_F(ListsTest, CountersRefuseANewRecordBeyondTheLargest32BitId) {
+    RawQuery(Path(),
+             "insert into project (ProjectId, ProjectName) values (2147483647, 'last');"
+             "insert into TPLFile (ProjectId, TPLFileId) values (2147483647, 2147483647);");
+    CProjectList projects;
+    projects.LoadAll(db);
+    CTplFileList files;
+    files.LoadForProject(db, 2147483647);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            projects.NewProject();
+            ADD_FAILURE() << "a project id past 2147483647";
+        } catch (const CDaoException& e) {
+            EXPECT_EQ(e.Message(), FormatMessage(MessageId::kNoFreeId, "project", "2147483647"));
+        }
+        EXPECT_THROW(files.NewFile(), CDaoException);
+    }
+    EXPECT_EQ(projects.Records().Count(), 1);
+    EXPECT_EQ(files.Records().Count(), 1);
+    EXPECT_EQ(projects.IdCounter(), 2147483647);
 }
 
 TEST_F(ListsTest, CancelledNewProjectLeavesAndItsIdIsNotReused) {

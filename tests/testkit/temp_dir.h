@@ -10,6 +10,8 @@ namespace pellandrix::testkit {
 class TempDir {
   public:
     TempDir();
+    // The same under `base` instead of the system's temporary directory.
+    explicit TempDir(const std::filesystem::path& base);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

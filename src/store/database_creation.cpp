@@ -1,0 +1,156 @@
+#include "store/database_creation.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include "store/dao_database.h"
+#include "store/dao_exception.h"
+#include "store/dao_transaction.h"
+#include "store/sqlite_statement.h"
+
+namespace pellandrix {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kJournalSuffix = "-journal";
+
+fs::path FolderOf(const fs::path& path) {
+    return path.has_parent_path() ? path.parent_path() : fs::path(".");
+}
+
+std::string TempPrefix(const fs::path& path) {
+    return "." + path.filename().string() + ".new-";
+}
+
+bool ProcessAlive(long pid) {
+    // EPERM: the process exists but belongs to someone else.
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+// The process id in `name` when it is a temporary database of `prefix`
+// (or that database's journal), else 0.
+long PidOfTempFile(const std::string& name, const std::string& prefix) {
+    if (name.compare(0, prefix.size(), prefix) != 0) {
+        return 0;
+    }
+    const char* digits = name.c_str() + prefix.size();
+    char* end = nullptr;
+    const long pid = std::strtol(digits, &end, 10);
+    const std::string_view rest(end);
+    if (end == digits || pid <= 0 || !(rest.empty() || rest == kJournalSuffix)) {
+        return 0;
+    }
+    return pid;
+}
+
+// A start killed while creating leaves its temporary file (and maybe its
+// journal). Ours is stale too: this process creates one database at a time.
+void SweepStaleTempFiles(const fs::path& path) {
+    const std::string prefix = TempPrefix(path);
+    const long self = static_cast<long>(::getpid());
+    std::error_code error;
+    for (fs::directory_iterator it(FolderOf(path), error), end; !error && it != end;
+         it.increment(error)) {
+        const long pid = PidOfTempFile(it->path().filename().string(), prefix);
+        if (pid != 0 && (pid == self || !ProcessAlive(pid))) {
+            std::error_code ignored;
+            fs::remove(it->path(), ignored);
+        }
+    }
+}
+
+void RemoveTempFiles(const std::string& temp) {
+    std::error_code ignored;
+    fs::remove(temp, ignored);
+    fs::remove(temp + std::string(kJournalSuffix), ignored);
+}
+
+// Gives `temp` the name `path` unless something has that name already.
+// renameat2 does it in one step; file systems without it get a hard link,
+// which fails the same way on an existing name, and the temporary name is
+// dropped afterwards. Returns false when `path` was taken.
+bool PublishWithoutReplacing(const std::string& temp, const std::string& path) {
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    int error = errno;
+    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+        error = ::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
+        if (error == 0) {
+            ::unlink(temp.c_str());
+            return true;
+        }
+    }
+    if (error == EEXIST) {
+        return false;
+    }
+    ThrowLayerError(SQLITE_CANTOPEN,
+                    "cannot rename " + temp + " to " + path + ": " + std::strerror(error));
+}
+
+// The temporary file is no one's until it has its name, and a failure or
+// a kill only leaves it to be swept: so it is built without the engine's
+// journal file and flushes, which cost more than the rest of the creation,
+// and written to disk once, complete, before it is named.
+void BuildQuickly(CDaoDatabase& fresh) {
+    for (const char* pragma : {"PRAGMA journal_mode = MEMORY", "PRAGMA synchronous = OFF"}) {
+        SqliteStatement statement(fresh.Handle(), pragma);
+        while (statement.Step()) {
+        }
+    }
+}
+
+// Flushes the file or folder at `path`, so that a database and its new name
+// outlive a power cut too, not only a killed process.
+void Flush(const fs::path& path, int flags) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+bool CreateDatabaseOnce(const std::string& path,
+                        const std::function<void(CDaoDatabase&)>& makeTables) {
+    const fs::path target(path);
+    SweepStaleTempFiles(target);
+    const std::string temp =
+        (FolderOf(target) / (TempPrefix(target) + std::to_string(::getpid()))).string();
+    bool published = false;
+    try {
+        CDaoDatabase fresh;
+        fresh.Create(temp);
+        BuildQuickly(fresh);
+        CDaoTransaction tables(fresh);
+        makeTables(fresh);
+        tables.Commit();
+        fresh.Close();
+        Flush(temp, 0);
+        published = PublishWithoutReplacing(temp, path);
+    } catch (...) {
+        RemoveTempFiles(temp);
+        throw;
+    }
+    if (!published) {
+        RemoveTempFiles(temp);  // another process was first; its database counts
+        return false;
+    }
+    Flush(FolderOf(target), O_DIRECTORY);
+    return true;
+}
+
+}  // namespace pellandrix
