@@ -47,6 +47,7 @@ DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$deb" >/dev/null
 help=$(/usr/bin/pellandrix-cli --help)
 grep -q '^Aufruf: pellandrix-cli' <<<"$help" || { echo "pellandrix-cli --help printed no usage" >&2; exit 1; }
 [ -f /usr/share/man/man1/pellandrix-cli.1.gz ]
+[ -f /usr/share/bash-completion/completions/pellandrix-cli ]
 # F1 help from any start directory: the data directory compiled into the
 # desktop program must be where the package put the help file. (Read from
 # the compile commands: the optimiser stores short strings as immediates,
