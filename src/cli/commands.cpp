@@ -14,13 +14,6 @@ namespace {
 
 constexpr char kTab = '\t';
 
-// Shows a refusal as one line on standard error; the command then exits 2.
-int Refused(CommandContext& c, const Outcome& outcome) {
-    const Refusal& r = outcome.Refused();
-    c.messages.ShowError(r.id, r.first, r.second);
-    return kExitFailure;
-}
-
 std::string FirstOffered(const CommandContext& c) {
     const CFileExtList& list = c.session.Extensions();
     return list.Empty() ? std::string() : list.First()->name.str();
@@ -51,6 +44,12 @@ bool IsFile(const std::string& path) {
 }
 
 }  // namespace
+
+int Refused(CommandContext& c, const Outcome& outcome) {
+    const Refusal& r = outcome.Refused();
+    c.messages.ShowError(r.id, r.first, r.second);
+    return kExitFailure;
+}
 
 int ListProjects(CommandContext& c) {
     c.session.LoadProjects();

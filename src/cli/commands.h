@@ -20,6 +20,10 @@ struct CommandContext {
     std::ostream& err;
 };
 
+// Shows a refusal as one line on standard error; returns the exit status
+// of a refused command (2).
+int Refused(CommandContext& c, const Outcome& outcome);
+
 // The commands. Each returns the exit status; engine errors leave as
 // CDaoException for the caller to report.
 int ListProjects(CommandContext& c);

@@ -20,12 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int Refused(CommandContext& c, const Outcome& outcome) {
-    const Refusal& r = outcome.Refused();
-    c.messages.ShowError(r.id, r.first, r.second);
-    return kExitFailure;
-}
-
 // Writes `text` to `path` whole or not at all: into a new file beside it,
 // flushed to disk, then renamed over it. Returns the error text, empty when
 // written.

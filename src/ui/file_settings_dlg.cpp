@@ -189,14 +189,10 @@ void CFileSettingsDlg::OnOk() {
     settings.extension = SelectedExtension(extensions_);
     settings.sourcePath = GetControlText(kSourceField);
     settings.targetPath = GetControlText(kTargetField);
-    const Outcome outcome = App()->Session().ApplyFileSettings(entry_, settings);
-    if (!outcome) {
-        // The dialog stays open so that the user can mend the value.
-        const Refusal& r = outcome.Refused();
-        App()->Core().Messages().ShowError(r.id, r.first, r.second);
-        return;
+    // Refused: the dialog stays open so that the user can mend the value.
+    if (App()->ShowRefusal(App()->Session().ApplyFileSettings(entry_, settings))) {
+        accept();
     }
-    accept();
 }
 
 void CFileSettingsDlg::reject() {

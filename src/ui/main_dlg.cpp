@@ -131,13 +131,6 @@ bool CMainDlg::RunCommand(const std::function<void()>& command) {
     return false;
 }
 
-void CMainDlg::ShowRefusal(const Outcome& outcome) {
-    if (!outcome) {
-        const Refusal& r = outcome.Refused();
-        Core().Messages().ShowError(r.id, r.first, r.second);
-    }
-}
-
 // --- the generation run's view ---------------------------------------------
 
 void CMainDlg::RefreshRowStatus(int row) {

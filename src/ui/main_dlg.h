@@ -137,8 +137,6 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void FillProjectBox();
     // Shows the session's current project: its files and the buttons.
     void ShowCurrentProject();
-    // Shows a refused verb's message; nothing for a verb that was done.
-    void ShowRefusal(const Outcome& outcome);
     void ShowEntryRow(const CTplFileRecord& entry, int row);
     CTplFileRecord* EntryAtSelectionMark() const;
     void FollowRun();

@@ -66,7 +66,7 @@ void CMainDlg::OnNewProject() {
         OnProjectSettings();
         return Outcome();
     };
-    ShowRefusal(Session().NewProject(askName, editSettings));
+    App()->ShowRefusal(Session().NewProject(askName, editSettings));
     UpdateButtons();
 }
 
@@ -118,7 +118,7 @@ bool CMainDlg::AddChosenFile(const std::string& name, const std::string& directo
     if (!outcome) {
         // A file already in the project is simply not added again.
         if (outcome.Refused().id != MessageId::kFileAlreadyInProject) {
-            ShowRefusal(outcome);
+            App()->ShowRefusal(outcome);
         }
         return false;
     }

@@ -167,6 +167,14 @@ CProjectSession& CPellandrixApp::Session() {
     return *session_;
 }
 
+bool CPellandrixApp::ShowRefusal(const Outcome& outcome) {
+    if (!outcome) {
+        const Refusal& r = outcome.Refused();
+        Core().Messages().ShowError(r.id, r.first, r.second);
+    }
+    return outcome.Done();
+}
+
 void CPellandrixApp::MakeCore() {
     session_.reset();
     core_ = std::make_unique<CAppCore>(*presenter_);

@@ -71,6 +71,8 @@ class CPellandrixApp {
     CAppCore& Core();
     // The use cases on the core's project database; as long as the core.
     CProjectSession& Session();
+    // Shows a refused verb's message in a box; true when the verb was done.
+    bool ShowRefusal(const Outcome& outcome);
     CIconImageList& ImageList() { return imageList_; }
     // Image-list index per icon slot; -1 = empty. Slot 7 help, 9 information.
     std::vector<int>& IconSlots() { return iconSlots_; }

@@ -110,24 +110,16 @@ void CProjectSettingsDlg::ChooseDirectory(bool source) {
     }
     // The record takes the folder at once, so that the choice survives a
     // later Cancel; the other fields keep what the user typed.
-    if (ShowRefusal(App()->Session().SetProjectFolder(project_, source, folder))) {
+    if (App()->ShowRefusal(App()->Session().SetProjectFolder(project_, source, folder))) {
         SetControlText(field, folder);
     }
-}
-
-bool CProjectSettingsDlg::ShowRefusal(const Outcome& outcome) {
-    if (!outcome) {
-        const Refusal& r = outcome.Refused();
-        App()->Core().Messages().ShowError(r.id, r.first, r.second);
-    }
-    return outcome.Done();
 }
 
 void CProjectSettingsDlg::OnOk() {
     const ProjectSettings settings{GetControlText(kNameField), GetControlText(kSourceField),
                                    GetControlText(kTargetField), SelectedExtension(extensions_)};
     // Refused: the dialog stays open so that the user can mend the value.
-    if (ShowRefusal(App()->Session().ApplyProjectSettings(project_, settings))) {
+    if (App()->ShowRefusal(App()->Session().ApplyProjectSettings(project_, settings))) {
         accept();
     }
 }

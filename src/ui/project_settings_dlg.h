@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/outcome.h"
 #include "store/project_record.h"
 #include "ui/base_dialog.h"
 
@@ -44,8 +43,6 @@ class CProjectSettingsDlg : public CBaseDialog {
     void CreateFields();
     void FillFields();
     void ChooseDirectory(bool source);
-    // Shows a refused verb's message; true when the verb was done.
-    bool ShowRefusal(const Outcome& outcome);
     void OnOk();
 
     CProjectRecord& project_;
