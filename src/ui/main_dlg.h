@@ -12,7 +12,6 @@ class QResizeEvent;
 class QTreeWidgetItem;
 
 namespace pellandrix {
-class Outcome;
 class CProjectRecord;
 class CTplFileRecord;
 }  // namespace pellandrix
