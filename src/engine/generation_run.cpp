@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <string>
+#include <unordered_set>
+
 #include "engine/run_status.h"
 #include "engine/template_paths.h"
 
@@ -54,9 +57,38 @@ class Run {
 
     void Generate(CTplFileRecord& entry) {
         SetStatus(entry, RunStatus::InProgress);
-        parser_.ProcessTemplate(entry);
+        const OutputResult result = parser_.ProcessEntry(entry);
+        Report(entry, result);
         entry.StandaloneDone = 1;
-        SetStatus(entry, RunStatus::Done);
+        SetStatus(entry, result == OutputResult::Written ? RunStatus::Done : RunStatus::Failed);
+    }
+
+    // A ticked entry whose page was not written is named, once per run; an
+    // include that fails the same way stays silent.
+    void Report(const CTplFileRecord& entry, OutputResult result) {
+        const std::string output = GeneratedFilePath(
+            entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
+        switch (result) {
+            case OutputResult::TemplateUnreadable:
+                ReportOnce(MessageId::kTemplateUnreadable,
+                           JoinPath(entry.SourcePath, entry.TPLFileName));
+                break;
+            case OutputResult::DirectoryMissing:
+                ReportOnce(MessageId::kTargetDirectoryMissing, entry.TargetPath.str(), output);
+                break;
+            case OutputResult::NotCreated:
+                ReportOnce(MessageId::kCannotCreateFile, output);
+                break;
+            case OutputResult::Written:
+            case OutputResult::WriteFailed:  // reported when it happened
+                break;
+        }
+    }
+
+    void ReportOnce(MessageId id, const std::string& first, const std::string& second = {}) {
+        if (reported_.insert(FormatMessage(id, first, second)).second) {
+            parser_.Messages().ShowError(id, first, second);
+        }
     }
 
     void GenerationPass() {
@@ -111,6 +143,7 @@ class Run {
     CTemplateParser& parser_;
     IRunView& view_;
     int position_ = 0;
+    std::unordered_set<std::string> reported_;
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "engine/template_parser.h"
 
+#include <sys/stat.h>
+
 #include "engine/directives.h"
 #include "engine/run_status.h"
 #include "engine/template_paths.h"
@@ -14,6 +16,16 @@ namespace {
 // memory, so that a long include chain holds neither per level.
 constexpr std::size_t kLevelsKeptOpen = 16;
 
+// Why a generated file could not be created: a missing folder is the
+// common, nameable cause.
+OutputResult CreateFailure(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    struct stat st;
+    return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? OutputResult::NotCreated
+                                                                : OutputResult::DirectoryMissing;
+}
+
 }  // namespace
 
 // One template being read. Includes are resolved with an explicit stack of
@@ -27,6 +39,7 @@ struct CTemplateParser::Frame {
     CTextWriter writer;
     bool hasOutput = false;
     bool written = false;
+    OutputResult result = OutputResult::Written;
     EngineState state;
     // Set while an included template is generated on top of this frame.
     CTplFileRecord* pending = nullptr;
@@ -63,16 +76,24 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecor
     frame->outputPath = GeneratedFilePath(entry.TargetPath, TemplateBaseName(entry.TPLFileName),
                                           entry.CreateFileExt);
     frame->hasOutput = frame->writer.Open(frame->outputPath, &spares_);
+    if (!frame->hasOutput) {
+        frame->result = CreateFailure(frame->outputPath);
+    }
     return frame;
 }
 
 bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
+    return ProcessEntry(entry) != OutputResult::TemplateUnreadable;
+}
+
+OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
     std::vector<std::unique_ptr<Frame>> stack;
     if (auto first = OpenFrame(entry)) {
         stack.push_back(std::move(first));
     } else {
-        return false;
+        return OutputResult::TemplateUnreadable;
     }
+    OutputResult result = OutputResult::Written;
     active_.insert(&entry);
     std::string_view chunk;
     while (!stack.empty()) {
@@ -105,7 +126,7 @@ bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
             stack.push_back(std::move(child));
             continue;
         }
-        FinishFrame(frame);
+        result = FinishFrame(frame);
         std::unique_ptr<Frame> done = std::move(stack.back());
         stack.pop_back();
         active_.erase(done->entry);
@@ -116,7 +137,8 @@ bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
             CompleteInclude(parent, *done);
         }
     }
-    return true;
+    // The frame finished last is the entry's own.
+    return result;
 }
 
 std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& frame,
@@ -152,20 +174,25 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& f
     return child;
 }
 
-void CTemplateParser::FinishFrame(Frame& frame) {
+OutputResult CTemplateParser::FinishFrame(Frame& frame) {
     engine_.Finish(frame.state, frame.entry->TPLFileName.str());
     frame.reader.Close();
     if (!frame.hasOutput) {
-        return;
+        return frame.result;
     }
     frame.written = frame.writer.Commit();
     if (frame.written) {
         frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
-    } else if (!frame.writer.CreateFailed()) {
-        // A file that could not even be created is skipped quietly, as when
-        // Open can tell so in advance; a write that broke off is reported.
-        messages_.ShowError(MessageId::kWriteFailed, frame.outputPath);
+        return OutputResult::Written;
     }
+    if (frame.writer.CreateFailed()) {
+        // A file that could not even be created is left to the caller, as
+        // when Open can tell so in advance; a write that broke off is
+        // reported here, wherever it happens.
+        return CreateFailure(frame.outputPath);
+    }
+    messages_.ShowError(MessageId::kWriteFailed, frame.outputPath);
+    return OutputResult::WriteFailed;
 }
 
 void CTemplateParser::CompleteInclude(Frame& parent, const Frame& child) {

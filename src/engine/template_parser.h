@@ -15,6 +15,15 @@
 
 namespace pellandrix {
 
+// What became of an entry's own generated file when it was processed.
+enum class OutputResult {
+    Written,             // in place (or it already held exactly that text)
+    TemplateUnreadable,  // the template could not be opened: nothing happened
+    DirectoryMissing,    // the target folder does not exist
+    NotCreated,          // the file could not be created for another reason
+    WriteFailed,         // writing broke off; reported as it happened
+};
+
 // Turns template-file entries of the open project into their generated
 // files. Owns the project's template-file list and the define table shared
 // by a template and everything it includes. Borrows the message service
@@ -29,6 +38,7 @@ class CTemplateParser {
     CTplFileList& Files() { return files_; }
     const CTplFileList& Files() const { return files_; }
     CDefineTable& Defines() { return defines_; }
+    CMessageService& Messages() { return messages_; }
 
     // The window whose rows show the statuses, or null for none.
     void SetView(IRunView* view) { view_ = view; }
@@ -41,6 +51,8 @@ class CTemplateParser {
     // (then the template still takes effect, but nothing is written).
     // The entry's RunStatus becomes Done when its file was written.
     bool ProcessTemplate(CTplFileRecord& entry);
+    // The same, telling what became of the entry's own generated file.
+    OutputResult ProcessEntry(CTplFileRecord& entry);
 
     // Removes the spare files kept while generated files were written (see
     // CSpareFiles); a generation run calls it when it ends.
@@ -56,7 +68,7 @@ class CTemplateParser {
 
     std::unique_ptr<Frame> OpenFrame(CTplFileRecord& entry);
     std::unique_ptr<Frame> ResolveInclude(Frame& frame, std::string_view argument);
-    void FinishFrame(Frame& frame);
+    OutputResult FinishFrame(Frame& frame);
     void CompleteInclude(Frame& parent, const Frame& child);
     void MarkRegenerated(CTplFileRecord& included);
 

@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 31> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 34> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -69,6 +69,13 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 31> kTexts{{
      "Zeile %s der Projektbeschreibung %s ist nicht lesbar. Es wurde nichts übernommen."},
     {MessageId::kCannotWriteFile, "Die Datei %s konnte nicht geschrieben werden: %s"},
     {MessageId::kCannotReadFile, "Die Datei %s kann nicht gelesen werden."},
+    {MessageId::kTemplateUnreadable,
+     "Die Vorlagendatei %s kann nicht gelesen werden. Für sie wird keine Datei erzeugt."},
+    {MessageId::kTargetDirectoryMissing,
+     "Das Zielverzeichnis %s gibt es nicht. Die Datei %s wird nicht erzeugt."},
+    {MessageId::kCannotCreateFile,
+     "Die Datei %s kann nicht angelegt werden. Eine vorhandene ältere Fassung bleibt "
+     "unverändert."},
 }};
 
 }  // namespace

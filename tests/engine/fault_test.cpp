@@ -31,18 +31,25 @@ std::vector<std::string> HiddenFiles(const std::string& dir) {
     return names;
 }
 
-TEST(RunFaults, MissingTargetDirectorySkipsThatPageQuietlyAndGoesOn) {
+TEST(RunFaults, MissingTargetDirectoryIsReportedOnceAsAFailureAndTheRunGoesOn) {
     ProjectFixture p;
     CTplFileRecord& lost = p.Add("lost.tpl", "#define X kept\nlost\n");
     lost.TargetPath = p.dir / "no/such/dir";
-    p.Add("page.tpl", "page\n");
+    CTplFileRecord& page = p.Add("page.tpl", "page\n");
     p.Add("user.tpl", "#include \"lost.tpl\"\nX\n");
     RunGeneration(p.parser, p.view);
     EXPECT_EQ(p.Out("page.html"), "page\r\n");
-    // The lost page still takes effect in its includer, but inserts nothing.
+    // The lost page still takes effect in its includer, but inserts nothing;
+    // the include itself is silent, and the page's own passes say it once.
     EXPECT_EQ(p.Out("user.html"), "kept\r\n");
     EXPECT_FALSE(testkit::Exists(p.dir / "no"));
-    EXPECT_TRUE(p.presenter.shown.empty());
+    EXPECT_EQ(p.presenter.Texts(), std::vector<std::string>{FormatMessage(
+                                       MessageId::kTargetDirectoryMissing, p.dir / "no/such/dir",
+                                       p.dir / "no/such/dir/lost.html")});
+    EXPECT_EQ(p.presenter.shown[0].kind, MessageKind::Error);
+    EXPECT_EQ(lost.RunStatus, static_cast<int>(RunStatus::Failed));
+    EXPECT_EQ(RunStatusText(lost.RunStatus), "Fehler");
+    EXPECT_EQ(page.RunStatus, kDone);
 }
 
 TEST(RunFaults, TargetDirectoryWithoutWritePermissionChangesNothingThere) {
@@ -64,11 +71,15 @@ TEST(RunFaults, TargetDirectoryWithoutWritePermissionChangesNothingThere) {
 TEST(RunFaults, DirectoryNobodyMayCreateFilesInIsSkippedEvenForRoot) {
     // Nothing can be created in /proc/self, whoever asks.
     ProjectFixture p;
-    p.Add("page.tpl", "page\n").TargetPath = "/proc/self";
+    CTplFileRecord& page = p.Add("page.tpl", "page\n");
+    page.TargetPath = "/proc/self";
     p.Add("next.tpl", "next\n");
     RunGeneration(p.parser, p.view);
     EXPECT_EQ(p.Out("next.html"), "next\r\n");
     EXPECT_FALSE(testkit::Exists("/proc/self/page.html"));
+    EXPECT_EQ(p.presenter.Texts(), std::vector<std::string>{FormatMessage(
+                                       MessageId::kCannotCreateFile, "/proc/self/page.html", "")});
+    EXPECT_EQ(page.RunStatus, static_cast<int>(RunStatus::Failed));
 }
 
 TEST(RunFaults, FullDeviceIsReportedOnceAndTheRunGoesOn) {
@@ -113,7 +124,11 @@ TEST(RunFaults, TemplatesThatCannotBeReadAreSkippedWithoutWaiting) {
     EXPECT_EQ(p.Out("page.html"), "page\r\n");
     EXPECT_FALSE(p.OutExists("dir.html"));
     EXPECT_FALSE(p.OutExists("pipe.html"));
-    EXPECT_TRUE(p.presenter.shown.empty());
+    // Their own passes are reported; the includes are not.
+    EXPECT_EQ(p.presenter.Texts(),
+              (std::vector<std::string>{
+                  FormatMessage(MessageId::kTemplateUnreadable, p.src + "/dir.tpl", ""),
+                  FormatMessage(MessageId::kTemplateUnreadable, p.src + "/pipe.tpl", "")}));
 }
 
 TEST(RunFaults, UnreadableTemplateIsSkipped) {

@@ -31,13 +31,15 @@ TEST(GenerationRun, StatusesAndProgressFollowEveryPass) {
     ProjectFixture p;
     p.Add("a.tpl", "a\n");
     p.Add("b.tpl", "b\n", false);
-    p.Add("c.tpl", nullptr);  // missing source: still "fertig", no file
+    p.Add("c.tpl", nullptr);  // missing source: "Fehler", no file
     RunGeneration(p.parser, p.view);
     EXPECT_EQ(p.view.events, (std::vector<std::string>{
                                  "row 0", "row 2", "item0", "range 1 4", "pos 1", "row 0",  "row 0",
                                  "pos 1", "pos 1", "row 2", "row 2",     "pos 2", "pos 3",  "pos 4",
                                  "pos 5", "pos 6", "pos 7", "pos 8",     "pos 1", "buttons"}));
-    EXPECT_EQ(p.parser.Files().FindByName("c.tpl")->RunStatus, kDone);
+    EXPECT_EQ(p.parser.Files().FindByName("c.tpl")->RunStatus, static_cast<int>(RunStatus::Failed));
+    EXPECT_EQ(p.presenter.Texts(), std::vector<std::string>{FormatMessage(
+                                       MessageId::kTemplateUnreadable, p.src + "/c.tpl", "")});
     EXPECT_FALSE(p.OutExists("c.html"));
     EXPECT_EQ(p.parser.Files().FindByName("b.tpl")->RunStatus, 0);
     EXPECT_FALSE(p.OutExists("b.html"));
