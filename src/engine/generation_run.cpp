@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <string>
-#include <unordered_set>
 
 #include "engine/run_status.h"
 #include "engine/template_paths.h"
@@ -17,6 +16,7 @@ class Run {
     Run(CTemplateParser& parser, IRunView& view) : parser_(parser), view_(view) {}
 
     void Execute() {
+        const RunScope scope(parser_);
         const int selected = MarkWaiting();
         view_.UpdateFirstItem();
         view_.SetProgressRange(1, selected + 2);
@@ -24,12 +24,17 @@ class Run {
         GenerationPass();
         RegenerationPasses();
         CleanUpPass();
-        parser_.ReleaseSpareFiles();
         view_.SetProgressPos(1);
         view_.RefreshButtons();
     }
 
   private:
+    struct RunScope {
+        explicit RunScope(CTemplateParser& parser) : parser(parser) { parser.BeginRun(); }
+        ~RunScope() { parser.EndRun(); }
+        CTemplateParser& parser;
+    };
+
     template <typename Fn>
     void ForEachLive(Fn fn) {
         for (CTplFileRecord& entry : parser_.Files().Records()) {
@@ -70,28 +75,25 @@ class Run {
             entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
         switch (result) {
             case OutputResult::TemplateUnreadable:
-                ReportOnce(MessageId::kTemplateUnreadable,
-                           JoinPath(entry.SourcePath, entry.TPLFileName));
+                parser_.ReportOnce(MessageId::kTemplateUnreadable,
+                                   JoinPath(entry.SourcePath, entry.TPLFileName));
                 break;
             case OutputResult::DirectoryMissing:
-                ReportOnce(MessageId::kTargetDirectoryMissing, entry.TargetPath.str(), output);
+                parser_.ReportOnce(MessageId::kTargetDirectoryMissing, entry.TargetPath.str(),
+                                   output);
                 break;
             case OutputResult::NotCreated:
-                ReportOnce(MessageId::kCannotCreateFile, output);
+                parser_.ReportOnce(MessageId::kCannotCreateFile, output);
                 break;
             case OutputResult::Written:
-            case OutputResult::WriteFailed:  // reported when it happened
+            case OutputResult::WriteFailed:  // reported when they happened
+            case OutputResult::Refused:
                 break;
-        }
-    }
-
-    void ReportOnce(MessageId id, const std::string& first, const std::string& second = {}) {
-        if (reported_.insert(FormatMessage(id, first, second)).second) {
-            parser_.Messages().ShowError(id, first, second);
         }
     }
 
     void GenerationPass() {
+        parser_.BeginPass();
         ForEachLive([&](CTplFileRecord& entry) {
             parser_.Defines().Clear();
             if (entry.Selected) {
@@ -104,6 +106,7 @@ class Run {
 
     // Returns true when an entry still waits for its own pass afterwards.
     bool RegenerationPass() {
+        parser_.BeginPass();
         ForEachLive([&](CTplFileRecord& entry) {
             parser_.Defines().Clear();
             if (entry.Selected && !entry.StandaloneDone) {
@@ -134,7 +137,9 @@ class Run {
             if (!entry.CreateFile) {
                 const std::string path = GeneratedFilePath(
                     entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
-                ::unlink(path.c_str());
+                if (parser_.MayDelete(path)) {
+                    ::unlink(path.c_str());
+                }
             }
             view_.SetProgressPos(++position_);
         });
@@ -143,7 +148,6 @@ class Run {
     CTemplateParser& parser_;
     IRunView& view_;
     int position_ = 0;
-    std::unordered_set<std::string> reported_;
 };
 
 }  // namespace

@@ -75,6 +75,10 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecor
     }
     frame->outputPath = GeneratedFilePath(entry.TargetPath, TemplateBaseName(entry.TPLFileName),
                                           entry.CreateFileExt);
+    if (!Allowed(guard_.CheckWrite(frame->outputPath), frame->outputPath)) {
+        frame->result = OutputResult::Refused;
+        return frame;
+    }
     frame->hasOutput = frame->writer.Open(frame->outputPath, &spares_);
     if (!frame->hasOutput) {
         frame->result = CreateFailure(frame->outputPath);
@@ -86,7 +90,51 @@ bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
     return ProcessEntry(entry) != OutputResult::TemplateUnreadable;
 }
 
+void CTemplateParser::BeginRun() {
+    guard_.Reset(files_);
+    reported_.clear();
+    cyclesReported_.clear();
+    inRun_ = true;
+}
+
+void CTemplateParser::EndRun() {
+    inRun_ = false;
+    spares_.Release();
+}
+
+void CTemplateParser::ReportOnce(MessageId id, std::string_view first, std::string_view second) {
+    if (reported_.insert(FormatMessage(id, first, second)).second) {
+        messages_.ShowError(id, first, second);
+    }
+}
+
+bool CTemplateParser::MayDelete(const std::string& path) {
+    return Allowed(guard_.CheckDelete(path), path);
+}
+
+bool CTemplateParser::Allowed(COutputGuard::Verdict verdict, const std::string& path) {
+    switch (verdict) {
+        case COutputGuard::Verdict::Allowed:
+            return true;
+        case COutputGuard::Verdict::IsTemplate:
+            ReportOnce(MessageId::kFileIsTemplate, path);
+            return false;
+        case COutputGuard::Verdict::OutsideTargets:
+            ReportOnce(MessageId::kOutsideTargetFolders, path);
+            return false;
+    }
+    return false;
+}
+
 OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
+    if (!inRun_) {
+        BeginRun();
+        struct Ending {
+            bool& inRun;
+            ~Ending() { inRun = false; }
+        } ending{inRun_};
+        return ProcessEntry(entry);
+    }
     std::vector<std::unique_ptr<Frame>> stack;
     if (auto first = OpenFrame(entry)) {
         stack.push_back(std::move(first));
@@ -160,8 +208,11 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& f
         return nullptr;
     }
     if (active_.count(found) != 0) {
-        messages_.ShowParseError(MessageId::kIncludeCycle, frame.entry->TPLFileName.str(),
-                                 std::to_string(frame.state.line));
+        const std::string line = std::to_string(frame.state.line);
+        if (cyclesReported_.insert(frame.entry->TPLFileName.str() + ":" + line).second) {
+            messages_.ShowParseError(MessageId::kIncludeCycle, frame.entry->TPLFileName.str(),
+                                     line);
+        }
         return nullptr;
     }
     std::unique_ptr<Frame> child = OpenFrame(*found);

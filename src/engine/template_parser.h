@@ -8,6 +8,7 @@
 
 #include "engine/define_table.h"
 #include "engine/line_engine.h"
+#include "engine/output_guard.h"
 #include "engine/run_view.h"
 #include "store/tpl_file_list.h"
 #include "support/message_service.h"
@@ -22,6 +23,8 @@ enum class OutputResult {
     DirectoryMissing,    // the target folder does not exist
     NotCreated,          // the file could not be created for another reason
     WriteFailed,         // writing broke off; reported as it happened
+    Refused,             // the file is a template or lies outside the target
+                         // folders (COutputGuard); reported as it happened
 };
 
 // Turns template-file entries of the open project into their generated
@@ -54,9 +57,27 @@ class CTemplateParser {
     // The same, telling what became of the entry's own generated file.
     OutputResult ProcessEntry(CTplFileRecord& entry);
 
-    // Removes the spare files kept while generated files were written (see
-    // CSpareFiles); a generation run calls it when it ends.
-    void ReleaseSpareFiles() { spares_.Release(); }
+    // A generation run brackets its passes with these. BeginRun notes what
+    // the run may replace and delete (COutputGuard) as the list stands now,
+    // and forgets the messages shown by ReportOnce; EndRun removes the spare
+    // files kept while generated files were written (see CSpareFiles).
+    // ProcessTemplate outside a run does both around each call.
+    void BeginRun();
+    void EndRun();
+    // A new pass of a run: every include cycle is reported afresh, each
+    // #include line that closes one at most once per pass.
+    void BeginPass() { cyclesReported_.clear(); }
+
+    // Shows an error message unless the same text was shown by ReportOnce
+    // already in this run (or in this call of ProcessTemplate outside one).
+    void ReportOnce(MessageId id, std::string_view first, std::string_view second = {});
+
+    // True when the run may delete `path` (see COutputGuard); otherwise the
+    // refusal is reported once and the file must be left alone.
+    bool MayDelete(const std::string& path);
+
+    // The target folders of the live entries as BeginRun found them.
+    const std::unordered_set<std::string>& TargetFolders() const { return guard_.TargetFolders(); }
 
     // Copies the text file `path` to `output` chunk by chunk, obeying no
     // directive. A null output reads the file and writes nothing. Returns
@@ -71,6 +92,7 @@ class CTemplateParser {
     OutputResult FinishFrame(Frame& frame);
     void CompleteInclude(Frame& parent, const Frame& child);
     void MarkRegenerated(CTplFileRecord& included);
+    bool Allowed(COutputGuard::Verdict verdict, const std::string& path);
 
     CMessageService& messages_;
     IRunView* view_ = nullptr;
@@ -82,6 +104,10 @@ class CTemplateParser {
     CSpareFiles spares_;
     // Entries on the current include chain; one found here again is a cycle.
     std::unordered_set<const CTplFileRecord*> active_;
+    COutputGuard guard_;
+    bool inRun_ = false;
+    std::unordered_set<std::string> reported_;        // texts shown by ReportOnce
+    std::unordered_set<std::string> cyclesReported_;  // "<file>:<line>" this pass
 };
 
 }  // namespace pellandrix

@@ -43,6 +43,8 @@ enum class MessageId : int {
     kTemplateUnreadable = 43,
     kTargetDirectoryMissing = 44,
     kCannotCreateFile = 45,
+    kFileIsTemplate = 46,
+    kOutsideTargetFolders = 47,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

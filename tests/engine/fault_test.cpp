@@ -113,6 +113,52 @@ TEST(RunFaults, PageCutShortByAFullDiskKeepsItsOldTextAndLeavesNoTemporaryFile) 
               std::vector<std::string>{FormatMessage(MessageId::kWriteFailed, target, "")});
 }
 
+TEST(RunFaults, TemplatesAreNeitherOverwrittenNorDeletedHoweverTheirPathIsSpelt) {
+    ProjectFixture p;
+    fs::create_directory(p.src + "/sub");
+    fs::create_directory_symlink(p.src, p.dir / "alias");
+    // Its generated file is its own template, reached through a link.
+    CTplFileRecord& self = p.Add("self.tpl", "self\n");
+    self.CreateFileExt = "tpl";
+    self.TargetPath = p.dir / "alias";
+    // The clean-up would delete its own template, spelt with "sub/..".
+    CTplFileRecord& piece = p.Add("piece.tpl", "piece\n", false);
+    piece.CreateFile = 0;
+    piece.CreateFileExt = "tpl";
+    piece.TargetPath = p.src + "/sub/..";
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(testkit::ReadBytes(p.src + "/self.tpl"), "self\n");
+    EXPECT_EQ(testkit::ReadBytes(p.src + "/piece.tpl"), "piece\n");
+    EXPECT_EQ(self.RunStatus, static_cast<int>(RunStatus::Failed));
+    EXPECT_EQ(p.presenter.Texts(),
+              (std::vector<std::string>{
+                  FormatMessage(MessageId::kFileIsTemplate, p.dir / "alias/self.tpl", ""),
+                  FormatMessage(MessageId::kFileIsTemplate, p.src + "/sub/../piece.tpl", "")}));
+}
+
+TEST(RunFaults, LinksOutOfTheTargetFoldersAreLeftAloneAndLinksWithinAreWrittenThrough) {
+    ProjectFixture p;
+    fs::create_directory(p.dir / "elsewhere");
+    fs::create_directory(p.dir / "out2");
+    testkit::WriteBytes(p.dir / "elsewhere/secret.txt", "secret");
+    testkit::WriteBytes(p.dir / "out2/shared.html", "old");
+    fs::create_symlink(p.dir / "elsewhere/secret.txt", p.out + "/page.html");
+    fs::create_symlink(p.dir / "out2/shared.html", p.out + "/alias.html");
+    CTplFileRecord& page = p.Add("page.tpl", "page\n");
+    p.Add("alias.tpl", "alias\n");
+    p.Add("other.tpl", "other\n").TargetPath = p.dir / "out2";
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(testkit::ReadBytes(p.dir / "elsewhere/secret.txt"), "secret");
+    EXPECT_TRUE(HiddenFiles(p.dir / "elsewhere").empty());
+    EXPECT_TRUE(fs::is_symlink(p.out + "/page.html"));
+    EXPECT_EQ(page.RunStatus, static_cast<int>(RunStatus::Failed));
+    EXPECT_EQ(testkit::ReadBytes(p.dir / "out2/shared.html"), "alias\r\n");
+    EXPECT_TRUE(fs::is_symlink(p.out + "/alias.html"));
+    EXPECT_EQ(p.presenter.Texts(),
+              std::vector<std::string>{
+                  FormatMessage(MessageId::kOutsideTargetFolders, p.out + "/page.html", "")});
+}
+
 TEST(RunFaults, TemplatesThatCannotBeReadAreSkippedWithoutWaiting) {
     ProjectFixture p;
     p.Add("dir.tpl", nullptr);
