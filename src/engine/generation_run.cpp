@@ -6,6 +6,7 @@
 
 #include "engine/run_status.h"
 #include "engine/template_paths.h"
+#include "support/leftover_files.h"
 
 namespace pellandrix {
 
@@ -17,6 +18,9 @@ class Run {
 
     void Execute() {
         const RunScope scope(parser_);
+        for (const std::string& folder : parser_.TargetFolders()) {
+            SweepLeftovers(folder);
+        }
         const int selected = MarkWaiting();
         view_.UpdateFirstItem();
         view_.SetProgressRange(1, selected + 2);

@@ -5,7 +5,9 @@
 
 namespace pellandrix {
 
-// The generation run behind "Dateien erstellen": generates every selected
+// The generation run behind "Dateien erstellen": first removes from the
+// target folders the hidden files that killed runs left (SweepLeftovers);
+// then generates every selected
 // live entry of the parser's list in list order, each on an empty define
 // table; generates again, on its own, every entry whose file an include
 // overwrote afterwards; then deletes the generated files of entries that do

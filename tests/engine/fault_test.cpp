@@ -2,6 +2,7 @@
 // user hears of a generated file that could not be written completely, and
 // no other file is damaged.
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 
 #include "engine/generation_run.h"
 #include "project_fixture.h"
+#include "support/text_file.h"
 #include "testkit/faults.h"
 
 namespace pellandrix {
@@ -157,6 +159,40 @@ TEST(RunFaults, LinksOutOfTheTargetFoldersAreLeftAloneAndLinksWithinAreWrittenTh
     EXPECT_EQ(p.presenter.Texts(),
               std::vector<std::string>{
                   FormatMessage(MessageId::kOutsideTargetFolders, p.out + "/page.html", "")});
+}
+
+TEST(RunFaults, ARunSweepsTheHiddenFilesOfKilledRunsAndNothingElse) {
+    ProjectFixture p;
+    p.Add("page.tpl", "page\n");
+    // A process killed while writing leaves its temporary file behind.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CTextWriter writer;
+        writer.Open(p.out + "/page.html");
+        writer.Write("half a page");
+        writer.Suspend();
+        ::_exit(writer.Resume() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_EQ(HiddenFiles(p.out).size(), 1u);
+    // Alike, but not a dead process's file of ours: kept.
+    const std::string mine = ".page.html.~pellandrix." + std::to_string(::getpid()) + ".a1B2c3";
+    const std::string dead = ".x.html.~pellandrix." + std::to_string(child) + ".a1B2c3";
+    const std::vector<std::string> kept{".page.html.a1B2c3", mine, dead + "x", dead + ".lnk"};
+    for (const std::string& name : kept) {
+        testkit::WriteBytes(p.out + "/" + name, "keep");
+    }
+    fs::create_symlink(p.out + "/page.html", p.out + "/" + dead);
+    RunGeneration(p.parser, p.view);
+    std::vector<std::string> left = HiddenFiles(p.out);
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = kept;
+    expected.push_back(dead);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
+    EXPECT_EQ(p.Out("page.html"), "page\r\n");
 }
 
 TEST(RunFaults, TemplatesThatCannotBeReadAreSkippedWithoutWaiting) {
