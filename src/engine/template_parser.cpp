@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <optional>
+
 #include "engine/directives.h"
 #include "engine/run_status.h"
 #include "engine/template_paths.h"
@@ -15,6 +17,14 @@ namespace {
 // far while an include is generated; deeper ones give up descriptors and
 // memory, so that a long include chain holds neither per level.
 constexpr std::size_t kLevelsKeptOpen = 16;
+
+std::optional<FileId> FileAt(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileId{st.st_dev, st.st_ino};
+}
 
 // Why a generated file could not be created: a missing folder is the
 // common, nameable cause.
@@ -94,7 +104,20 @@ void CTemplateParser::BeginRun() {
     guard_.Reset(files_);
     reported_.clear();
     cyclesReported_.clear();
+    ownText_.clear();
     inRun_ = true;
+}
+
+void CTemplateParser::NoteOwnPass(const CTplFileRecord& entry, bool written) {
+    if (written) {
+        ownText_.insert(&entry);
+    } else {
+        ownText_.erase(&entry);
+    }
+}
+
+bool CTemplateParser::HoldsOwnText(const CTplFileRecord& entry) const {
+    return ownText_.count(&entry) != 0;
 }
 
 void CTemplateParser::EndRun() {
@@ -231,8 +254,14 @@ OutputResult CTemplateParser::FinishFrame(Frame& frame) {
     if (!frame.hasOutput) {
         return frame.result;
     }
+    const std::optional<FileId> before = FileAt(frame.outputPath);
     frame.written = frame.writer.Commit();
     if (frame.written) {
+        // A text the file already held leaves the very file in place; any
+        // other text puts a new file there.
+        if (!before || FileAt(frame.outputPath) != before) {
+            ownText_.erase(frame.entry);
+        }
         frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
         return OutputResult::Written;
     }

@@ -72,6 +72,13 @@ class CTemplateParser {
     // already in this run (or in this call of ProcessTemplate outside one).
     void ReportOnce(MessageId id, std::string_view first, std::string_view second = {});
 
+    // The run tells after an entry's own pass whether it wrote the entry's
+    // file. HoldsOwnText is true while the file still holds that pass's
+    // text: it was written, and no include has put other text there since
+    // (an include that yields the same text leaves the file as it is).
+    void NoteOwnPass(const CTplFileRecord& entry, bool written);
+    bool HoldsOwnText(const CTplFileRecord& entry) const;
+
     // True when the run may delete `path` (see COutputGuard); otherwise the
     // refusal is reported once and the file must be left alone.
     bool MayDelete(const std::string& path);
@@ -106,8 +113,9 @@ class CTemplateParser {
     std::unordered_set<const CTplFileRecord*> active_;
     COutputGuard guard_;
     bool inRun_ = false;
-    std::unordered_set<std::string> reported_;        // texts shown by ReportOnce
-    std::unordered_set<std::string> cyclesReported_;  // "<file>:<line>" this pass
+    std::unordered_set<std::string> reported_;           // texts shown by ReportOnce
+    std::unordered_set<std::string> cyclesReported_;     // "<file>:<line>" this pass
+    std::unordered_set<const CTplFileRecord*> ownText_;  // see HoldsOwnText
 };
 
 }  // namespace pellandrix
