@@ -14,7 +14,8 @@
 // devices zero.dev (/dev/zero) and null.dev, and a named pipe fifo.txt.
 //
 // Checked after each run: it ended; no temporary file is left behind;
-// the plain files are unchanged; every status is a known one.
+// the plain files are unchanged; every status is a known one, and none is
+// left in progress.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +25,7 @@
 #include <string>
 
 #include "engine/generation_run.h"
+#include "engine/run_status.h"
 #include "engine/template_parser.h"
 #include "fuzz_support.h"
 #include "support/text_file.h"
@@ -143,7 +145,10 @@ void CheckFolders(const CTemplateParser& parser, const Scratch& s) {
     }
     FUZZ_CHECK(fs::file_size(s.root + "/plain.txt") == kPlainText.size(), "plain.txt unchanged");
     for (const CTplFileRecord& e : parser.Files().Records()) {
-        FUZZ_CHECK(e.RunStatus >= 0 && e.RunStatus <= 4, "a known status");
+        FUZZ_CHECK(e.RunStatus >= 0 && e.RunStatus <= static_cast<int>(RunStatus::Failed),
+                   "a known status");
+        FUZZ_CHECK(e.RunStatus != static_cast<int>(RunStatus::InProgress),
+                   "no entry left in progress");
     }
 }
 

@@ -104,6 +104,14 @@ std::string_view IncludeArgument(std::string_view directive) {
     return rest.substr(pos, end - pos);
 }
 
+std::optional<std::string_view> IncludeLineArgument(std::string_view chunk) {
+    const std::size_t first = chunk.find_first_not_of(" \t");
+    if (first == std::string_view::npos || !chunk.substr(first).starts_with(kInclude)) {
+        return std::nullopt;
+    }
+    return IncludeArgument(chunk.substr(first));
+}
+
 IncludeName SplitIncludeName(std::string_view argument) {
     std::string_view text = argument.substr(0, argument.find('"'));
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,12 @@ bool IsBlankSymbol(std::string_view symbol);
 // blanks and tabs behind the keyword are skipped, then an opening quote if
 // there is one; an unquoted name ends at the next blank, tab or line end.
 std::string_view IncludeArgument(std::string_view directive);
+
+// The argument of `chunk` when it is an #include line in any branch: the
+// keyword stands at its first byte that is not a blank or tab. Null
+// otherwise. Whether the line is honoured depends on the branch it is read
+// in; this tells every line that may be.
+std::optional<std::string_view> IncludeLineArgument(std::string_view chunk);
 
 // The parts of an #include argument. The name ends at the first double
 // quote, or at the line end when there is none. Both "\" and "/" separate

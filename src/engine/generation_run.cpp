@@ -2,8 +2,12 @@
 
 #include <unistd.h>
 
+#include <string>
+
+#include "engine/include_order.h"
 #include "engine/run_status.h"
 #include "engine/template_paths.h"
+#include "support/leftover_files.h"
 
 namespace pellandrix {
 
@@ -14,19 +18,29 @@ class Run {
     Run(CTemplateParser& parser, IRunView& view) : parser_(parser), view_(view) {}
 
     void Execute() {
+        const RunScope scope(parser_);
+        for (const std::string& folder : parser_.TargetFolders()) {
+            SweepLeftovers(folder);
+        }
         const int selected = MarkWaiting();
         view_.UpdateFirstItem();
         view_.SetProgressRange(1, selected + 2);
         view_.SetProgressPos(1);
         GenerationPass();
-        RegenerationPasses();
+        RegenerationPass();
+        OrderedRegenerationPass();
         CleanUpPass();
-        parser_.ReleaseSpareFiles();
         view_.SetProgressPos(1);
         view_.RefreshButtons();
     }
 
   private:
+    struct RunScope {
+        explicit RunScope(CTemplateParser& parser) : parser(parser) { parser.BeginRun(); }
+        ~RunScope() { parser.EndRun(); }
+        CTemplateParser& parser;
+    };
+
     template <typename Fn>
     void ForEachLive(Fn fn) {
         for (CTplFileRecord& entry : parser_.Files().Records()) {
@@ -54,12 +68,39 @@ class Run {
 
     void Generate(CTplFileRecord& entry) {
         SetStatus(entry, RunStatus::InProgress);
-        parser_.ProcessTemplate(entry);
+        const OutputResult result = parser_.ProcessEntry(entry);
+        parser_.NoteOwnPass(entry, result == OutputResult::Written);
+        Report(entry, result);
         entry.StandaloneDone = 1;
-        SetStatus(entry, RunStatus::Done);
+        SetStatus(entry, result == OutputResult::Written ? RunStatus::Done : RunStatus::Failed);
+    }
+
+    // A ticked entry whose page was not written is named, once per run; an
+    // include that fails the same way stays silent.
+    void Report(const CTplFileRecord& entry, OutputResult result) {
+        const std::string output = GeneratedFilePath(
+            entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
+        switch (result) {
+            case OutputResult::TemplateUnreadable:
+                parser_.ReportOnce(MessageId::kTemplateUnreadable,
+                                   JoinPath(entry.SourcePath, entry.TPLFileName));
+                break;
+            case OutputResult::DirectoryMissing:
+                parser_.ReportOnce(MessageId::kTargetDirectoryMissing, entry.TargetPath.str(),
+                                   output);
+                break;
+            case OutputResult::NotCreated:
+                parser_.ReportOnce(MessageId::kCannotCreateFile, output);
+                break;
+            case OutputResult::Written:
+            case OutputResult::WriteFailed:  // reported when they happened
+            case OutputResult::Refused:
+                break;
+        }
     }
 
     void GenerationPass() {
+        parser_.BeginPass();
         ForEachLive([&](CTplFileRecord& entry) {
             parser_.Defines().Clear();
             if (entry.Selected) {
@@ -70,8 +111,8 @@ class Run {
         });
     }
 
-    // Returns true when an entry still waits for its own pass afterwards.
-    bool RegenerationPass() {
+    void RegenerationPass() {
+        parser_.BeginPass();
         ForEachLive([&](CTplFileRecord& entry) {
             parser_.Defines().Clear();
             if (entry.Selected && !entry.StandaloneDone) {
@@ -79,22 +120,47 @@ class Run {
             }
             view_.SetProgressPos(++position_);
         });
-        bool pending = false;
-        ForEachLive([&](const CTplFileRecord& entry) {
-            pending = pending || (entry.Selected && !entry.StandaloneDone);
-        });
-        return pending;
     }
 
-    // A regeneration can overwrite, through its own includes, an entry the
-    // pass has already passed (a page including a layout that includes a
-    // header). Repeating until no entry waits leaves every page with its own
-    // text. An include cycle could keep two entries marking each other, so
-    // the repetitions are bounded by the number of entries.
-    void RegenerationPasses() {
-        const int bound = parser_.Files().CountLive();
-        for (int pass = 0; pass <= bound && RegenerationPass(); ++pass) {
+    static bool Waits(const CTplFileRecord& entry) {
+        return !entry.Deleted && entry.Selected && !entry.StandaloneDone;
+    }
+
+    // The regeneration pass can leave pages with an includer's text: a
+    // regeneration overwrites, through its includes, entries the pass has
+    // already passed (a page including a layout that includes a header).
+    // One more pass, with includers before what they include, leaves every
+    // page its own text: what an entry includes is regenerated after it, and
+    // nothing regenerated after it includes it. Each entry is generated at
+    // most once more, and only when an include did change its file; one
+    // whose file still holds its own text is just done. Only an include
+    // cycle, which has no such order, can still leave a page with another
+    // template's text; it ends Failed, beside the cycle's message, rather
+    // than in progress for ever.
+    void OrderedRegenerationPass() {
+        bool waiting = false;
+        ForEachLive([&](const CTplFileRecord& entry) { waiting = waiting || Waits(entry); });
+        if (!waiting) {
+            return;
         }
+        parser_.BeginPass();
+        for (CTplFileRecord* entry : IncludersFirst(parser_.Files())) {
+            if (!Waits(*entry)) {
+                continue;
+            }
+            if (parser_.HoldsOwnText(*entry)) {
+                entry->StandaloneDone = 1;
+                SetStatus(*entry, RunStatus::Done);
+            } else {
+                parser_.Defines().Clear();
+                Generate(*entry);
+            }
+        }
+        ForEachLive([&](CTplFileRecord& entry) {
+            if (Waits(entry)) {
+                SetStatus(entry, RunStatus::Failed);
+            }
+        });
     }
 
     void CleanUpPass() {
@@ -102,7 +168,9 @@ class Run {
             if (!entry.CreateFile) {
                 const std::string path = GeneratedFilePath(
                     entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
-                ::unlink(path.c_str());
+                if (parser_.MayDelete(path)) {
+                    ::unlink(path.c_str());
+                }
             }
             view_.SetProgressPos(++position_);
         });

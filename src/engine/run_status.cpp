@@ -5,8 +5,8 @@
 namespace pellandrix {
 
 std::string_view RunStatusText(int status) {
-    static constexpr std::array<std::string_view, 5> kTexts{"deaktiviert", "aktiviert", "wartet",
-                                                            "in Arbeit", "fertig"};
+    static constexpr std::array<std::string_view, 6> kTexts{"deaktiviert", "aktiviert", "wartet",
+                                                            "in Arbeit",   "fertig",    "Fehler"};
     if (status < 0 || status >= static_cast<int>(kTexts.size())) {
         return {};
     }

@@ -11,9 +11,13 @@ enum class RunStatus : int {
     Waiting = 2,
     InProgress = 3,
     Done = 4,
+    // The entry's own generated file was not put in place: its template
+    // could not be read, the file could not be created or written, or the
+    // run refused to write it. A message said why.
+    Failed = 5,
 };
 
-// The text shown for `status` ("deaktiviert", ... "fertig"); the empty text
+// The text shown for `status` ("deaktiviert", ... "fertig", "Fehler"); the empty text
 // for a value outside the enumeration.
 std::string_view RunStatusText(int status);
 

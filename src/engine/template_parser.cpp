@@ -1,5 +1,9 @@
 #include "engine/template_parser.h"
 
+#include <sys/stat.h>
+
+#include <optional>
+
 #include "engine/directives.h"
 #include "engine/run_status.h"
 #include "engine/template_paths.h"
@@ -14,6 +18,24 @@ namespace {
 // memory, so that a long include chain holds neither per level.
 constexpr std::size_t kLevelsKeptOpen = 16;
 
+std::optional<FileId> FileAt(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileId{st.st_dev, st.st_ino};
+}
+
+// Why a generated file could not be created: a missing folder is the
+// common, nameable cause.
+OutputResult CreateFailure(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    struct stat st;
+    return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? OutputResult::NotCreated
+                                                                : OutputResult::DirectoryMissing;
+}
+
 }  // namespace
 
 // One template being read. Includes are resolved with an explicit stack of
@@ -27,6 +49,7 @@ struct CTemplateParser::Frame {
     CTextWriter writer;
     bool hasOutput = false;
     bool written = false;
+    OutputResult result = OutputResult::Written;
     EngineState state;
     // Set while an included template is generated on top of this frame.
     CTplFileRecord* pending = nullptr;
@@ -62,17 +85,86 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecor
     }
     frame->outputPath = GeneratedFilePath(entry.TargetPath, TemplateBaseName(entry.TPLFileName),
                                           entry.CreateFileExt);
+    if (!Allowed(guard_.CheckWrite(frame->outputPath), frame->outputPath)) {
+        frame->result = OutputResult::Refused;
+        return frame;
+    }
     frame->hasOutput = frame->writer.Open(frame->outputPath, &spares_);
+    if (!frame->hasOutput) {
+        frame->result = CreateFailure(frame->outputPath);
+    }
     return frame;
 }
 
 bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
+    return ProcessEntry(entry) != OutputResult::TemplateUnreadable;
+}
+
+void CTemplateParser::BeginRun() {
+    guard_.Reset(files_);
+    reported_.clear();
+    cyclesReported_.clear();
+    ownText_.clear();
+    inRun_ = true;
+}
+
+void CTemplateParser::NoteOwnPass(const CTplFileRecord& entry, bool written) {
+    if (written) {
+        ownText_.insert(&entry);
+    } else {
+        ownText_.erase(&entry);
+    }
+}
+
+bool CTemplateParser::HoldsOwnText(const CTplFileRecord& entry) const {
+    return ownText_.count(&entry) != 0;
+}
+
+void CTemplateParser::EndRun() {
+    inRun_ = false;
+    spares_.Release();
+}
+
+void CTemplateParser::ReportOnce(MessageId id, std::string_view first, std::string_view second) {
+    if (reported_.insert(FormatMessage(id, first, second)).second) {
+        messages_.ShowError(id, first, second);
+    }
+}
+
+bool CTemplateParser::MayDelete(const std::string& path) {
+    return Allowed(guard_.CheckDelete(path), path);
+}
+
+bool CTemplateParser::Allowed(COutputGuard::Verdict verdict, const std::string& path) {
+    switch (verdict) {
+        case COutputGuard::Verdict::Allowed:
+            return true;
+        case COutputGuard::Verdict::IsTemplate:
+            ReportOnce(MessageId::kFileIsTemplate, path);
+            return false;
+        case COutputGuard::Verdict::OutsideTargets:
+            ReportOnce(MessageId::kOutsideTargetFolders, path);
+            return false;
+    }
+    return false;
+}
+
+OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
+    if (!inRun_) {
+        BeginRun();
+        struct Ending {
+            bool& inRun;
+            ~Ending() { inRun = false; }
+        } ending{inRun_};
+        return ProcessEntry(entry);
+    }
     std::vector<std::unique_ptr<Frame>> stack;
     if (auto first = OpenFrame(entry)) {
         stack.push_back(std::move(first));
     } else {
-        return false;
+        return OutputResult::TemplateUnreadable;
     }
+    OutputResult result = OutputResult::Written;
     active_.insert(&entry);
     std::string_view chunk;
     while (!stack.empty()) {
@@ -105,7 +197,7 @@ bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
             stack.push_back(std::move(child));
             continue;
         }
-        FinishFrame(frame);
+        result = FinishFrame(frame);
         std::unique_ptr<Frame> done = std::move(stack.back());
         stack.pop_back();
         active_.erase(done->entry);
@@ -116,7 +208,8 @@ bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
             CompleteInclude(parent, *done);
         }
     }
-    return true;
+    // The frame finished last is the entry's own.
+    return result;
 }
 
 std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& frame,
@@ -138,8 +231,11 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& f
         return nullptr;
     }
     if (active_.count(found) != 0) {
-        messages_.ShowParseError(MessageId::kIncludeCycle, frame.entry->TPLFileName.str(),
-                                 std::to_string(frame.state.line));
+        const std::string line = std::to_string(frame.state.line);
+        if (cyclesReported_.insert(frame.entry->TPLFileName.str() + ":" + line).second) {
+            messages_.ShowParseError(MessageId::kIncludeCycle, frame.entry->TPLFileName.str(),
+                                     line);
+        }
         return nullptr;
     }
     std::unique_ptr<Frame> child = OpenFrame(*found);
@@ -152,20 +248,31 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& f
     return child;
 }
 
-void CTemplateParser::FinishFrame(Frame& frame) {
+OutputResult CTemplateParser::FinishFrame(Frame& frame) {
     engine_.Finish(frame.state, frame.entry->TPLFileName.str());
     frame.reader.Close();
     if (!frame.hasOutput) {
-        return;
+        return frame.result;
     }
+    const std::optional<FileId> before = FileAt(frame.outputPath);
     frame.written = frame.writer.Commit();
     if (frame.written) {
+        // A text the file already held leaves the very file in place; any
+        // other text puts a new file there.
+        if (!before || FileAt(frame.outputPath) != before) {
+            ownText_.erase(frame.entry);
+        }
         frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
-    } else if (!frame.writer.CreateFailed()) {
-        // A file that could not even be created is skipped quietly, as when
-        // Open can tell so in advance; a write that broke off is reported.
-        messages_.ShowError(MessageId::kWriteFailed, frame.outputPath);
+        return OutputResult::Written;
     }
+    if (frame.writer.CreateFailed()) {
+        // A file that could not even be created is left to the caller, as
+        // when Open can tell so in advance; a write that broke off is
+        // reported here, wherever it happens.
+        return CreateFailure(frame.outputPath);
+    }
+    messages_.ShowError(MessageId::kWriteFailed, frame.outputPath);
+    return OutputResult::WriteFailed;
 }
 
 void CTemplateParser::CompleteInclude(Frame& parent, const Frame& child) {

@@ -28,7 +28,8 @@ struct FileId {
 // put there. Destroying the object (or Release) removes every spare file.
 // A crash of the machine during a run may leave such a rewritten target with
 // an older text of that run, since nothing waits for the disk; a crash of
-// the program leaves the hidden spare files behind.
+// the program leaves the hidden spare files behind, for a later run to sweep
+// (leftover_files.h).
 class CSpareFiles {
   public:
     CSpareFiles() = default;

@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 31> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 36> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -69,6 +69,19 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 31> kTexts{{
      "Zeile %s der Projektbeschreibung %s ist nicht lesbar. Es wurde nichts übernommen."},
     {MessageId::kCannotWriteFile, "Die Datei %s konnte nicht geschrieben werden: %s"},
     {MessageId::kCannotReadFile, "Die Datei %s kann nicht gelesen werden."},
+    {MessageId::kTemplateUnreadable,
+     "Die Vorlagendatei %s kann nicht gelesen werden. Für sie wird keine Datei erzeugt."},
+    {MessageId::kTargetDirectoryMissing,
+     "Das Zielverzeichnis %s gibt es nicht. Die Datei %s wird nicht erzeugt."},
+    {MessageId::kCannotCreateFile,
+     "Die Datei %s kann nicht angelegt werden. Eine vorhandene ältere Fassung bleibt "
+     "unverändert."},
+    {MessageId::kFileIsTemplate,
+     "Die Datei %s ist eine Vorlagendatei des Projekts. Sie wird weder überschrieben noch "
+     "gelöscht."},
+    {MessageId::kOutsideTargetFolders,
+     "Die Datei %s liegt außerhalb der Zielverzeichnisse des Projekts oder verweist dorthin. Sie "
+     "bleibt unverändert, ebenso die Datei, auf die sie verweist."},
 }};
 
 }  // namespace

@@ -40,6 +40,11 @@ enum class MessageId : int {
     kProjectTextBad = 40,
     kCannotWriteFile = 41,
     kCannotReadFile = 42,
+    kTemplateUnreadable = 43,
+    kTargetDirectoryMissing = 44,
+    kCannotCreateFile = 45,
+    kFileIsTemplate = 46,
+    kOutsideTargetFolders = 47,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "support/leftover_files.h"
+
 namespace pellandrix {
 
 namespace {
@@ -480,10 +482,7 @@ bool CTextWriter::MakeTemporaryFile() {
         reused_ = true;
         return true;
     }
-    const std::size_t slash = target_.rfind('/');
-    std::string temp = DirectoryPart(target_) + "." +
-                       (slash == std::string::npos ? target_ : target_.substr(slash + 1)) +
-                       ".XXXXXX";
+    std::string temp = TemporaryFileTemplate(target_);
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         failed_ = true;

@@ -107,13 +107,21 @@ TEST(CliFaults, FullDiskIsReportedWithStatusOneAndTheOtherPageIsWritten) {
     EXPECT_TRUE(fs::is_symlink(p.dir / "out/a.html"));
 }
 
-TEST(CliFaults, MissingTargetDirectoryWritesNothingAndShowsNothing) {
+TEST(CliFaults, MissingTargetDirectoryOrTemplateIsReportedWithStatusOne) {
     TwoPages p;
     fs::remove(p.dir / "out");
-    EXPECT_EQ(p.Run({"generate", "Web"}), cli::kExitOk);
-    EXPECT_EQ(p.err, "");
+    EXPECT_EQ(p.Run({"generate", "Web"}), cli::kExitErrorsShown);
+    EXPECT_EQ(p.ErrLines(),
+              (Lines{FormatMessage(MessageId::kTargetDirectoryMissing, "out", "out/a.html"),
+                     FormatMessage(MessageId::kTargetDirectoryMissing, "out", "out/b.html")}));
     EXPECT_FALSE(testkit::Exists(p.dir / "out"));
-    EXPECT_EQ(p.OutLines(), (Lines{"fertig\ta.tpl", "fertig\tb.tpl"}));
+    EXPECT_EQ(p.OutLines(), (Lines{"Fehler\ta.tpl", "Fehler\tb.tpl"}));
+
+    fs::create_directory(p.dir / "out");
+    fs::remove(p.dir / "src/a.tpl");
+    EXPECT_EQ(p.Run({"generate", "Web"}), cli::kExitErrorsShown);
+    EXPECT_EQ(p.ErrLines(), Lines{FormatMessage(MessageId::kTemplateUnreadable, "src/a.tpl", "")});
+    EXPECT_EQ(p.OutLines(), (Lines{"Fehler\ta.tpl", "fertig\tb.tpl"}));
 }
 
 }  // namespace

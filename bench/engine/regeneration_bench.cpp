@@ -1,0 +1,106 @@
+// A generation run over a chain of 200 templates (t0 includes t1 ...
+// includes t199, every one ticked and generated whenever included), listed
+// in forward order and leaf first. Listed leaf first, every page's own pass
+// overwrites the pages below it with its text, and the run must generate
+// them again; the work must stay within a small factor of forward order.
+// "same" chains insert the same text whoever includes them (rewrites leave
+// the files untouched); "context" chains show their includer's name, so
+// every rewrite is a real write.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine/generation_run.h"
+#include "engine/run_view.h"
+#include "engine/template_parser.h"
+#include "support/message_service.h"
+
+namespace pellandrix {
+namespace {
+
+constexpr int kChain = 200;
+
+class SilentPresenter : public IMessagePresenter {
+  public:
+    MessageAnswer Present(MessageKind, const std::string&, ButtonStyle) override {
+        return MessageAnswer::Ok;
+    }
+};
+
+struct NoView : IRunView {
+    void RefreshRowStatus(int) override {}
+    void SetProgressRange(int, int) override {}
+    void SetProgressPos(int) override {}
+};
+
+// A temporary project folder with templates in src/ and pages in out/.
+class ChainProject {
+  public:
+    ChainProject(bool leafFirst, bool context) : parser_(messages_) {
+        std::string dir = (std::filesystem::temp_directory_path() / "pellandrix-chain-XXXXXX");
+        if (::mkdtemp(dir.data()) == nullptr) {
+            throw std::filesystem::filesystem_error("mkdtemp", std::error_code());
+        }
+        dir_ = dir;
+        std::filesystem::create_directory(dir_ / "src");
+        std::filesystem::create_directory(dir_ / "out");
+        for (int k = 0; k < kChain; ++k) {
+            const int i = leafFirst ? kChain - 1 - k : k;
+            const std::string name = "t" + std::to_string(i) + ".tpl";
+            std::ofstream(dir_ / "src" / name, std::ios::binary) << Text(i, context);
+            CTplFileRecord* e = parser_.Files().NewFile();
+            e->TPLFileName = name;
+            e->SourcePath = (dir_ / "src").string();
+            e->TargetPath = (dir_ / "out").string();
+            e->CreateFileExt = "html";
+            e->Selected = 1;
+        }
+    }
+    ~ChainProject() { std::filesystem::remove_all(dir_); }
+
+    void Run() {
+        for (CTplFileRecord& e : parser_.Files().Records()) {
+            e.RunStatus = 0;
+            e.StandaloneDone = 0;
+        }
+        RunGeneration(parser_, view_);
+    }
+
+  private:
+    static std::string Text(int i, bool context) {
+        std::string text;
+        if (context) {
+            text += "#ifndef TOP\n#define TOP page " + std::to_string(i) + "\n#endif\n";
+        }
+        if (i + 1 < kChain) {
+            text += "#include \"t" + std::to_string(i + 1) + ".tpl\"\n";
+        }
+        return text + "<p>level " + std::to_string(i) + (context ? " of TOP" : "") + "</p>\n";
+    }
+
+    SilentPresenter presenter_;
+    CMessageService messages_{presenter_};
+    CTemplateParser parser_;
+    NoView view_;
+    std::filesystem::path dir_;
+};
+
+void BM_Chain(benchmark::State& state) {
+    ChainProject project(state.range(0) != 0, state.range(1) != 0);
+    for (auto _ : state) {
+        project.Run();
+    }
+}
+BENCHMARK(BM_Chain)
+    ->ArgNames({"leaf_first", "context"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace pellandrix
