@@ -183,8 +183,8 @@ Reihenfolge, in der das Programm sie als Meldungsfenster zeigen würde.
 
 Rückgabewert:
   0  alles erledigt, keine Fehlermeldung
-  1  generate: mindestens eine Fehlermeldung (Parse-Fehler oder eine Datei,
-     die nicht geschrieben werden konnte)
+  1  generate: mindestens eine Fehlermeldung (Parse-Fehler, oder eine Datei
+     mit dem Status Fehler, die nicht geschrieben werden konnte)
   2  fehlerhafter Aufruf, unbekanntes Projekt oder Fehler der Datenbank
 )";
 }
