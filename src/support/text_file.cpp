@@ -12,104 +12,10 @@
 #include <cstring>
 #include <system_error>
 
+#include "support/file_calls.h"
 #include "support/leftover_files.h"
 
 namespace pellandrix {
-
-namespace {
-
-// Read and write buffers; allocated without clearing, since every byte
-// looked at has been read into them first.
-constexpr std::size_t kBufferSize = 64 * 1024;
-
-// Text handed to the writing thread at a time: large enough that handing
-// over costs nothing next to writing, small enough to stay in the cache.
-constexpr std::size_t kWriteBehindBlock = 256 * 1024;
-
-int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(path, flags | O_CLOEXEC, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-// Opens without waiting: a named pipe would otherwise block the open until
-// some other process opens its other end, which may never happen. Once
-// open, the descriptor blocks again as usual.
-int OpenNotWaiting(const char* path, int flags) {
-    const int fd = OpenRetrying(path, flags | O_NONBLOCK);
-    if (fd >= 0) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    }
-    return fd;
-}
-
-ssize_t ReadRetrying(int fd, char* data, std::size_t size) {
-    ssize_t n;
-    do {
-        n = ::read(fd, data, size);
-    } while (n < 0 && errno == EINTR);
-    return n;
-}
-
-// Reads up to `size` bytes, fewer only at end of file. -1 on error.
-ssize_t ReadFull(int fd, char* data, std::size_t size) {
-    std::size_t total = 0;
-    while (total < size) {
-        const ssize_t n = ReadRetrying(fd, data + total, size - total);
-        if (n < 0) {
-            return -1;
-        }
-        if (n == 0) {
-            break;
-        }
-        total += static_cast<std::size_t>(n);
-    }
-    return static_cast<ssize_t>(total);
-}
-
-// True when both files hold exactly the same bytes.
-bool SameContent(const std::string& a, const std::string& b) {
-    struct stat sa, sb;
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0 || !S_ISREG(sa.st_mode) ||
-        !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) {
-        return false;
-    }
-    const int fa = OpenRetrying(a.c_str(), O_RDONLY);
-    const int fb = OpenRetrying(b.c_str(), O_RDONLY);
-    bool same = fa >= 0 && fb >= 0;
-    auto ba = std::make_unique_for_overwrite<char[]>(kBufferSize);
-    auto bb = std::make_unique_for_overwrite<char[]>(kBufferSize);
-    while (same) {
-        const ssize_t na = ReadFull(fa, ba.get(), kBufferSize);
-        const ssize_t nb = ReadFull(fb, bb.get(), kBufferSize);
-        same = na >= 0 && na == nb &&
-               std::memcmp(ba.get(), bb.get(), static_cast<std::size_t>(na)) == 0;
-        if (na <= 0) {
-            break;
-        }
-    }
-    if (fa >= 0) {
-        ::close(fa);
-    }
-    if (fb >= 0) {
-        ::close(fb);
-    }
-    return same;
-}
-
-mode_t NewFileMode() {
-    // The process's umask can only be read by setting it; set it back at once.
-    static const mode_t mask = [] {
-        const mode_t m = ::umask(022);
-        ::umask(m);
-        return m;
-    }();
-    return 0666 & ~mask;
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------- reader
 
@@ -130,7 +36,7 @@ bool CTextReader::Open(const std::string& path) {
     }
     path_ = path;
     fd_ = fd;
-    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    buffer_ = std::make_unique_for_overwrite<char[]>(kFileBufferSize);
     pos_ = len_ = 0;
     atEnd_ = crKnown_ = false;
     return true;
@@ -158,8 +64,8 @@ bool CTextReader::Fill() {
     pos_ = 0;
     len_ = kept;
     crKnown_ = false;
-    while (len_ < kBufferSize) {
-        const ssize_t n = ReadRetrying(fd_, buffer_.get() + len_, kBufferSize - len_);
+    while (len_ < kFileBufferSize) {
+        const ssize_t n = ReadRetrying(fd_, buffer_.get() + len_, kFileBufferSize - len_);
         if (n <= 0) {
             atEnd_ = true;
             break;
@@ -306,7 +212,7 @@ bool CTextReader::Resume() {
         return false;
     }
     fd_ = fd;
-    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    buffer_ = std::make_unique_for_overwrite<char[]>(kFileBufferSize);
     return true;
 }
 
@@ -314,41 +220,9 @@ bool CTextReader::Resume() {
 
 namespace {
 
-// True when the regular file `path` holds exactly the bytes of `content`.
-bool FileHolds(const std::string& path, const std::string& content) {
-    // Not waiting for a named pipe put there meanwhile; reading a regular
-    // file is the same with or without O_NONBLOCK.
-    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat st;
-    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                static_cast<std::size_t>(st.st_size) == content.size();
-    if (same) {
-        auto buffer =
-            std::make_unique_for_overwrite<char[]>(std::min(kBufferSize, content.size() + 1));
-        std::size_t at = 0;
-        while (same && at < content.size()) {
-            const ssize_t n =
-                ReadFull(fd, buffer.get(), std::min(kBufferSize, content.size() - at));
-            same = n > 0 &&
-                   std::memcmp(buffer.get(), content.data() + at, static_cast<std::size_t>(n)) == 0;
-            at += n > 0 ? static_cast<std::size_t>(n) : 0;
-        }
-        // The file may have grown since fstat looked: it must end here.
-        same = same && ReadFull(fd, buffer.get(), 1) == 0;
-    }
-    ::close(fd);
-    return same;
-}
-
-// Everything up to and including the last slash of `path`; "" for a bare
-// name.
-std::string DirectoryPart(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
+// Text handed to the writing thread at a time: large enough that handing
+// over costs nothing next to writing, small enough to stay in the cache.
+constexpr std::size_t kWriteBehindBlock = 256 * 1024;
 
 }  // namespace
 
@@ -444,7 +318,7 @@ void CTextWriter::PassOn() {
         return;
     }
     if (fd_ >= 0) {
-        if (buffer_.size() >= kBufferSize) {
+        if (buffer_.size() >= kFileBufferSize) {
             Flush();
         }
     } else if (buffer_.size() > kWriterMemoryLimit && MakeTemporaryFile() && Flush()) {
