@@ -1,19 +1,15 @@
 #include "support/text_file.h"
 
 #include <fcntl.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstring>
-#include <system_error>
 
 #include "support/file_calls.h"
-#include "support/leftover_files.h"
 
 namespace pellandrix {
 
@@ -218,26 +214,16 @@ bool CTextReader::Resume() {
 
 // ---------------------------------------------------------------- writer
 
-namespace {
+CTextWriter::CTextWriter() : way_(NoFileWay()) {}
 
-// Text handed to the writing thread at a time: large enough that handing
-// over costs nothing next to writing, small enough to stay in the cache.
-constexpr std::size_t kWriteBehindBlock = 256 * 1024;
-
-}  // namespace
-
-CTextWriter::~CTextWriter() {
-    Discard();
-}
+CTextWriter::~CTextWriter() = default;
 
 bool CTextWriter::Open(const std::string& path, CSpareFiles* spares) {
-    Discard();
+    way_ = NoFileWay();
     committed_.reset();
-    spares_ = spares;
-    failed_ = false;
-    createFailed_ = false;
-    direct_ = false;
-    target_ = path;
+    target_.failed = false;
+    target_.createFailed = false;
+    target_.path = path;
     struct stat st;
     bool exists = ::lstat(path.c_str(), &st) == 0;
     std::string real = path;
@@ -260,10 +246,12 @@ bool CTextWriter::Open(const std::string& path, CSpareFiles* spares) {
     }
     if (exists && !S_ISREG(st.st_mode)) {
         // A device or pipe cannot be replaced by renaming; write into it.
-        direct_ = true;
-        fd_ = OpenNotWaiting(path.c_str(), O_WRONLY | O_TRUNC);
-        open_ = fd_ >= 0;
-        return open_;
+        CFileDescriptor device(OpenNotWaiting(path.c_str(), O_WRONLY | O_TRUNC));
+        if (!device.IsOpen()) {
+            return false;
+        }
+        way_ = DeviceWay(target_, std::move(device));
+        return true;
     }
     // The temporary file is only created once the text turns out to be new;
     // until then this check stands in for creating it.
@@ -271,223 +259,38 @@ bool CTextWriter::Open(const std::string& path, CSpareFiles* spares) {
     if (::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0) {
         return false;
     }
-    mode_ = exists ? (st.st_mode & 07777) : NewFileMode();
-    target_ = real;
-    open_ = true;
+    target_.mode = exists ? (st.st_mode & 07777) : NewFileMode();
+    target_.path = real;
+    if (spares != nullptr) {
+        target_.placement = std::make_unique<CSpareSwap>(*spares);
+    } else {
+        target_.placement = std::make_unique<CPlacement>();
+    }
+    way_ = MemoryWay(target_);
     return true;
 }
 
 void CTextWriter::Write(std::string_view text) {
-    if (!open_ || failed_) {
-        return;
-    }
-    if (behind_) {
-        pending_.append(text);
-        if (pending_.size() >= kWriteBehindBlock) {
-            behind_->Post(pending_);
-        }
-        return;
-    }
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t lf = text.find('\n', start);
-        if (lf == std::string_view::npos) {
-            buffer_.append(text.substr(start));
-            break;
-        }
-        buffer_.append(text.substr(start, lf - start));
-        buffer_.append("\r\n");
-        start = lf + 1;
-    }
-    PassOn();
+    GoOn(way_->Write(text));
 }
 
 void CTextWriter::WriteAsIs(std::string_view bytes) {
-    if (!open_ || failed_) {
-        return;
-    }
-    // The thread translates everything it gets; text already in the file's
-    // form goes on without it.
-    StopWritingBehind();
-    buffer_.append(bytes);
-    PassOn();
-}
-
-void CTextWriter::PassOn() {
-    if (suspended_) {
-        return;
-    }
-    if (fd_ >= 0) {
-        if (buffer_.size() >= kFileBufferSize) {
-            Flush();
-        }
-    } else if (buffer_.size() > kWriterMemoryLimit && MakeTemporaryFile() && Flush()) {
-        // A text this long is likely to go on for a while. Without a thread
-        // to spare it is written here, as before.
-        try {
-            behind_ = std::make_unique<CWriteBehind>(fd_);
-        } catch (const std::system_error&) {
-            behind_.reset();
-        }
-    }
-}
-
-void CTextWriter::StopWritingBehind() {
-    if (!behind_) {
-        return;
-    }
-    if (!pending_.empty()) {
-        behind_->Post(pending_);
-    }
-    const bool ok = behind_->Finish();
-    written_ += behind_->Written();
-    behind_.reset();
-    failed_ = failed_ || !ok;
-}
-
-bool CTextWriter::MakeTemporaryFile() {
-    written_ = 0;
-    std::string spare;
-    const int reused = spares_ != nullptr ? spares_->Take(target_, spare) : -1;
-    if (reused >= 0) {
-        ::fchmod(reused, mode_);
-        fd_ = reused;
-        temp_ = spare;
-        reused_ = true;
-        return true;
-    }
-    std::string temp = TemporaryFileTemplate(target_);
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        failed_ = true;
-        createFailed_ = true;
-        buffer_.clear();
-        return false;
-    }
-    ::fchmod(fd, mode_);
-    fd_ = fd;
-    temp_ = temp;
-    reused_ = false;
-    return true;
-}
-
-bool CTextWriter::WriteOut(const std::string& bytes) {
-    if (!bytes.empty() && !failed_) {
-        failed_ = !WriteAll(fd_, bytes.data(), bytes.size());
-        written_ += static_cast<off_t>(bytes.size());
-    }
-    return !failed_;
-}
-
-bool CTextWriter::Flush() {
-    StopWritingBehind();
-    WriteOut(buffer_);
-    buffer_.clear();
-    return !failed_;
+    GoOn(way_->WriteAsIs(bytes));
 }
 
 bool CTextWriter::Commit() {
-    if (!open_ || suspended_) {
-        Discard();
-        return false;
-    }
-    bool ok = !failed_;
-    // Text kept in memory is compared before any file is made for it, and
-    // kept for CommittedText once it is in place.
-    const bool inMemory = temp_.empty() && !direct_;
-    if (inMemory && ok && FileHolds(target_, buffer_)) {
-        committed_ = std::move(buffer_);
-        Discard();
-        return true;
-    }
-    ok = ok && (inMemory ? MakeTemporaryFile() && WriteOut(buffer_) : Flush());
-    FileId id;
-    ok = ok && (direct_ || EndTemporaryFile(id));
-    const bool closed = fd_ < 0 || ::close(fd_) == 0;
-    fd_ = -1;
-    ok = ok && closed;
-    if (ok && !direct_ && (inMemory || !SameContent(temp_, target_))) {
-        ok = PutInPlace(id);
-    }
-    if (ok && inMemory) {
-        committed_ = std::move(buffer_);
-    }
-    Discard();
+    const bool ok = way_->Commit(committed_);
+    way_ = NoFileWay();
     return ok;
 }
 
-// Cuts off what a reused spare held beyond the new text and notes which
-// file the temporary one is.
-bool CTextWriter::EndTemporaryFile(FileId& id) {
-    struct stat st;
-    if ((reused_ && ::ftruncate(fd_, written_) != 0) || ::fstat(fd_, &st) != 0) {
-        return false;
-    }
-    id = FileId{st.st_dev, st.st_ino};
-    return true;
-}
-
-bool CTextWriter::PutInPlace(const FileId& id) {
-    struct stat now;
-    if (spares_ != nullptr && ::stat(target_.c_str(), &now) == 0 &&
-        spares_->HoldsPlaced(target_, FileId{now.st_dev, now.st_ino}) &&
-        ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0) {
-        // Swapped in one step: the replaced file, which this run wrote,
-        // now waits under the temporary name for the target's next text.
-        spares_->Keep(target_, id, temp_, FileId{now.st_dev, now.st_ino});
-        temp_.clear();
-        return true;
-    }
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-        return false;
-    }
-    temp_.clear();
-    if (spares_ != nullptr) {
-        spares_->Keep(target_, id, std::string(), FileId{});
-    }
-    return true;
-}
-
 void CTextWriter::Suspend() {
-    if (!open_ || direct_ || suspended_) {
-        return;
-    }
-    if (fd_ >= 0 || (!failed_ && MakeTemporaryFile())) {
-        Flush();
-        ::close(fd_);
-        fd_ = -1;
-    }
-    suspended_ = true;
+    GoOn(way_->Suspend());
 }
 
 bool CTextWriter::Resume() {
-    if (!suspended_) {
-        return !failed_;
-    }
-    suspended_ = false;
-    if (!failed_) {
-        // Not appending: a reused spare may still hold old text beyond.
-        fd_ = OpenRetrying(temp_.c_str(), O_WRONLY);
-        failed_ = fd_ < 0 || ::lseek(fd_, written_, SEEK_SET) != written_;
-    }
-    return !failed_;
-}
-
-void CTextWriter::Discard() {
-    // The thread writes into fd_ until it is finished.
-    behind_.reset();
-    pending_.clear();
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!temp_.empty()) {
-        ::unlink(temp_.c_str());
-        temp_.clear();
-    }
-    open_ = false;
-    suspended_ = false;
-    buffer_.clear();
+    GoOn(way_->Resume());
+    return !target_.failed;
 }
 
 }  // namespace pellandrix
