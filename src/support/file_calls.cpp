@@ -27,14 +27,6 @@ int OpenNotWaiting(const char* path, int flags) {
     return fd;
 }
 
-ssize_t ReadRetrying(int fd, char* data, std::size_t size) {
-    ssize_t n;
-    do {
-        n = ::read(fd, data, size);
-    } while (n < 0 && errno == EINTR);
-    return n;
-}
-
 ssize_t ReadFull(int fd, char* data, std::size_t size) {
     std::size_t total = 0;
     while (total < size) {

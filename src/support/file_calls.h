@@ -1,7 +1,9 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -22,8 +24,15 @@ int OpenRetrying(const char* path, int flags, mode_t mode = 0);
 int OpenNotWaiting(const char* path, int flags);
 
 // Reads once, trying again when interrupted. Returns the bytes read, 0 at
-// end of file, -1 on error.
-ssize_t ReadRetrying(int fd, char* data, std::size_t size);
+// end of file, -1 on error. Inline: the reader's loop calls it for every
+// block.
+inline ssize_t ReadRetrying(int fd, char* data, std::size_t size) {
+    ssize_t n;
+    do {
+        n = ::read(fd, data, size);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
 
 // Reads up to `size` bytes, fewer only at end of file. -1 on error.
 ssize_t ReadFull(int fd, char* data, std::size_t size);

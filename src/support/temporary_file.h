@@ -60,7 +60,8 @@ class CTemporaryFile {
 };
 
 // How a writer's temporary file is made and how it replaces the target:
-// a new hidden file beside the target, renamed over it.
+// a new hidden file beside the target, renamed over it. It has no state,
+// so one object serves every writer.
 class CPlacement {
   public:
     virtual ~CPlacement() = default;

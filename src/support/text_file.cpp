@@ -214,12 +214,10 @@ bool CTextReader::Resume() {
 
 // ---------------------------------------------------------------- writer
 
-CTextWriter::CTextWriter() : way_(NoFileWay()) {}
-
 CTextWriter::~CTextWriter() = default;
 
 bool CTextWriter::Open(const std::string& path, CSpareFiles* spares) {
-    way_ = NoFileWay();
+    way_.reset();
     committed_.reset();
     target_.failed = false;
     target_.createFailed = false;
@@ -261,35 +259,32 @@ bool CTextWriter::Open(const std::string& path, CSpareFiles* spares) {
     }
     target_.mode = exists ? (st.st_mode & 07777) : NewFileMode();
     target_.path = real;
-    if (spares != nullptr) {
-        target_.placement = std::make_unique<CSpareSwap>(*spares);
-    } else {
-        target_.placement = std::make_unique<CPlacement>();
-    }
+    static CPlacement renaming;
+    target_.placement = spares != nullptr ? &spareSwap_.emplace(*spares) : &renaming;
     way_ = MemoryWay(target_);
     return true;
 }
 
 void CTextWriter::Write(std::string_view text) {
-    GoOn(way_->Write(text));
+    GoOn(Way().Write(text));
 }
 
 void CTextWriter::WriteAsIs(std::string_view bytes) {
-    GoOn(way_->WriteAsIs(bytes));
+    GoOn(Way().WriteAsIs(bytes));
 }
 
 bool CTextWriter::Commit() {
-    const bool ok = way_->Commit(committed_);
-    way_ = NoFileWay();
+    const bool ok = Way().Commit(committed_);
+    way_.reset();
     return ok;
 }
 
 void CTextWriter::Suspend() {
-    GoOn(way_->Suspend());
+    GoOn(Way().Suspend());
 }
 
 bool CTextWriter::Resume() {
-    GoOn(way_->Resume());
+    GoOn(Way().Resume());
     return !target_.failed;
 }
 

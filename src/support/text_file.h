@@ -100,7 +100,7 @@ class CTextReader {
 // CWriteWay of its own (see write_ways.h).
 class CTextWriter : public ITextSink {
   public:
-    CTextWriter();
+    CTextWriter() = default;
     ~CTextWriter() override;
     CTextWriter(const CTextWriter&) = delete;
     CTextWriter& operator=(const CTextWriter&) = delete;
@@ -138,6 +138,8 @@ class CTextWriter : public ITextSink {
     const std::string& Path() const { return target_.path; }
 
   private:
+    // The way the text goes now: the shared no-file way while none is open.
+    CWriteWay& Way() { return way_ ? *way_ : NoFileWay(); }
     // Goes on with `next` when the way called handed over to it.
     void GoOn(std::unique_ptr<CWriteWay> next) {
         if (next) {
@@ -146,7 +148,10 @@ class CTextWriter : public ITextSink {
     }
 
     SWriteTarget target_;
-    std::unique_ptr<CWriteWay> way_;  // refers to target_, so it ends first
+    std::optional<CSpareSwap> spareSwap_;  // target_.placement when given spares
+    // The way the text goes while a file is open; refers to the members
+    // above, so it ends first.
+    std::unique_ptr<CWriteWay> way_;
     std::optional<std::string> committed_;
 };
 

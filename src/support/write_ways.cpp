@@ -350,8 +350,9 @@ class CDeviceWay final : public CBufferedWay {
 
 }  // namespace
 
-std::unique_ptr<CWriteWay> NoFileWay() {
-    return std::make_unique<CNoFileWay>();
+CWriteWay& NoFileWay() {
+    static CNoFileWay way;
+    return way;
 }
 
 std::unique_ptr<CWriteWay> MemoryWay(SWriteTarget& target) {

@@ -20,9 +20,9 @@ inline constexpr std::size_t kWriterMemoryLimit = 1024 * 1024;
 // What the ways of writing one file share: where the text goes, and what
 // went wrong on the way (kept until the file is opened again).
 struct SWriteTarget {
-    std::string path;  // the file to replace, a link to it resolved
-    mode_t mode = 0;   // the mode the new file gets
-    std::unique_ptr<CPlacement> placement;
+    std::string path;                 // the file to replace, a link to it resolved
+    mode_t mode = 0;                  // the mode the new file gets
+    CPlacement* placement = nullptr;  // not owned
     // Writing failed, or the temporary file could not be made or reopened.
     bool failed = false;
     // No temporary file could be created beside the target.
@@ -57,8 +57,9 @@ class CWriteWay {
 // the others by itself. `target` must outlive the way and every way it
 // leads to.
 //
-// No file: calls do nothing, and Commit fails.
-std::unique_ptr<CWriteWay> NoFileWay();
+// No file: calls do nothing, and Commit fails. One way shared by all
+// writers, since it has no state.
+CWriteWay& NoFileWay();
 // A regular file at target.path (or none yet): the text waits in memory,
 // and only one that differs from the file makes a temporary file. One
 // past kWriterMemoryLimit goes on into its temporary file (on a thread of
