@@ -1,115 +1,17 @@
 #include "support/text_file.h"
 
 #include <fcntl.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstring>
-#include <system_error>
 
-#include "support/leftover_files.h"
+#include "support/file_calls.h"
 
 namespace pellandrix {
-
-namespace {
-
-// Read and write buffers; allocated without clearing, since every byte
-// looked at has been read into them first.
-constexpr std::size_t kBufferSize = 64 * 1024;
-
-// Text handed to the writing thread at a time: large enough that handing
-// over costs nothing next to writing, small enough to stay in the cache.
-constexpr std::size_t kWriteBehindBlock = 256 * 1024;
-
-int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = ::open(path, flags | O_CLOEXEC, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-// Opens without waiting: a named pipe would otherwise block the open until
-// some other process opens its other end, which may never happen. Once
-// open, the descriptor blocks again as usual.
-int OpenNotWaiting(const char* path, int flags) {
-    const int fd = OpenRetrying(path, flags | O_NONBLOCK);
-    if (fd >= 0) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    }
-    return fd;
-}
-
-ssize_t ReadRetrying(int fd, char* data, std::size_t size) {
-    ssize_t n;
-    do {
-        n = ::read(fd, data, size);
-    } while (n < 0 && errno == EINTR);
-    return n;
-}
-
-// Reads up to `size` bytes, fewer only at end of file. -1 on error.
-ssize_t ReadFull(int fd, char* data, std::size_t size) {
-    std::size_t total = 0;
-    while (total < size) {
-        const ssize_t n = ReadRetrying(fd, data + total, size - total);
-        if (n < 0) {
-            return -1;
-        }
-        if (n == 0) {
-            break;
-        }
-        total += static_cast<std::size_t>(n);
-    }
-    return static_cast<ssize_t>(total);
-}
-
-// True when both files hold exactly the same bytes.
-bool SameContent(const std::string& a, const std::string& b) {
-    struct stat sa, sb;
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0 || !S_ISREG(sa.st_mode) ||
-        !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) {
-        return false;
-    }
-    const int fa = OpenRetrying(a.c_str(), O_RDONLY);
-    const int fb = OpenRetrying(b.c_str(), O_RDONLY);
-    bool same = fa >= 0 && fb >= 0;
-    auto ba = std::make_unique_for_overwrite<char[]>(kBufferSize);
-    auto bb = std::make_unique_for_overwrite<char[]>(kBufferSize);
-    while (same) {
-        const ssize_t na = ReadFull(fa, ba.get(), kBufferSize);
-        const ssize_t nb = ReadFull(fb, bb.get(), kBufferSize);
-        same = na >= 0 && na == nb &&
-               std::memcmp(ba.get(), bb.get(), static_cast<std::size_t>(na)) == 0;
-        if (na <= 0) {
-            break;
-        }
-    }
-    if (fa >= 0) {
-        ::close(fa);
-    }
-    if (fb >= 0) {
-        ::close(fb);
-    }
-    return same;
-}
-
-mode_t NewFileMode() {
-    // The process's umask can only be read by setting it; set it back at once.
-    static const mode_t mask = [] {
-        const mode_t m = ::umask(022);
-        ::umask(m);
-        return m;
-    }();
-    return 0666 & ~mask;
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------- reader
 
@@ -130,7 +32,7 @@ bool CTextReader::Open(const std::string& path) {
     }
     path_ = path;
     fd_ = fd;
-    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    buffer_ = std::make_unique_for_overwrite<char[]>(kFileBufferSize);
     pos_ = len_ = 0;
     atEnd_ = crKnown_ = false;
     return true;
@@ -158,8 +60,8 @@ bool CTextReader::Fill() {
     pos_ = 0;
     len_ = kept;
     crKnown_ = false;
-    while (len_ < kBufferSize) {
-        const ssize_t n = ReadRetrying(fd_, buffer_.get() + len_, kBufferSize - len_);
+    while (len_ < kFileBufferSize) {
+        const ssize_t n = ReadRetrying(fd_, buffer_.get() + len_, kFileBufferSize - len_);
         if (n <= 0) {
             atEnd_ = true;
             break;
@@ -306,64 +208,20 @@ bool CTextReader::Resume() {
         return false;
     }
     fd_ = fd;
-    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    buffer_ = std::make_unique_for_overwrite<char[]>(kFileBufferSize);
     return true;
 }
 
 // ---------------------------------------------------------------- writer
 
-namespace {
-
-// True when the regular file `path` holds exactly the bytes of `content`.
-bool FileHolds(const std::string& path, const std::string& content) {
-    // Not waiting for a named pipe put there meanwhile; reading a regular
-    // file is the same with or without O_NONBLOCK.
-    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat st;
-    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                static_cast<std::size_t>(st.st_size) == content.size();
-    if (same) {
-        auto buffer =
-            std::make_unique_for_overwrite<char[]>(std::min(kBufferSize, content.size() + 1));
-        std::size_t at = 0;
-        while (same && at < content.size()) {
-            const ssize_t n =
-                ReadFull(fd, buffer.get(), std::min(kBufferSize, content.size() - at));
-            same = n > 0 &&
-                   std::memcmp(buffer.get(), content.data() + at, static_cast<std::size_t>(n)) == 0;
-            at += n > 0 ? static_cast<std::size_t>(n) : 0;
-        }
-        // The file may have grown since fstat looked: it must end here.
-        same = same && ReadFull(fd, buffer.get(), 1) == 0;
-    }
-    ::close(fd);
-    return same;
-}
-
-// Everything up to and including the last slash of `path`; "" for a bare
-// name.
-std::string DirectoryPart(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-}  // namespace
-
-CTextWriter::~CTextWriter() {
-    Discard();
-}
+CTextWriter::~CTextWriter() = default;
 
 bool CTextWriter::Open(const std::string& path, CSpareFiles* spares) {
-    Discard();
+    way_.reset();
     committed_.reset();
-    spares_ = spares;
-    failed_ = false;
-    createFailed_ = false;
-    direct_ = false;
-    target_ = path;
+    target_.failed = false;
+    target_.createFailed = false;
+    target_.path = path;
     struct stat st;
     bool exists = ::lstat(path.c_str(), &st) == 0;
     std::string real = path;
@@ -386,10 +244,12 @@ bool CTextWriter::Open(const std::string& path, CSpareFiles* spares) {
     }
     if (exists && !S_ISREG(st.st_mode)) {
         // A device or pipe cannot be replaced by renaming; write into it.
-        direct_ = true;
-        fd_ = OpenNotWaiting(path.c_str(), O_WRONLY | O_TRUNC);
-        open_ = fd_ >= 0;
-        return open_;
+        CFileDescriptor device(OpenNotWaiting(path.c_str(), O_WRONLY | O_TRUNC));
+        if (!device.IsOpen()) {
+            return false;
+        }
+        way_ = DeviceWay(target_, std::move(device));
+        return true;
     }
     // The temporary file is only created once the text turns out to be new;
     // until then this check stands in for creating it.
@@ -397,223 +257,35 @@ bool CTextWriter::Open(const std::string& path, CSpareFiles* spares) {
     if (::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0) {
         return false;
     }
-    mode_ = exists ? (st.st_mode & 07777) : NewFileMode();
-    target_ = real;
-    open_ = true;
+    target_.mode = exists ? (st.st_mode & 07777) : NewFileMode();
+    target_.path = real;
+    static CPlacement renaming;
+    target_.placement = spares != nullptr ? &spareSwap_.emplace(*spares) : &renaming;
+    way_ = MemoryWay(target_);
     return true;
 }
 
 void CTextWriter::Write(std::string_view text) {
-    if (!open_ || failed_) {
-        return;
-    }
-    if (behind_) {
-        pending_.append(text);
-        if (pending_.size() >= kWriteBehindBlock) {
-            behind_->Post(pending_);
-        }
-        return;
-    }
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t lf = text.find('\n', start);
-        if (lf == std::string_view::npos) {
-            buffer_.append(text.substr(start));
-            break;
-        }
-        buffer_.append(text.substr(start, lf - start));
-        buffer_.append("\r\n");
-        start = lf + 1;
-    }
-    PassOn();
+    GoOn(Way().Write(text));
 }
 
 void CTextWriter::WriteAsIs(std::string_view bytes) {
-    if (!open_ || failed_) {
-        return;
-    }
-    // The thread translates everything it gets; text already in the file's
-    // form goes on without it.
-    StopWritingBehind();
-    buffer_.append(bytes);
-    PassOn();
-}
-
-void CTextWriter::PassOn() {
-    if (suspended_) {
-        return;
-    }
-    if (fd_ >= 0) {
-        if (buffer_.size() >= kBufferSize) {
-            Flush();
-        }
-    } else if (buffer_.size() > kWriterMemoryLimit && MakeTemporaryFile() && Flush()) {
-        // A text this long is likely to go on for a while. Without a thread
-        // to spare it is written here, as before.
-        try {
-            behind_ = std::make_unique<CWriteBehind>(fd_);
-        } catch (const std::system_error&) {
-            behind_.reset();
-        }
-    }
-}
-
-void CTextWriter::StopWritingBehind() {
-    if (!behind_) {
-        return;
-    }
-    if (!pending_.empty()) {
-        behind_->Post(pending_);
-    }
-    const bool ok = behind_->Finish();
-    written_ += behind_->Written();
-    behind_.reset();
-    failed_ = failed_ || !ok;
-}
-
-bool CTextWriter::MakeTemporaryFile() {
-    written_ = 0;
-    std::string spare;
-    const int reused = spares_ != nullptr ? spares_->Take(target_, spare) : -1;
-    if (reused >= 0) {
-        ::fchmod(reused, mode_);
-        fd_ = reused;
-        temp_ = spare;
-        reused_ = true;
-        return true;
-    }
-    std::string temp = TemporaryFileTemplate(target_);
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        failed_ = true;
-        createFailed_ = true;
-        buffer_.clear();
-        return false;
-    }
-    ::fchmod(fd, mode_);
-    fd_ = fd;
-    temp_ = temp;
-    reused_ = false;
-    return true;
-}
-
-bool CTextWriter::WriteOut(const std::string& bytes) {
-    if (!bytes.empty() && !failed_) {
-        failed_ = !WriteAll(fd_, bytes.data(), bytes.size());
-        written_ += static_cast<off_t>(bytes.size());
-    }
-    return !failed_;
-}
-
-bool CTextWriter::Flush() {
-    StopWritingBehind();
-    WriteOut(buffer_);
-    buffer_.clear();
-    return !failed_;
+    GoOn(Way().WriteAsIs(bytes));
 }
 
 bool CTextWriter::Commit() {
-    if (!open_ || suspended_) {
-        Discard();
-        return false;
-    }
-    bool ok = !failed_;
-    // Text kept in memory is compared before any file is made for it, and
-    // kept for CommittedText once it is in place.
-    const bool inMemory = temp_.empty() && !direct_;
-    if (inMemory && ok && FileHolds(target_, buffer_)) {
-        committed_ = std::move(buffer_);
-        Discard();
-        return true;
-    }
-    ok = ok && (inMemory ? MakeTemporaryFile() && WriteOut(buffer_) : Flush());
-    FileId id;
-    ok = ok && (direct_ || EndTemporaryFile(id));
-    const bool closed = fd_ < 0 || ::close(fd_) == 0;
-    fd_ = -1;
-    ok = ok && closed;
-    if (ok && !direct_ && (inMemory || !SameContent(temp_, target_))) {
-        ok = PutInPlace(id);
-    }
-    if (ok && inMemory) {
-        committed_ = std::move(buffer_);
-    }
-    Discard();
+    const bool ok = Way().Commit(committed_);
+    way_.reset();
     return ok;
 }
 
-// Cuts off what a reused spare held beyond the new text and notes which
-// file the temporary one is.
-bool CTextWriter::EndTemporaryFile(FileId& id) {
-    struct stat st;
-    if ((reused_ && ::ftruncate(fd_, written_) != 0) || ::fstat(fd_, &st) != 0) {
-        return false;
-    }
-    id = FileId{st.st_dev, st.st_ino};
-    return true;
-}
-
-bool CTextWriter::PutInPlace(const FileId& id) {
-    struct stat now;
-    if (spares_ != nullptr && ::stat(target_.c_str(), &now) == 0 &&
-        spares_->HoldsPlaced(target_, FileId{now.st_dev, now.st_ino}) &&
-        ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0) {
-        // Swapped in one step: the replaced file, which this run wrote,
-        // now waits under the temporary name for the target's next text.
-        spares_->Keep(target_, id, temp_, FileId{now.st_dev, now.st_ino});
-        temp_.clear();
-        return true;
-    }
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-        return false;
-    }
-    temp_.clear();
-    if (spares_ != nullptr) {
-        spares_->Keep(target_, id, std::string(), FileId{});
-    }
-    return true;
-}
-
 void CTextWriter::Suspend() {
-    if (!open_ || direct_ || suspended_) {
-        return;
-    }
-    if (fd_ >= 0 || (!failed_ && MakeTemporaryFile())) {
-        Flush();
-        ::close(fd_);
-        fd_ = -1;
-    }
-    suspended_ = true;
+    GoOn(Way().Suspend());
 }
 
 bool CTextWriter::Resume() {
-    if (!suspended_) {
-        return !failed_;
-    }
-    suspended_ = false;
-    if (!failed_) {
-        // Not appending: a reused spare may still hold old text beyond.
-        fd_ = OpenRetrying(temp_.c_str(), O_WRONLY);
-        failed_ = fd_ < 0 || ::lseek(fd_, written_, SEEK_SET) != written_;
-    }
-    return !failed_;
-}
-
-void CTextWriter::Discard() {
-    // The thread writes into fd_ until it is finished.
-    behind_.reset();
-    pending_.clear();
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (!temp_.empty()) {
-        ::unlink(temp_.c_str());
-        temp_.clear();
-    }
-    open_ = false;
-    suspended_ = false;
-    buffer_.clear();
+    GoOn(Way().Resume());
+    return !target_.failed;
 }
 
 }  // namespace pellandrix

@@ -11,7 +11,7 @@
 
 #include "support/spare_files.h"
 #include "support/text_sink.h"
-#include "support/write_behind.h"
+#include "support/write_ways.h"
 
 namespace pellandrix {
 
@@ -82,10 +82,6 @@ class CTextReader {
     std::string slow_;  // chunks around a lone carriage return are built here
 };
 
-// Largest text a CTextWriter keeps in memory; a longer one goes on into
-// its temporary file as it is written.
-inline constexpr std::size_t kWriterMemoryLimit = 1024 * 1024;
-
 // Writes a generated text file safely: every line feed is written as CR LF,
 // and only Commit puts the text in place. Up to kWriterMemoryLimit bytes
 // the text stays in memory until then; when it equals the old file's
@@ -100,7 +96,8 @@ inline constexpr std::size_t kWriterMemoryLimit = 1024 * 1024;
 // Suspend, WriteAsIs or destruction. Given a CSpareFiles, the
 // writer takes its temporary file from there when one is kept for the
 // target, and swaps it with the target when the target holds a file put
-// there through the same CSpareFiles.
+// there through the same CSpareFiles. Each of these ways of writing is a
+// CWriteWay of its own (see write_ways.h).
 class CTextWriter : public ITextSink {
   public:
     CTextWriter() = default;
@@ -125,7 +122,7 @@ class CTextWriter : public ITextSink {
     // True after a Commit that failed only because no file could be created
     // beside the target: the case Open refuses when it can tell in advance,
     // which nothing was written for.
-    bool CreateFailed() const { return createFailed_; }
+    bool CreateFailed() const { return target_.createFailed; }
     // After a successful Commit of text kept in memory (the target is a
     // regular file holding up to kWriterMemoryLimit bytes): exactly the
     // bytes the target holds now. Null otherwise; read the file then.
@@ -138,36 +135,23 @@ class CTextWriter : public ITextSink {
     void Suspend();
     bool Resume();
 
-    const std::string& Path() const { return target_; }
+    const std::string& Path() const { return target_.path; }
 
   private:
-    void PassOn();
-    void StopWritingBehind();
-    bool MakeTemporaryFile();
-    bool WriteOut(const std::string& bytes);
-    bool Flush();
-    bool EndTemporaryFile(FileId& id);
-    bool PutInPlace(const FileId& id);
-    void Discard();
+    // The way the text goes now: the shared no-file way while none is open.
+    CWriteWay& Way() { return way_ ? *way_ : NoFileWay(); }
+    // Goes on with `next` when the way called handed over to it.
+    void GoOn(std::unique_ptr<CWriteWay> next) {
+        if (next) {
+            way_ = std::move(next);
+        }
+    }
 
-    std::string target_;
-    std::string temp_;
-    CSpareFiles* spares_ = nullptr;
-    bool reused_ = false;  // temp_ is a spare that may hold old text
-    off_t written_ = 0;    // bytes written to temp_
-    mode_t mode_ = 0;
-    bool open_ = false;
-    bool direct_ = false;
-    bool failed_ = false;
-    bool createFailed_ = false;
-    bool suspended_ = false;
-    int fd_ = -1;
-    // The text not yet in a file: all of it while it stays in memory.
-    std::string buffer_;
-    // Past the memory limit, the rest of a long text goes through a thread
-    // of its own: Write collects it here untranslated and posts it there.
-    std::unique_ptr<CWriteBehind> behind_;
-    std::string pending_;
+    SWriteTarget target_;
+    std::optional<CSpareSwap> spareSwap_;  // target_.placement when given spares
+    // The way the text goes while a file is open; refers to the members
+    // above, so it ends first.
+    std::unique_ptr<CWriteWay> way_;
     std::optional<std::string> committed_;
 };
 

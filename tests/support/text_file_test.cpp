@@ -366,6 +366,32 @@ TEST(TextWriter, ATargetWrittenAgainTakesTurnsWithOneSpare) {
     EXPECT_EQ(Entries(dir), 2);  // the target and the link: no spare left
 }
 
+// A suspension moves text kept in memory into the temporary file; here that
+// is a reused spare still holding a longer text, and writing must go on at
+// the end of the new text, not of the file. Text written while suspended
+// waits for Resume.
+TEST(TextWriter, ResumingGoesOnWhereTheTextEndsInAReusedSpare) {
+    TempDir dir;
+    const std::string path = dir / "head.html";
+    CSpareFiles spares;
+    for (const char* text : {"first, a long text\n", "second, a long text\n"}) {
+        CTextWriter writer;
+        ASSERT_TRUE(writer.Open(path, &spares));
+        writer.Write(text);
+        ASSERT_TRUE(writer.Commit());
+    }
+    CTextWriter writer;
+    ASSERT_TRUE(writer.Open(path, &spares));
+    writer.Write("a\n");
+    writer.Suspend();
+    writer.Write("b\n");
+    ASSERT_TRUE(writer.Resume());
+    writer.WriteAsIs("c\n");
+    ASSERT_TRUE(writer.Commit());
+    EXPECT_EQ(ReadBytes(path), "a\r\nb\r\nc\n");
+    EXPECT_EQ(Entries(dir), 2);  // the target and its spare
+}
+
 TEST(TextWriter, MissingDirectoryCannotBeCreated) {
     TempDir dir;
     CTextWriter writer;
