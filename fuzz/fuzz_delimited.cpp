@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(LoadFileExtensions(path, list) == 1, "the loader returns 1");
     for (const CFileExtEntry& entry : list) {
         FUZZ_CHECK(!entry.name.str().empty(), "no empty extension");
-        FUZZ_CHECK(entry.name.str().size() <= CFileExtEntry::kMaxName, "extension fits");
+        FUZZ_CHECK(TextWidth(entry.name.str()) <= CFileExtEntry::kMaxName, "extension fits");
     }
     return 0;
 }
