@@ -69,13 +69,12 @@ Outcome CProjectSession::NewProject(const std::function<std::optional<std::strin
         return named;
     }
     project->ProjectName = *name;
-    SwitchTo(project->ProjectName.str());
-    // SwitchTo finds the first project of that name, which may be an older
-    // namesake; the new one is current all the same.
-    if (current_ != project) {
-        current_ = project;
-        LoadCurrentFiles();
-    }
+    // Not SwitchTo: that finds the first project of the name, which may be
+    // an older namesake (even the current one, whose files would then go
+    // unsaved). The new project becomes current whatever its name.
+    SaveFiles();
+    current_ = project;
+    LoadCurrentFiles();
     if (Outcome edited = editSettings(*project); !edited) {
         current_ = nullptr;
         projects.Remove(project);

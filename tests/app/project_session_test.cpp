@@ -33,12 +33,13 @@ struct SessionTest : ::testing::Test {
         return file;
     }
 
-    // The current project's files as another connection reads them.
-    std::vector<std::string> Stored() {
+    // A project's files (the current one's by default) as another
+    // connection reads them.
+    std::vector<std::string> Stored(int projectId = 0) {
         CDaoDatabase other;
         other.Open(core.Database().Path());
         CTplFileList files;
-        files.LoadForProject(other, session.Current()->ProjectId);
+        files.LoadForProject(other, projectId != 0 ? projectId : session.Current()->ProjectId);
         std::vector<std::string> rows;
         for (const CTplFileRecord& f : files.Records()) {
             rows.push_back(f.TPLFileName.str() + "@" + f.SourcePath.str());
@@ -127,6 +128,14 @@ TEST_F(SessionTest, SwitchingSavesTheProjectLeftAndACancelledNewProjectOnlyUsesA
     EXPECT_FALSE(session.SwitchTo("Zwei"));
     ASSERT_TRUE(session.SwitchTo("Web"));
     EXPECT_EQ(Stored(), std::vector<std::string>{"a.tpl@src"});
+    // A new namesake of the current project becomes current itself, and the
+    // files of the project it replaces are saved first.
+    ASSERT_TRUE(session.AddTemplateFiles({File("b.tpl", "src")}, false));
+    const int web = session.Current()->ProjectId;
+    ASSERT_TRUE(session.NewProject([] { return std::optional<std::string>("Web"); },
+                                   [](CProjectRecord&) { return Outcome(); }, &id));
+    EXPECT_EQ(session.Current()->ProjectId, id);
+    EXPECT_EQ(Stored(web), (std::vector<std::string>{"a.tpl@src", "b.tpl@src"}));
     // An empty name is refused, and the refused project leaves nothing.
     EXPECT_EQ(session
                   .NewProject([] { return std::optional<std::string>(""); },
@@ -138,7 +147,7 @@ TEST_F(SessionTest, SwitchingSavesTheProjectLeftAndACancelledNewProjectOnlyUsesA
     EXPECT_EQ(session.Current()->ProjectName.str(), "Zwei");
     session.Save();
     session.LoadProjects();
-    EXPECT_EQ(session.Projects().FindByName("Web"), nullptr);
+    EXPECT_EQ(session.Projects().FindById(web), nullptr);
     EXPECT_TRUE(session.Open("Zwei"));
     EXPECT_EQ(session.Open("Nope").Refused().id, MessageId::kUnknownProject);
 }
