@@ -131,6 +131,9 @@ void CProjectSession::DeleteProject(std::string_view name) {
 
 Outcome CProjectSession::AddTemplateFiles(const std::vector<FileSettings>& files, bool unconfirmed,
                                           std::vector<CTplFileRecord*>* added) {
+    if (current_ == nullptr) {
+        return Outcome::Refuse(MessageId::kUnknownProject, "");
+    }
     // Every file is checked before the first is added: all or none.
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (Outcome checked = CheckFileSettings(files[i]); !checked) {

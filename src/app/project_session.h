@@ -82,8 +82,9 @@ class CProjectSession {
     // the "from the project" rule of ApplyFileSettings. Each settings' name
     // and sourcePath give the template; an entry with the same name and the
     // same source folder already in the list (or earlier in `files`) is
-    // refused. `unconfirmed` marks the new entries as not yet confirmed by
-    // the user. `added` receives the new entries. Nothing is saved.
+    // refused, and so is every file when no project is current.
+    // `unconfirmed` marks the new entries as not yet confirmed by the user.
+    // `added` receives the new entries. Nothing is saved.
     Outcome AddTemplateFiles(const std::vector<FileSettings>& files, bool unconfirmed,
                              std::vector<CTplFileRecord*>* added = nullptr);
     // Checks `settings` and stores them in `entry`; a folder taken from the
