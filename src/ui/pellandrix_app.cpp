@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include <exception>
@@ -87,6 +89,15 @@ int CPellandrixApp::InitInstance(int& argc, char** argv) {
     // boxes too.
     germanQtTexts_ = InstallGermanQtTexts();
     StartAutoClose(QApplication::instance());
+
+    // `pellandrix DIR` starts in DIR, as if started there (Qt has taken its
+    // own options out of argv by now).
+    if (argc > 1 && ::chdir(argv[1]) != 0) {
+        presenter_->Present(MessageKind::Error,
+                            FormatMessage(MessageId::kNoSuchDirectory, argv[1], ""),
+                            ButtonStyle::Ok);
+        return 1;
+    }
 
     // The start directory: the INI file, fileext.def and the help file are
     // looked for there.

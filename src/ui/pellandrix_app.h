@@ -47,7 +47,9 @@ class CPellandrixApp {
 
     // Runs the program and returns the process exit status: creates a
     // QApplication if none exists yet, makes Qt's own texts German (for as
-    // long as this object lives), sets the help file path, StartUp,
+    // long as this object lives), changes into the folder argv[1] when one
+    // is given (1 after message 23 when it cannot), sets the help file path,
+    // StartUp,
     // constructs the main window and runs it modally (exec), ShutDown,
     // destroys the main window. 0 after a normal end; 1 when the database
     // could not be created or opened (after the error box, message 15).

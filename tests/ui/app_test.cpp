@@ -124,6 +124,32 @@ TEST_F(AppTest, InitInstanceEndsWithANonZeroStatusWhenTheDatabaseFails) {
     EXPECT_EQ(files.labelText(QFileDialog::FileName).toStdString(), "Datei&name:");
 }
 
+TEST_F(AppTest, AFolderOnTheCommandLineIsWhereTheProgramStarts) {
+    TempDir dir;
+    const ScopedCurrentDir cd(dir.Path());
+    std::filesystem::create_directory(dir.Path() / "site");
+    WriteBytes(dir / "site/Pellandrix.mdb", std::string(4096, 'x'));
+    CPellandrixApp app;
+    int argc = 2;
+    char name[] = "pellandrix";
+    char site[] = "site";
+    char* argv[] = {name, site, nullptr};
+    // The damaged database is the one in site/: refused there, untouched.
+    EXPECT_EQ(app.InitInstance(argc, argv), 1);
+    ASSERT_EQ(CQtPresenter::Shown().size(), 1u);
+    EXPECT_NE(CQtPresenter::Shown()[0].find("/site/Pellandrix.mdb"), std::string::npos);
+    EXPECT_EQ(ReadBytes(dir / "site/Pellandrix.mdb"), std::string(4096, 'x'));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "Pellandrix.mdb"));
+
+    std::filesystem::current_path(dir.Path());
+    CPellandrixApp again;
+    char missing[] = "nirgends";
+    char* argv2[] = {name, missing, nullptr};
+    EXPECT_EQ(again.InitInstance(argc, argv2), 1);
+    EXPECT_EQ(CQtPresenter::Shown().back(),
+              FormatMessage(MessageId::kNoSuchDirectory, "nirgends", ""));
+}
+
 TEST_F(AppTest, AMissingDatabaseDirectoryParentFails) {
     TempDir dir;
     const ScopedCurrentDir cd(dir.Path());
