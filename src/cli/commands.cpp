@@ -36,11 +36,34 @@ FileSettings FileFromPath(const CliOptions& o, const std::string& ext, const std
     return file;
 }
 
-Outcome AddFiles(CommandContext& c, const CliOptions& o, std::vector<CTplFileRecord*>& added);
-
 bool IsFile(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Reads the project, adds every file named (all or none) and saves: one
+// save for all of them, since every save writes the project's whole list.
+Outcome AddFiles(CommandContext& c, const CliOptions& o, std::vector<CTplFileRecord*>& added) {
+    if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
+        return opened;
+    }
+    std::string ext = o.ext.value_or(c.session.Current()->DefCreateFileExt.str());
+    if (ext.empty()) {
+        ext = FirstOffered(c);
+    }
+    std::vector<FileSettings> files;
+    for (std::size_t i = 1; i < o.arguments.size(); ++i) {
+        // A template must exist when it is added; named as the user typed it.
+        if (!IsFile(o.arguments[i])) {
+            return Outcome::Refuse(MessageId::kTemplateNotFound, o.arguments[i]);
+        }
+        files.push_back(FileFromPath(o, ext, o.arguments[i]));
+    }
+    if (Outcome accepted = c.session.AddTemplateFiles(files, false, &added); !accepted) {
+        return accepted;
+    }
+    c.session.SaveFiles();
+    return {};
 }
 
 }  // namespace
@@ -123,34 +146,5 @@ int AddFile(CommandContext& c, const CliOptions& o) {
     }
     return kExitOk;
 }
-
-namespace {
-
-// Reads the project, adds every file named (all or none) and saves: one
-// save for all of them, since every save writes the project's whole list.
-Outcome AddFiles(CommandContext& c, const CliOptions& o, std::vector<CTplFileRecord*>& added) {
-    if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
-        return opened;
-    }
-    std::string ext = o.ext.value_or(c.session.Current()->DefCreateFileExt.str());
-    if (ext.empty()) {
-        ext = FirstOffered(c);
-    }
-    std::vector<FileSettings> files;
-    for (std::size_t i = 1; i < o.arguments.size(); ++i) {
-        // A template must exist when it is added; named as the user typed it.
-        if (!IsFile(o.arguments[i])) {
-            return Outcome::Refuse(MessageId::kTemplateNotFound, o.arguments[i]);
-        }
-        files.push_back(FileFromPath(o, ext, o.arguments[i]));
-    }
-    if (Outcome accepted = c.session.AddTemplateFiles(files, false, &added); !accepted) {
-        return accepted;
-    }
-    c.session.SaveFiles();
-    return {};
-}
-
-}  // namespace
 
 }  // namespace pellandrix::cli
