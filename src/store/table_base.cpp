@@ -210,10 +210,6 @@ void CreateField(CDaoTableDef& tableDef, const ColumnDef& column) {
 
 }  // namespace
 
-std::string CDaoTableBase::StoredText(std::string_view text) {
-    return std::string(text);
-}
-
 const ColumnDef& CDaoTableBase::KeyColumn() {
     static const ColumnDef key{"Id", ColumnKind::Integer, ColumnRole::AutoNumber, {}};
     return key;

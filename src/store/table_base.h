@@ -30,11 +30,6 @@ using LookupIndexes = std::vector<LookupIndex>;
 // leave as CDaoException; nothing is caught here.
 class CDaoTableBase {
   public:
-    // `text` as a text column stores it: exactly as given, apostrophes
-    // included. Look-ups by a name the user typed may compare this form,
-    // and a text equal to it is stored as typed.
-    static std::string StoredText(std::string_view text);
-
     // The key column Id: Integer, AutoNumber, no storage. Created first in
     // every table; never part of a record's column table.
     static const ColumnDef& KeyColumn();
