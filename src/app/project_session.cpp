@@ -3,6 +3,7 @@
 #include "app/settings_checks.h"
 #include "engine/generation_run.h"
 #include "store/dao_transaction.h"
+#include "store/run_record.h"
 
 namespace pellandrix {
 
@@ -234,18 +235,9 @@ void CProjectSession::SelectAll() {
 }
 
 void CProjectSession::Generate(IRunView& view, bool all) {
-    if (all) {
-        SelectAll();
-    }
-    CTemplateParser& parser = core_.Parser();
-    // Included templates report their statuses through the parser's view,
-    // which must not outlive the run.
-    struct ViewScope {
-        CTemplateParser& parser;
-        ~ViewScope() { parser.SetView(nullptr); }
-    } scope{parser};
-    parser.SetView(&view);
-    RunGeneration(parser, view);
+    GenerateOptions options;
+    options.all = all;
+    Generate(view, options, nullptr);
 }
 
 // --- saving --------------------------------------------------------------------
@@ -294,6 +286,13 @@ Outcome CProjectSession::Atomically(const std::function<Outcome()>& work) {
 }
 
 void CProjectSession::SaveProjects() {
+    // A deleted project's record goes with its row, so that a project that
+    // later takes the id does not inherit what it never wrote.
+    for (const CProjectRecord& project : core_.Projects().Records()) {
+        if (project.Deleted) {
+            DeleteRunRecord(core_.Database(), project.ProjectId);
+        }
+    }
     core_.Projects().SaveAll(core_.Database());
 }
 

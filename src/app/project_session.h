@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/app_core.h"
+#include "app/generate_options.h"
 #include "app/outcome.h"
 #include "app/project_text.h"
 #include "app/settings.h"
@@ -100,6 +101,13 @@ class CProjectSession {
     // progress go to `view`, which the run borrows only while it lasts.
     // `all` ticks every live entry first. Nothing is written to the database.
     void Generate(IRunView& view, bool all = false);
+    // The same, as `options` say. Every run but a dry one also keeps, in
+    // the database, the record of what each page was made from; with
+    // `changed`, what did not change since is taken from it, leaving
+    // exactly what a full run would (when in doubt, the work is done).
+    // Entries left so read "unverändert". A dry run writes nothing at all.
+    // `report`, when not null, receives the reasons and a dry run's changes.
+    void Generate(IRunView& view, const GenerateOptions& options, GenerateReport* report);
 
     // Makes the project `text` describes, under `name` when not empty: a
     // new one, or the live project of that name with its settings and its

@@ -66,6 +66,29 @@ Outcome AddFiles(CommandContext& c, const CliOptions& o, std::vector<CTplFileRec
     return {};
 }
 
+void PrintStatuses(CommandContext& c, const GenerateReport* report) {
+    for (const CTplFileRecord& f : c.session.Files().Records()) {
+        if (f.Deleted) {
+            continue;
+        }
+        c.out << RunStatusText(f.RunStatus) << kTab << f.TPLFileName.str();
+        if (report != nullptr) {
+            const auto reason = report->reasons.find(f.TPLFileId);
+            c.out << kTab << (reason != report->reasons.end() ? reason->second : "");
+        }
+        c.out << '\n';
+    }
+}
+
+void PrintPlanned(CommandContext& c, const GenerateReport& report) {
+    for (const PlannedChange& change : report.planned) {
+        const char* action = change.kind == PlannedChange::Kind::Write     ? "schreiben"
+                             : change.kind == PlannedChange::Kind::Replace ? "ersetzen"
+                                                                           : "löschen";
+        c.out << action << kTab << change.path << kTab << change.reason << '\n';
+    }
+}
+
 }  // namespace
 
 int Refused(CommandContext& c, const Outcome& outcome) {
@@ -104,12 +127,13 @@ int Generate(CommandContext& c, const CliOptions& o) {
     if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
         return Refused(c, opened);
     }
-    c.session.Generate(c.progress, o.all);
+    GenerateReport report;
+    c.session.Generate(c.progress, {o.all, o.changed, o.dryRun}, &report);
     c.progress.Clear();
-    for (const CTplFileRecord& f : c.session.Files().Records()) {
-        if (!f.Deleted) {
-            c.out << RunStatusText(f.RunStatus) << kTab << f.TPLFileName.str() << '\n';
-        }
+    if (o.dryRun) {
+        PrintPlanned(c, report);
+    } else {
+        PrintStatuses(c, o.explain ? &report : nullptr);
     }
     return c.presenter.ErrorCount() > 0 ? kExitErrorsShown : kExitOk;
 }

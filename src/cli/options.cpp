@@ -19,7 +19,7 @@ struct CommandInfo {
 constexpr std::array<CommandInfo, 7> kCommands{{
     {"projects", 0, false, ""},
     {"files", 1, false, ""},
-    {"generate", 1, false, "--all"},
+    {"generate", 1, false, "--all --changed --dry-run --explain"},
     {"add-project", 1, false, "--source --target --ext"},
     {"add-file", 2, true, "--ext --select --no-create --no-always-parse --own-source --target"},
     {"export", 1, false, "", 1},
@@ -49,6 +49,12 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
                        std::size_t& i) {
     if (name == "--all")
         o.all = true;
+    else if (name == "--changed")
+        o.changed = true;
+    else if (name == "--dry-run")
+        o.dryRun = true;
+    else if (name == "--explain")
+        o.explain = true;
     else if (name == "--select")
         o.select = true;
     else if (name == "--no-create")
@@ -148,10 +154,23 @@ Befehle:
       Eine Zeile je Vorlagendatei des Projekts: TPLFileId, TPLFileName,
       Selected, CreateFile, AlwaysParse, SourceFromProject, TargetFromProject,
       CreateFileExt, SourcePath, TargetPath.
-  generate PROJEKT [--all]
+  generate PROJEKT [--all] [--changed] [--dry-run] [--explain]
       Erzeugt die ausgewählten Vorlagendateien wie "Dateien erstellen".
-      --all wählt für diesen Lauf alle Dateien aus. In der Datenbank wird
-      nichts geändert. Danach eine Zeile je Datei: Status, Tabulator, Name.
+      --all wählt für diesen Lauf alle Dateien aus. Projekte und Dateiliste
+      in der Datenbank bleiben, wie sie sind; die Datenbank merkt sich nur,
+      woraus jede Seite entstand. Danach eine Zeile je Datei: Status,
+      Tabulator, Name.
+      --changed erzeugt nur, was sich seit dem letzten Lauf geändert hat
+      (Vorlagen, eingebundene Dateien, Einstellungen), und alles, was ein
+      voller Lauf deshalb anders schriebe; danach steht jede Datei genau so
+      da wie nach einem vollen Lauf. Nicht erzeugte Dateien haben den Status
+      "unverändert". Im Zweifel wird erzeugt.
+      --dry-run schreibt nichts, weder Dateien noch die Datenbank, und gibt
+      statt der Status eine Zeile je Datei aus, die geschrieben, ersetzt
+      oder gelöscht würde: Aktion, Tabulator, Pfad, Tabulator, Grund.
+      --explain hängt an jede Statuszeile einen Tabulator und den Grund an,
+      aus dem die Datei erzeugt wurde (etwa die geänderte Eingabe, "Vorlage
+      neu" oder "Einstellungen geändert").
   add-project NAME [--source VERZ] [--target VERZ] [--ext ENDUNG]
       Legt ein Projekt an und gibt seine ProjectId aus.
   add-file PROJEKT DATEI [DATEI...] [--ext ENDUNG] [--select] [--no-create]

@@ -13,6 +13,9 @@ struct CliOptions {
     std::vector<std::string> arguments;
     bool help = false;
     bool all = false;
+    bool changed = false;
+    bool dryRun = false;
+    bool explain = false;
     bool select = false;
     bool noCreate = false;
     bool noAlwaysParse = false;

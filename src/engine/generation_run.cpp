@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
 #include "engine/include_order.h"
 #include "engine/run_status.h"
@@ -15,12 +18,65 @@ namespace {
 
 class Run {
   public:
-    Run(CTemplateParser& parser, IRunView& view) : parser_(parser), view_(view) {}
+    Run(CTemplateParser& parser, IRunView& view)
+        : parser_(parser), view_(view), memo_(parser.Memo()) {}
 
+    // With a memo, an incremental run that finds it cannot leave what a
+    // full run would (see RunDiverged) starts over as a full run; messages
+    // it showed already are not shown twice.
     void Execute() {
+        if (memo_ == nullptr || !memo_->Incremental()) {
+            Attempt();
+            return;
+        }
+        const std::vector<EntryState> before = Snapshot();
+        std::unordered_map<std::string, int> shown;
+        parser_.Messages().NoteShownInto(&shown);
+        try {
+            Attempt();
+            parser_.Messages().NoteShownInto(nullptr);
+            return;
+        } catch (const RunDiverged&) {
+        }
+        parser_.Messages().NoteShownInto(nullptr);
+        Restore(before);
+        memo_->StartOver();
+        parser_.Messages().PassOver(&shown);
+        Attempt();
+        parser_.Messages().PassOver(nullptr);
+    }
+
+  private:
+    struct EntryState {
+        CTplFileRecord* entry;
+        int runStatus;
+        int standaloneDone;
+    };
+
+    std::vector<EntryState> Snapshot() {
+        std::vector<EntryState> states;
+        ForEachLive([&](CTplFileRecord& entry) {
+            states.push_back({&entry, entry.RunStatus, entry.StandaloneDone});
+        });
+        return states;
+    }
+
+    void Restore(const std::vector<EntryState>& states) {
+        for (const EntryState& state : states) {
+            state.entry->RunStatus = state.runStatus;
+            state.entry->StandaloneDone = state.standaloneDone;
+        }
+        taken_.clear();
+        done_.clear();
+        position_ = 0;
+    }
+
+    void Attempt() {
         const RunScope scope(parser_);
-        for (const std::string& folder : parser_.TargetFolders()) {
-            SweepLeftovers(folder);
+        if (memo_ == nullptr || !memo_->DryRun()) {
+            for (const std::string& folder : parser_.TargetFolders()) {
+                SweepLeftovers(folder);
+            }
         }
         const int selected = MarkWaiting();
         view_.UpdateFirstItem();
@@ -30,11 +86,14 @@ class Run {
         RegenerationPass();
         OrderedRegenerationPass();
         CleanUpPass();
+        if (memo_ != nullptr) {
+            CheckSettled();
+            MarkUnchanged();
+        }
         view_.SetProgressPos(1);
         view_.RefreshButtons();
     }
 
-  private:
     struct RunScope {
         explicit RunScope(CTemplateParser& parser) : parser(parser) { parser.BeginRun(); }
         ~RunScope() { parser.EndRun(); }
@@ -66,13 +125,52 @@ class Run {
         return count;
     }
 
-    void Generate(CTplFileRecord& entry) {
+    void Generate(CTplFileRecord& entry, int pass) {
         SetStatus(entry, RunStatus::InProgress);
-        const OutputResult result = parser_.ProcessEntry(entry);
+        const OutputResult result =
+            memo_ != nullptr ? Remembered(entry, pass) : parser_.ProcessEntry(entry);
         parser_.NoteOwnPass(entry, result == OutputResult::Written);
         Report(entry, result);
         entry.StandaloneDone = 1;
         SetStatus(entry, result == OutputResult::Written ? RunStatus::Done : RunStatus::Failed);
+    }
+
+    // Takes the step from the record when nothing it saw has changed;
+    // otherwise does it and records it.
+    OutputResult Remembered(CTplFileRecord& entry, int pass) {
+        memo_->SetStep(entry.TPLFileId, pass);
+        const Trace* trace = memo_->Recorded(entry.TPLFileId, pass);
+        if (trace != nullptr && parser_.TakeRecorded(entry, *trace)) {
+            memo_->KeepStep(entry.TPLFileId, pass);
+            taken_.insert(&entry);
+            return OutputResult::Written;
+        }
+        done_.insert(&entry);
+        memo_->BeginStep(entry.TPLFileId, pass);
+        const int shown = parser_.Messages().ShownCount();
+        parser_.ClearTrouble();
+        const OutputResult result = parser_.ProcessEntry(entry);
+        memo_->EndStep(result == OutputResult::Written && !parser_.Troubled() &&
+                       parser_.Messages().ShownCount() == shown);
+        return result;
+    }
+
+    // Every file whose text the run knows only by hash must hold it on
+    // disk by now; where one does not, only a full run can put it there.
+    void CheckSettled() {
+        for (const auto& [path, left] : memo_->Files().Written()) {
+            if (left.hash && !left.dryText && !memo_->Files().Settled(path)) {
+                throw RunDiverged{};
+            }
+        }
+    }
+
+    void MarkUnchanged() {
+        for (CTplFileRecord* entry : taken_) {
+            if (done_.count(entry) == 0 && entry->RunStatus == static_cast<int>(RunStatus::Done)) {
+                SetStatus(*entry, RunStatus::Unchanged);
+            }
+        }
     }
 
     // A ticked entry whose page was not written is named, once per run; an
@@ -104,7 +202,7 @@ class Run {
         ForEachLive([&](CTplFileRecord& entry) {
             parser_.Defines().Clear();
             if (entry.Selected) {
-                Generate(entry);
+                Generate(entry, 1);
                 ++position_;
             }
             view_.SetProgressPos(position_);
@@ -116,7 +214,7 @@ class Run {
         ForEachLive([&](CTplFileRecord& entry) {
             parser_.Defines().Clear();
             if (entry.Selected && !entry.StandaloneDone) {
-                Generate(entry);
+                Generate(entry, 2);
             }
             view_.SetProgressPos(++position_);
         });
@@ -153,7 +251,7 @@ class Run {
                 SetStatus(*entry, RunStatus::Done);
             } else {
                 parser_.Defines().Clear();
-                Generate(*entry);
+                Generate(*entry, 3);
             }
         }
         ForEachLive([&](CTplFileRecord& entry) {
@@ -169,16 +267,31 @@ class Run {
                 const std::string path = GeneratedFilePath(
                     entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
                 if (parser_.MayDelete(path)) {
-                    ::unlink(path.c_str());
+                    Delete(path);
                 }
             }
             view_.SetProgressPos(++position_);
         });
     }
 
+    void Delete(const std::string& path) {
+        if (memo_ == nullptr) {
+            ::unlink(path.c_str());
+            return;
+        }
+        if (!memo_->DryRun()) {
+            ::unlink(path.c_str());
+        }
+        memo_->Files().NoteDeleted(path);
+    }
+
     CTemplateParser& parser_;
     IRunView& view_;
+    CRunMemo* memo_;
     int position_ = 0;
+    // Entries with a step taken from the record, and with one done.
+    std::unordered_set<CTplFileRecord*> taken_;
+    std::unordered_set<CTplFileRecord*> done_;
 };
 
 }  // namespace

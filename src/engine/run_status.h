@@ -15,7 +15,17 @@ enum class RunStatus : int {
     // could not be read, the file could not be created or written, or the
     // run refused to write it. A message said why.
     Failed = 5,
+    // An incremental run found nothing that the entry's page is made from
+    // changed, and left the page as it was.
+    Unchanged = 6,
 };
+
+// Done, or left unchanged by an incremental run (which a full run would
+// have made Done): an include may copy the entry's generated file then.
+inline bool IsDone(int status) {
+    return status == static_cast<int>(RunStatus::Done) ||
+           status == static_cast<int>(RunStatus::Unchanged);
+}
 
 // The text shown for `status` ("deaktiviert", ... "fertig", "Fehler"); the empty text
 // for a value outside the enumeration.

@@ -1,11 +1,13 @@
 #include "engine/template_parser.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <optional>
 
 #include "engine/directives.h"
 #include "engine/run_status.h"
+#include "engine/template_frame.h"
 #include "engine/template_paths.h"
 #include "support/text_file.h"
 
@@ -38,26 +40,6 @@ OutputResult CreateFailure(const std::string& path) {
 
 }  // namespace
 
-// One template being read. Includes are resolved with an explicit stack of
-// frames instead of recursion, so a long include chain cannot exhaust the
-// call stack; waiting frames below the upper levels give up their file
-// descriptors (see kLevelsKeptOpen).
-struct CTemplateParser::Frame {
-    CTplFileRecord* entry = nullptr;
-    std::string outputPath;
-    CTextReader reader;
-    CTextWriter writer;
-    bool hasOutput = false;
-    bool written = false;
-    OutputResult result = OutputResult::Written;
-    EngineState state;
-    // Set while an included template is generated on top of this frame.
-    CTplFileRecord* pending = nullptr;
-    std::string pendingPath;
-
-    ITextSink* Output() { return hasOutput ? &writer : nullptr; }
-};
-
 CTemplateParser::CTemplateParser(CMessageService& messages)
     : messages_(messages), engine_(defines_, messages) {}
 
@@ -80,16 +62,36 @@ bool CTemplateParser::AppendFileVerbatim(ITextSink* output, const std::string& p
 std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecord& entry) {
     auto frame = std::make_unique<Frame>();
     frame->entry = &entry;
-    if (!frame->reader.Open(JoinPath(entry.SourcePath, entry.TPLFileName))) {
-        return nullptr;
-    }
+    frame->templatePath = JoinPath(entry.SourcePath, entry.TPLFileName);
     frame->outputPath = GeneratedFilePath(entry.TargetPath, TemplateBaseName(entry.TPLFileName),
                                           entry.CreateFileExt);
+    frame->startedNs = memo_ != nullptr ? WallClockNs() : 0;
+    const bool opened = frame->reader.Open(frame->templatePath);
+    if (memo_ != nullptr && memo_->Recording() != nullptr) {
+        frame->traceStep = memo_->Recording()->steps.size();
+        Record({TraceOp::Frame, entry.TPLFileId, 0, frame->templatePath, frame->outputPath, {}});
+    }
+    if (!opened) {
+        return nullptr;
+    }
+    if (memo_ != nullptr) {
+        frame->reader.StartHashing();
+    }
     if (!Allowed(guard_.CheckWrite(frame->outputPath), frame->outputPath)) {
         frame->result = OutputResult::Refused;
         return frame;
     }
+    if (memo_ != nullptr && memo_->DryRun()) {
+        frame->isDry = true;
+        frame->hasOutput = TargetFolderTakesFiles(frame->outputPath);
+        troubled_ = troubled_ || !frame->hasOutput;
+        if (!frame->hasOutput) {
+            frame->result = CreateFailure(frame->outputPath);
+        }
+        return frame;
+    }
     frame->hasOutput = frame->writer.Open(frame->outputPath, &spares_);
+    troubled_ = troubled_ || !frame->hasOutput;
     if (!frame->hasOutput) {
         frame->result = CreateFailure(frame->outputPath);
     }
@@ -101,7 +103,17 @@ bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
 }
 
 void CTemplateParser::BeginRun() {
+    active_.clear();
     guard_.Reset(files_);
+    byName_.clear();
+    byId_.clear();
+    folders_.clear();
+    for (CTplFileRecord& entry : files_.Records()) {
+        if (!entry.Deleted) {
+            byName_.emplace(entry.TPLFileName.str(), &entry);
+            byId_.emplace(entry.TPLFileId, &entry);
+        }
+    }
     reported_.clear();
     cyclesReported_.clear();
     ownText_.clear();
@@ -126,6 +138,7 @@ void CTemplateParser::EndRun() {
 }
 
 void CTemplateParser::ReportOnce(MessageId id, std::string_view first, std::string_view second) {
+    troubled_ = true;
     if (reported_.insert(FormatMessage(id, first, second)).second) {
         messages_.ShowError(id, first, second);
     }
@@ -217,20 +230,33 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& f
     const IncludeName parts = SplitIncludeName(argument);
     if (!parts.hasDot || parts.extension != "tpl") {
         if (frame.hasOutput) {
-            AppendFileVerbatim(&frame.writer, PlainIncludePath(parts));
+            AppendRecorded(frame.Output(), PlainIncludePath(parts), TraceOp::Plain);
         }
         return nullptr;
     }
-    CTplFileRecord* found = files_.FindByName(parts.name + ".tpl");
+    const auto named = byName_.find(parts.name + ".tpl");
+    CTplFileRecord* found = named != byName_.end() ? named->second : nullptr;
+    const std::string path =
+        found != nullptr ? GeneratedFilePath(found->TargetPath, parts.name, found->CreateFileExt)
+                         : std::string();
+    const bool verbatim = found != nullptr && !found->AlwaysParse && IsDone(found->RunStatus);
+    Record({TraceOp::Include,
+            found != nullptr ? found->TPLFileId : 0,
+            static_cast<std::uint8_t>(
+                (found != nullptr && found->AlwaysParse ? TraceStep::kAlwaysParse : 0) |
+                (found != nullptr && IsDone(found->RunStatus) ? TraceStep::kDone : 0)),
+            path,
+            parts.name,
+            {}});
     if (found == nullptr) {
         return nullptr;
     }
-    const std::string path = GeneratedFilePath(found->TargetPath, parts.name, found->CreateFileExt);
-    if (!found->AlwaysParse && found->RunStatus == static_cast<int>(RunStatus::Done)) {
-        AppendFileVerbatim(frame.Output(), path);
+    if (verbatim) {
+        AppendRecorded(frame.Output(), path, TraceOp::Verbatim);
         return nullptr;
     }
     if (active_.count(found) != 0) {
+        troubled_ = true;
         const std::string line = std::to_string(frame.state.line);
         if (cyclesReported_.insert(frame.entry->TPLFileName.str() + ":" + line).second) {
             messages_.ShowParseError(MessageId::kIncludeCycle, frame.entry->TPLFileName.str(),
@@ -250,21 +276,38 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& f
 
 OutputResult CTemplateParser::FinishFrame(Frame& frame) {
     engine_.Finish(frame.state, frame.entry->TPLFileName.str());
+    if (memo_ != nullptr) {
+        NoteTemplateRead(frame);
+    }
     frame.reader.Close();
     if (!frame.hasOutput) {
         return frame.result;
     }
-    const std::optional<FileId> before = FileAt(frame.outputPath);
-    frame.written = frame.writer.Commit();
-    if (frame.written) {
-        // A text the file already held leaves the very file in place; any
-        // other text puts a new file there.
-        if (!before || FileAt(frame.outputPath) != before) {
+    if (frame.isDry) {
+        frame.written = true;
+        if (NoteWritten(frame, &frame.dry.Text(), true)) {
             ownText_.erase(frame.entry);
         }
         frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
         return OutputResult::Written;
     }
+    // Where this run has already put text at the path, its notion of the
+    // file is compared, since the disk may not hold it (see CRunFiles).
+    const bool known = memo_ != nullptr && memo_->Files().Written().count(frame.outputPath) != 0;
+    const std::optional<FileId> before = known ? std::nullopt : FileAt(frame.outputPath);
+    frame.written = frame.writer.Commit();
+    if (frame.written) {
+        // A text the file already held leaves the very file in place; any
+        // other text puts a new file there.
+        const bool changed =
+            memo_ != nullptr ? NoteWritten(frame, frame.writer.CommittedText(), known) : false;
+        if (known ? changed : !before || FileAt(frame.outputPath) != before) {
+            ownText_.erase(frame.entry);
+        }
+        frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
+        return OutputResult::Written;
+    }
+    troubled_ = true;
     if (frame.writer.CreateFailed()) {
         // A file that could not even be created is left to the caller, as
         // when Open can tell so in advance; a write that broke off is
@@ -279,10 +322,12 @@ void CTemplateParser::CompleteInclude(Frame& parent, const Frame& child) {
     // Only a file written just now is inserted: after a failed write the
     // file at that path is an older page, not this include's text. Text the
     // writer still holds is what reading the file back would yield.
-    const std::string* text = child.written ? child.writer.CommittedText() : nullptr;
+    const std::string* text = !child.written ? nullptr
+                              : child.isDry  ? &child.dry.Text()
+                                             : child.writer.CommittedText();
     if (text != nullptr) {
         if (parent.hasOutput) {
-            parent.writer.WriteAsIs(*text);
+            parent.WriteAsIs(*text);
         }
     } else if (child.written) {
         AppendFileVerbatim(parent.Output(), parent.pendingPath);
@@ -296,7 +341,14 @@ void CTemplateParser::MarkRegenerated(CTplFileRecord& included) {
     // Generated again inside another template, with that template's names,
     // the file no longer shows the entry's own text: the run must generate it
     // once more on its own.
-    if (included.StandaloneDone && included.Selected && included.CreateFile) {
+    const bool marked = included.StandaloneDone && included.Selected && included.CreateFile;
+    Record({TraceOp::Mark,
+            included.TPLFileId,
+            marked ? TraceStep::kMarked : std::uint8_t{0},
+            {},
+            {},
+            {}});
+    if (marked) {
         included.StandaloneDone = 0;
         included.RunStatus = static_cast<int>(RunStatus::InProgress);
         if (view_ != nullptr) {

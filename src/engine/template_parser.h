@@ -3,12 +3,14 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "engine/define_table.h"
 #include "engine/line_engine.h"
 #include "engine/output_guard.h"
+#include "engine/run_memo.h"
 #include "engine/run_view.h"
 #include "store/tpl_file_list.h"
 #include "support/message_service.h"
@@ -46,6 +48,28 @@ class CTemplateParser {
     // The window whose rows show the statuses, or null for none.
     void SetView(IRunView* view) { view_ = view; }
     IRunView* View() const { return view_; }
+
+    // The memory of an incremental run, or null for none. With one, every
+    // entry processed records what it read and wrote (see CRunMemo), reads
+    // go through its notion of the files, and in a dry run nothing is
+    // written. Must outlive its use.
+    void SetMemo(CRunMemo* memo) { memo_ = memo; }
+    CRunMemo* Memo() const { return memo_; }
+
+    // Takes the step of generating `entry` from the memo's record instead
+    // of doing it: when everything `trace` observed still holds, applies
+    // its effects (statuses, marks, the files' new contents in the memo's
+    // notion) and returns true. Otherwise changes nothing, notes the first
+    // observation that no longer holds as the entry's reason, and returns
+    // false. Throws RunDiverged as ProcessEntry does.
+    bool TakeRecorded(CTplFileRecord& entry, const Trace& trace);
+
+    // Whether anything since ClearTrouble called for a message, shown or
+    // not (a message is shown once per run or pass): a cycle, a refused or
+    // failed write. Such a step is always done again, never taken from the
+    // record, so that it can say so again.
+    void ClearTrouble() { troubled_ = false; }
+    bool Troubled() const { return troubled_; }
 
     // Reads the entry's template from its SourcePath, writes the generated
     // file "<TargetPath>/<base>.<CreateFileExt>" and resolves #include lines.
@@ -93,6 +117,7 @@ class CTemplateParser {
 
   private:
     struct Frame;
+    struct Replay;
 
     std::unique_ptr<Frame> OpenFrame(CTplFileRecord& entry);
     std::unique_ptr<Frame> ResolveInclude(Frame& frame, std::string_view argument);
@@ -100,9 +125,26 @@ class CTemplateParser {
     void CompleteInclude(Frame& parent, const Frame& child);
     void MarkRegenerated(CTplFileRecord& included);
     bool Allowed(COutputGuard::Verdict verdict, const std::string& path);
+    // AppendFileVerbatim as this run sees `path` (a dry run's text, or the
+    // disk), recorded as step `op` when the memo records.
+    void AppendRecorded(ITextSink* output, const std::string& path, TraceOp op);
+    void Record(TraceStep step);
+    // Records the frame's file as written with `text` (null: read it back)
+    // and returns, when `compare`, whether that changed what the run knew
+    // the file to hold.
+    bool NoteWritten(Frame& frame, const std::string* text, bool compare);
+    void NoteTemplateRead(Frame& frame);
+    bool TargetFolderTakesFiles(const std::string& outputPath);
+    CTplFileRecord* EntryById(int id) const;
 
     CMessageService& messages_;
     IRunView* view_ = nullptr;
+    CRunMemo* memo_ = nullptr;
+    bool troubled_ = false;
+    // The live entries by name and id, as BeginRun found them.
+    std::unordered_map<std::string_view, CTplFileRecord*> byName_;
+    std::unordered_map<int, CTplFileRecord*> byId_;
+    std::unordered_map<std::string, bool> folders_;  // see TargetFolderTakesFiles
     CTplFileList files_;
     CDefineTable defines_;
     CLineEngine engine_;

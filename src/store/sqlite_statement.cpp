@@ -111,4 +111,12 @@ void SqliteStatement::BindText(int index, std::string_view value) {
     }
 }
 
+void SqliteStatement::BindBlob(int index, std::string_view bytes) {
+    const int rc = sqlite3_bind_blob(stmt_, index, bytes.data(), static_cast<int>(bytes.size()),
+                                     SQLITE_TRANSIENT);
+    if (rc != SQLITE_OK) {
+        ThrowEngineError(db_, rc);
+    }
+}
+
 }  // namespace pellandrix

@@ -42,6 +42,7 @@ class SqliteStatement {
     int ParameterCount() const;
     void BindInt(int index, std::int64_t value);
     void BindText(int index, std::string_view value);
+    void BindBlob(int index, std::string_view bytes);
     // Sets every parameter back to Null.
     void ClearBindings();
 

@@ -4,6 +4,17 @@ namespace pellandrix {
 
 MessageAnswer CMessageService::ShowMessage(MessageKind kind, const std::string& text,
                                            ButtonStyle buttons) {
+    ++shown_;
+    if (passOver_ != nullptr) {
+        const auto seen = passOver_->find(text);
+        if (seen != passOver_->end() && seen->second > 0) {
+            --seen->second;
+            return MessageAnswer::Ok;
+        }
+    }
+    if (noted_ != nullptr) {
+        ++(*noted_)[text];
+    }
     return presenter_->Present(kind, text, buttons);
 }
 

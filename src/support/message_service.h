@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "support/string_table.h"
 
@@ -50,8 +51,21 @@ class CMessageService {
     int ShowNotice(MessageId id, std::optional<std::string_view> first = std::nullopt,
                    std::string_view second = {});
 
+    // How many messages were shown so far: a run tells by it whether
+    // generating one template showed any.
+    int ShownCount() const { return shown_; }
+    // A run that starts over would show again what it showed before it did.
+    // While a log is set to note into, every text shown is counted there;
+    // while one is set to pass over, a text counted there is not shown
+    // again, once per count. Null ends either.
+    void NoteShownInto(std::unordered_map<std::string, int>* log) { noted_ = log; }
+    void PassOver(std::unordered_map<std::string, int>* log) { passOver_ = log; }
+
   private:
     IMessagePresenter* presenter_;
+    int shown_ = 0;
+    std::unordered_map<std::string, int>* noted_ = nullptr;
+    std::unordered_map<std::string, int>* passOver_ = nullptr;
 };
 
 }  // namespace pellandrix

@@ -35,7 +35,22 @@ bool CTextReader::Open(const std::string& path) {
     buffer_ = std::make_unique_for_overwrite<char[]>(kFileBufferSize);
     pos_ = len_ = 0;
     atEnd_ = crKnown_ = false;
+    readAt_ = hashedTo_ = 0;
+    readFailed_ = false;
+    openedAs_ = StampOf(st);
     return true;
+}
+
+void CTextReader::StartHashing() {
+    hasher_ = std::make_unique<CContentHasher>();
+}
+
+std::optional<HashedFile> CTextReader::HashRead() const {
+    struct stat st;
+    if (!hasher_ || !atEnd_ || readFailed_ || fd_ < 0 || ::fstat(fd_, &st) != 0) {
+        return std::nullopt;
+    }
+    return HashedFile{hasher_->Digest(), openedAs_, StampOf(st)};
 }
 
 void CTextReader::Close() {
@@ -47,6 +62,15 @@ void CTextReader::Close() {
     buffer_.reset();
     pos_ = len_ = 0;
     atEnd_ = crKnown_ = false;
+    hasher_.reset();
+}
+
+void CTextReader::HashFresh(const char* data, ssize_t n) {
+    const off_t seen = std::max<off_t>(hashedTo_ - readAt_, 0);
+    if (seen < n) {
+        hasher_->Update(std::string_view(data + seen, static_cast<std::size_t>(n - seen)));
+        hashedTo_ = readAt_ + n;
+    }
 }
 
 bool CTextReader::Fill() {
@@ -63,9 +87,14 @@ bool CTextReader::Fill() {
     while (len_ < kFileBufferSize) {
         const ssize_t n = ReadRetrying(fd_, buffer_.get() + len_, kFileBufferSize - len_);
         if (n <= 0) {
+            readFailed_ = readFailed_ || n < 0;
             atEnd_ = true;
             break;
         }
+        if (hasher_) {
+            HashFresh(buffer_.get() + len_, n);
+        }
+        readAt_ += n;
         len_ += static_cast<std::size_t>(n);
     }
     return len_ > kept;
@@ -209,6 +238,7 @@ bool CTextReader::Resume() {
     }
     fd_ = fd;
     buffer_ = std::make_unique_for_overwrite<char[]>(kFileBufferSize);
+    readAt_ = resume_offset_;
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/content_hash.h"
 #include "support/spare_files.h"
 #include "support/text_sink.h"
 #include "support/write_ways.h"
@@ -63,8 +64,16 @@ class CTextReader {
     bool IsOpen() const { return fd_ >= 0 || suspended_; }
     void Close();
 
+    // Hashes every byte of the file as it is read (call right after Open).
+    // Once the end has been read, HashRead gives the hash of the whole file
+    // with its stamps when it was opened and at the end; none before the
+    // end, without StartHashing, or after a read error.
+    void StartHashing();
+    std::optional<HashedFile> HashRead() const;
+
   private:
     bool Fill();
+    void HashFresh(const char* data, ssize_t n);
     bool ReadChunkByteWise(std::string_view* chunk);
 
     std::string path_;
@@ -80,6 +89,13 @@ class CTextReader {
     std::size_t crAt_ = 0;
     bool crKnown_ = false;
     std::string slow_;  // chunks around a lone carriage return are built here
+    // Hashing: the file offset of the next read, how far the hash reaches
+    // (a resumed reader reads again what it had read ahead), and the hash.
+    off_t readAt_ = 0;
+    off_t hashedTo_ = 0;
+    bool readFailed_ = false;
+    FileStamp openedAs_;
+    std::unique_ptr<CContentHasher> hasher_;
 };
 
 // Writes a generated text file safely: every line feed is written as CR LF,

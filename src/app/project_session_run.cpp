@@ -1,0 +1,127 @@
+// The generation verb of the session: a run with its record.
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "app/project_session.h"
+#include "engine/generation_run.h"
+#include "engine/run_memo.h"
+#include "engine/run_status.h"
+#include "store/dao_exception.h"
+#include "store/run_record.h"
+
+namespace pellandrix {
+
+namespace {
+
+// Bumped whenever what a run writes could change for the same inputs (a
+// new program version may generate differently), so that no record of
+// another version is trusted.
+constexpr const char* kRecordVersion = "Pellandrix-Lauf 1";
+
+std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return "-";
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return "+" + bytes.str();
+}
+
+// What a run depends on as a whole: a change here makes every step be done.
+std::string RunKey(const CProjectRecord& project) {
+    std::string key = kRecordVersion;
+    for (const std::string& part :
+         {std::to_string(project.ProjectId), project.ProjectName.str(), project.SourcePath.str(),
+          project.TargetPath.str(), project.DefCreateFileExt.str()}) {
+        key += '\n' + part;
+    }
+    const ContentHash extensions = HashBytes(FileBytes(kExtensionFileName));
+    key += '\n' + std::to_string(extensions.low) + ':' + std::to_string(extensions.high);
+    return key;
+}
+
+// The record only saves work: one that cannot be read is none, and one that
+// cannot be written stays as it was. Either way nothing wrong can follow:
+// a later run checks every observation of a step it takes against the files
+// as they are then, the disk's copy of the pages included, whoever wrote
+// them meanwhile (a run that died half-way, say).
+RunRecord LoadRecord(CDaoDatabase& db, int projectId) {
+    try {
+        return LoadRunRecord(db, projectId);
+    } catch (const CDaoException&) {
+        return RunRecord{};
+    }
+}
+
+void Planned(CRunMemo& memo, GenerateReport& report) {
+    for (const auto& [path, left] : memo.Files().Written()) {
+        const std::optional<FileStamp> there = StampOfPath(path);
+        PlannedChange change;
+        change.path = path;
+        if (!left.hash) {
+            if (!there) {
+                continue;
+            }
+            change.kind = PlannedChange::Kind::Delete;
+            change.reason = "nicht behalten";
+        } else {
+            if (there && memo.Files().OnDisk(path) == left.hash) {
+                continue;
+            }
+            change.kind = there ? PlannedChange::Kind::Replace : PlannedChange::Kind::Write;
+            const auto writer = memo.WriterOf(path);
+            change.reason = writer ? memo.ReasonFor(writer->first) : std::string();
+        }
+        report.planned.push_back(std::move(change));
+    }
+    std::sort(report.planned.begin(), report.planned.end(),
+              [](const PlannedChange& a, const PlannedChange& b) { return a.path < b.path; });
+}
+
+}  // namespace
+
+void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
+                               GenerateReport* report) {
+    if (options.all) {
+        SelectAll();
+    }
+    CDaoDatabase& db = core_.Database();
+    const int projectId = current_ != nullptr ? current_->ProjectId : 0;
+    CRunMemo memo(LoadRecord(db, projectId), current_ != nullptr ? RunKey(*current_) : "",
+                  options.changed, options.dryRun);
+    const bool recording = !options.dryRun && current_ != nullptr;
+    CTemplateParser& parser = core_.Parser();
+    // Included templates report their statuses through the parser's view,
+    // which must not outlive the run; nor may the memo.
+    struct Scope {
+        CTemplateParser& parser;
+        ~Scope() {
+            parser.SetView(nullptr);
+            parser.SetMemo(nullptr);
+        }
+    } scope{parser};
+    parser.SetView(&view);
+    parser.SetMemo(&memo);
+    RunGeneration(parser, view);
+    if (recording) {
+        try {
+            SaveRunRecord(db, projectId, memo.Before(), memo.After());
+        } catch (const CDaoException&) {
+        }
+    }
+    if (report != nullptr) {
+        for (const CTplFileRecord& entry : core_.Files().Records()) {
+            if (!entry.Deleted && entry.Selected &&
+                entry.RunStatus != static_cast<int>(RunStatus::Unchanged)) {
+                report->reasons[entry.TPLFileId] = memo.ReasonFor(entry.TPLFileId);
+            }
+        }
+        if (options.dryRun) {
+            Planned(memo, *report);
+        }
+    }
+}
+
+}  // namespace pellandrix

@@ -1,0 +1,101 @@
+#include "engine/run_files.h"
+
+namespace pellandrix {
+
+namespace {
+
+// How long before a hashing a file must have last changed for its stamp to
+// stand for its content: longer than the coarsest time stamps (FAT's two
+// seconds) and the kernel's clock tick.
+constexpr std::int64_t kSettledNs = 2'000'000'000;
+
+}  // namespace
+
+CRunFiles::CRunFiles(RunRecord::KnownHashMap known, bool dryRun)
+    : known_(std::move(known)), dryRun_(dryRun) {}
+
+std::optional<ContentHash> CRunFiles::Current(const std::string& path) {
+    const auto left = left_.find(path);
+    if (left != left_.end()) {
+        return left->second.hash;
+    }
+    return OnDisk(path);
+}
+
+std::optional<ContentHash> CRunFiles::OnDisk(const std::string& path) {
+    const std::optional<FileStamp> stamp = StampOfPath(path);
+    if (!stamp) {
+        return std::nullopt;
+    }
+    const auto known = known_.find(path);
+    if (known != known_.end() && known->second.stamp == *stamp &&
+        stamp->changedNs < known->second.verifiedNs - kSettledNs) {
+        used_.insert(path);
+        return known->second.hash;
+    }
+    const std::int64_t startedNs = WallClockNs();
+    return Remember(path, HashFile(path), startedNs);
+}
+
+std::optional<ContentHash> CRunFiles::Remember(const std::string& path,
+                                               const std::optional<HashedFile>& read,
+                                               std::int64_t startedNs) {
+    if (!read) {
+        return std::nullopt;
+    }
+    // A file that changed while it was read has a hash that stands for no
+    // content on disk: used once, never kept.
+    if (read->before == read->after) {
+        known_[path] = {read->after, read->hash, startedNs};
+        used_.insert(path);
+    } else {
+        known_.erase(path);
+    }
+    return read->hash;
+}
+
+bool CRunFiles::Settled(const std::string& path) {
+    const auto left = left_.find(path);
+    if (left == left_.end() || left->second.onDisk) {
+        return true;
+    }
+    if (OnDisk(path) != left->second.hash) {
+        return false;
+    }
+    left->second.onDisk = true;
+    return true;
+}
+
+void CRunFiles::NoteRead(const std::string& path, const HashedFile& read, std::int64_t startedNs) {
+    // What the run itself wrote is not read from disk: its notion stands.
+    if (left_.count(path) == 0) {
+        Remember(path, read, startedNs);
+    }
+}
+
+void CRunFiles::NoteWritten(const std::string& path, const ContentHash& hash, bool onDisk,
+                            std::optional<std::string> dryText) {
+    left_[path] = Left{hash, onDisk, std::move(dryText)};
+}
+
+void CRunFiles::NoteDeleted(const std::string& path) {
+    left_[path] = Left{std::nullopt, !dryRun_, {}};
+}
+
+const std::string* CRunFiles::DryText(const std::string& path) const {
+    const auto left = left_.find(path);
+    return left != left_.end() && left->second.dryText ? &*left->second.dryText : nullptr;
+}
+
+RunRecord::KnownHashMap CRunFiles::UsedHashes() const {
+    RunRecord::KnownHashMap kept;
+    for (const std::string& path : used_) {
+        const auto known = known_.find(path);
+        if (known != known_.end()) {
+            kept.insert(*known);
+        }
+    }
+    return kept;
+}
+
+}  // namespace pellandrix

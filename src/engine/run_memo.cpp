@@ -1,0 +1,118 @@
+#include "engine/run_memo.h"
+
+namespace pellandrix {
+
+CRunMemo::CRunMemo(RunRecord record, std::string key, bool incremental, bool dryRun)
+    : before_(std::move(record)),
+      key_(std::move(key)),
+      incremental_(incremental && !key_.empty() && before_.key == key_),
+      files_(std::make_unique<CRunFiles>(before_.hashes, dryRun)) {
+    if (!incremental) {
+        runReason_ = "vollständiger Lauf";
+    } else if (before_.key.empty()) {
+        runReason_ = "kein Stand vom letzten Lauf";
+    } else if (!incremental_) {
+        runReason_ = "Einstellungen geändert";
+    }
+}
+
+const Trace* CRunMemo::Recorded(int fileId, int pass) {
+    if (!incremental_) {
+        return nullptr;
+    }
+    const auto found = before_.traces.find({fileId, pass});
+    if (found == before_.traces.end()) {
+        NoteReason(fileId, "Vorlage neu");
+        return nullptr;
+    }
+    decoded_ = DecodeTrace(found->second);
+    if (!decoded_) {
+        NoteReason(fileId, "Vorlage neu");
+        return nullptr;
+    }
+    if (!decoded_->clean) {
+        NoteReason(fileId, "Meldungen beim letzten Lauf");
+        return nullptr;
+    }
+    return &*decoded_;
+}
+
+void CRunMemo::SetStep(int fileId, int pass) {
+    step_ = {fileId, pass};
+}
+
+void CRunMemo::BeginStep(int fileId, int pass) {
+    step_ = {fileId, pass};
+    current_ = Trace{};
+    recording_ = true;
+}
+
+void CRunMemo::EndStep(bool clean) {
+    current_.clean = clean;
+    traces_[step_] = EncodeTrace(current_);
+    recording_ = false;
+}
+
+void CRunMemo::KeepStep(int fileId, int pass) {
+    step_ = {fileId, pass};
+    const auto found = before_.traces.find(step_);
+    if (found != before_.traces.end()) {
+        traces_[step_] = found->second;
+    }
+}
+
+void CRunMemo::NoteReason(int fileId, std::string reason) {
+    reasons_.emplace(fileId, std::move(reason));
+}
+
+std::string CRunMemo::ReasonFor(int fileId) const {
+    const auto found = reasons_.find(fileId);
+    return found != reasons_.end() ? found->second : runReason_;
+}
+
+std::optional<std::pair<int, int>> CRunMemo::WriterOf(const std::string& path) const {
+    const auto found = writers_.find(path);
+    if (found == writers_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+bool CRunMemo::WroteLast(const std::string& path, int fileId, int pass) const {
+    const auto found = before_.outputs.find(path);
+    return found != before_.outputs.end() && found->second.fileId == fileId &&
+           found->second.pass == pass;
+}
+
+RunRecord CRunMemo::After() const {
+    RunRecord after;
+    after.key = key_;
+    after.traces = traces_;
+    after.outputs = before_.outputs;
+    for (const auto& [path, left] : files_->Written()) {
+        const auto writer = writers_.find(path);
+        if (left.hash && writer != writers_.end()) {
+            after.outputs[path] = {*left.hash, writer->second.first, writer->second.second};
+        } else {
+            after.outputs.erase(path);
+        }
+    }
+    after.hashes = files_->UsedHashes();
+    return after;
+}
+
+void CRunMemo::StartOver() {
+    RunRecord::KnownHashMap known = before_.hashes;
+    for (const auto& [path, hash] : files_->UsedHashes()) {
+        known[path] = hash;
+    }
+    files_ = std::make_unique<CRunFiles>(std::move(known), files_->DryRun());
+    incremental_ = false;
+    runReason_ = "vollständiger Lauf nötig";
+    traces_.clear();
+    reasons_.clear();
+    writers_.clear();
+    recording_ = false;
+}
+
+}  // namespace pellandrix

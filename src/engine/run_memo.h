@@ -1,0 +1,84 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+#include "engine/run_files.h"
+#include "engine/run_trace.h"
+#include "store/run_record.h"
+
+namespace pellandrix {
+
+// Thrown when a step that must really be done would read a file whose text
+// this run knows only by hash (a step before it was taken from the record,
+// and the disk holds something else). The run then starts over and does
+// every step.
+struct RunDiverged {};
+
+// An incremental run's memory: the record of the last run it may take steps
+// from, the traces of the steps this run does, and why it did them.
+class CRunMemo {
+  public:
+    // `record` as loaded; `key` the settings this run depends on as a
+    // whole. `incremental` false: every step is done (a full run), but the
+    // record is still kept up to date. `dryRun`: nothing is written.
+    CRunMemo(RunRecord record, std::string key, bool incremental, bool dryRun);
+
+    CRunFiles& Files() { return *files_; }
+    bool Incremental() const { return incremental_; }
+    bool DryRun() const { return files_->DryRun(); }
+
+    // The trace of generating entry `fileId` in `pass` the last time, when
+    // this run may take it; none otherwise (the reason is noted).
+    const Trace* Recorded(int fileId, int pass);
+
+    // The step about to be taken from the record or done.
+    void SetStep(int fileId, int pass);
+    std::pair<int, int> Step() const { return step_; }
+    // Recording a step that is being done. Between BeginStep and EndStep,
+    // Recording() is the trace being built; otherwise null.
+    void BeginStep(int fileId, int pass);
+    Trace* Recording() { return recording_ ? &current_ : nullptr; }
+    void EndStep(bool clean);
+    // A step taken from the record keeps its trace.
+    void KeepStep(int fileId, int pass);
+    // The step now being done or taken writes `path`.
+    void NoteWriter(const std::string& path) { writers_[path] = step_; }
+
+    // Why entry `fileId` was generated (the first reason noted wins); for
+    // an entry without one, why the run took no step from the record.
+    void NoteReason(int fileId, std::string reason);
+    std::string ReasonFor(int fileId) const;
+    // The step that wrote `path` last in this run; none when no step did.
+    std::optional<std::pair<int, int>> WriterOf(const std::string& path) const;
+    // Whether the record had a step writing `path` last, `fileId`'s in `pass`.
+    bool WroteLast(const std::string& path, int fileId, int pass) const;
+
+    // Everything this run learnt, for the next run: what the record of the
+    // last run must become.
+    const RunRecord& Before() const { return before_; }
+    RunRecord After() const;
+
+    // Starts over for a full run (see RunDiverged): steps, reasons and the
+    // run's notion of the files are forgotten; known hashes stay.
+    void StartOver();
+
+  private:
+    RunRecord before_;
+    std::string key_;
+    bool incremental_;
+    std::unique_ptr<CRunFiles> files_;
+    std::map<std::pair<int, int>, std::string> traces_;
+    std::unordered_map<int, std::string> reasons_;
+    std::unordered_map<std::string, std::pair<int, int>> writers_;
+    std::pair<int, int> step_{0, 0};
+    bool recording_ = false;
+    std::string runReason_;
+    Trace current_;
+    std::optional<Trace> decoded_;
+};
+
+}  // namespace pellandrix

@@ -1,0 +1,205 @@
+// Taking a step of a run from the record instead of doing it: every
+// observation of the step's trace is checked in order against the run as it
+// stands, with the step's own effects laid over it as they happen, and only
+// when all still hold are the effects applied.
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/run_status.h"
+#include "engine/template_parser.h"
+#include "engine/template_paths.h"
+
+namespace pellandrix {
+
+namespace {
+
+constexpr const char* kSettingsChanged = "Einstellungen geändert";
+
+std::string ContentReason(const std::string& path, const std::optional<ContentHash>& now,
+                          const std::optional<ContentHash>& then) {
+    if (!now) {
+        return path + " fehlt";
+    }
+    return path + (then ? " geändert" : " neu");
+}
+
+}  // namespace
+
+struct CTemplateParser::Replay {
+    struct EntryState {
+        int runStatus = 0;
+        int standaloneDone = 0;
+        bool marked = false;
+    };
+
+    CTemplateParser& parser;
+    CRunFiles& files;
+    std::unordered_map<CTplFileRecord*, EntryState> entries;
+    std::vector<std::pair<const TraceStep*, CTplFileRecord*>> writes;
+    std::unordered_map<std::string, std::optional<ContentHash>> written;
+    std::unordered_set<std::string> inPlace;
+    std::string reason;
+
+    EntryState& State(CTplFileRecord& entry) {
+        const auto found = entries.find(&entry);
+        if (found != entries.end()) {
+            return found->second;
+        }
+        return entries[&entry] = {entry.RunStatus, entry.StandaloneDone, false};
+    }
+
+    std::optional<ContentHash> Current(const std::string& path) {
+        const auto found = written.find(path);
+        return found != written.end() ? found->second : files.Current(path);
+    }
+
+    bool Fail(std::string why) {
+        reason = std::move(why);
+        return false;
+    }
+
+    bool Content(const TraceStep& step) {
+        const std::optional<ContentHash> now = Current(step.path);
+        return now == step.hash || Fail(ContentReason(step.path, now, step.hash));
+    }
+
+    bool Frame(const TraceStep& step) {
+        CTplFileRecord* entry = parser.EntryById(step.entry);
+        if (entry == nullptr || JoinPath(entry->SourcePath, entry->TPLFileName) != step.path) {
+            return Fail(kSettingsChanged);
+        }
+        if (!Content(step)) {
+            return false;
+        }
+        if (!step.hash) {
+            return true;
+        }
+        const std::string output = GeneratedFilePath(
+            entry->TargetPath, TemplateBaseName(entry->TPLFileName), entry->CreateFileExt);
+        if (output != step.other ||
+            parser.guard_.CheckWrite(output) != COutputGuard::Verdict::Allowed) {
+            return Fail(kSettingsChanged);
+        }
+        return parser.TargetFolderTakesFiles(output) || Fail(entry->TargetPath.str() + " fehlt");
+    }
+
+    bool Include(const TraceStep& step) {
+        const auto named = parser.byName_.find(step.other + ".tpl");
+        CTplFileRecord* found = named != parser.byName_.end() ? named->second : nullptr;
+        if ((found != nullptr ? found->TPLFileId : 0) != step.entry) {
+            return Fail(kSettingsChanged);
+        }
+        if (found == nullptr) {
+            return true;
+        }
+        const std::uint8_t flags = (found->AlwaysParse ? TraceStep::kAlwaysParse : 0) |
+                                   (IsDone(State(*found).runStatus) ? TraceStep::kDone : 0);
+        return (flags == step.flags && GeneratedFilePath(found->TargetPath, step.other,
+                                                         found->CreateFileExt) == step.path) ||
+               Fail(kSettingsChanged);
+    }
+
+    bool Mark(const TraceStep& step) {
+        CTplFileRecord* entry = parser.EntryById(step.entry);
+        if (entry == nullptr) {
+            return Fail(kSettingsChanged);
+        }
+        EntryState& state = State(*entry);
+        const bool marked = state.standaloneDone && entry->Selected && entry->CreateFile;
+        if (marked != ((step.flags & TraceStep::kMarked) != 0)) {
+            return Fail(kSettingsChanged);
+        }
+        if (marked) {
+            state.standaloneDone = 0;
+            state.runStatus = static_cast<int>(RunStatus::InProgress);
+            state.marked = true;
+        }
+        return true;
+    }
+
+    bool Written(const TraceStep& step) {
+        CTplFileRecord* entry = parser.EntryById(step.entry);
+        if (entry == nullptr || !step.hash) {
+            return Fail(kSettingsChanged);
+        }
+        State(*entry).runStatus = static_cast<int>(RunStatus::Done);
+        writes.emplace_back(&step, entry);
+        written[step.path] = step.hash;
+        return true;
+    }
+
+    // A file this step wrote last the time before must still hold that
+    // text, or the step is done again to put it back.
+    bool StillInPlace(std::pair<int, int> at) {
+        for (const auto& [path, hash] : written) {
+            if (parser.memo_->WroteLast(path, at.first, at.second)) {
+                const std::optional<ContentHash> disk = files.OnDisk(path);
+                if (disk != hash) {
+                    return Fail(path + (disk ? " von Hand geändert" : " fehlt"));
+                }
+                inPlace.insert(path);
+            }
+        }
+        return true;
+    }
+
+    bool Check(const Trace& trace, std::pair<int, int> at) {
+        for (const TraceStep& step : trace.steps) {
+            bool holds = true;
+            switch (step.op) {
+                case TraceOp::Frame:
+                    holds = Frame(step);
+                    break;
+                case TraceOp::Plain:
+                case TraceOp::Verbatim:
+                    holds = Content(step);
+                    break;
+                case TraceOp::Include:
+                    holds = Include(step);
+                    break;
+                case TraceOp::Mark:
+                    holds = Mark(step);
+                    break;
+                case TraceOp::Written:
+                    holds = Written(step);
+                    break;
+            }
+            if (!holds) {
+                return false;
+            }
+        }
+        return StillInPlace(at);
+    }
+
+    void Apply() {
+        for (const auto& [step, entry] : writes) {
+            if (files.Current(step->path) != step->hash) {
+                parser.ownText_.erase(entry);
+            }
+            // The last text a step put at a path is the one found in place.
+            const bool last = written[step->path] == step->hash;
+            files.NoteWritten(step->path, *step->hash, last && inPlace.count(step->path) != 0);
+            parser.memo_->NoteWriter(step->path);
+        }
+        for (auto& [entry, state] : entries) {
+            entry->RunStatus = state.runStatus;
+            entry->StandaloneDone = state.standaloneDone;
+            if (state.marked && parser.view_ != nullptr) {
+                parser.view_->RefreshRowStatus(entry->ListRow);
+            }
+        }
+    }
+};
+
+bool CTemplateParser::TakeRecorded(CTplFileRecord& entry, const Trace& trace) {
+    Replay replay{*this, memo_->Files(), {}, {}, {}, {}, {}};
+    if (!replay.Check(trace, memo_->Step())) {
+        memo_->NoteReason(entry.TPLFileId, replay.reason);
+        return false;
+    }
+    replay.Apply();
+    return true;
+}
+
+}  // namespace pellandrix

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <utility>
+
+#include "support/content_hash.h"
+
+namespace pellandrix {
+
+class CDaoDatabase;
+
+// What the last generation run of a project was made from, kept in tables
+// of its own beside the project's: the traces of the run's steps, the files
+// it left, and the hashes of the files it read with their stamps. An
+// incremental run trusts it only while its key matches.
+struct RunRecord {
+    // The settings a run depends on as a whole (the record's format, the
+    // project, the extension list); empty when there is no record to trust.
+    std::string key;
+    // One trace per step of the run: generating entry TPLFileId in a pass.
+    std::map<std::pair<int, int>, std::string> traces;
+    // Every file the runs left in place, with the step that wrote it last.
+    struct Output {
+        ContentHash hash;
+        int fileId = 0;
+        int pass = 0;
+        friend bool operator==(const Output&, const Output&) = default;
+    };
+    std::unordered_map<std::string, Output> outputs;
+    // Hashes of files, trusted while the file's stamp is unchanged and was
+    // taken safely before `verifiedNs` (see CRunFiles).
+    struct KnownHash {
+        FileStamp stamp;
+        ContentHash hash;
+        std::int64_t verifiedNs = 0;
+        friend bool operator==(const KnownHash&, const KnownHash&) = default;
+    };
+    using KnownHashMap = std::unordered_map<std::string, KnownHash>;
+    KnownHashMap hashes;
+};
+
+// The record of project `projectId`; an empty one when the tables do not
+// exist yet. Reads only. Engine errors leave as CDaoException.
+RunRecord LoadRunRecord(CDaoDatabase& db, int projectId);
+
+// Writes the rows of `after` that differ from `before`, removes those of
+// `before` that `after` lacks, and sets the key last, in one transaction.
+void SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& before,
+                   const RunRecord& after);
+
+// Removes everything recorded for the project (it is being deleted).
+void DeleteRunRecord(CDaoDatabase& db, int projectId);
+
+}  // namespace pellandrix

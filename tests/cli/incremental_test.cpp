@@ -1,0 +1,298 @@
+// generate --changed against full runs: on random projects and random edit
+// sequences, a --changed run in one copy and a full run in another must
+// leave the same files, the same project tables and the same messages; and
+// a dry run beforehand must touch nothing and announce exactly what the run
+// then changes.
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "cli_fixture.h"
+
+namespace pellandrix {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::CliFixture;
+using Files = std::map<std::string, std::string>;
+
+constexpr const char* kFolders[] = {"out", "out2"};
+
+// Every file under the target folders, by path relative to the copy.
+Files Snapshot(const CliFixture& f) {
+    Files files;
+    for (const char* folder : kFolders) {
+        for (const auto& e : fs::recursive_directory_iterator(f.dir / folder)) {
+            if (e.is_regular_file()) {
+                files[fs::relative(e.path(), f.dir.Path()).string()] =
+                    testkit::ReadBytes(e.path().string());
+            }
+        }
+    }
+    return files;
+}
+
+std::string Query(const CliFixture& f, const std::string& sql) {
+    sqlite3* db = nullptr;
+    std::string rows;
+    if (sqlite3_open_v2((f.dir / "Pellandrix.mdb").c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_exec(
+            db, sql.c_str(),
+            [](void* out, int n, char** values, char**) {
+                for (int i = 0; i < n; ++i) {
+                    *static_cast<std::string*>(out) += values[i] ? values[i] : "<null>";
+                    *static_cast<std::string*>(out) += '|';
+                }
+                *static_cast<std::string*>(out) += '\n';
+                return 0;
+            },
+            &rows, nullptr);
+    }
+    sqlite3_close(db);
+    return rows;
+}
+
+std::string Tables(const CliFixture& f) {
+    return Query(f, "SELECT * FROM project ORDER BY ProjectId") +
+           Query(f, "SELECT * FROM TPLFile ORDER BY ProjectId, TPLFileId");
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// A random project and the edits made to it, applied alike to both copies.
+class Sequence {
+  public:
+    explicit Sequence(unsigned seed) : rng_(seed) {
+        templates_ = Pick(2, 6);
+        for (CliFixture* f : {&incremental_, &full_}) {
+            for (const char* folder : {"src", "inc", "out", "out2"}) {
+                fs::create_directory(f->dir / folder);
+            }
+            f->Write("fileext.def", "html\r\nhtm\r\n");
+            f->Run({"add-project", "P", "--source", "src", "--target", "out"});
+        }
+        for (int i = 0; i < 3; ++i) {
+            Both("inc/p" + std::to_string(i) + ".txt", Line() + "\n");
+        }
+        for (int t = 0; t < templates_; ++t) {
+            Both(Template(t), Text());
+            std::vector<std::string> args{"add-file", "P", "src/" + Name(t)};
+            for (const char* flag : {"--select", "--no-create", "--no-always-parse"}) {
+                if (Chance(flag[2] == 's' ? 70 : 25)) {
+                    args.push_back(flag);
+                }
+            }
+            if (Chance(20)) {
+                args.insert(args.end(), {"--target", "out2"});
+            }
+            for (CliFixture* f : {&incremental_, &full_}) {
+                f->Run(args);
+            }
+        }
+    }
+
+    void Edit() {
+        const int t = Pick(0, templates_ - 1);
+        const std::string id = std::to_string(t + 1);
+        switch (Pick(0, 8)) {
+            case 0:
+            case 1:
+                Both(Template(t), Text());
+                break;
+            case 2:
+                Both("inc/p" + std::to_string(Pick(0, 3)) + ".txt", Line() + "\n");
+                break;
+            case 3:
+                Remove(Pick(0, 1) ? Template(t) : "inc/p" + std::to_string(Pick(0, 3)) + ".txt");
+                break;
+            case 4:
+                Sql("UPDATE TPLFile SET Selected = 1 - Selected WHERE TPLFileId = " + id);
+                break;
+            case 5:
+                Sql(std::string("UPDATE TPLFile SET ") +
+                    (Chance(50) ? "CreateFile = 1 - CreateFile" : "AlwaysParse = 1 - AlwaysParse") +
+                    " WHERE TPLFileId = " + id);
+                break;
+            case 6:
+                Sql(std::string("UPDATE TPLFile SET ") +
+                    (Chance(50) ? "TargetPath = 'out2'" : "CreateFileExt = 'htm'") +
+                    " WHERE TPLFileId = " + id);
+                break;
+            case 7:
+                HandEditOutput();
+                break;
+            default:
+                break;  // nothing changed at all
+        }
+    }
+
+    void RunAndCompare() {
+        const Files before = Snapshot(incremental_);
+        const std::string tables = Tables(incremental_);
+        incremental_.Run({"generate", "P", "--changed", "--dry-run"});
+        const std::vector<std::string> planned = incremental_.OutLines();
+        ASSERT_EQ(Snapshot(incremental_), before) << "the dry run wrote";
+        ASSERT_EQ(Tables(incremental_), tables);
+
+        const int changed = incremental_.Run({"generate", "P", "--changed"});
+        const int full = full_.Run({"generate", "P"});
+        EXPECT_EQ(changed, full);
+        EXPECT_EQ(Sorted(incremental_.ErrLines()), Sorted(full_.ErrLines()));
+        std::string statuses = incremental_.out;
+        for (std::size_t at; (at = statuses.find("unverändert")) != std::string::npos;) {
+            statuses.replace(at, std::string("unverändert").size(), "fertig");
+        }
+        EXPECT_EQ(statuses, full_.out);
+        const Files after = Snapshot(incremental_);
+        ASSERT_EQ(after, Snapshot(full_)) << "the target folders differ";
+        EXPECT_EQ(Tables(incremental_), Tables(full_));
+        EXPECT_EQ(Changes(before, after), Actions(planned));
+    }
+
+  private:
+    int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
+    bool Chance(int percent) { return Pick(1, 100) <= percent; }
+    static std::string Name(int t) { return "t" + std::to_string(t) + ".tpl"; }
+    static std::string Template(int t) { return "src/" + Name(t); }
+
+    std::string Line() {
+        static const char* kWords[] = {"A", "B", "C", "text", "<p>", "A-B"};
+        std::string line;
+        for (int i = Pick(1, 3); i > 0; --i) {
+            line += kWords[Pick(0, 5)];
+            line += ' ';
+        }
+        return line;
+    }
+
+    // Defines flowing across includes, conditionals, template and plain
+    // includes (some missing, some making cycles).
+    std::string Text() {
+        static const char* kNames[] = {"A", "B", "C"};
+        std::string text;
+        for (int i = Pick(2, 8); i > 0; --i) {
+            const char* name = kNames[Pick(0, 2)];
+            switch (Pick(0, 6)) {
+                case 0:
+                    text += std::string("#define ") + name + " v" + std::to_string(Pick(0, 9)) +
+                            (Chance(30) ? " B" : "") + "\n";
+                    break;
+                case 1:
+                    text += std::string("#undef ") + name + "\n";
+                    break;
+                case 2:
+                    text += std::string(Chance(50) ? "#ifdef " : "#ifndef ") + name + "\n" +
+                            Line() + "\n" + (Chance(50) ? "#else\n" + Line() + "\n" : "") +
+                            "#endif\n";
+                    break;
+                case 3:
+                    text += "#include \"" + Name(Pick(0, templates_)) + "\"\n";
+                    break;
+                case 4:
+                    text += "#include \"inc/p" + std::to_string(Pick(0, 3)) + ".txt\"\n";
+                    break;
+                default:
+                    text += Line() + "\n";
+                    break;
+            }
+        }
+        return text;
+    }
+
+    void Both(const std::string& path, const std::string& text) {
+        incremental_.Write(path, text);
+        full_.Write(path, text);
+    }
+    void Remove(const std::string& path) {
+        fs::remove(incremental_.dir / path);
+        fs::remove(full_.dir / path);
+    }
+    void Sql(const std::string& sql) {
+        Query(incremental_, sql);
+        Query(full_, sql);
+    }
+    void HandEditOutput() {
+        const Files files = Snapshot(incremental_);
+        if (files.empty()) {
+            return;
+        }
+        auto it = files.begin();
+        std::advance(it, Pick(0, static_cast<int>(files.size()) - 1));
+        if (Chance(50)) {
+            Both(it->first, it->second + "x");
+        } else {
+            Remove(it->first);
+        }
+    }
+
+    static std::vector<std::string> Changes(const Files& before, const Files& after) {
+        std::vector<std::string> changes;
+        for (const auto& [path, bytes] : after) {
+            const auto old = before.find(path);
+            if (old == before.end()) {
+                changes.push_back("schreiben " + path);
+            } else if (old->second != bytes) {
+                changes.push_back("ersetzen " + path);
+            }
+        }
+        for (const auto& [path, bytes] : before) {
+            if (after.count(path) == 0) {
+                changes.push_back("löschen " + path);
+            }
+        }
+        return Sorted(changes);
+    }
+
+    static std::vector<std::string> Actions(const std::vector<std::string>& planned) {
+        std::vector<std::string> actions;
+        for (const std::string& line : planned) {
+            const std::size_t tab = line.find('\t');
+            const std::size_t end = line.find('\t', tab + 1);
+            actions.push_back(line.substr(0, tab) + " " + line.substr(tab + 1, end - tab - 1));
+        }
+        return Sorted(actions);
+    }
+
+    std::mt19937 rng_;
+    int templates_ = 0;
+    CliFixture incremental_;
+    CliFixture full_;
+};
+
+int SequenceCount() {
+    const char* count = std::getenv("PELLANDRIX_DIFFERENTIAL_SEQUENCES");
+    return count != nullptr ? std::atoi(count) : 300;
+}
+
+TEST(Incremental, ChangedRunsLeaveWhatFullRunsLeave) {
+    // Some thousand commits to the copies' databases: seconds on a memory
+    // file system, minutes on a loaded disk.
+    if (::access("/dev/shm", W_OK) == 0) {
+        ::setenv("TMPDIR", "/dev/shm", 1);
+    }
+    const int sequences = SequenceCount();
+    for (int seed = 1; seed <= sequences; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        Sequence sequence(static_cast<unsigned>(seed));
+        for (int edit = 0; edit < 6 && !HasFailure(); ++edit) {
+            sequence.RunAndCompare();
+            sequence.Edit();
+        }
+        if (HasFailure()) {
+            break;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pellandrix
