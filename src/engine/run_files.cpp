@@ -23,6 +23,14 @@ std::optional<ContentHash> CRunFiles::Current(const std::string& path) {
 }
 
 std::optional<ContentHash> CRunFiles::OnDisk(const std::string& path) {
+    const auto seen = seen_.find(path);
+    if (seen != seen_.end()) {
+        return seen->second;
+    }
+    return seen_[path] = Look(path);
+}
+
+std::optional<ContentHash> CRunFiles::Look(const std::string& path) {
     const std::optional<FileStamp> stamp = StampOfPath(path);
     if (!stamp) {
         return std::nullopt;
@@ -76,10 +84,12 @@ void CRunFiles::NoteRead(const std::string& path, const HashedFile& read, std::i
 void CRunFiles::NoteWritten(const std::string& path, const ContentHash& hash, bool onDisk,
                             std::optional<std::string> dryText) {
     left_[path] = Left{hash, onDisk, std::move(dryText)};
+    seen_.erase(path);
 }
 
 void CRunFiles::NoteDeleted(const std::string& path) {
     left_[path] = Left{std::nullopt, !dryRun_, {}};
+    seen_.erase(path);
 }
 
 const std::string* CRunFiles::DryText(const std::string& path) const {

@@ -59,11 +59,15 @@ class CRunFiles {
     RunRecord::KnownHashMap UsedHashes() const;
 
   private:
+    std::optional<ContentHash> Look(const std::string& path);
     std::optional<ContentHash> Remember(const std::string& path,
                                         const std::optional<HashedFile>& read,
                                         std::int64_t startedNs);
 
     RunRecord::KnownHashMap known_;
+    // What OnDisk found, for the rest of the run: a file the run did not
+    // write is looked at once. Forgotten when the run writes the path.
+    std::unordered_map<std::string, std::optional<ContentHash>> seen_;
     std::unordered_set<std::string> used_;
     std::unordered_map<std::string, Left> left_;
     bool dryRun_;

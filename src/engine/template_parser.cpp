@@ -108,6 +108,7 @@ void CTemplateParser::BeginRun() {
     byName_.clear();
     byId_.clear();
     folders_.clear();
+    verdicts_.clear();
     for (CTplFileRecord& entry : files_.Records()) {
         if (!entry.Deleted) {
             byName_.emplace(entry.TPLFileName.str(), &entry);

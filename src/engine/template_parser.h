@@ -145,6 +145,9 @@ class CTemplateParser {
     std::unordered_map<std::string_view, CTplFileRecord*> byName_;
     std::unordered_map<int, CTplFileRecord*> byId_;
     std::unordered_map<std::string, bool> folders_;  // see TargetFolderTakesFiles
+    // Verdicts on generated files that steps taken from the record would
+    // have written, looked up once per run.
+    std::unordered_map<std::string, COutputGuard::Verdict> verdicts_;
     CTplFileList files_;
     CDefineTable defines_;
     CLineEngine engine_;

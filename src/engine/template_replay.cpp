@@ -77,11 +77,18 @@ struct CTemplateParser::Replay {
         }
         const std::string output = GeneratedFilePath(
             entry->TargetPath, TemplateBaseName(entry->TPLFileName), entry->CreateFileExt);
-        if (output != step.other ||
-            parser.guard_.CheckWrite(output) != COutputGuard::Verdict::Allowed) {
+        if (output != step.other || Verdict(output) != COutputGuard::Verdict::Allowed) {
             return Fail(kSettingsChanged);
         }
         return parser.TargetFolderTakesFiles(output) || Fail(entry->TargetPath.str() + " fehlt");
+    }
+
+    COutputGuard::Verdict Verdict(const std::string& output) {
+        const auto known = parser.verdicts_.find(output);
+        if (known != parser.verdicts_.end()) {
+            return known->second;
+        }
+        return parser.verdicts_[output] = parser.guard_.CheckWrite(output);
     }
 
     bool Include(const TraceStep& step) {

@@ -126,6 +126,9 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void OnSelectAll();
     void OnFileSettings();
     void OnCreateFiles();
+    // The same run, taking from the record what did not change since the
+    // last one: the context menu of "Dateien erstellen", and F5.
+    void OnCreateChangedFiles();
     void OnAbout();
     void OnItemChanged(QTreeWidgetItem* item);
     void AskSaveOnClose();

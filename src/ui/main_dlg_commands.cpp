@@ -163,6 +163,17 @@ void CMainDlg::OnCreateFiles() {
     Session().Generate(*this);
 }
 
+void CMainDlg::OnCreateChangedFiles() {
+    struct RunningScope {
+        bool& running;
+        explicit RunningScope(bool& r) : running(r) { running = true; }
+        ~RunningScope() { running = false; }
+    } scope(running_);
+    GenerateOptions options;
+    options.changed = true;
+    Session().Generate(*this, options, nullptr);
+}
+
 void CMainDlg::OnAbout() {
     LeaveHelpMode();
     CAboutDlg dialog(this);

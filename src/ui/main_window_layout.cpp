@@ -1,6 +1,7 @@
 // Construction of the main window: its controls in dialog units, the
 // control table, and the first filling from the project list.
 
+#include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -197,6 +198,20 @@ void CMainDlg::ConnectCommands() {
         connect(ControlAs<QAbstractButton>(id), &QAbstractButton::clicked, this,
                 [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
     }
+    // The incremental run sits beside the button, which keeps the full run:
+    // in its context menu, and on F5 anywhere in the window.
+    auto* changed = new QAction(QStringLiteral("nur Geänderte erstellen"), this);
+    changed->setShortcut(Qt::Key_F5);
+    changed->setObjectName(QStringLiteral("createChangedFiles"));
+    connect(changed, &QAction::triggered, this, [this] {
+        if (ControlAs<QAbstractButton>(kCreateFiles)->isEnabled()) {
+            RunCommand([this] { OnCreateChangedFiles(); });
+        }
+    });
+    addAction(changed);
+    auto* button = ControlAs<QAbstractButton>(kCreateFiles);
+    button->addAction(changed);
+    button->setContextMenuPolicy(Qt::ActionsContextMenu);
     // Only a user's choice in the box switches projects; filling it does not.
     connect(projectBox_, &QComboBox::activated, this,
             [this] { RunCommand([this] { ChangeProject(); }); });

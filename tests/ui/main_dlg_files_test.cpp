@@ -3,6 +3,7 @@
 // removing a file, a generation run, and the columns on resize.
 #include "main_dlg_test.h"
 
+#include <QAction>
 #include <QProgressBar>
 #include <QSignalSpy>
 
@@ -221,6 +222,18 @@ TEST_F(MainDlgTest, AGenerationRunEndsWithEveryTickedFileDoneAndTheBarReset) {
     EXPECT_FALSE(testkit::Exists(out + "/rest.htm"));
     EXPECT_TRUE(Messages().empty());
     EXPECT_TRUE(window.isVisible());
+
+    // F5 runs again taking what did not change from the record; the button
+    // offers the same in its context menu.
+    const QList<QAction*> menu = window.ControlAs<QPushButton>(CMainDlg::kCreateFiles)->actions();
+    ASSERT_EQ(menu.size(), 1);
+    EXPECT_EQ(menu[0]->text(), QStringLiteral("nur Geänderte erstellen"));
+    QTest::keyClick(&window, Qt::Key_F5);
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"unverändert", "unverändert", "deaktiviert"}));
+    testkit::WriteBytes(src + "/kopf.tpl", "#define TITEL Neu\r\n<h1>TITEL</h1>\r\n");
+    menu[0]->trigger();
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"fertig", "fertig", "deaktiviert"}));
+    EXPECT_EQ(testkit::ReadBytes(out + "/seite.htm"), "<h1>Neu</h1>\r\n<p>Neu</p>\r\n");
 }
 
 // ---------------------------------------------------------------------------
