@@ -3,7 +3,9 @@
 #include <mdbtools.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -12,14 +14,27 @@
 #include <system_error>
 
 #include "store/dao_exception.h"
+#include "support/windows_1252.h"
 
 namespace pellandrix {
 
 namespace {
 
-// Page 0 of every Jet 3 and Jet 4 file starts so; the version follows at
-// 0x14.
+// Page 0 of every Jet 3 and Jet 4 file starts so; the version follows.
 constexpr std::string_view kSignature("\x00\x01\x00\x00Standard Jet DB\x00", 20);
+constexpr std::size_t kVersionAt = 0x14;
+
+// The version byte of page 0 (0 for Jet 3, 1 for Jet 4, more for later
+// ones); nullopt when the file does not begin with the signature.
+std::optional<unsigned> VersionOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string start(kVersionAt + 1, '\0');
+    in.read(start.data(), static_cast<std::streamsize>(start.size()));
+    if (!in || start.compare(0, kSignature.size(), kSignature) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<unsigned char>(start[kVersionAt]);
+}
 
 struct HandleCloser {
     void operator()(MdbHandle* mdb) const { mdb_close(mdb); }
@@ -34,9 +49,9 @@ using Table = std::unique_ptr<MdbTableDef, TableFreer>;
 // Sets an environment variable while the object lives, then restores it.
 // libmdb reads MDBICONV (the character set it hands texts out in) and
 // MDB_JET3_CHARSET (the one it reads Jet 3 texts in) when it opens a file;
-// a user's setting of either would change the texts the conversion stores.
-// Start-up runs on one thread, so nothing else reads the environment
-// meanwhile.
+// the conversion sets both, so that a user's setting cannot change the
+// texts it stores. Start-up runs on one thread, so nothing else reads the
+// environment meanwhile.
 class ScopedEnvironment {
   public:
     ScopedEnvironment(const char* name, const char* value) : name_(name) {
@@ -60,24 +75,30 @@ class ScopedEnvironment {
     std::optional<std::string> old_;
 };
 
-Handle OpenForReading(const std::string& path) {
-    const ScopedEnvironment output("MDBICONV", "UTF-8");
-    const ScopedEnvironment jet3("MDB_JET3_CHARSET", "CP1252");
+// Jet 4 stores Unicode, which libmdb hands out as UTF-8. Jet 3 stores the
+// bytes of the writer's code page; libmdb would convert them with iconv,
+// which turns the five bytes Windows-1252 leaves undefined into "?". So
+// they are asked for as ISO-8859-1 both ways, which passes every byte
+// through as it is, and converted here (Text).
+Handle OpenForReading(const std::string& path, unsigned version) {
+    const bool jet3 = version == MDB_VER_JET3;
+    const ScopedEnvironment output("MDBICONV", jet3 ? "ISO-8859-1" : "UTF-8");
+    const ScopedEnvironment input("MDB_JET3_CHARSET", "ISO-8859-1");
     Handle mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
-    if (!mdb) {
+    if (!mdb || mdb->f->jet_version != version) {
         ThrowLayerError(SQLITE_CANTOPEN, "cannot open " + path);
     }
     return mdb;
 }
 
+// A text as libmdb hands it out (OpenForReading), in UTF-8.
+std::string Text(const MdbHandle& mdb, std::string_view raw) {
+    return mdb.f->jet_version == MDB_VER_JET3 ? Windows1252ToUtf8(raw) : std::string(raw);
+}
+
 // A file cut inside a page reads the missing bytes as nothing at all, and
 // libmdb then may take the rest of the page from the one read before.
-void CheckVersionAndSize(const MdbHandle& mdb, const std::string& path) {
-    const unsigned version = mdb.f->jet_version;
-    if (version != MDB_VER_JET3 && version != MDB_VER_JET4) {
-        ThrowLayerError(SQLITE_NOTADB,
-                        "Jet version " + std::to_string(version) + " is neither Jet 3 nor Jet 4");
-    }
+void CheckSize(unsigned version, const std::string& path) {
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
     const std::uintmax_t page = version == MDB_VER_JET3 ? 2048 : 4096;
@@ -90,17 +111,17 @@ bool IsWholeNumberType(int type) {
     return type == MDB_LONGINT || type == MDB_INT || type == MDB_BYTE;
 }
 
-std::vector<JetColumnInfo> ColumnsOf(MdbTableDef& table) {
+std::vector<JetColumnInfo> ColumnsOf(const MdbHandle& mdb, MdbTableDef& table) {
     std::vector<JetColumnInfo> columns;
     for (unsigned i = 0; i < table.num_cols; ++i) {
         const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table.columns, i));
+        const std::string name = Text(mdb, column->name);
         if (column->col_type != MDB_TEXT && !IsWholeNumberType(column->col_type)) {
-            ThrowLayerError(SQLITE_MISMATCH, std::string("table ") + table.name + ", column " +
-                                                 column->name + ": type " +
-                                                 std::to_string(column->col_type) +
+            ThrowLayerError(SQLITE_MISMATCH, "table " + Text(mdb, table.name) + ", column " + name +
+                                                 ": type " + std::to_string(column->col_type) +
                                                  " is neither a whole number nor a text");
         }
-        columns.push_back({column->name, column->col_type == MDB_TEXT});
+        columns.push_back({name, column->col_type == MDB_TEXT});
     }
     return columns;
 }
@@ -124,14 +145,14 @@ std::vector<bool> NullsOfCurrentRow(MdbHandle& mdb, MdbTableDef& table) {
     return nulls;
 }
 
-JetValue ValueOf(const JetColumnInfo& column, bool null, const std::vector<char>& bound,
-                 int length) {
+JetValue ValueOf(const MdbHandle& mdb, const JetColumnInfo& column, bool null,
+                 const std::vector<char>& bound, int length) {
     if (null) {
         return std::monostate{};
     }
     const std::string_view text(bound.data(), static_cast<std::size_t>(std::max(length, 0)));
     if (column.text) {
-        return std::string(text);
+        return Text(mdb, text);
     }
     std::int64_t number = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
@@ -147,7 +168,7 @@ JetTableData ReadTable(MdbHandle& mdb, std::string name) {
     if (!table || mdb_read_columns(table.get()) == nullptr) {
         ThrowLayerError(SQLITE_CORRUPT, "no readable table " + name);
     }
-    JetTableData data{table->name, ColumnsOf(*table), {}};
+    JetTableData data{Text(mdb, table->name), ColumnsOf(mdb, *table), {}};
     const std::size_t count = data.columns.size();
     std::vector<std::vector<char>> bound(count, std::vector<char>(mdb.bind_size + 1));
     std::vector<int> lengths(count);
@@ -159,7 +180,7 @@ JetTableData ReadTable(MdbHandle& mdb, std::string name) {
         const std::vector<bool> nulls = NullsOfCurrentRow(mdb, *table);
         std::vector<JetValue>& row = data.rows.emplace_back();
         for (std::size_t i = 0; i < count; ++i) {
-            row.push_back(ValueOf(data.columns[i], nulls[i], bound[i], lengths[i]));
+            row.push_back(ValueOf(mdb, data.columns[i], nulls[i], bound[i], lengths[i]));
         }
     }
     // Jet keeps no checksums; the row count in the table's definition is
@@ -175,19 +196,21 @@ JetTableData ReadTable(MdbHandle& mdb, std::string name) {
 }  // namespace
 
 bool IsJetFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string start(kSignature.size(), '\0');
-    in.read(start.data(), static_cast<std::streamsize>(start.size()));
-    return in && start == kSignature;
+    return VersionOf(path).has_value();
 }
 
 std::vector<JetTableData> ReadJetTables(const std::string& path,
                                         const std::vector<std::string>& tables) {
-    if (!IsJetFile(path)) {
+    const std::optional<unsigned> version = VersionOf(path);
+    if (!version) {
         ThrowLayerError(SQLITE_NOTADB, "not a Jet database: " + path);
     }
-    Handle mdb = OpenForReading(path);
-    CheckVersionAndSize(*mdb, path);
+    if (*version != MDB_VER_JET3 && *version != MDB_VER_JET4) {
+        ThrowLayerError(SQLITE_NOTADB,
+                        "Jet version " + std::to_string(*version) + " is neither Jet 3 nor Jet 4");
+    }
+    CheckSize(*version, path);
+    Handle mdb = OpenForReading(path, *version);
     if (mdb_read_catalog(mdb.get(), MDB_TABLE) == nullptr) {
         ThrowLayerError(SQLITE_CORRUPT, "the list of tables cannot be read");
     }

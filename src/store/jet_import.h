@@ -34,8 +34,9 @@ struct JetTableData {
 
 // Reads every row of each table in `tables` (names compared as Jet does,
 // ignoring case) from the Jet file at `path`. Texts come as UTF-8: Jet 3
-// texts are read as Windows-1252, Jet 4 texts as the Unicode they are,
-// whatever libmdb's environment variables say.
+// texts are read as Windows-1252, every byte kept (Windows1252ToUtf8), Jet 4
+// texts as the Unicode they are, whatever libmdb's environment variables
+// say.
 //
 // Throws CDaoException with an English detail, and a code of SQLITE_NOTADB
 // or SQLITE_CORRUPT, when the file cannot be read whole: it is not a Jet 3

@@ -34,16 +34,17 @@ struct JetTable {
 
 // The bytes of a Jet database holding `tables`, each with its rows in
 // order. Texts are stored as the version stores them: Windows-1252 in Jet 3
-// (a character outside that code page throws std::invalid_argument),
-// UCS-2 in Jet 4. A row must fit one page (2 KB in Jet 3, 4 KB in Jet 4).
+// (a character outside that code page throws std::invalid_argument; U+0081,
+// U+008D, U+008F, U+0090 and U+009D are its undefined bytes, as Windows
+// maps them), UCS-2 in Jet 4. A row must fit one page (2 KB in Jet 3, 4 KB in Jet 4).
 std::string JetFileBytes(JetVersion version, const std::vector<JetTable>& tables);
 
 // Writes JetFileBytes to `path` and checks the file with mdbtools' own
 // mdb-export: every table must export exactly as its rows say (a Null and
-// an empty text both as mdb-export's Null, which cannot tell them apart),
-// without a word on standard error. Throws std::runtime_error showing both
-// when it does not, so the program is never tested on a file only it can
-// read. Returns the bytes written.
+// an empty text both as mdb-export's Null, which cannot tell them apart;
+// Jet 3 texts as the bytes stored), without a word on standard error. Throws std::runtime_error
+// showing both when it does not, so the program is never tested on a file only it can read. Returns
+// the bytes written.
 std::string WriteCheckedJetFile(const std::string& path, JetVersion version,
                                 const std::vector<JetTable>& tables);
 
@@ -59,9 +60,10 @@ std::vector<JetTable> ProjectJetTables(bool withCreateFileExt = true);
 // ProjectJetTables with rows as an old database may hold them: projects
 // with ProjectId 1, 2 and 5 under Id 1, 2 and 7, and `files` template files
 // of project 1 under Ids 3, 5, 7, ... Texts carry umlauts, "€" and "–"
-// (Windows-1252's own characters), apostrophes, one path of 250
-// characters, empty texts and Nulls; one flag is Null too. Every value
-// fits the records.
+// (Windows-1252's own characters), in the third file's name U+0081 (a byte
+// Windows-1252 leaves undefined), apostrophes, one path of 250 characters,
+// empty texts and Nulls; one flag is Null too. Every value fits the
+// records.
 std::vector<JetTable> SampleProjectJetTables(int files, bool withCreateFileExt = true);
 
 // The name of sample project 1.
