@@ -28,7 +28,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 # The list comes from dpkg-shlibdeps; without it the package would install
 # on a machine that cannot run it.
-for lib in libqt6widgets6 libsqlite3 libstdc++6; do
+for lib in libqt6widgets6 libsqlite3 libmdb3 libstdc++6; do
   grep -q "$lib" <<<"$depends" || { echo "$deb does not depend on $lib" >&2; exit 1; }
 done
 # Qt's German texts are not a linked library, so dpkg-shlibdeps cannot see them.

@@ -4,10 +4,11 @@ namespace pellandrix {
 
 CAppCore::CAppCore(IMessagePresenter& presenter) : messages_(presenter), parser_(messages_) {}
 
-DatabaseOpening CAppCore::StartUp() {
+DatabaseOpening CAppCore::StartUp(JetFileChoice jet) {
     location_ = LocateDatabase();
-    return CreateOrOpenDatabase(database_, messages_, location_,
-                                [this] { LoadFileExtensions(kExtensionFileName, extensions_); });
+    return CreateOrOpenDatabase(
+        database_, messages_, location_,
+        [this] { LoadFileExtensions(kExtensionFileName, extensions_); }, jet);
 }
 
 CProjectRecord* CAppCore::LoadProjectFiles(int projectId) {

@@ -24,9 +24,12 @@ class CAppCore {
     // The start-up without windows, in the process's current directory:
     // locates the database (Pellandrix.ini), makes its directory if missing,
     // reads "fileext.def", then creates the database with its tables (after
-    // notice 1) or opens it and brings its tables up to date. Engine errors
-    // leave as CDaoException; the database file is then left as it was.
-    DatabaseOpening StartUp();
+    // notice 1) or opens it and brings its tables up to date. A database
+    // file in the old Jet format is converted first, as `jet` says
+    // (CreateOrOpenDatabase); kDeclined when the user chose not to, with no
+    // database open. Engine errors leave as CDaoException; the database
+    // file is then left as it was.
+    DatabaseOpening StartUp(JetFileChoice jet = JetFileChoice::kAskFirst);
 
     // Makes `projectId` current: loads its template files into the parser's
     // list, numbering their ListRow 0, 1, ... in list order. Returns the

@@ -200,6 +200,10 @@ Datenbank sie aufnimmt (gezählt in Zeichen).
 Meldungen stehen je als eine Zeile auf der Standardfehlerausgabe, in der
 Reihenfolge, in der das Programm sie als Meldungsfenster zeigen würde.
 
+Ist die Projektdatenbank noch eine alte Jet-Datenbank (Access 97 oder 2000),
+wird sie beim Start ohne Rückfrage umgewandelt, mit allen Zeilen. Die alte
+Datei bleibt daneben als NAME.jet erhalten; eine Meldung nennt sie.
+
 Rückgabewert:
   0  alles erledigt, keine Fehlermeldung
   1  generate: mindestens eine Fehlermeldung (Parse-Fehler, oder eine Datei

@@ -12,6 +12,7 @@
 #include "store/dao_exception.h"
 #include "store/sql_dialect.h"
 #include "store/sqlite_statement.h"
+#include "support/fixed_text.h"
 
 namespace pellandrix {
 
@@ -54,6 +55,18 @@ void CheckWholePages(sqlite3* db, const std::string& path) {
     if (st.st_size < pageSize.ColumnInt(0) * pageCount.ColumnInt(0)) {
         ThrowLayerError(SQLITE_CORRUPT, "database file is cut short: " + path);
     }
+}
+
+// text_width(x): the characters of x as the records count them (TextWidth),
+// for the checks of stored rows. SQLite's own length() takes a stray byte
+// of a Windows-1252 text into the character before it, so it can count
+// fewer characters than a record would keep.
+void TextWidthFunction(sqlite3_context* context, int, sqlite3_value** args) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
+    const int bytes = sqlite3_value_bytes(args[0]);
+    const std::size_t width =
+        text != nullptr ? TextWidth(std::string_view(text, static_cast<std::size_t>(bytes))) : 0;
+    sqlite3_result_int64(context, static_cast<sqlite3_int64>(width));
 }
 
 }  // namespace
@@ -127,6 +140,9 @@ void CDaoDatabase::OpenHandle(const std::string& path, int flags) {
     // name that matches no column as a text literal, so an index on a
     // misspelt column would be made silently on a constant.
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    sqlite3_create_function_v2(raw, "text_width", 1,
+                               SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr,
+                               TextWidthFunction, nullptr, nullptr, nullptr);
     SetBusyTimeout(kDefaultBusyTimeoutMs);
 }
 

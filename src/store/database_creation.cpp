@@ -77,29 +77,6 @@ void RemoveTempFiles(const std::string& temp) {
     fs::remove(temp + std::string(kJournalSuffix), ignored);
 }
 
-// Gives `temp` the name `path` unless something has that name already.
-// renameat2 does it in one step; file systems without it get a hard link,
-// which fails the same way on an existing name, and the temporary name is
-// dropped afterwards. Returns false when `path` was taken.
-bool PublishWithoutReplacing(const std::string& temp, const std::string& path) {
-    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    int error = errno;
-    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
-        error = ::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
-        if (error == 0) {
-            ::unlink(temp.c_str());
-            return true;
-        }
-    }
-    if (error == EEXIST) {
-        return false;
-    }
-    ThrowLayerError(SQLITE_CANTOPEN,
-                    "cannot rename " + temp + " to " + path + ": " + std::strerror(error));
-}
-
 // The temporary file is no one's until it has its name, and a failure or
 // a kill only leaves it to be swept: so it is built without the engine's
 // journal file and flushes, which cost more than the rest of the creation,
@@ -124,33 +101,65 @@ void Flush(const fs::path& path, int flags) {
 
 }  // namespace
 
-bool CreateDatabaseOnce(const std::string& path,
-                        const std::function<void(CDaoDatabase&)>& makeTables) {
-    const fs::path target(path);
-    SweepStaleTempFiles(target);
-    const std::string temp =
-        (FolderOf(target) / (TempPrefix(target) + std::to_string(::getpid()))).string();
-    bool published = false;
-    try {
-        CDaoDatabase fresh;
-        fresh.Create(temp);
-        BuildQuickly(fresh);
-        CDaoTransaction tables(fresh);
-        makeTables(fresh);
-        tables.Commit();
-        fresh.Close();
-        Flush(temp, 0);
-        published = PublishWithoutReplacing(temp, path);
-    } catch (...) {
-        RemoveTempFiles(temp);
-        throw;
+// renameat2 does it in one step; file systems without it get a hard link,
+// which fails the same way on an existing name, and the old name is
+// dropped afterwards.
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
     }
-    if (!published) {
-        RemoveTempFiles(temp);  // another process was first; its database counts
+    int error = errno;
+    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+        error = ::link(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+        if (error == 0) {
+            ::unlink(from.c_str());
+            return true;
+        }
+    }
+    if (error == EEXIST) {
         return false;
     }
-    Flush(FolderOf(target), O_DIRECTORY);
-    return true;
+    ThrowLayerError(SQLITE_CANTOPEN,
+                    "cannot rename " + from + " to " + to + ": " + std::strerror(error));
+}
+
+CNewDatabaseFile::CNewDatabaseFile(std::string path) : path_(std::move(path)) {
+    const fs::path target(path_);
+    SweepStaleTempFiles(target);
+    temp_ = (FolderOf(target) / (TempPrefix(target) + std::to_string(::getpid()))).string();
+}
+
+CNewDatabaseFile::~CNewDatabaseFile() {
+    if (!published_) {
+        RemoveTempFiles(temp_);
+    }
+}
+
+void CNewDatabaseFile::Build(const std::function<void(CDaoDatabase&)>& fill) {
+    CDaoDatabase fresh;
+    fresh.Create(temp_);
+    BuildQuickly(fresh);
+    CDaoTransaction tables(fresh);
+    fill(fresh);
+    tables.Commit();
+    fresh.Close();
+    Flush(temp_, 0);
+}
+
+bool CNewDatabaseFile::Publish() {
+    published_ = RenameWithoutReplacing(temp_, path_);
+    if (published_) {
+        Flush(FolderOf(fs::path(path_)), O_DIRECTORY);
+    }
+    return published_;
+}
+
+bool CreateDatabaseOnce(const std::string& path,
+                        const std::function<void(CDaoDatabase&)>& makeTables) {
+    CNewDatabaseFile database(path);
+    database.Build(makeTables);
+    // False: another process was first; its database counts, ours goes.
+    return database.Publish();
 }
 
 }  // namespace pellandrix

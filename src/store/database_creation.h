@@ -23,4 +23,41 @@ class CDaoDatabase;
 bool CreateDatabaseOnce(const std::string& path,
                         const std::function<void(CDaoDatabase&)>& makeTables);
 
+// Gives the file or link `from` the name `to` unless something has that
+// name already, in one step where the file system allows (otherwise as a
+// hard link that is then dropped from `from`, which fails the same way).
+// Returns false when `to` was taken, and `from` is then unchanged. Throws
+// CDaoException when the file system refuses the rename for another
+// reason.
+bool RenameWithoutReplacing(const std::string& from, const std::string& to);
+
+// The steps of CreateDatabaseOnce, for a caller that must make room at
+// `path` between building and naming (a conversion moves the old file
+// aside). Owns the temporary file until Publish has given it its name.
+class CNewDatabaseFile {
+  public:
+    // Removes the temporary files of earlier starts whose process has ended.
+    explicit CNewDatabaseFile(std::string path);
+    // Removes the temporary file and its journal unless they were
+    // published.
+    ~CNewDatabaseFile();
+    CNewDatabaseFile(const CNewDatabaseFile&) = delete;
+    CNewDatabaseFile& operator=(const CNewDatabaseFile&) = delete;
+
+    // Makes the temporary database, runs `fill` on it in one transaction,
+    // commits, closes it and writes it to disk. Call once. Errors leave as
+    // CDaoException.
+    void Build(const std::function<void(CDaoDatabase&)>& fill);
+    // Gives the built database the name `path` in one step that never
+    // replaces a file already there. Returns false when something has that
+    // name; the temporary file then stays this object's. Throws
+    // CDaoException when the file system refuses the rename.
+    bool Publish();
+
+  private:
+    std::string path_;
+    std::string temp_;
+    bool published_ = false;
+};
+
 }  // namespace pellandrix

@@ -10,6 +10,8 @@
 #include "store/dao_exception.h"
 #include "store/dao_transaction.h"
 #include "store/database_creation.h"
+#include "store/jet_conversion.h"
+#include "store/jet_import.h"
 #include "store/profile_reader.h"
 #include "store/project_record.h"
 #include "store/tpl_file_record.h"
@@ -72,6 +74,19 @@ void CheckAndUpgrade(CDaoDatabase& db) {
     upgrade.Commit();
 }
 
+// False when the user would rather keep the Jet file as it is.
+bool ConvertJetFile(CMessageService& messages, const std::string& path, JetFileChoice jet) {
+    if (jet == JetFileChoice::kAskFirst &&
+        messages.AskQuestion(MessageId::kConvertJetDatabase, ButtonStyle::YesNo, path) !=
+            MessageAnswer::Yes) {
+        return false;
+    }
+    if (const std::optional<std::string> aside = ConvertJetDatabase(path)) {
+        messages.ShowNotice(MessageId::kJetDatabaseConverted, path, *aside);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string CurrentDirectory() {
@@ -108,7 +123,8 @@ void MakeDatabaseDirectory(const DatabaseLocation& location) {
 
 DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
                                      const DatabaseLocation& location,
-                                     const std::function<void()>& beforeOpening) {
+                                     const std::function<void()>& beforeOpening,
+                                     JetFileChoice jet) {
     if (!location.iniProblem.empty()) {
         ThrowLayerError(SQLITE_CANTOPEN, FormatMessage(MessageId::kIniUnreadable, location.iniPath,
                                                        location.iniProblem));
@@ -123,6 +139,8 @@ DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages
         if (CreateDatabaseOnce(location.fullPath, MakeTables)) {
             opening = DatabaseOpening::kCreated;
         }
+    } else if (IsJetFile(location.fullPath) && !ConvertJetFile(messages, location.fullPath, jet)) {
+        return DatabaseOpening::kDeclined;
     }
     db.Open(location.fullPath);
     try {

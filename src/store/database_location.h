@@ -45,7 +45,14 @@ DatabaseLocation LocateDatabase();
 // database creation that follows fails in the engine).
 void MakeDatabaseDirectory(const DatabaseLocation& location);
 
-enum class DatabaseOpening { kCreated, kOpened };
+// kDeclined: the file was in the old Jet format and the user chose not to
+// convert it; nothing was opened or changed.
+enum class DatabaseOpening { kCreated, kOpened, kDeclined };
+
+// What the start-up does with a database file in the old Jet format: ask
+// first (a program that can ask), or convert it and say so afterwards (one
+// that cannot).
+enum class JetFileChoice { kAskFirst, kConvertWithNotice };
 
 // The database part of the start-up, run once on a closed `db`:
 //   1. an INI file that is there but cannot be read stops it: CDaoException
@@ -58,7 +65,13 @@ enum class DatabaseOpening { kCreated, kOpened };
 //      TPLFile, in that order, which appears under the full path only when
 //      complete (CreateDatabaseOnce); if another process creates it first,
 //      this one goes on with theirs;
-//   5. open the database (checked whole, CDaoDatabase::Open), refuse it
+//   5. a file that begins as a Jet 3 or Jet 4 database does (IsJetFile):
+//      with kAskFirst, question 48 (Yes/No) through `messages`; any answer
+//      but Yes returns kDeclined with the file untouched. Then the file is
+//      converted (ConvertJetDatabase) and notice 49 names the Jet file's
+//      new name. A failed conversion leaves as CDaoException (message 50),
+//      with the Jet file as it was;
+//   6. open the database (checked whole, CDaoDatabase::Open), refuse it
 //      when a stored row holds a value the records cannot hold (message
 //      38), and bring both tables up to the current columns and indexes,
 //      leaving stored rows as they are. The check and the upgrade run in one
@@ -71,6 +84,7 @@ enum class DatabaseOpening { kCreated, kOpened };
 // is never overwritten or truncated.
 DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
                                      const DatabaseLocation& location,
-                                     const std::function<void()>& beforeOpening = {});
+                                     const std::function<void()>& beforeOpening = {},
+                                     JetFileChoice jet = JetFileChoice::kAskFirst);
 
 }  // namespace pellandrix

@@ -195,8 +195,11 @@ std::string UnfitCondition(const ColumnDef& column) {
     }
     const auto* text = std::get_if<TextBinding>(&column.Storage);
     if (column.Kind == ColumnKind::Text && text != nullptr) {
-        // Bytes, not characters: the member's width is in bytes.
-        return "length(cast(" + name + " as blob)) > " + std::to_string(text->MaxLength());
+        // The member's width is in characters; a text has at least as many
+        // bytes, so only those with more bytes are counted.
+        const std::string max = std::to_string(text->MaxLength());
+        return "length(cast(" + name + " as blob)) > " + max + " and text_width(" + name + ") > " +
+               max;
     }
     return std::string();
 }

@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 36> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 39> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -82,6 +82,16 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 36> kTexts{{
     {MessageId::kOutsideTargetFolders,
      "Die Datei %s liegt außerhalb der Zielverzeichnisse des Projekts oder verweist dorthin. Sie "
      "bleibt unverändert, ebenso die Datei, auf die sie verweist."},
+    {MessageId::kConvertJetDatabase,
+     "Die Projektdatenbank %s hat das alte Jet-Format (Access 97 oder 2000). Soll sie in das "
+     "neue Format umgewandelt werden? Die alte Datei bleibt daneben mit der Endung .jet "
+     "erhalten. Bei Nein wird das Programm beendet und die Datei bleibt unverändert."},
+    {MessageId::kJetDatabaseConverted,
+     "Die Projektdatenbank %s hatte das alte Jet-Format und wurde in das neue Format "
+     "umgewandelt. Die alte Datei liegt unverändert unter %s."},
+    {MessageId::kJetConversionFailed,
+     "Sie hat das alte Jet-Format und konnte nicht umgewandelt werden (%s). Die Datei bleibt "
+     "unverändert; es wurde keine neue Datenbank angelegt."},
 }};
 
 }  // namespace

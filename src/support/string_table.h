@@ -45,6 +45,9 @@ enum class MessageId : int {
     kCannotCreateFile = 45,
     kFileIsTemplate = 46,
     kOutsideTargetFolders = 47,
+    kConvertJetDatabase = 48,
+    kJetDatabaseConverted = 49,
+    kJetConversionFailed = 50,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

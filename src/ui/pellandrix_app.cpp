@@ -105,9 +105,10 @@ int CPellandrixApp::InitInstance(int& argc, char** argv) {
     helpFilePath_.clear();
     (void)HelpFilePath();
 
-    if (StartUp() != 0) {
+    if (const int started = StartUp(); started != 0) {
         ShutDown();
-        return 1;
+        // Declining to convert an old database is the user's way out.
+        return started == kStartDeclined ? 0 : 1;
     }
     int status = 0;
 #if PELLANDRIX_HAVE_MAIN_DLG
@@ -144,7 +145,9 @@ int CPellandrixApp::StartUp() {
     started_ = false;
     MakeCore();
     try {
-        core_->StartUp();
+        if (core_->StartUp() == DatabaseOpening::kDeclined) {
+            return kStartDeclined;
+        }
     } catch (const CDaoException& e) {
         core_->Messages().ShowError(MessageId::kDatabaseFailed, core_->Location().fullPath,
                                     e.Message());

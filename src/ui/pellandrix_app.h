@@ -17,6 +17,9 @@ namespace pellandrix::ui {
 class CMainDlg;  // src/ui/main_dlg.h
 class CQtPresenter;
 
+// StartUp's result when the user declined to convert an old Jet database.
+inline constexpr int kStartDeclined = 2;
+
 // Icon slots of IconSlots().
 inline constexpr int kHelpIconSlot = 7;         // icon resource 132
 inline constexpr int kInformationIconSlot = 9;  // icon resource 135
@@ -52,7 +55,9 @@ class CPellandrixApp {
     // StartUp,
     // constructs the main window and runs it modally (exec), ShutDown,
     // destroys the main window. 0 after a normal end; 1 when the database
-    // could not be created or opened (after the error box, message 15).
+    // could not be created or opened (after the error box, message 15); 0
+    // without a window when the user declined to convert an old Jet
+    // database.
     // The main window is constructed after StartUp: a Qt dialog builds its
     // widgets in its constructor, and the main window's constructor may use
     // Core().
@@ -63,6 +68,9 @@ class CPellandrixApp {
     // (after notice 1) or opens the database. Returns 0; on an engine error
     // shows message 15 (database path, engine message), leaves the file
     // untouched and returns 1 (Core() then exists but has no open database).
+    // A database in the old Jet format is converted after question 48;
+    // answered other than Yes, returns kStartDeclined with the file
+    // untouched and no database open.
     int StartUp();
     // Deletes what StartUp created (the application core). Returns 0.
     int ShutDown();

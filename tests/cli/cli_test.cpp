@@ -6,6 +6,7 @@
 
 #include "cli_fixture.h"
 #include "support/string_table.h"
+#include "testkit/jet_file.h"
 
 namespace pellandrix {
 namespace {
@@ -175,6 +176,41 @@ TEST(Cli, DatabaseThatIsNoDatabaseIsReportedAndLeftAlone) {
     ASSERT_EQ(f.ErrLines().size(), 1u);
     EXPECT_EQ(f.err.rfind("Die Projektdatenbank ", 0), 0u) << f.err;
     EXPECT_EQ(testkit::ReadBytes(f.dir / "Pellandrix.mdb"), junk);
+}
+
+// No one to ask: converted with a notice, then used like any database. A
+// damaged one is refused and kept.
+TEST(Cli, AnOldJetDatabaseIsConvertedWithANotice) {
+    for (const auto version : {testkit::JetVersion::kJet3, testkit::JetVersion::kJet4}) {
+        CliFixture f;
+        const std::string folder = std::filesystem::canonical(f.dir.Path()).string();
+        const std::string jet = testkit::WriteCheckedJetFile(f.dir / "Pellandrix.mdb", version,
+                                                             testkit::SampleProjectJetTables(3));
+        EXPECT_EQ(f.Run({"projects"}), 0);
+        EXPECT_EQ(f.OutLines(), (Lines{"1\tÜber Größe – 10 €\t/srv/wüste/src\t/srv/wüste/out\thtm",
+                                       "2\tLeer\t\t\t", "5\tCafé d'Ämter\t/s\t/t\thtml"}));
+        EXPECT_EQ(f.ErrLines(),
+                  Lines{FormatMessage(MessageId::kJetDatabaseConverted, folder + "/Pellandrix.mdb",
+                                      folder + "/Pellandrix.jet")});
+        EXPECT_EQ(testkit::ReadBytes(f.dir / "Pellandrix.jet"), jet);
+        EXPECT_EQ(f.Run({"files", testkit::kSampleProjectName}), 0);
+        ASSERT_EQ(f.OutLines().size(), 3u);
+        EXPECT_EQ(f.OutLines()[1],
+                  "2\tseite_ä_1.tpl\t1\t1\t1\t1\t0\thtm\t/srv/wüste/src\t/srv/wüste/out");
+        EXPECT_EQ(f.err, "");
+    }
+    CliFixture f;
+    const std::string jet = testkit::WriteCheckedJetFile(
+        f.dir / "Pellandrix.mdb", testkit::JetVersion::kJet4, testkit::SampleProjectJetTables(3));
+    const std::string cut = jet.substr(0, jet.size() - 1);
+    f.Write("Pellandrix.mdb", cut);
+    EXPECT_EQ(f.Run({"projects"}), 2);
+    ASSERT_EQ(f.ErrLines().size(), 1u);
+    EXPECT_NE(f.err.find("Sie hat das alte Jet-Format und konnte nicht umgewandelt werden"),
+              std::string::npos)
+        << f.err;
+    EXPECT_EQ(testkit::ReadBytes(f.dir / "Pellandrix.mdb"), cut);
+    EXPECT_FALSE(testkit::Exists(f.dir / "Pellandrix.jet"));
 }
 
 TEST(Cli, IniFileMovesTheDatabase) {

@@ -170,11 +170,21 @@ TEST_F(DatabaseFaultTest, RowsTheRecordsCannotHoldAreRefusedByTableAndRow) {
         EXPECT_EQ(refusal, FormatMessage(MessageId::kRowNotRepresentable, column, row));
         EXPECT_EQ(ReadBytes(Path()), before);
     }
-    // The widest values the records hold are taken as they are.
+    // The widest values the records hold are taken as they are; widths
+    // count characters, however many bytes they take.
     WriteBytes(Path(), fresh);
+    std::string umlauts;
+    for (int i = 0; i < 49; ++i) {
+        umlauts += "ä";
+    }
     testkit::RawQuery(Path(), "update TPLFile set TPLFileId = 2147483647, TPLFileName = '" +
                                   std::string(255, 'n') + "' where Id = 2");
+    testkit::RawQuery(Path(), "update project set ProjectName = '" + umlauts + "' where Id = 1");
     EXPECT_EQ(StartUpCode(), 0);
+    db.Close();
+    testkit::RawQuery(Path(), "update project set ProjectName = '" + umlauts + "ä' where Id = 1");
+    EXPECT_NE(StartUpCode(), 0);
+    EXPECT_EQ(refusal, FormatMessage(MessageId::kRowNotRepresentable, "project.ProjectName", "1"));
 }
 
 TEST_F(DatabaseFaultTest, ReadOnlyDatabaseIsRefusedAndKept) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -10,9 +11,11 @@
 
 #include "support/string_table.h"
 #include "testkit/files.h"
+#include "testkit/jet_file.h"
 #include "testkit/temp_dir.h"
 #include "ui/help_system.h"
 #include "ui/icon_image_list.h"
+#include "ui/main_dlg.h"
 #include "ui/pellandrix_app.h"
 #include "ui/qt_presenter.h"
 
@@ -148,6 +151,48 @@ TEST_F(AppTest, AFolderOnTheCommandLineIsWhereTheProgramStarts) {
     EXPECT_EQ(again.InitInstance(argc, argv2), 1);
     EXPECT_EQ(CQtPresenter::Shown().back(),
               FormatMessage(MessageId::kNoSuchDirectory, "nirgends", ""));
+}
+
+// Asked first: No ends the program with the file as it was, Yes converts
+// it and the main window lists its projects.
+TEST_F(AppTest, AnOldJetDatabaseIsConvertedOnlyAfterYes) {
+    for (const auto version : {testkit::JetVersion::kJet3, testkit::JetVersion::kJet4}) {
+        TempDir dir;
+        const ScopedCurrentDir cd(dir.Path());
+        const std::string full = std::filesystem::current_path().string() + "/Pellandrix.mdb";
+        const std::string jet = testkit::WriteCheckedJetFile(dir / "Pellandrix.mdb", version,
+                                                             testkit::SampleProjectJetTables(2));
+        CQtPresenter::ClearShown();
+        CQtPresenter::ScriptAnswers({MessageAnswer::No});
+        {
+            CPellandrixApp app;
+            int argc = 1;
+            char name[] = "pellandrix";
+            char* argv[] = {name, nullptr};
+            EXPECT_EQ(app.InitInstance(argc, argv), 0);
+        }
+        EXPECT_EQ(CQtPresenter::Shown(), std::vector<std::string>{FormatMessage(
+                                             MessageId::kConvertJetDatabase, full, "")});
+        EXPECT_EQ(ReadBytes(dir / "Pellandrix.mdb"), jet);
+        EXPECT_FALSE(Exists(dir / "Pellandrix.jet"));
+
+        CQtPresenter::ScriptAnswers({MessageAnswer::Yes, MessageAnswer::Ok});
+        CPellandrixApp app;
+        ASSERT_EQ(app.StartUp(), 0);
+        const std::string aside = std::filesystem::current_path().string() + "/Pellandrix.jet";
+        ASSERT_EQ(CQtPresenter::Shown().size(), 3u);
+        EXPECT_EQ(CQtPresenter::Shown()[2],
+                  FormatMessage(MessageId::kJetDatabaseConverted, full, aside));
+        EXPECT_EQ(ReadBytes(dir / "Pellandrix.jet"), jet);
+        {
+            CMainDlg window;
+            const QComboBox* box = window.ProjectBox();
+            ASSERT_EQ(box->count(), 3);
+            EXPECT_EQ(box->itemText(0).toStdString(), testkit::kSampleProjectName);
+            EXPECT_EQ(box->itemText(2).toStdString(), "Café d'Ämter");
+        }
+        app.ShutDown();
+    }
 }
 
 TEST_F(AppTest, AMissingDatabaseDirectoryParentFails) {

@@ -1,0 +1,191 @@
+#include "store/jet_conversion.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <strings.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "store/dao_database.h"
+#include "store/dao_exception.h"
+#include "store/dao_tabledef.h"
+#include "store/database_creation.h"
+#include "store/jet_import.h"
+#include "store/project_record.h"
+#include "store/sqlite_statement.h"
+#include "store/tpl_file_record.h"
+#include "support/string_table.h"
+
+namespace pellandrix {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kTables{"project", "TPLFile"};
+
+// The field of the new table that `column` goes into. Jet compares names
+// without case, so a column written "projectid" is ProjectId.
+const CDaoFieldInfo& TargetField(const std::vector<CDaoFieldInfo>& fields, const std::string& table,
+                                 const JetColumnInfo& column) {
+    const auto field = std::find_if(fields.begin(), fields.end(), [&](const CDaoFieldInfo& f) {
+        return ::strcasecmp(f.m_strName.c_str(), column.name.c_str()) == 0;
+    });
+    if (field == fields.end()) {
+        ThrowLayerError(SQLITE_MISMATCH, "table " + table + " has a column " + column.name +
+                                             ", which a project database does not have");
+    }
+    if ((field->m_nType == kDbText) != column.text) {
+        ThrowLayerError(SQLITE_MISMATCH, "table " + table + ", column " + column.name + ": " +
+                                             (column.text ? "a text" : "a number") +
+                                             " where the other belongs");
+    }
+    return *field;
+}
+
+std::vector<CDaoFieldInfo> FieldsOf(CDaoDatabase& db, const std::string& table) {
+    CDaoTableDef definition(db);
+    definition.Open(table);
+    std::vector<CDaoFieldInfo> fields(static_cast<std::size_t>(definition.GetFieldCount()));
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        definition.GetFieldInfo(static_cast<int>(i), fields[i]);
+    }
+    return fields;
+}
+
+void Bind(SqliteStatement& insert, int index, const JetValue& value) {
+    if (const auto* number = std::get_if<std::int64_t>(&value)) {
+        insert.BindInt(index, *number);
+    } else if (const auto* text = std::get_if<std::string>(&value)) {
+        insert.BindText(index, *text);
+    }  // Null: left unbound, which is Null
+}
+
+// Id included: the rows keep their keys. The layer's own statement, like
+// the checks at opening, so that a Null stays Null instead of becoming a
+// record's 0 or empty text.
+void CopyRows(CDaoDatabase& db, const JetTableData& jet, const std::string& table) {
+    const std::vector<CDaoFieldInfo> fields = FieldsOf(db, table);
+    std::string names;
+    std::string marks;
+    for (const JetColumnInfo& column : jet.columns) {
+        names +=
+            (names.empty() ? "\"" : ",\"") + TargetField(fields, table, column).m_strName + "\"";
+        marks += marks.empty() ? "?" : ",?";
+    }
+    SqliteStatement insert(db.Handle(),
+                           "insert into \"" + table + "\" (" + names + ") values (" + marks + ")");
+    for (const std::vector<JetValue>& row : jet.rows) {
+        insert.Reset();
+        insert.ClearBindings();
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            Bind(insert, static_cast<int>(i) + 1, row[i]);
+        }
+        while (insert.Step()) {
+        }
+    }
+}
+
+void FillFrom(CDaoDatabase& db, const std::vector<JetTableData>& jet) {
+    CProjectRecord::CreateTable(db);
+    CTplFileRecord::CreateTable(db);
+    for (std::size_t i = 0; i < kTables.size(); ++i) {
+        CopyRows(db, jet[i], kTables[i]);
+    }
+    // A value the records cannot hold would be refused at the first
+    // opening, with the Jet file already moved aside.
+    CProjectRecord::CheckRows(db);
+    CTplFileRecord::CheckRows(db);
+}
+
+// Renames the Jet file to the first free name; returns that name.
+std::string MoveAside(const std::string& path) {
+    const fs::path jet(path);
+    const fs::path folder = jet.has_parent_path() ? jet.parent_path() : fs::path(".");
+    const std::string stem = jet.stem().string();
+    for (int n = 0;; ++n) {
+        const std::string name = stem + (n == 0 ? "" : "." + std::to_string(n)) + ".jet";
+        const std::string aside = (folder / name).string();
+        if (RenameWithoutReplacing(path, aside)) {
+            return aside;
+        }
+    }
+}
+
+bool RenamedWithoutReplacing(const std::string& from, const std::string& to) noexcept {
+    try {
+        return RenameWithoutReplacing(from, to);
+    } catch (const CDaoException&) {
+        return false;
+    }
+}
+
+// The Jet file, open and locked while the object lives.
+class LockedFile {
+  public:
+    explicit LockedFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        if (fd_ < 0 || ::flock(fd_, LOCK_EX) != 0) {
+            ThrowLayerError(SQLITE_CANTOPEN, "cannot open and lock " + path);
+        }
+    }
+    ~LockedFile() {
+        if (fd_ >= 0) {
+            ::close(fd_);  // releases the lock
+        }
+    }
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+
+    // True while `path` still names the locked file and that still is a Jet
+    // file: another start that held the lock before has not converted it.
+    bool StillJetAt(const std::string& path) const {
+        struct stat locked;
+        struct stat named;
+        return ::fstat(fd_, &locked) == 0 && ::stat(path.c_str(), &named) == 0 &&
+               locked.st_dev == named.st_dev && locked.st_ino == named.st_ino && IsJetFile(path);
+    }
+
+  private:
+    int fd_;
+};
+
+std::optional<std::string> Convert(const std::string& path) {
+    const LockedFile lock(path);
+    if (!lock.StillJetAt(path)) {
+        return std::nullopt;
+    }
+    const std::vector<JetTableData> jet = ReadJetTables(path, kTables);
+    CNewDatabaseFile fresh(path);
+    fresh.Build([&jet](CDaoDatabase& db) { FillFrom(db, jet); });
+    const std::string aside = MoveAside(path);
+    bool published = false;
+    try {
+        published = fresh.Publish();
+    } catch (const CDaoException&) {
+    }
+    if (!published) {
+        // Something took the name in the moment between; the Jet file goes
+        // back, and the new database with the object.
+        const bool back = RenamedWithoutReplacing(aside, path);
+        ThrowLayerError(SQLITE_CANTOPEN, "the new database cannot take the name " + path +
+                                             (back ? "" : "; the Jet file is now " + aside));
+    }
+    return aside;
+}
+
+}  // namespace
+
+std::optional<std::string> ConvertJetDatabase(const std::string& path) {
+    try {
+        return Convert(path);
+    } catch (const CDaoException& e) {
+        ThrowLayerError(e.Code(), FormatMessage(MessageId::kJetConversionFailed, e.Message(), ""));
+    }
+}
+
+}  // namespace pellandrix

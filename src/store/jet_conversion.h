@@ -1,0 +1,33 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace pellandrix {
+
+// Converts the Jet database at `path` (IsJetFile) into a project database
+// under the same name, nothing lost:
+//   1. reads every row of tables project and TPLFile (ReadJetTables);
+//   2. builds a new database beside it (CNewDatabaseFile) with both tables
+//      as a new database has them, and writes each row with its Id and
+//      every value as stored, in one transaction: a Null stays Null, and a
+//      column the Jet table lacks (CreateFileExt in older files) holds Null,
+//      as the upgrade at opening leaves it. Then checks the rows as opening
+//      does (message 38);
+//   3. renames the Jet file to the first free name of "<stem>.jet",
+//      "<stem>.1.jet", "<stem>.2.jet", ... in its folder (the stem is the
+//      file name without its last extension), never replacing a file;
+//   4. gives the new database the name `path`.
+// Returns the Jet file's new path. Two starts may find the same Jet file:
+// the file is locked (flock) from reading to renaming, and a start that
+// gets the lock only after another has converted the file returns nullopt
+// and leaves that conversion as it is.
+//
+// A Jet table with a column a project database does not have, or with a
+// text where a number belongs (or the other way round), is refused rather
+// than converted in part. Every failure throws CDaoException with message
+// 50 around the cause; the Jet file is then where it was, byte for byte,
+// and no new file is left behind.
+std::optional<std::string> ConvertJetDatabase(const std::string& path);
+
+}  // namespace pellandrix
