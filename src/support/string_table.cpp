@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 36> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 37> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -82,6 +82,8 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 36> kTexts{{
     {MessageId::kOutsideTargetFolders,
      "Die Datei %s liegt außerhalb der Zielverzeichnisse des Projekts oder verweist dorthin. Sie "
      "bleibt unverändert, ebenso die Datei, auf die sie verweist."},
+    {MessageId::kDataFolderFailed,
+     "Der Arbeitsordner %s kann nicht angelegt werden (%s). Das Programm wird beendet."},
 }};
 
 }  // namespace

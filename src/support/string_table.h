@@ -45,6 +45,7 @@ enum class MessageId : int {
     kCannotCreateFile = 45,
     kFileIsTemplate = 46,
     kOutsideTargetFolders = 47,
+    kDataFolderFailed = 51,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields
