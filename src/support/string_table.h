@@ -46,6 +46,7 @@ enum class MessageId : int {
     kFileIsTemplate = 46,
     kOutsideTargetFolders = 47,
     kDataFolderFailed = 51,
+    kCannotStartProgram = 52,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/file_list_menu.h"
 #include "ui/file_list_view.h"
 #include "ui/icon_image_list.h"
 #include "ui/main_dlg.h"
@@ -130,6 +131,9 @@ void CMainDlg::CreateFileArea() {
     fileList_->setGeometry(DialogRect(7, 41, 258, 213));
     fileList_->setAccessibleName(QStringLiteral("Dateien des Projekts"));
     SetControlId(fileList_, kFileList);
+    fileMenu_ = new CFileListMenu(*fileList_, [](int row) -> const CTplFileRecord* {
+        return App()->Session().EntryAtRow(row);
+    });
 
     auto* frame = new QGroupBox(this);
     frame->setGeometry(DialogRect(270, 37, 69, 217));
