@@ -2,8 +2,9 @@
 # Builds the Debian package from a Release build without tests, installs it
 # on this machine with apt-get, tries the installed programs (the bundled
 # example generated from the installed copy in a temporary folder, the
-# desktop program under Xvfb) and removes the package again, so that the
-# machine is left as it was. Needs root or sudo, like scripts/setup.sh.
+# desktop program under Xvfb and as its menu entry starts it) and removes
+# the package again, so that the machine is left as it was. Needs root or
+# sudo, like scripts/setup.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -69,4 +70,7 @@ if [ "$status" -ne 0 ] && [ "$status" -ne 77 ]; then
   echo "the installed desktop program failed its smoke test" >&2
   exit 1
 fi
+# Started from the menu with an empty home folder: everything it makes goes
+# into the user's data folder.
+bash packaging/tests/menu_start.sh /usr/share/applications/io.github.pellandrix.Pellandrix.desktop
 echo "Paket gebaut, installiert, ausprobiert und wieder entfernt."

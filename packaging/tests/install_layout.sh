@@ -51,7 +51,8 @@ if [ "$gui" = ON ]; then
   need_file "$metainfo"
   if [ -f "$stage/$desktop" ]; then
     grep -qx "Icon=$id" "$stage/$desktop" || fail "$desktop does not name icon $id"
-    grep -qx "Exec=pellandrix" "$stage/$desktop" || fail "$desktop does not start pellandrix"
+    grep -qx "Exec=pellandrix --data-folder" "$stage/$desktop" ||
+      fail "$desktop does not start pellandrix in the data folder"
     grep -q '^Name\[de\]=' "$stage/$desktop" || fail "$desktop has no German name"
   fi
   if [ -f "$stage/$metainfo" ]; then

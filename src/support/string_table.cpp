@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 39> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 41> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -92,6 +92,10 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 39> kTexts{{
     {MessageId::kJetConversionFailed,
      "Sie hat das alte Jet-Format und konnte nicht umgewandelt werden (%s). Die Datei bleibt "
      "unverändert; es wurde keine neue Datenbank angelegt."},
+    {MessageId::kDataFolderFailed,
+     "Der Arbeitsordner %s kann nicht angelegt werden (%s). Das Programm wird beendet."},
+    {MessageId::kCannotStartProgram,
+     "Das Programm %s, das %s öffnen sollte, konnte nicht gestartet werden."},
 }};
 
 }  // namespace

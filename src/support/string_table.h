@@ -48,6 +48,8 @@ enum class MessageId : int {
     kConvertJetDatabase = 48,
     kJetDatabaseConverted = 49,
     kJetConversionFailed = 50,
+    kDataFolderFailed = 51,
+    kCannotStartProgram = 52,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 #include "store/database_location.h"
 #include "ui/pellandrix_app.h"
@@ -84,6 +85,14 @@ CAboutDlg::CAboutDlg(QWidget* parent) : CBaseDialog(kAboutDialogId, parent) {
     created->setReadOnly(true);
     created->setGeometry(DialogRect(40, 95, 80, 14));
 
+    auto* workLabel = new QLabel(QStringLiteral("Arbeitsordner:"), this);
+    workLabel->setGeometry(DialogRect(40, 119, 56, 8));
+    auto* work = new QLineEdit(this);
+    SetControlId(work, kAboutWorkingDir);
+    work->setReadOnly(true);
+    work->setAccessibleName(QStringLiteral("Arbeitsordner"));
+    work->setGeometry(DialogRect(98, 116, 158, 14));
+
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     SetControlId(ok, 1);
     ok->setDefault(true);
@@ -112,6 +121,14 @@ CAboutDlg::CAboutDlg(QWidget* parent) : CBaseDialog(kAboutDialogId, parent) {
     SetControlText(kAboutVersion, kVersionText);
     SetControlText(kAboutDatabaseDir, location.directory);
     SetControlText(kAboutCreated, CreationDate(location.fullPath));
+    // Once the INI file puts the database elsewhere, the folder that holds
+    // the INI file and fileext.def is no longer shown; it is named then.
+    const std::string workingDir = CurrentDirectory() + "/";
+    const bool elsewhere = std::filesystem::path(workingDir).lexically_normal() !=
+                           std::filesystem::path(location.directory).lexically_normal();
+    SetControlText(kAboutWorkingDir, workingDir);
+    workLabel->setVisible(elsewhere);
+    work->setVisible(elsewhere);
 
     connect(ok, &QPushButton::clicked, this, [this] {
         LeaveHelpMode();

@@ -12,11 +12,14 @@ inline constexpr int kAboutDialogId = 136;
 inline constexpr int kAboutVersion = 1027;
 inline constexpr int kAboutDatabaseDir = 1028;
 inline constexpr int kAboutCreated = 1029;
+inline constexpr int kAboutWorkingDir = 1030;
 inline constexpr int kAboutHelp = 1025;
 
-// The about box, dialog 136 "Info über Pellandrix", 267 × 161 dialog units
-//: version, database directory, the database file's creation
-// date. Run modally by the main window's button 1026.
+// The about box, dialog 136 "Info über Pellandrix", 267 × 161 dialog units:
+// version, database directory, the database file's creation date, and the
+// working folder (the current directory) when the database lies elsewhere;
+// otherwise that row is hidden. Run modally by the main window's button
+// 1026.
 class CAboutDlg : public CBaseDialog {
     Q_OBJECT
 

@@ -18,6 +18,7 @@ class CTplFileRecord;
 
 namespace pellandrix::ui {
 
+class CFileListMenu;
 class CFileListView;
 
 // The program's main window (dialog 102, "Pellandrix"): the project box
@@ -88,6 +89,8 @@ class CMainDlg : public CBaseDialog, public IRunView {
     CFileListView* FileList() const { return fileList_; }
     QComboBox* ProjectBox() const { return projectBox_; }
     QProgressBar* Progress() const { return progress_; }
+    // The file list's context menu, to which further entries can be added.
+    CFileListMenu* FileMenu() const { return fileMenu_; }
 
     // IRunView: the generation run's statuses and progress, repainted at
     // once so the window follows the run.
@@ -144,6 +147,7 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void FollowRun();
 
     CFileListView* fileList_ = nullptr;
+    CFileListMenu* fileMenu_ = nullptr;
     QComboBox* projectBox_ = nullptr;
     QProgressBar* progress_ = nullptr;
     int initialised_ = 0;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/file_list_menu.h"
 #include "ui/file_list_view.h"
 #include "ui/icon_image_list.h"
 #include "ui/main_dlg.h"
@@ -131,6 +132,9 @@ void CMainDlg::CreateFileArea() {
     fileList_->setGeometry(DialogRect(7, 41, 258, 213));
     fileList_->setAccessibleName(QStringLiteral("Dateien des Projekts"));
     SetControlId(fileList_, kFileList);
+    fileMenu_ = new CFileListMenu(*fileList_, [](int row) -> const CTplFileRecord* {
+        return App()->Session().EntryAtRow(row);
+    });
 
     auto* frame = new QGroupBox(this);
     frame->setGeometry(DialogRect(270, 37, 69, 217));
@@ -212,6 +216,10 @@ void CMainDlg::ConnectCommands() {
     auto* button = ControlAs<QAbstractButton>(kCreateFiles);
     button->addAction(changed);
     button->setContextMenuPolicy(Qt::ActionsContextMenu);
+    fileMenu_->AddAction(
+        changed->text(),
+        [this](int) { return ControlAs<QAbstractButton>(kCreateFiles)->isEnabled(); },
+        [changed](int) { changed->trigger(); });
     // Only a user's choice in the box switches projects; filling it does not.
     connect(projectBox_, &QComboBox::activated, this,
             [this] { RunCommand([this] { ChangeProject(); }); });

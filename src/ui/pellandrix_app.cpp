@@ -7,15 +7,18 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include <exception>
 #include <filesystem>
 
+#include "app/data_folder.h"
 #include "store/dao_exception.h"
 #include "store/database_location.h"
 #include "support/string_table.h"
 #include "ui/help_system.h"
+#include "ui/launch_options.h"
 #include "ui/qt_german_texts.h"
 #include "ui/qt_presenter.h"
 
@@ -90,12 +93,13 @@ int CPellandrixApp::InitInstance(int& argc, char** argv) {
     germanQtTexts_ = InstallGermanQtTexts();
     StartAutoClose(QApplication::instance());
 
-    // `pellandrix DIR` starts in DIR, as if started there (Qt has taken its
-    // own options out of argv by now).
-    if (argc > 1 && ::chdir(argv[1]) != 0) {
-        presenter_->Present(MessageKind::Error,
-                            FormatMessage(MessageId::kNoSuchDirectory, argv[1], ""),
-                            ButtonStyle::Ok);
+    // Qt has taken its own options out of argv by now.
+    const LaunchOptions options = ParseLaunchOptions(argc, argv);
+    if (options.where == LaunchOptions::Where::kHelp) {
+        std::fputs(kLaunchUsage, stdout);
+        return 0;
+    }
+    if (!EnterStartFolder(options)) {
         return 1;
     }
 
@@ -135,6 +139,28 @@ int CPellandrixApp::InitInstance(int& argc, char** argv) {
 #endif
     ShutDown();
     return status;
+}
+
+bool CPellandrixApp::EnterStartFolder(const LaunchOptions& options) {
+    std::string folder = options.folder;
+    if (options.where == LaunchOptions::Where::kDataFolder) {
+        folder = DataFolderPath(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+        const Outcome prepared = PrepareDataFolder(folder);
+        if (!prepared) {
+            const Refusal& r = prepared.Refused();
+            presenter_->Present(MessageKind::Error, FormatMessage(r.id, r.first, r.second),
+                                ButtonStyle::Ok);
+            return false;
+        }
+    }
+    // Started in the folder as if started there.
+    if (options.where != LaunchOptions::Where::kHere && ::chdir(folder.c_str()) != 0) {
+        presenter_->Present(MessageKind::Error,
+                            FormatMessage(MessageId::kNoSuchDirectory, folder, ""),
+                            ButtonStyle::Ok);
+        return false;
+    }
+    return true;
 }
 
 int CPellandrixApp::StartUp() {

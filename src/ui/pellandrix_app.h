@@ -16,6 +16,7 @@ namespace pellandrix::ui {
 
 class CMainDlg;  // src/ui/main_dlg.h
 class CQtPresenter;
+struct LaunchOptions;
 
 // StartUp's result when the user declined to convert an old Jet database.
 inline constexpr int kStartDeclined = 2;
@@ -50,9 +51,11 @@ class CPellandrixApp {
 
     // Runs the program and returns the process exit status: creates a
     // QApplication if none exists yet, makes Qt's own texts German (for as
-    // long as this object lives), changes into the folder argv[1] when one
-    // is given (1 after message 23 when it cannot), sets the help file path,
-    // StartUp,
+    // long as this object lives), reads argv (ParseLaunchOptions: after
+    // --help it prints the usage and returns 0), changes into the folder
+    // argv[1] names (1 after message 23 when it cannot) or, for
+    // --data-folder, into the user's data folder, made ready first (1 after
+    // message 51 when it cannot be), sets the help file path, StartUp,
     // constructs the main window and runs it modally (exec), ShutDown,
     // destroys the main window. 0 after a normal end; 1 when the database
     // could not be created or opened (after the error box, message 15); 0
@@ -106,6 +109,10 @@ class CPellandrixApp {
     const std::string& StartDirectory() const { return startDirectory_; }
 
   private:
+    // Changes into the folder `options` names, making the data folder ready
+    // first. False after showing why it could not (message 51 or 23).
+    bool EnterStartFolder(const LaunchOptions& options);
+
     std::unique_ptr<CQtPresenter> ownPresenter_;
     std::unique_ptr<QTranslator> germanQtTexts_;
     IMessagePresenter* presenter_;

@@ -43,4 +43,23 @@ ScopedCurrentDir::~ScopedCurrentDir() {
     std::filesystem::current_path(previous_, ignored);
 }
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* previous = getenv(name)) {
+        previous_ = previous;
+    }
+    if (value != nullptr) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (previous_) {
+        setenv(name_.c_str(), previous_->c_str(), 1);
+    } else {
+        unsetenv(name_.c_str());
+    }
+}
+
 }  // namespace pellandrix::testkit

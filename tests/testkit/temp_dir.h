@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace pellandrix::testkit {
@@ -35,6 +36,21 @@ class ScopedCurrentDir {
 
   private:
     std::filesystem::path previous_;
+};
+
+// Sets an environment variable (unsets it for a null `value`) for the
+// lifetime of the object and puts the previous state back afterwards.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value);
+    ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    std::string name_;
+    std::optional<std::string> previous_;
 };
 
 }  // namespace pellandrix::testkit

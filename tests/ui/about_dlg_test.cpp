@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "testkit/files.h"
 #include "testkit/temp_dir.h"
 #include "ui/about_dlg.h"
 #include "ui/help_system.h"
@@ -58,6 +59,22 @@ TEST_F(AboutDlgTest, ShowsVersionDatabaseDirectoryAndCreationDate) {
     EXPECT_EQ(dlg.ControlTable()[1].controlId, kAboutCreated);
     EXPECT_EQ(dlg.ControlTable()[2].controlId, 0);
     EXPECT_EQ(dlg.HelpTopicOf(kAboutDatabaseDir), 0);
+    // The database lies in the working folder, which needs no row of its own.
+    EXPECT_TRUE(dlg.Control(kAboutWorkingDir)->isHidden());
+}
+
+TEST_F(AboutDlgTest, TheWorkingFolderIsShownWhenTheDatabaseLiesElsewhere) {
+    TempDir dir;
+    const ScopedCurrentDir cd(dir.Path());
+    testkit::WriteBytes(dir / "Pellandrix.ini", "[database]\r\ndatabase_path=.\\data\r\n");
+    CPellandrixApp app;
+    ASSERT_EQ(app.StartUp(), 0);
+    CAboutDlg dlg;
+    const std::string here = std::filesystem::current_path().string() + "/";
+    EXPECT_EQ(dlg.GetControlText(kAboutDatabaseDir), here + "data/");
+    EXPECT_FALSE(dlg.Control(kAboutWorkingDir)->isHidden());
+    EXPECT_EQ(dlg.GetControlText(kAboutWorkingDir), here);
+    EXPECT_TRUE(dlg.ControlAs<QLineEdit>(kAboutWorkingDir)->isReadOnly());
 }
 
 TEST_F(AboutDlgTest, OkEndsWithOkEscapeWithCancelHelpShowsTheStartPage) {

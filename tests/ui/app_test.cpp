@@ -7,7 +7,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "support/string_table.h"
 #include "testkit/files.h"
@@ -193,6 +197,45 @@ TEST_F(AppTest, AnOldJetDatabaseIsConvertedOnlyAfterYes) {
         }
         app.ShutDown();
     }
+}
+
+TEST_F(AppTest, TheDataFolderOptionStartsInTheUsersDataFolderMadeReady) {
+    TempDir dir;
+    const ScopedCurrentDir cd(dir.Path());
+    std::optional<testkit::ScopedEnv> data(std::in_place, "XDG_DATA_HOME", dir / "daten");
+    std::filesystem::create_directories(dir.Path() / "daten/pellandrix");
+    WriteBytes(dir / "daten/pellandrix/Pellandrix.mdb", std::string(4096, 'x'));
+    int argc = 2;
+    char name[] = "pellandrix";
+    char option[] = "--data-folder";
+    char* argv[] = {name, option, nullptr};
+    // The damaged database shows where the program went, after the folder
+    // got its extension list.
+    CPellandrixApp app;
+    EXPECT_EQ(app.InitInstance(argc, argv), 1);
+    ASSERT_EQ(CQtPresenter::Shown().size(), 1u);
+    EXPECT_NE(CQtPresenter::Shown()[0].find("/daten/pellandrix/Pellandrix.mdb"), std::string::npos);
+    EXPECT_TRUE(Exists(dir / "daten/pellandrix/fileext.def"));
+
+    std::filesystem::current_path(dir.Path());
+    data.emplace("XDG_DATA_HOME", dir / "daten/pellandrix/Pellandrix.mdb");
+    CPellandrixApp again;
+    EXPECT_EQ(again.InitInstance(argc, argv), 1);
+    EXPECT_EQ(
+        CQtPresenter::Shown().back(),
+        FormatMessage(MessageId::kDataFolderFailed,
+                      dir / "daten/pellandrix/Pellandrix.mdb/pellandrix", std::strerror(ENOTDIR)));
+    EXPECT_EQ(std::filesystem::current_path(), dir.Path());
+    data.reset();
+
+    char help[] = "--help";
+    char* argv2[] = {name, help, nullptr};
+    CPellandrixApp helped;
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(helped.InitInstance(argc, argv2), 0);
+    std::fflush(stdout);
+    EXPECT_NE(::testing::internal::GetCapturedStdout().find("pellandrix --data-folder"),
+              std::string::npos);
 }
 
 TEST_F(AppTest, AMissingDatabaseDirectoryParentFails) {

@@ -1,13 +1,21 @@
 // The main window's file commands on a real database: adding files through
 // the chooser and the file settings dialog, ticking and the status texts,
-// removing a file, a generation run, and the columns on resize.
+// removing a file, a generation run, the file list's context menu, and the
+// columns on resize.
 #include "main_dlg_test.h"
 
 #include <QAction>
+#include <QAccessible>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QProgressBar>
 #include <QSignalSpy>
 
+#include <sstream>
+
+#include "app/open_commands.h"
 #include "support/string_table.h"
+#include "ui/file_list_menu.h"
 #include "ui/file_settings_dlg.h"
 
 namespace pellandrix::ui::testing {
@@ -234,6 +242,140 @@ TEST_F(MainDlgTest, AGenerationRunEndsWithEveryTickedFileDoneAndTheBarReset) {
     menu[0]->trigger();
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"fertig", "fertig", "deaktiviert"}));
     EXPECT_EQ(testkit::ReadBytes(out + "/seite.htm"), "<h1>Neu</h1>\r\n<p>Neu</p>\r\n");
+}
+
+// ---------------------------------------------------------------------------
+// Context menu
+
+// A stand-in program in `bin`: prints `answer`, and writes its arguments,
+// one a line, to `bin`/<name>.args once it has them all. It runs with
+// nothing but `bin` in PATH.
+void FakeProgram(const std::string& bin, const std::string& name, const std::string& answer = "") {
+    const std::string args = bin + "/" + name + ".args";
+    testkit::WriteBytes(bin + "/" + name, "#!/bin/sh\n" +
+                                              (answer.empty() ? "" : "echo " + answer + "\n") +
+                                              "printf '%s\\n' \"$@\" > '" + args +
+                                              ".tmp'\n/bin/mv '" + args + ".tmp' '" + args + "'\n");
+    std::filesystem::permissions(bin + "/" + name, std::filesystem::perms::owner_all);
+}
+
+// What the stand-in `name` was started with; empty when it was not within
+// a few seconds.
+std::vector<std::string> ArgumentsOf(const std::string& bin, const std::string& name) {
+    const std::string args = bin + "/" + name + ".args";
+    if (!QTest::qWaitFor([&] { return testkit::Exists(args); }, 10000)) {
+        return {};
+    }
+    std::vector<std::string> lines;
+    std::istringstream in(testkit::ReadBytes(args));
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Opens the menu as a right click on `row` does.
+void RightClick(CFileListView& list, int row) {
+    const QPoint at = list.visualItemRect(list.topLevelItem(row)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, list.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list.viewport(), &event);
+}
+
+std::vector<bool> EnabledEntries(CFileListMenu& menu) {
+    std::vector<bool> enabled;
+    for (const QAction* action : menu.Menu().actions()) {
+        enabled.push_back(action->isEnabled());
+    }
+    return enabled;
+}
+
+TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
+    const std::string src = Dir() / "src";
+    const std::string out = Dir() / "out";
+    std::filesystem::create_directories(src);
+    std::filesystem::create_directories(out);
+    testkit::WriteBytes(src + "/a.tpl", "a");
+    testkit::WriteBytes(out + "/a.htm", "a");
+    Seed("Alpha", {{"a.tpl"}, {"b.tpl"}, {"c.tpl", 0, 0}}, src, out);
+    CMainDlg& window = Open();
+    CFileListMenu& menu = *window.FileMenu();
+    int chosen = -1;
+    menu.AddAction(
+        QStringLiteral("&Weiteres"), [](int row) { return row == 1; },
+        [&chosen](int row) { chosen = row; });
+
+    // b.tpl has neither template nor page; the right click selects its row.
+    RightClick(*window.FileList(), 1);
+    EXPECT_TRUE(menu.Menu().isVisible());
+    EXPECT_EQ(menu.Row(), 1);
+    EXPECT_EQ(window.FileList()->SelectionMark(), 1);
+    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{false, false, true, true}));
+    menu.Menu().actions()[3]->trigger();
+    EXPECT_EQ(chosen, 1);
+    menu.Menu().hide();
+
+    // Shift+F10 and the menu key open it for the current row.
+    window.FileList()->SetSelectionMark(0);
+    QTest::keyClick(window.FileList(), Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_TRUE(menu.Menu().isVisible());
+    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{true, true, true, false}));
+    menu.Menu().hide();
+    window.FileList()->SetSelectionMark(2);
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                          window.FileList()->mapToGlobal(QPoint(1, 1)));
+    QApplication::sendEvent(window.FileList(), &key);
+    EXPECT_EQ(menu.Row(), 2);
+    // c.tpl makes no page at all.
+    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{false, false, true, false}));
+    menu.Menu().hide();
+
+    // Every entry is named for a screen reader by its caption.
+    QAccessibleInterface* items = QAccessible::queryAccessibleInterface(&menu.Menu());
+    ASSERT_NE(items, nullptr);
+    ASSERT_EQ(items->childCount(), 4);
+    EXPECT_EQ(items->child(0)->text(QAccessible::Name), QStringLiteral("Seite im Browser öffnen"));
+    for (int i = 0; i < items->childCount(); ++i) {
+        EXPECT_FALSE(items->child(i)->text(QAccessible::Name).isEmpty()) << i;
+    }
+}
+
+TEST_F(MainDlgTest, TheContextMenuStartsBrowserEditorAndFileManager) {
+    const std::string src = Dir() / "src";
+    const std::string out = Dir() / "aus gabe";
+    const std::string bin = Dir() / "bin";
+    for (const std::string& dir : {src, out, bin, Dir() / "data/applications"}) {
+        std::filesystem::create_directories(dir);
+    }
+    testkit::WriteBytes(src + "/a.tpl", "a");
+    testkit::WriteBytes(out + "/a.htm", "a");
+    Seed("Alpha", {{"a.tpl"}}, src, out);
+    FakeProgram(bin, "netz");
+    FakeProgram(bin, "xdg-mime", "editor.desktop");
+    FakeProgram(bin, "editor");
+    FakeProgram(bin, "xdg-open");
+    testkit::WriteBytes(Dir() / "data/applications/editor.desktop",
+                        "[Desktop Entry]\nExec=" + bin + "/editor --neu %f\n");
+    const testkit::ScopedEnv path("PATH", bin);
+    const testkit::ScopedEnv browser("BROWSER", bin + "/netz");
+    const testkit::ScopedEnv data("XDG_DATA_HOME", Dir() / "data");
+    CMainDlg& window = Open();
+    CFileListMenu& menu = *window.FileMenu();
+
+    RightClick(*window.FileList(), 0);
+    menu.Menu().actions()[0]->trigger();
+    EXPECT_EQ(ArgumentsOf(bin, "netz"), std::vector<std::string>{FileUrl(out + "/a.htm")});
+    menu.Menu().actions()[1]->trigger();
+    EXPECT_EQ(ArgumentsOf(bin, "editor"), (std::vector<std::string>{"--neu", src + "/a.tpl"}));
+    menu.Menu().actions()[2]->trigger();
+    EXPECT_EQ(ArgumentsOf(bin, "xdg-open"), std::vector<std::string>{out});
+    EXPECT_TRUE(Messages().empty());
+
+    // Nothing to start the page with: no browser named, no xdg-open.
+    std::filesystem::remove(bin + "/xdg-open");
+    const testkit::ScopedEnv noBrowser("BROWSER", nullptr);
+    menu.Menu().actions()[0]->trigger();
+    EXPECT_EQ(Messages(), std::vector<std::string>{FormatMessage(MessageId::kCannotStartProgram,
+                                                                 "xdg-open", out + "/a.htm")});
 }
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,149 @@
+#include "app/open_commands.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+
+#include "engine/template_paths.h"
+#include "support/desktop_entry.h"
+
+namespace pellandrix {
+
+namespace {
+
+// `path` made absolute against `currentDir` and tidied, so that a browser
+// or file manager started elsewhere finds the same file.
+std::string Absolute(const std::string& path, const std::string& currentDir) {
+    const std::filesystem::path p = path.empty() || path.front() != '/'
+                                        ? std::filesystem::path(currentDir) / path
+                                        : std::filesystem::path(path);
+    return p.lexically_normal().string();
+}
+
+std::vector<std::string> SplitAt(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find(separator, start), text.size());
+        if (end > start) {
+            parts.push_back(text.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
+bool IsFound(const std::string& program, const std::string& searchPath) {
+    if (program.find('/') != std::string::npos) {
+        return ::access(program.c_str(), X_OK) == 0;
+    }
+    for (const std::string& dir : SplitAt(searchPath, ':')) {
+        if (::access((dir + "/" + program).c_str(), X_OK) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The first command of $BROWSER whose program is there, for `url`.
+std::optional<LaunchCommand> FromBrowserVariable(const DesktopChoices& desktop,
+                                                 const std::string& url) {
+    for (const std::string& command : SplitAt(desktop.browserVariable, ':')) {
+        std::vector<std::string> words = SplitAt(command, ' ');
+        if (words.empty() || !IsFound(words.front(), desktop.searchPath)) {
+            continue;
+        }
+        bool placed = false;
+        for (std::string& word : words) {
+            if (const std::size_t at = word.find("%s"); at != std::string::npos) {
+                word.replace(at, 2, url);
+                placed = true;
+            }
+        }
+        if (!placed) {
+            words.push_back(url);
+        }
+        return LaunchCommand{words.front(), {words.begin() + 1, words.end()}};
+    }
+    return std::nullopt;
+}
+
+// The application entry `id` asked to open `path`.
+std::optional<LaunchCommand> FromEntry(const DesktopChoices& desktop, const std::string& id,
+                                       const std::string& path) {
+    if (id.empty()) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> exec = FindExecValue(desktop.applicationFolders, id);
+    if (!exec) {
+        return std::nullopt;
+    }
+    std::vector<std::string> words = ExpandExecValue(*exec, path, FileUrl(path));
+    if (words.empty()) {
+        return std::nullopt;
+    }
+    return LaunchCommand{words.front(), {words.begin() + 1, words.end()}};
+}
+
+}  // namespace
+
+EntryPlaces PlacesOf(const CTplFileRecord& entry, const std::string& currentDir) {
+    EntryPlaces places;
+    places.targetFolder = Absolute(entry.TargetPath.str(), currentDir);
+    if (entry.CreateFile) {
+        places.page = Absolute(
+            GeneratedFilePath(entry.TargetPath.str(), TemplateBaseName(entry.TPLFileName.str()),
+                              entry.CreateFileExt.str()),
+            currentDir);
+    }
+    places.templateFile =
+        Absolute(JoinPath(entry.SourcePath.str(), entry.TPLFileName.str()), currentDir);
+    return places;
+}
+
+std::string FileUrl(const std::string& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool alnum =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (alnum || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            url += c;
+        } else {
+            url += '%';
+            url += kHex[byte >> 4];
+            url += kHex[byte & 0x0F];
+        }
+    }
+    return url;
+}
+
+LaunchCommand BrowserCommand(const DesktopChoices& desktop, const std::string& page) {
+    const std::string url = FileUrl(page);
+    if (auto command = FromBrowserVariable(desktop, url)) {
+        return *command;
+    }
+    if (auto command = FromEntry(desktop, desktop.defaultBrowser, page)) {
+        return *command;
+    }
+    if (IsFound("x-www-browser", desktop.searchPath)) {
+        return {"x-www-browser", {url}};
+    }
+    return {"xdg-open", {url}};
+}
+
+LaunchCommand EditorCommand(const DesktopChoices& desktop, const std::string& file) {
+    if (auto command = FromEntry(desktop, desktop.textEditor, file)) {
+        return *command;
+    }
+    return {"xdg-open", {file}};
+}
+
+LaunchCommand FolderCommand(const std::string& folder) {
+    return {"xdg-open", {folder}};
+}
+
+}  // namespace pellandrix
