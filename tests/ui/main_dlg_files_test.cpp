@@ -305,12 +305,13 @@ TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
         [&chosen](int row) { chosen = row; });
 
     // b.tpl has neither template nor page; the right click selects its row.
+    // The fourth entry, "nur Geänderte erstellen", goes with the button.
     RightClick(*window.FileList(), 1);
     EXPECT_TRUE(menu.Menu().isVisible());
     EXPECT_EQ(menu.Row(), 1);
     EXPECT_EQ(window.FileList()->SelectionMark(), 1);
-    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{false, false, true, true}));
-    menu.Menu().actions()[3]->trigger();
+    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{false, false, true, true, true}));
+    menu.Menu().actions()[4]->trigger();
     EXPECT_EQ(chosen, 1);
     menu.Menu().hide();
 
@@ -318,7 +319,7 @@ TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
     window.FileList()->SetSelectionMark(0);
     QTest::keyClick(window.FileList(), Qt::Key_F10, Qt::ShiftModifier);
     EXPECT_TRUE(menu.Menu().isVisible());
-    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{true, true, true, false}));
+    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{true, true, true, true, false}));
     menu.Menu().hide();
     window.FileList()->SetSelectionMark(2);
     QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1),
@@ -326,14 +327,15 @@ TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
     QApplication::sendEvent(window.FileList(), &key);
     EXPECT_EQ(menu.Row(), 2);
     // c.tpl makes no page at all.
-    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{false, false, true, false}));
+    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{false, false, true, true, false}));
     menu.Menu().hide();
 
     // Every entry is named for a screen reader by its caption.
     QAccessibleInterface* items = QAccessible::queryAccessibleInterface(&menu.Menu());
     ASSERT_NE(items, nullptr);
-    ASSERT_EQ(items->childCount(), 4);
+    ASSERT_EQ(items->childCount(), 5);
     EXPECT_EQ(items->child(0)->text(QAccessible::Name), QStringLiteral("Seite im Browser öffnen"));
+    EXPECT_EQ(items->child(3)->text(QAccessible::Name), QStringLiteral("nur Geänderte erstellen"));
     for (int i = 0; i < items->childCount(); ++i) {
         EXPECT_FALSE(items->child(i)->text(QAccessible::Name).isEmpty()) << i;
     }
