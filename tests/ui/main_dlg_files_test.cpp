@@ -4,8 +4,8 @@
 // columns on resize.
 #include "main_dlg_test.h"
 
-#include <QAction>
 #include <QAccessible>
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QProgressBar>
