@@ -1,8 +1,12 @@
 #pragma once
 
+#include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "support/content_hash.h"
 
 namespace pellandrix {
 
@@ -11,6 +15,17 @@ struct GenerateOptions {
     bool all = false;      // tick every live entry first
     bool changed = false;  // take from the record what did not change
     bool dryRun = false;   // write nothing, neither files nor the database
+    bool inputs = false;   // report what the run read (GenerateReport::inputs)
+};
+
+// What a run read, for watching: every template and included file by the
+// path it was read under, with its hash then (none: it was missing). The
+// run's own generated files are left out.
+struct RunInputs {
+    std::map<std::string, std::optional<ContentHash>> files;
+    // A file was found with different texts within the run: it changed
+    // while the run read it.
+    bool changedDuringRun = false;
 };
 
 // A file a dry run found that a run would write, replace or delete.
@@ -27,6 +42,8 @@ struct GenerateReport {
     std::unordered_map<int, std::string> reasons;
     // A dry run's changes, by path.
     std::vector<PlannedChange> planned;
+    // With GenerateOptions::inputs.
+    RunInputs inputs;
 };
 
 }  // namespace pellandrix

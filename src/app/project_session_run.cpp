@@ -80,6 +80,27 @@ void Planned(CRunMemo& memo, GenerateReport& report) {
               [](const PlannedChange& a, const PlannedChange& b) { return a.path < b.path; });
 }
 
+RunInputs InputsOf(CRunMemo& memo) {
+    RunInputs inputs;
+    for (const auto& [step, bytes] : memo.After().traces) {
+        const std::optional<Trace> trace = DecodeTrace(bytes);
+        if (!trace) {
+            continue;
+        }
+        for (const TraceStep& s : trace->steps) {
+            if (s.op != TraceOp::Frame && s.op != TraceOp::Plain && s.op != TraceOp::Verbatim) {
+                continue;
+            }
+            if (memo.Files().Written().count(s.path) != 0) {
+                continue;
+            }
+            const auto [at, added] = inputs.files.emplace(s.path, s.hash);
+            inputs.changedDuringRun = inputs.changedDuringRun || (!added && at->second != s.hash);
+        }
+    }
+    return inputs;
+}
+
 }  // namespace
 
 void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
@@ -120,6 +141,9 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
         }
         if (options.dryRun) {
             Planned(memo, *report);
+        }
+        if (options.inputs) {
+            report->inputs = InputsOf(memo);
         }
     }
 }

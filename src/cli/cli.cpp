@@ -48,6 +48,9 @@ int Dispatch(CommandContext& c, const CliOptions& o) {
     if (o.command == "generate") {
         return Generate(c, o);
     }
+    if (o.command == "watch") {
+        return Watch(c, o);
+    }
     if (o.command == "add-project") {
         return AddProject(c, o);
     }

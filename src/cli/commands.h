@@ -29,6 +29,9 @@ int Refused(CommandContext& c, const Outcome& outcome);
 int ListProjects(CommandContext& c);
 int ListFiles(CommandContext& c, const CliOptions& o);
 int Generate(CommandContext& c, const CliOptions& o);
+// Runs like generate --changed, then again whenever a file the last run
+// read has changed, until SIGINT or SIGTERM (exit status 0).
+int Watch(CommandContext& c, const CliOptions& o);
 int AddProject(CommandContext& c, const CliOptions& o);
 int AddFile(CommandContext& c, const CliOptions& o);
 int ExportProject(CommandContext& c, const CliOptions& o);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <string_view>
 
 namespace pellandrix::cli {
@@ -16,10 +17,11 @@ struct CommandInfo {
     std::size_t optionalArguments = 0;  // further positional arguments allowed
 };
 
-constexpr std::array<CommandInfo, 7> kCommands{{
+constexpr std::array<CommandInfo, 8> kCommands{{
     {"projects", 0, false, ""},
     {"files", 1, false, ""},
     {"generate", 1, false, "--all --changed --dry-run --explain"},
+    {"watch", 1, false, "--all --poll"},
     {"add-project", 1, false, "--source --target --ext"},
     {"add-file", 2, true, "--ext --select --no-create --no-always-parse --own-source --target"},
     {"export", 1, false, "", 1},
@@ -42,6 +44,17 @@ bool Allowed(const CommandInfo& command, std::string_view option) {
         list = blank == std::string_view::npos ? std::string_view() : list.substr(blank + 1);
     }
     return false;
+}
+
+// Seconds between two looks at the files: a positive number.
+std::string TakePoll(CliOptions& o, const std::string& value) {
+    char* end = nullptr;
+    const double seconds = std::strtod(value.c_str(), &end);
+    if (value.empty() || *end != '\0' || !(seconds > 0) || seconds > 86400) {
+        return "--poll erwartet eine Zahl von Sekunden größer als 0, nicht " + value;
+    }
+    o.pollSeconds = seconds;
+    return {};
 }
 
 // Sets a flag or takes the value of a valued option. Returns an error text.
@@ -74,6 +87,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
             o.target = value;
         else if (name == "--as")
             o.as = value;
+        else if (name == "--poll")
+            return TakePoll(o, value);
         else
             o.ext = value;
     }
@@ -171,6 +186,17 @@ Befehle:
       --explain hängt an jede Statuszeile einen Tabulator und den Grund an,
       aus dem die Datei erzeugt wurde (etwa die geänderte Eingabe, "Vorlage
       neu" oder "Einstellungen geändert").
+  watch PROJEKT [--all] [--poll SEKUNDEN]
+      Erzeugt wie generate --changed und beobachtet danach jede Datei, die
+      der Lauf gelesen hat (Vorlagen, eingebundene Dateien, auch fehlende),
+      und die Quellverzeichnisse. Ist nach einer Änderung einen Moment (etwa
+      100 ms) Ruhe, folgt der nächste Lauf mit --changed; eine Datei, die nur
+      berührt wurde, löst keinen aus. Jeder Lauf beginnt mit einer Zeile
+      "Lauf N beginnt HH:MM:SS", dann folgen die Zeilen wie bei generate.
+      Ctrl+C oder SIGTERM beenden nach dem laufenden Lauf mit 0, nie mitten
+      im Schreiben einer Seite.
+      --poll SEKUNDEN prüft statt mit inotify alle SEKUNDEN Sekunden die
+      Inhalte (für Netzlaufwerke, auf denen inotify nichts sieht).
   add-project NAME [--source VERZ] [--target VERZ] [--ext ENDUNG]
       Legt ein Projekt an und gibt seine ProjectId aus.
   add-file PROJEKT DATEI [DATEI...] [--ext ENDUNG] [--select] [--no-create]

@@ -24,6 +24,7 @@ struct CliOptions {
     std::optional<std::string> target;
     std::optional<std::string> ext;
     std::optional<std::string> as;
+    std::optional<double> pollSeconds;
 };
 
 struct ParseResult {

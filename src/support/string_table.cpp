@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 41> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 43> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -96,6 +96,11 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 41> kTexts{{
      "Der Arbeitsordner %s kann nicht angelegt werden (%s). Das Programm wird beendet."},
     {MessageId::kCannotStartProgram,
      "Das Programm %s, das %s öffnen sollte, konnte nicht gestartet werden."},
+    {MessageId::kWatchFolderMissing,
+     "Das Verzeichnis %s fehlt. Es wird wieder beobachtet, sobald es da ist."},
+    {MessageId::kWatchUnavailable,
+     "Die Verzeichnisse können nicht beobachtet werden (%s). Mit --poll SEKUNDEN prüft das "
+     "Programm stattdessen in Abständen, ob sich etwas geändert hat."},
 }};
 
 }  // namespace

@@ -50,6 +50,8 @@ enum class MessageId : int {
     kJetConversionFailed = 50,
     kDataFolderFailed = 51,
     kCannotStartProgram = 52,
+    kWatchFolderMissing = 55,
+    kWatchUnavailable = 56,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields
