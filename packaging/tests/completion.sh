@@ -40,5 +40,6 @@ expect "pellandrix-cli generate --" $'--all\n--changed\n--dry-run\n--explain'
 expect "pellandrix-cli generate Me" $'Meine\\ Seite\nMehr'
 expect "pellandrix-cli -C other files " "Anderswo"
 expect "pellandrix-cli import x --" "--as"
+expect "pellandrix-cli watch --" $'--all\n--poll'
 [[ $(compgen -W "$(_pellandrix_cli_projects "")" -- M | wc -l) == 2 ]] || { echo "compgen" >&2; failed=1; }
 exit $failed

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "app/generate_options.h"
 #include "engine/run_view.h"
 #include "ui/base_dialog.h"
 
@@ -18,6 +19,7 @@ class CTplFileRecord;
 
 namespace pellandrix::ui {
 
+class CAutoBuild;
 class CFileListMenu;
 class CFileListView;
 
@@ -91,6 +93,7 @@ class CMainDlg : public CBaseDialog, public IRunView {
     QProgressBar* Progress() const { return progress_; }
     // The file list's context menu, to which further entries can be added.
     CFileListMenu* FileMenu() const { return fileMenu_; }
+    CAutoBuild* AutoBuild() const { return autoBuild_; }
 
     // IRunView: the generation run's statuses and progress, repainted at
     // once so the window follows the run.
@@ -115,6 +118,7 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void CreateFileArea();
     void CreateBottomRow();
     void ConnectCommands();
+    void ConnectAutoBuild();
     void InitialiseContents();
     void SetReadableMinimumSize();
 
@@ -132,6 +136,8 @@ class CMainDlg : public CBaseDialog, public IRunView {
     // The same run, taking from the record what did not change since the
     // last one: the context menu of "Dateien erstellen", and F5.
     void OnCreateChangedFiles();
+    // That run, telling what it read (for "automatisch erstellen").
+    RunInputs RunChanged();
     void OnAbout();
     void OnItemChanged(QTreeWidgetItem* item);
     void AskSaveOnClose();
@@ -148,6 +154,7 @@ class CMainDlg : public CBaseDialog, public IRunView {
 
     CFileListView* fileList_ = nullptr;
     CFileListMenu* fileMenu_ = nullptr;
+    CAutoBuild* autoBuild_ = nullptr;  // a child of the window
     QComboBox* projectBox_ = nullptr;
     QProgressBar* progress_ = nullptr;
     int initialised_ = 0;

@@ -164,6 +164,10 @@ void CMainDlg::OnCreateFiles() {
 }
 
 void CMainDlg::OnCreateChangedFiles() {
+    RunChanged();
+}
+
+RunInputs CMainDlg::RunChanged() {
     struct RunningScope {
         bool& running;
         explicit RunningScope(bool& r) : running(r) { running = true; }
@@ -171,7 +175,10 @@ void CMainDlg::OnCreateChangedFiles() {
     } scope(running_);
     GenerateOptions options;
     options.changed = true;
-    Session().Generate(*this, options, nullptr);
+    options.inputs = true;
+    GenerateReport report;
+    Session().Generate(*this, options, &report);
+    return std::move(report.inputs);
 }
 
 void CMainDlg::OnAbout() {

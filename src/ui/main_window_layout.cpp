@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/auto_build.h"
 #include "ui/file_list_menu.h"
 #include "ui/file_list_view.h"
 #include "ui/icon_image_list.h"
@@ -220,6 +221,7 @@ void CMainDlg::ConnectCommands() {
         changed->text(),
         [this](int) { return ControlAs<QAbstractButton>(kCreateFiles)->isEnabled(); },
         [changed](int) { changed->trigger(); });
+    ConnectAutoBuild();
     // Only a user's choice in the box switches projects; filling it does not.
     connect(projectBox_, &QComboBox::activated, this,
             [this] { RunCommand([this] { ChangeProject(); }); });
@@ -227,6 +229,38 @@ void CMainDlg::ConnectCommands() {
             [this](QTreeWidgetItem* item) { RunCommand([this, item] { OnItemChanged(item); }); });
     connect(fileList_, &QTreeWidget::itemDoubleClicked, this,
             [this] { RunCommand([this] { OpenFileSettings(); }); });
+}
+
+// "automatisch erstellen": a toggle in the file list's context menu and on
+// Ctrl+F5; the specified controls stay as they are.
+void CMainDlg::ConnectAutoBuild() {
+    autoBuild_ = new CAutoBuild(
+        this,
+        [this] {
+            RunInputs inputs;
+            RunCommand([&] { inputs = RunChanged(); });
+            return inputs;
+        },
+        [this] { return running_; },
+        []() -> const CTplFileList& { return App()->Session().Files(); });
+    auto* toggle = new QAction(QStringLiteral("automatisch erstellen"), this);
+    toggle->setCheckable(true);
+    toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F5));
+    toggle->setObjectName(QStringLiteral("autoBuild"));
+    addAction(toggle);
+    QAction* entry = fileMenu_->AddAction(
+        toggle->text(),
+        [this](int) { return ControlAs<QAbstractButton>(kCreateFiles)->isEnabled(); },
+        [toggle](int) { toggle->trigger(); });
+    entry->setCheckable(true);
+    connect(toggle, &QAction::toggled, this, [this, toggle, entry](bool on) {
+        if (on && !ControlAs<QAbstractButton>(kCreateFiles)->isEnabled()) {
+            toggle->setChecked(false);
+            return;
+        }
+        entry->setChecked(on);
+        autoBuild_->SetOn(on);
+    });
 }
 
 void CMainDlg::InitialiseContents() {

@@ -15,6 +15,7 @@
 
 #include "app/open_commands.h"
 #include "support/string_table.h"
+#include "ui/auto_build.h"
 #include "ui/file_list_menu.h"
 #include "ui/file_settings_dlg.h"
 
@@ -305,13 +306,14 @@ TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
         [&chosen](int row) { chosen = row; });
 
     // b.tpl has neither template nor page; the right click selects its row.
-    // The fourth entry, "nur Geänderte erstellen", goes with the button.
+    // The fourth and fifth entries, "nur Geänderte erstellen" and
+    // "automatisch erstellen", go with the button.
     RightClick(*window.FileList(), 1);
     EXPECT_TRUE(menu.Menu().isVisible());
     EXPECT_EQ(menu.Row(), 1);
     EXPECT_EQ(window.FileList()->SelectionMark(), 1);
-    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{false, false, true, true, true}));
-    menu.Menu().actions()[4]->trigger();
+    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{false, false, true, true, true, true}));
+    menu.Menu().actions()[5]->trigger();
     EXPECT_EQ(chosen, 1);
     menu.Menu().hide();
 
@@ -319,7 +321,7 @@ TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
     window.FileList()->SetSelectionMark(0);
     QTest::keyClick(window.FileList(), Qt::Key_F10, Qt::ShiftModifier);
     EXPECT_TRUE(menu.Menu().isVisible());
-    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{true, true, true, true, false}));
+    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{true, true, true, true, true, false}));
     menu.Menu().hide();
     window.FileList()->SetSelectionMark(2);
     QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1),
@@ -327,13 +329,13 @@ TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
     QApplication::sendEvent(window.FileList(), &key);
     EXPECT_EQ(menu.Row(), 2);
     // c.tpl makes no page at all.
-    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{false, false, true, true, false}));
+    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{false, false, true, true, true, false}));
     menu.Menu().hide();
 
     // Every entry is named for a screen reader by its caption.
     QAccessibleInterface* items = QAccessible::queryAccessibleInterface(&menu.Menu());
     ASSERT_NE(items, nullptr);
-    ASSERT_EQ(items->childCount(), 5);
+    ASSERT_EQ(items->childCount(), 6);
     EXPECT_EQ(items->child(0)->text(QAccessible::Name), QStringLiteral("Seite im Browser öffnen"));
     EXPECT_EQ(items->child(3)->text(QAccessible::Name), QStringLiteral("nur Geänderte erstellen"));
     for (int i = 0; i < items->childCount(); ++i) {
@@ -378,6 +380,33 @@ TEST_F(MainDlgTest, TheContextMenuStartsBrowserEditorAndFileManager) {
     menu.Menu().actions()[0]->trigger();
     EXPECT_EQ(Messages(), std::vector<std::string>{FormatMessage(MessageId::kCannotStartProgram,
                                                                  "xdg-open", out + "/a.htm")});
+}
+
+TEST_F(MainDlgTest, AutomaticRunsFollowAnEditedTemplateUntilSwitchedOff) {
+    const std::string src = Dir() / "src";
+    const std::string out = Dir() / "out";
+    std::filesystem::create_directories(src);
+    std::filesystem::create_directories(out);
+    testkit::WriteBytes(src + "/seite.tpl", "eins\r\n");
+    Seed("Alpha", {{"seite.tpl", 1}}, src, out);
+    CMainDlg& window = Open();
+
+    QTest::keyClick(&window, Qt::Key_F5, Qt::ControlModifier);
+    ASSERT_TRUE(window.AutoBuild()->IsOn());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return testkit::Exists(out + "/seite.htm"); }, 5000));
+    testkit::WriteBytes(src + "/seite.tpl", "zwei\r\n");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return testkit::ReadBytes(out + "/seite.htm") == "zwei\r\n"; }, 5000));
+    EXPECT_EQ(Statuses(), std::vector<std::string>{"fertig"});
+    // A parse error shows its message as a run's would.
+    testkit::WriteBytes(src + "/seite.tpl", "#endif\r\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Messages().empty(); }, 5000));
+
+    QTest::keyClick(&window, Qt::Key_F5, Qt::ControlModifier);
+    EXPECT_FALSE(window.AutoBuild()->IsOn());
+    testkit::WriteBytes(src + "/seite.tpl", "drei\r\n");
+    QTest::qWait(400);
+    EXPECT_NE(testkit::ReadBytes(out + "/seite.htm"), "drei\r\n");
 }
 
 // ---------------------------------------------------------------------------
