@@ -1,0 +1,100 @@
+"""Time from saving a template to its page written, with pellandrix-cli
+watch running: on the bundled example site and on the site shape (2,000
+pages), one page's own template edited each time.
+
+Usage: watch_latency.py CLI [--reps N] [--work DIR]
+"""
+
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import time
+
+import shapes
+
+
+def wait_for(predicate, limit=60.0):
+    end = time.perf_counter() + limit
+    while time.perf_counter() < end:
+        if predicate():
+            return True
+        time.sleep(0.0005)
+    return False
+
+
+def read(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except OSError:
+        return b""
+
+
+def measure(cli, folder, project, template, page, reps):
+    # Output to a file: a pipe nobody reads would stop the watch once full.
+    log = os.path.join(folder, "watch.log")
+    with open(log, "w") as out:
+        proc = subprocess.Popen([cli, "-C", folder, "watch", project], stdout=out,
+                                stderr=subprocess.DEVNULL)
+    try:
+        # The first run, and the watch behind it.
+        wait_for(lambda: b"Lauf 1" in read(log))
+        time.sleep(3)
+        times = []
+        with open(template) as f:
+            original = f.read()
+        for i in range(reps):
+            marker = "<p>edit %d</p>\n" % i
+            before = read(page)
+            start = time.perf_counter()
+            with open(template, "w") as f:
+                f.write(original + marker)
+            if not wait_for(lambda: read(page) != before and b"edit %d" % i in read(page)):
+                raise SystemExit("page never written")
+            times.append(time.perf_counter() - start)
+            time.sleep(1)
+        return times
+    finally:
+        proc.terminate()
+        proc.wait()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("cli")
+    parser.add_argument("--reps", type=int, default=5)
+    parser.add_argument("--work", default="build/bench-work")
+    args = parser.parse_args()
+    cli = os.path.abspath(args.cli)
+    repo = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+    example = os.path.join(args.work, "watch-example")
+    shutil.rmtree(example, ignore_errors=True)
+    shutil.copytree(os.path.join(repo, "examples", "site"), example)
+    shutil.rmtree(os.path.join(example, "data"), ignore_errors=True)
+    subprocess.run(["bash", os.path.join(example, "setup.sh"), cli], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    rows = [("example site (7 templates)",
+             measure(cli, example, "Website", os.path.join(example, "templates", "about.tpl"),
+                     os.path.join(example, "out", "about.html"), args.reps))]
+
+    source, meta = shapes.prepare("site", "7", args.work, cli)
+    folder = os.path.join(args.work, "watch-site")
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.copytree(source, folder)
+    page = meta["pages"][len(meta["pages"]) // 2]
+    rows.append(("site shape (2,000 pages)",
+                 measure(cli, folder, shapes.PROJECT,
+                         os.path.join(folder, "templates", page + ".tpl"),
+                         os.path.join(folder, "out", page + ".html"), args.reps)))
+    print("| project | save to page written, median of %d | fastest | slowest |" % args.reps)
+    print("|---|---|---|---|")
+    for name, times in rows:
+        print("| %s | %.0f ms | %.0f ms | %.0f ms |" % (name, 1000 * statistics.median(times),
+                                                     1000 * min(times), 1000 * max(times)))
+
+
+if __name__ == "__main__":
+    main()
