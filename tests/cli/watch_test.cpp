@@ -81,7 +81,7 @@ struct Watched : testkit::CliFixture {
     }
     template <typename Fn>
     static bool Eventually(Fn done) {
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 600; ++i) {
             if (done()) {
                 return true;
             }
@@ -91,6 +91,18 @@ struct Watched : testkit::CliFixture {
     }
     bool RunsReach(int runs) {
         return Eventually([&] { return Runs() >= runs; });
+    }
+    // Whether `runs` runs have ended: each prints the page's status last.
+    bool RunsEnded(int runs) {
+        return Eventually([&] {
+            const std::string out = Output();
+            int ended = 0;
+            for (std::size_t at = 0; (at = out.find("\tpage.tpl\n", at)) != std::string::npos;
+                 ++at) {
+                ++ended;
+            }
+            return ended >= runs;
+        });
     }
     // The runs once `expected` have started (or a while has passed), and
     // long enough after for one more to have started, had one been due.
@@ -152,7 +164,7 @@ TEST(Watch, AChangeDuringARunLeadsToOneMoreAndSigtermWaitsForTheRun) {
     // A page big enough for a run to take a while.
     const std::string line = "Zeile mit X und noch etwas Text, damit die Seite groß wird\n";
     std::string big;
-    while (big.size() < (60u << 20)) {
+    while (big.size() < (30u << 20)) {
         big += line;
     }
     w.Write("src/part.tpl", big);
@@ -162,6 +174,7 @@ TEST(Watch, AChangeDuringARunLeadsToOneMoreAndSigtermWaitsForTheRun) {
     ASSERT_TRUE(w.RunsReach(2));
     w.Write("src/page.tpl", "#define X zwei\n#include \"part.tpl\"\n");
     EXPECT_EQ(w.Settled(3), 3);
+    ASSERT_TRUE(w.RunsEnded(3));
     const std::string third = w.Page();
     EXPECT_EQ(third.substr(0, 9), "Zeile mit");
     EXPECT_NE(third.find("zwei"), std::string::npos);
