@@ -82,7 +82,7 @@ void Planned(CRunMemo& memo, GenerateReport& report) {
 
 RunInputs InputsOf(CRunMemo& memo) {
     RunInputs inputs;
-    for (const auto& [step, bytes] : memo.After().traces) {
+    for (const auto& [step, bytes] : memo.Traces()) {
         const std::optional<Trace> trace = DecodeTrace(bytes);
         if (!trace) {
             continue;

@@ -61,6 +61,8 @@ class CRunMemo {
     // last run must become.
     const RunRecord& Before() const { return before_; }
     RunRecord After() const;
+    // The traces of this run's steps, encoded.
+    const std::map<std::pair<int, int>, std::string>& Traces() const { return traces_; }
 
     // Starts over for a full run (see RunDiverged): steps, reasons and the
     // run's notion of the files are forgotten; known hashes stay.

@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "store/dao_exception.h"
+#include "store/run_record.h"
 #include "store/sql_dialect.h"
 #include "store/sqlite_statement.h"
 #include "support/fixed_text.h"
@@ -154,6 +156,29 @@ void CDaoDatabase::OpenHandle(const std::string& path, int flags) {
 // which a project database affords at every start, and it keeps a damaged
 // file from being written to by the table upgrade that follows an Open.
 void CDaoDatabase::CheckReadable() {
+    const std::vector<std::string> tables = CheckedTables();
+    if (tables.empty()) {
+        CheckAll();
+        return;
+    }
+    // The check holds a read transaction, so that no writer changes the
+    // file between the tables and the size.
+    RunInternal("BEGIN");
+    struct End {
+        CDaoDatabase& db;
+        ~End() { sqlite3_exec(db.Handle(), "COMMIT", nullptr, nullptr, nullptr); }
+    } end{*this};
+    for (const std::string& table : tables) {
+        SqliteStatement check(Handle(), "PRAGMA integrity_check(\"" + table + "\")");
+        const std::string verdict = check.Step() ? check.ColumnText(0) : "no result";
+        if (verdict != "ok") {
+            ThrowLayerError(SQLITE_CORRUPT, "database disk image is malformed: " + verdict);
+        }
+    }
+    CheckWholePages(Handle(), path_);
+}
+
+void CDaoDatabase::CheckAll() {
     SqliteStatement check(Handle(), "PRAGMA integrity_check(1)");
     if (!check.Step()) {
         ThrowLayerError(SQLITE_CORRUPT, "database check gave no result: " + path_);
@@ -164,6 +189,29 @@ void CDaoDatabase::CheckReadable() {
     }
     // `check` has not run to its end: its read lock is still held.
     CheckWholePages(Handle(), path_);
+}
+
+// The run record grows with the pages of a site (some megabytes for
+// thousands) and only ever saves work: a damaged record is read as none.
+// Checking it at every start would cost more than all the project's tables,
+// so a database that holds it has its other tables checked one by one
+// instead. Empty when there is no record: the whole file is checked then.
+std::vector<std::string> CDaoDatabase::CheckedTables() {
+    std::vector<std::string> names = TableNames();
+    const auto record = [](const std::string& name) {
+        for (const char* table : kRunRecordTables) {
+            if (name == table) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const auto end = std::remove_if(names.begin(), names.end(), record);
+    if (end == names.end()) {
+        return {};
+    }
+    names.erase(end, names.end());
+    return names;
 }
 
 // SQLite falls back to read-only when the file cannot be written; the

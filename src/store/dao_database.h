@@ -103,6 +103,8 @@ class CDaoDatabase {
 
     void OpenHandle(const std::string& path, int flags);
     void CheckReadable();
+    void CheckAll();
+    std::vector<std::string> CheckedTables();
     void CheckWritable();
     void RunInternal(std::string_view sql);
     std::vector<std::string> TableNames();

@@ -12,6 +12,10 @@ namespace pellandrix {
 
 class CDaoDatabase;
 
+// The record's tables, beside the project's.
+inline constexpr const char* kRunRecordTables[] = {"RunKey", "RunTrace", "RunOutput",
+                                                   "RunFileHash"};
+
 // What the last generation run of a project was made from, kept in tables
 // of its own beside the project's: the traces of the run's steps, the files
 // it left, and the hashes of the files it read with their stamps. An

@@ -45,6 +45,14 @@ void CAutoBuild::SetOn(bool on) {
     }
 }
 
+void CAutoBuild::ProjectChanged() {
+    if (on_) {
+        inputs_ = {};
+        due_ = true;
+        quiet_.start();
+    }
+}
+
 void CAutoBuild::Touched() {
     const CFolderWatch::Touched more = watch_->Drain();
     touched_.paths.insert(more.paths.begin(), more.paths.end());

@@ -33,6 +33,8 @@ class CAutoBuild : public QObject {
     bool IsOn() const { return on_; }
     // Turning it on runs at once; turning it off stops watching.
     void SetOn(bool on);
+    // Another project is shown: while on, it is run and watched instead.
+    void ProjectChanged();
 
   private:
     void RunNow();

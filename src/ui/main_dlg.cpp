@@ -11,6 +11,7 @@
 
 #include "engine/run_status.h"
 #include "store/dao_exception.h"
+#include "ui/auto_build.h"
 #include "ui/file_list_view.h"
 #include "ui/file_settings_dlg.h"
 #include "ui/main_window_projects.h"
@@ -89,6 +90,9 @@ void CMainDlg::ShowCurrentProject() {
     fileList_->TruncateRows(0);
     UpdateButtons();
     RefreshFileList();
+    if (autoBuild_ != nullptr) {
+        autoBuild_->ProjectChanged();
+    }
 }
 
 CProjectRecord* CMainDlg::CurrentProject() const {
