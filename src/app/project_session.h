@@ -12,6 +12,7 @@
 #include "app/project_text.h"
 #include "app/settings.h"
 #include "engine/run_view.h"
+#include "engine/source_place.h"
 
 namespace pellandrix {
 
@@ -37,6 +38,9 @@ class CProjectSession {
     CProjectRecord* Current() const { return current_; }
     // The live entry shown in list row `row`, or null.
     CTplFileRecord* EntryAtRow(int row) const { return core_.Files().FindByListRow(row); }
+    // Where a generation run is while it shows a message (see
+    // CTemplateParser::Where); empty outside a run.
+    std::vector<SourcePlace> RunPlace() const { return core_.Parser().Where(); }
 
     // --- projects ----------------------------------------------------------
     // Reads every project of the database into the emptied project list;

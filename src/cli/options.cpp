@@ -20,7 +20,7 @@ struct CommandInfo {
 constexpr std::array<CommandInfo, 8> kCommands{{
     {"projects", 0, false, ""},
     {"files", 1, false, ""},
-    {"generate", 1, false, "--all --changed --dry-run --explain"},
+    {"generate", 1, false, "--all --changed --dry-run --explain --locations"},
     {"watch", 1, false, "--all --poll"},
     {"add-project", 1, false, "--source --target --ext"},
     {"add-file", 2, true, "--ext --select --no-create --no-always-parse --own-source --target"},
@@ -68,6 +68,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
         o.dryRun = true;
     else if (name == "--explain")
         o.explain = true;
+    else if (name == "--locations")
+        o.locations = true;
     else if (name == "--select")
         o.select = true;
     else if (name == "--no-create")
@@ -169,7 +171,7 @@ Befehle:
       Eine Zeile je Vorlagendatei des Projekts: TPLFileId, TPLFileName,
       Selected, CreateFile, AlwaysParse, SourceFromProject, TargetFromProject,
       CreateFileExt, SourcePath, TargetPath.
-  generate PROJEKT [--all] [--changed] [--dry-run] [--explain]
+  generate PROJEKT [--all] [--changed] [--dry-run] [--explain] [--locations]
       Erzeugt die ausgewählten Vorlagendateien wie "Dateien erstellen".
       --all wählt für diesen Lauf alle Dateien aus. Projekte und Dateiliste
       in der Datenbank bleiben, wie sie sind; die Datenbank merkt sich nur,
@@ -186,6 +188,10 @@ Befehle:
       --explain hängt an jede Statuszeile einen Tabulator und den Grund an,
       aus dem die Datei erzeugt wurde (etwa die geänderte Eingabe, "Vorlage
       neu" oder "Einstellungen geändert").
+      --locations stellt jeder Meldung des Laufs voran, wo sie entstand
+      (PFAD:ZEILE: , wie Editoren es anspringen), und schreibt bei einer
+      Meldung aus einer eingebundenen Vorlage darunter eine Zeile
+      "  eingebunden von PFAD:ZEILE" je einbindender Datei.
   watch PROJEKT [--all] [--poll SEKUNDEN]
       Erzeugt wie generate --changed und beobachtet danach jede Datei, die
       der Lauf gelesen hat (Vorlagen, eingebundene Dateien, auch fehlende),

@@ -16,6 +16,7 @@ struct CliOptions {
     bool changed = false;
     bool dryRun = false;
     bool explain = false;
+    bool locations = false;
     bool select = false;
     bool noCreate = false;
     bool noAlwaysParse = false;
