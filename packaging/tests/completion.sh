@@ -37,6 +37,8 @@ complete -p pellandrix-cli | grep -q -- '-F _pellandrix_cli' || { echo "not regi
 expect "pellandrix-cli ex" "export"
 expect "pellandrix-cli add-" $'add-file\nadd-project'
 expect "pellandrix-cli generate --" $'--all\n--changed\n--dry-run\n--explain\n--locations'
+expect "pellandrix-cli check Mei" 'Meine\ Seite'
+expect "pellandrix-cli check x --" "--remove-stale"
 expect "pellandrix-cli generate Me" $'Meine\\ Seite\nMehr'
 expect "pellandrix-cli -C other files " "Anderswo"
 expect "pellandrix-cli import x --" "--as"

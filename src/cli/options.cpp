@@ -17,7 +17,7 @@ struct CommandInfo {
     std::size_t optionalArguments = 0;  // further positional arguments allowed
 };
 
-constexpr std::array<CommandInfo, 8> kCommands{{
+constexpr std::array<CommandInfo, 9> kCommands{{
     {"projects", 0, false, ""},
     {"files", 1, false, ""},
     {"generate", 1, false, "--all --changed --dry-run --explain --locations"},
@@ -26,6 +26,7 @@ constexpr std::array<CommandInfo, 8> kCommands{{
     {"add-file", 2, true, "--ext --select --no-create --no-always-parse --own-source --target"},
     {"export", 1, false, "", 1},
     {"import", 1, false, "--as"},
+    {"check", 1, false, "--remove-stale"},
 }};
 
 const CommandInfo* FindCommand(std::string_view name) {
@@ -70,6 +71,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
         o.explain = true;
     else if (name == "--locations")
         o.locations = true;
+    else if (name == "--remove-stale")
+        o.removeStale = true;
     else if (name == "--select")
         o.select = true;
     else if (name == "--no-create")
@@ -223,6 +226,19 @@ Befehle:
       ersetzt das Projekt dieses Namens samt seiner Dateiliste (es behält
       seine ProjectId). Ganz oder gar nicht, mit den Prüfungen von
       add-project und add-file. Gibt die ProjectId aus.
+  check PROJEKT [--remove-stale]
+      Prüft die Dateien des Projekts, wie sie auf der Platte liegen, und
+      ändert nichts. Eine Zeile je Befund (DATEI:ZEILE: Text), nach Art
+      geordnet: Verweise (href, src, srcset) der erzeugten HTML-Seiten auf
+      Dateien oder Anker, die es in den Zielverzeichnissen nicht gibt;
+      veraltete Seiten, die ein früherer Lauf schrieb und die kein Eintrag
+      mehr erzeugt; #include-Zeilen der Vorlagen, deren Datei sich nicht
+      öffnen lässt. Externe Verweise werden nicht abgerufen. Ein Verweis,
+      der mit "/" beginnt, beginnt im Zielverzeichnis des Projekts (liegt
+      die Seite nicht darin, in ihrem eigenen).
+      --remove-stale löscht vorher die veralteten Seiten, die noch genau so
+      dastehen, wie das Programm sie schrieb, und nichts sonst; sie stehen
+      dann als "gelöscht" in der Liste. Von Hand geänderte bleiben stehen.
 
 Namen, Verzeichnisse und Endungen werden genau so gespeichert, wie sie
 eingegeben wurden, Apostrophe eingeschlossen. Abgewiesen werden Angaben mit
@@ -239,7 +255,8 @@ Datei bleibt daneben als NAME.jet erhalten; eine Meldung nennt sie.
 Rückgabewert:
   0  alles erledigt, keine Fehlermeldung
   1  generate: mindestens eine Fehlermeldung (Parse-Fehler, oder eine Datei
-     mit dem Status Fehler, die nicht geschrieben werden konnte)
+     mit dem Status Fehler, die nicht geschrieben werden konnte);
+     check: mindestens ein Befund, der noch besteht
   2  fehlerhafter Aufruf, unbekanntes Projekt oder Fehler der Datenbank
 )";
 }

@@ -247,7 +247,7 @@ OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
 std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& frame,
                                                                         std::string_view argument) {
     const IncludeName parts = SplitIncludeName(argument);
-    if (!parts.hasDot || parts.extension != "tpl") {
+    if (!IsTemplateInclude(parts)) {
         if (frame.hasOutput) {
             AppendRecorded(frame.Output(), PlainIncludePath(parts), TraceOp::Plain);
         }
