@@ -202,15 +202,13 @@ std::vector<SiteFinding> FindBrokenLinks(const CProjectRecord& project, const CT
         if (entry.Deleted || !entry.CreateFile || !IsHtmlExtension(entry.CreateFileExt)) {
             continue;
         }
-        const std::string name =
-            TemplateBaseName(entry.TPLFileName) + "." + entry.CreateFileExt.str();
-        const std::string path = GeneratedFilePath(
-            entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
+        const std::string base = TemplateBaseName(entry.TPLFileName);
+        const std::string path = GeneratedFilePath(entry.TargetPath, base, entry.CreateFileExt);
         if (!checked.insert(path).second) {
             continue;
         }
         const auto [root, folder] = SiteOf(projectRoot, Canonical(entry.TargetPath.str()));
-        checker.Check({path, root, folder + name});
+        checker.Check({path, root, folder + base + "." + entry.CreateFileExt.str()});
     }
     return findings;
 }

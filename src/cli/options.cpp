@@ -192,7 +192,7 @@ Befehle:
       aus dem die Datei erzeugt wurde (etwa die geänderte Eingabe, "Vorlage
       neu" oder "Einstellungen geändert").
       --locations stellt jeder Meldung des Laufs voran, wo sie entstand
-      (PFAD:ZEILE: , wie Editoren es anspringen), und schreibt bei einer
+      ("PFAD:ZEILE: ", wie Editoren es anspringen), und schreibt bei einer
       Meldung aus einer eingebundenen Vorlage darunter eine Zeile
       "  eingebunden von PFAD:ZEILE" je einbindender Datei.
   watch PROJEKT [--all] [--poll SEKUNDEN]
@@ -228,14 +228,15 @@ Befehle:
       add-project und add-file. Gibt die ProjectId aus.
   check PROJEKT [--remove-stale]
       Prüft die Dateien des Projekts, wie sie auf der Platte liegen, und
-      ändert nichts. Eine Zeile je Befund (DATEI:ZEILE: Text), nach Art
-      geordnet: Verweise (href, src, srcset) der erzeugten HTML-Seiten auf
-      Dateien oder Anker, die es in den Zielverzeichnissen nicht gibt;
-      veraltete Seiten, die ein früherer Lauf schrieb und die kein Eintrag
-      mehr erzeugt; #include-Zeilen der Vorlagen, deren Datei sich nicht
-      öffnen lässt. Externe Verweise werden nicht abgerufen. Ein Verweis,
-      der mit "/" beginnt, beginnt im Zielverzeichnis des Projekts (liegt
-      die Seite nicht darin, in ihrem eigenen).
+      ändert (ohne --remove-stale) nichts. Eine Zeile je Befund
+      (DATEI:ZEILE: Text), nach Art geordnet: Verweise (href, src, srcset)
+      der erzeugten HTML-Seiten auf Dateien oder Anker, die es in den
+      Zielverzeichnissen nicht gibt; veraltete Seiten, die ein früherer Lauf
+      schrieb und die kein Eintrag mehr erzeugt; #include-Zeilen der
+      Vorlagen, deren Datei sich nicht öffnen lässt. Externe Verweise werden
+      nicht abgerufen. Ein Verweis, der mit "/" beginnt, beginnt im
+      Zielverzeichnis des Projekts (liegt die Seite nicht darin, in ihrem
+      eigenen).
       --remove-stale löscht vorher die veralteten Seiten, die noch genau so
       dastehen, wie das Programm sie schrieb, und nichts sonst; sie stehen
       dann als "gelöscht" in der Liste. Von Hand geänderte bleiben stehen.
