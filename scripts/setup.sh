@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config git
-  libsqlite3-dev sqlite3 libinih-dev libxxhash-dev mdbtools-dev mdbtools
+  libsqlite3-dev sqlite3 libinih-dev libxxhash-dev mdbtools-dev mdbtools libgumbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-translations-l10n xvfb xauth xdotool
   clang-14 libclang-rt-14-dev

@@ -16,7 +16,7 @@ mkdir -p out
 for piece in site header nav footer; do
   "$cli" add-file Website "templates/$piece.tpl" --no-create >/dev/null
 done
-for page in index about contact; do
+for page in index about contact news; do
   "$cli" add-file Website "templates/$page.tpl" --select >/dev/null
 done
 echo "Projekt Website eingerichtet: $("$cli" files Website | wc -l) Vorlagendateien."

@@ -36,7 +36,9 @@ expect() {  # expect "words of the line" "wanted completions, one per line"
 complete -p pellandrix-cli | grep -q -- '-F _pellandrix_cli' || { echo "not registered" >&2; failed=1; }
 expect "pellandrix-cli ex" "export"
 expect "pellandrix-cli add-" $'add-file\nadd-project'
-expect "pellandrix-cli generate --" $'--all\n--changed\n--dry-run\n--explain'
+expect "pellandrix-cli generate --" $'--all\n--changed\n--dry-run\n--explain\n--locations'
+expect "pellandrix-cli check Mei" 'Meine\ Seite'
+expect "pellandrix-cli check x --" "--remove-stale"
 expect "pellandrix-cli generate Me" $'Meine\\ Seite\nMehr'
 expect "pellandrix-cli -C other files " "Anderswo"
 expect "pellandrix-cli import x --" "--as"

@@ -21,33 +21,39 @@ if [ "$(wc -w <<<"$commands")" -lt 5 ] || [ "$(wc -w <<<"$options")" -lt 8 ]; th
   exit 1
 fi
 
-# The lines of one section of the page.
+# The lines of one section of the page. Held in variables rather than piped
+# into grep -q, which would stop reading early and, under pipefail, fail the
+# check by the writer's SIGPIPE once a section outgrows one write.
 section() { sed -n "/^\.SH $1\$/,/^\.SH /p" <<<"$plain"; }
+commands_section=$(section BEFEHLE)
+options_section=$(section OPTIONEN)
+status_section=$(section RÜCKGABEWERT)
+files_section=$(section DATEIEN)
 
 missing=0
 for word in $commands; do
   # Each command needs its own entry under BEFEHLE; the synopsis alone is
   # not enough.
-  if ! section BEFEHLE | grep -Eq "^\.BI? $word( |$)"; then
+  if ! grep -Eq "^\.BI? $word( |$)" <<<"$commands_section"; then
     echo "command $word has no entry in $page" >&2
     missing=1
   fi
 done
 for option in $options; do
-  if ! section OPTIONEN | grep -Eq -- "^\.(B|BI|BR) (.* )?$option( |,|$)"; then
+  if ! grep -Eq -- "^\.(B|BI|BR) (.* )?$option( |,|$)" <<<"$options_section"; then
     echo "option $option has no entry in $page" >&2
     missing=1
   fi
 done
 # Exit statuses: each number listed under "Rückgabewert:" in --help.
 for status in $(sed -n '/^Rückgabewert:/,$p' <<<"$help" | grep -oE '^  [0-9]+' | tr -d ' '); do
-  if ! section RÜCKGABEWERT | grep -qx "\.B $status"; then
+  if ! grep -qx "\.B $status" <<<"$status_section"; then
     echo "exit status $status not described in $page" >&2
     missing=1
   fi
 done
 for file in Pellandrix.ini fileext.def; do
-  if ! section DATEIEN | grep -qx "\.I $file"; then
+  if ! grep -qx "\.I $file" <<<"$files_section"; then
     echo "file $file not described in $page" >&2
     missing=1
   fi

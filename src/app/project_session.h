@@ -11,7 +11,9 @@
 #include "app/outcome.h"
 #include "app/project_text.h"
 #include "app/settings.h"
+#include "app/site_check.h"
 #include "engine/run_view.h"
+#include "engine/source_place.h"
 
 namespace pellandrix {
 
@@ -37,6 +39,9 @@ class CProjectSession {
     CProjectRecord* Current() const { return current_; }
     // The live entry shown in list row `row`, or null.
     CTplFileRecord* EntryAtRow(int row) const { return core_.Files().FindByListRow(row); }
+    // Where a generation run is while it shows a message (see
+    // CTemplateParser::Where); empty outside a run.
+    std::vector<SourcePlace> RunPlace() const { return core_.Parser().Where(); }
 
     // --- projects ----------------------------------------------------------
     // Reads every project of the database into the emptied project list;
@@ -108,6 +113,16 @@ class CProjectSession {
     // Entries left so read "unverändert". A dry run writes nothing at all.
     // `report`, when not null, receives the reasons and a dry run's changes.
     void Generate(IRunView& view, const GenerateOptions& options, GenerateReport* report);
+
+    // Checks the current project's site as it is on disk and returns the
+    // findings (see site_check.h), by kind, then by file and line: broken
+    // links in the pages live entries keep, stale pages, missing includes.
+    // Reads only, unless `options.removeStale`: then first, under the
+    // database's write lock, every stale page that is exactly as a run
+    // wrote it and that the output guard lets go is deleted, the record
+    // forgets it, and its finding is settled. Nothing without a current
+    // project.
+    std::vector<SiteFinding> Check(const CheckOptions& options);
 
     // Makes the project `text` describes, under `name` when not empty: a
     // new one, or the live project of that name with its settings and its

@@ -60,6 +60,9 @@ int Dispatch(CommandContext& c, const CliOptions& o) {
     if (o.command == "import") {
         return ImportProject(c, o);
     }
+    if (o.command == "check") {
+        return CheckSite(c, o);
+    }
     return AddFile(c, o);
 }
 

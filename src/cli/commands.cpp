@@ -127,8 +127,12 @@ int Generate(CommandContext& c, const CliOptions& o) {
     if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
         return Refused(c, opened);
     }
+    if (o.locations) {
+        c.presenter.SetPlaces([&c] { return c.session.RunPlace(); });
+    }
     GenerateReport report;
     c.session.Generate(c.progress, {o.all, o.changed, o.dryRun}, &report);
+    c.presenter.SetPlaces(nullptr);
     c.progress.Clear();
     if (o.dryRun) {
         PrintPlanned(c, report);

@@ -36,5 +36,8 @@ int AddProject(CommandContext& c, const CliOptions& o);
 int AddFile(CommandContext& c, const CliOptions& o);
 int ExportProject(CommandContext& c, const CliOptions& o);
 int ImportProject(CommandContext& c, const CliOptions& o);
+// Lists the findings of CProjectSession::Check, one "file:line: text" line
+// each; 1 when one of them is not settled.
+int CheckSite(CommandContext& c, const CliOptions& o);
 
 }  // namespace pellandrix::cli

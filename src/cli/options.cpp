@@ -17,15 +17,16 @@ struct CommandInfo {
     std::size_t optionalArguments = 0;  // further positional arguments allowed
 };
 
-constexpr std::array<CommandInfo, 8> kCommands{{
+constexpr std::array<CommandInfo, 9> kCommands{{
     {"projects", 0, false, ""},
     {"files", 1, false, ""},
-    {"generate", 1, false, "--all --changed --dry-run --explain"},
+    {"generate", 1, false, "--all --changed --dry-run --explain --locations"},
     {"watch", 1, false, "--all --poll"},
     {"add-project", 1, false, "--source --target --ext"},
     {"add-file", 2, true, "--ext --select --no-create --no-always-parse --own-source --target"},
     {"export", 1, false, "", 1},
     {"import", 1, false, "--as"},
+    {"check", 1, false, "--remove-stale"},
 }};
 
 const CommandInfo* FindCommand(std::string_view name) {
@@ -68,6 +69,10 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
         o.dryRun = true;
     else if (name == "--explain")
         o.explain = true;
+    else if (name == "--locations")
+        o.locations = true;
+    else if (name == "--remove-stale")
+        o.removeStale = true;
     else if (name == "--select")
         o.select = true;
     else if (name == "--no-create")
@@ -169,7 +174,7 @@ Befehle:
       Eine Zeile je Vorlagendatei des Projekts: TPLFileId, TPLFileName,
       Selected, CreateFile, AlwaysParse, SourceFromProject, TargetFromProject,
       CreateFileExt, SourcePath, TargetPath.
-  generate PROJEKT [--all] [--changed] [--dry-run] [--explain]
+  generate PROJEKT [--all] [--changed] [--dry-run] [--explain] [--locations]
       Erzeugt die ausgewählten Vorlagendateien wie "Dateien erstellen".
       --all wählt für diesen Lauf alle Dateien aus. Projekte und Dateiliste
       in der Datenbank bleiben, wie sie sind; die Datenbank merkt sich nur,
@@ -186,6 +191,10 @@ Befehle:
       --explain hängt an jede Statuszeile einen Tabulator und den Grund an,
       aus dem die Datei erzeugt wurde (etwa die geänderte Eingabe, "Vorlage
       neu" oder "Einstellungen geändert").
+      --locations stellt jeder Meldung des Laufs voran, wo sie entstand
+      ("PFAD:ZEILE: ", wie Editoren es anspringen), und schreibt bei einer
+      Meldung aus einer eingebundenen Vorlage darunter eine Zeile
+      "  eingebunden von PFAD:ZEILE" je einbindender Datei.
   watch PROJEKT [--all] [--poll SEKUNDEN]
       Erzeugt wie generate --changed und beobachtet danach jede Datei, die
       der Lauf gelesen hat (Vorlagen, eingebundene Dateien, auch fehlende),
@@ -217,6 +226,20 @@ Befehle:
       ersetzt das Projekt dieses Namens samt seiner Dateiliste (es behält
       seine ProjectId). Ganz oder gar nicht, mit den Prüfungen von
       add-project und add-file. Gibt die ProjectId aus.
+  check PROJEKT [--remove-stale]
+      Prüft die Dateien des Projekts, wie sie auf der Platte liegen, und
+      ändert (ohne --remove-stale) nichts. Eine Zeile je Befund
+      (DATEI:ZEILE: Text), nach Art geordnet: Verweise (href, src, srcset)
+      der erzeugten HTML-Seiten auf Dateien oder Anker, die es in den
+      Zielverzeichnissen nicht gibt; veraltete Seiten, die ein früherer Lauf
+      schrieb und die kein Eintrag mehr erzeugt; #include-Zeilen der
+      Vorlagen, deren Datei sich nicht öffnen lässt. Externe Verweise werden
+      nicht abgerufen. Ein Verweis, der mit "/" beginnt, beginnt im
+      Zielverzeichnis des Projekts (liegt die Seite nicht darin, in ihrem
+      eigenen).
+      --remove-stale löscht vorher die veralteten Seiten, die noch genau so
+      dastehen, wie das Programm sie schrieb, und nichts sonst; sie stehen
+      dann als "gelöscht" in der Liste. Von Hand geänderte bleiben stehen.
 
 Namen, Verzeichnisse und Endungen werden genau so gespeichert, wie sie
 eingegeben wurden, Apostrophe eingeschlossen. Abgewiesen werden Angaben mit
@@ -233,7 +256,8 @@ Datei bleibt daneben als NAME.jet erhalten; eine Meldung nennt sie.
 Rückgabewert:
   0  alles erledigt, keine Fehlermeldung
   1  generate: mindestens eine Fehlermeldung (Parse-Fehler, oder eine Datei
-     mit dem Status Fehler, die nicht geschrieben werden konnte)
+     mit dem Status Fehler, die nicht geschrieben werden konnte);
+     check: mindestens ein Befund, der noch besteht
   2  fehlerhafter Aufruf, unbekanntes Projekt oder Fehler der Datenbank
 )";
 }

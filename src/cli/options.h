@@ -9,13 +9,16 @@ namespace pellandrix::cli {
 // The command line, parsed but not yet checked against the database.
 struct CliOptions {
     std::string directory;  // -C DIR; empty: the current directory
-    std::string command;    // projects, files, generate, add-project, add-file, export, import
+    std::string command;    // projects, files, generate, watch, add-project, add-file, export,
+                            // import, check
     std::vector<std::string> arguments;
     bool help = false;
     bool all = false;
     bool changed = false;
     bool dryRun = false;
     bool explain = false;
+    bool locations = false;
+    bool removeStale = false;
     bool select = false;
     bool noCreate = false;
     bool noAlwaysParse = false;

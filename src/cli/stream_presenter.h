@@ -2,7 +2,9 @@
 
 #include <functional>
 #include <ostream>
+#include <vector>
 
+#include "engine/source_place.h"
 #include "support/message_service.h"
 
 namespace pellandrix::cli {
@@ -23,10 +25,18 @@ class CStreamPresenter : public IMessagePresenter {
     // terminal can clear itself first. May be empty.
     void SetBeforeLine(std::function<void()> hook) { beforeLine_ = std::move(hook); }
 
+    // Asked, for each message, where it happened: innermost place first,
+    // then the places that include it. A message with a place starts with
+    // "path:line: " (just "path: " for a file as a whole), and one line
+    // "  eingebunden von path:line" follows per including place. Empty: the
+    // messages stand as they are.
+    void SetPlaces(std::function<std::vector<SourcePlace>()> hook) { places_ = std::move(hook); }
+
   private:
     std::ostream& err_;
     int errors_ = 0;
     std::function<void()> beforeLine_;
+    std::function<std::vector<SourcePlace>()> places_;
 };
 
 }  // namespace pellandrix::cli

@@ -125,7 +125,20 @@ class Run {
         return count;
     }
 
+    // Tells the parser which entry the run is working on, for the places
+    // of its messages, while the object lives.
+    struct InHand {
+        InHand(CTemplateParser& parser, const CTplFileRecord& entry) : parser(parser) {
+            parser.SetEntryInHand(&entry);
+        }
+        ~InHand() { parser.SetEntryInHand(nullptr); }
+        InHand(const InHand&) = delete;
+        InHand& operator=(const InHand&) = delete;
+        CTemplateParser& parser;
+    };
+
     void Generate(CTplFileRecord& entry, int pass) {
+        const InHand inHand(parser_, entry);
         SetStatus(entry, RunStatus::InProgress);
         const OutputResult result =
             memo_ != nullptr ? Remembered(entry, pass) : parser_.ProcessEntry(entry);
@@ -264,6 +277,7 @@ class Run {
     void CleanUpPass() {
         ForEachLive([&](const CTplFileRecord& entry) {
             if (!entry.CreateFile) {
+                const InHand inHand(parser_, entry);
                 const std::string path = GeneratedFilePath(
                     entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
                 if (parser_.MayDelete(path)) {

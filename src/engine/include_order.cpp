@@ -31,7 +31,7 @@ std::vector<CTplFileRecord*> IncludedBy(const CTplFileRecord& entry, const NameI
             continue;
         }
         const IncludeName parts = SplitIncludeName(*argument);
-        if (!parts.hasDot || parts.extension != "tpl") {
+        if (!IsTemplateInclude(parts)) {
             continue;
         }
         const auto found = index.find(parts.name + ".tpl");

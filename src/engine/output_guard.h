@@ -45,14 +45,6 @@ class COutputGuard {
     const std::unordered_set<std::string>& TargetFolders() const { return targets_; }
 
   private:
-    struct FileIdHash {
-        std::size_t operator()(const FileId& id) const {
-            return std::hash<unsigned long long>()(
-                static_cast<unsigned long long>(id.inode) ^
-                (static_cast<unsigned long long>(id.device) << 40));
-        }
-    };
-
     Verdict CheckFolderOf(const std::string& path) const;
 
     std::unordered_set<FileId, FileIdHash> templates_;

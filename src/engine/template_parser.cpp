@@ -145,6 +145,19 @@ void CTemplateParser::ReportOnce(MessageId id, std::string_view first, std::stri
     }
 }
 
+std::vector<SourcePlace> CTemplateParser::Where() const {
+    std::vector<SourcePlace> places;
+    if (frames_ != nullptr) {
+        for (auto frame = frames_->rbegin(); frame != frames_->rend(); ++frame) {
+            places.push_back({(*frame)->templatePath, (*frame)->state.line});
+        }
+    }
+    if (places.empty() && inHand_ != nullptr) {
+        places.push_back({JoinPath(inHand_->SourcePath, inHand_->TPLFileName), 0});
+    }
+    return places;
+}
+
 bool CTemplateParser::MayDelete(const std::string& path) {
     return Allowed(guard_.CheckDelete(path), path);
 }
@@ -173,6 +186,11 @@ OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
         return ProcessEntry(entry);
     }
     std::vector<std::unique_ptr<Frame>> stack;
+    frames_ = &stack;
+    struct Unwatched {
+        const std::vector<std::unique_ptr<Frame>>*& frames;
+        ~Unwatched() { frames = nullptr; }
+    } unwatched{frames_};
     if (auto first = OpenFrame(entry)) {
         stack.push_back(std::move(first));
     } else {
@@ -229,7 +247,7 @@ OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
 std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& frame,
                                                                         std::string_view argument) {
     const IncludeName parts = SplitIncludeName(argument);
-    if (!parts.hasDot || parts.extension != "tpl") {
+    if (!IsTemplateInclude(parts)) {
         if (frame.hasOutput) {
             AppendRecorded(frame.Output(), PlainIncludePath(parts), TraceOp::Plain);
         }

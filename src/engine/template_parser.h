@@ -12,6 +12,7 @@
 #include "engine/output_guard.h"
 #include "engine/run_memo.h"
 #include "engine/run_view.h"
+#include "engine/source_place.h"
 #include "store/tpl_file_list.h"
 #include "support/message_service.h"
 #include "support/spare_files.h"
@@ -107,6 +108,16 @@ class CTemplateParser {
     // refusal is reported once and the file must be left alone.
     bool MayDelete(const std::string& path);
 
+    // Where the run is, for a message shown now: the template being read
+    // at the line being handled, then each template that includes it at the
+    // line of its #include, innermost first. While an entry is in hand
+    // (SetEntryInHand) but none of its templates is being read (its page
+    // could not be written, say), that entry's template as a whole. Empty
+    // otherwise.
+    std::vector<SourcePlace> Where() const;
+    // The entry the run is working on, or null when it is done with it.
+    void SetEntryInHand(const CTplFileRecord* entry) { inHand_ = entry; }
+
     // The target folders of the live entries as BeginRun found them.
     const std::unordered_set<std::string>& TargetFolders() const { return guard_.TargetFolders(); }
 
@@ -141,6 +152,10 @@ class CTemplateParser {
     IRunView* view_ = nullptr;
     CRunMemo* memo_ = nullptr;
     bool troubled_ = false;
+    // The include chain ProcessEntry is working through, and the entry in
+    // hand; see Where.
+    const std::vector<std::unique_ptr<Frame>>* frames_ = nullptr;
+    const CTplFileRecord* inHand_ = nullptr;
     // The live entries by name and id, as BeginRun found them.
     std::unordered_map<std::string_view, CTplFileRecord*> byName_;
     std::unordered_map<int, CTplFileRecord*> byId_;

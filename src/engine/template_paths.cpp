@@ -26,6 +26,10 @@ std::string GeneratedFilePath(std::string_view directory, std::string_view baseN
     return JoinPath(directory, name);
 }
 
+bool IsTemplateInclude(const IncludeName& parts) {
+    return parts.hasDot && parts.extension == "tpl";
+}
+
 std::string PlainIncludePath(const IncludeName& parts) {
     std::string path = parts.directory + parts.name;
     if (parts.hasDot) {

@@ -21,6 +21,10 @@ std::string TemplateBaseName(std::string_view fileName);
 std::string GeneratedFilePath(std::string_view directory, std::string_view baseName,
                               std::string_view extension);
 
+// Whether an #include names a template, which the run looks up among the
+// live entries by "<name>.tpl", rather than a plain file it copies.
+bool IsTemplateInclude(const IncludeName& parts);
+
 // The file a plain #include names, as written between the quotes, with
 // "\" turned into "/" so templates written on Windows keep working.
 std::string PlainIncludePath(const IncludeName& parts);

@@ -198,6 +198,20 @@ void SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& before,
     transaction.Commit();
 }
 
+void ForgetRunOutputs(CDaoDatabase& db, int projectId, const std::vector<std::string>& paths) {
+    if (paths.empty() || !TablesExist(db)) {
+        return;
+    }
+    CDaoTransaction transaction(db);
+    SqliteStatement drop(db.Handle(), "DELETE FROM RunOutput WHERE ProjectId = ? AND Path = ?");
+    for (const std::string& path : paths) {
+        drop.BindInt(1, projectId);
+        drop.BindText(2, path);
+        Run(drop);
+    }
+    transaction.Commit();
+}
+
 void DeleteRunRecord(CDaoDatabase& db, int projectId) {
     if (!TablesExist(db)) {
         return;

@@ -5,6 +5,7 @@
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "support/content_hash.h"
 
@@ -54,6 +55,10 @@ RunRecord LoadRunRecord(CDaoDatabase& db, int projectId);
 // `before` that `after` lacks, and sets the key last, in one transaction.
 void SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& before,
                    const RunRecord& after);
+
+// Forgets that runs left the files at `paths` (they were deleted as stale),
+// in one transaction, which joins a caller's. Nothing happens for none.
+void ForgetRunOutputs(CDaoDatabase& db, int projectId, const std::vector<std::string>& paths);
 
 // Removes everything recorded for the project (it is being deleted).
 void DeleteRunRecord(CDaoDatabase& db, int projectId);

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 
@@ -12,6 +13,14 @@ struct FileId {
     dev_t device = 0;
     ino_t inode = 0;
     bool operator==(const FileId&) const = default;
+};
+
+// For sets of FileIds.
+struct FileIdHash {
+    std::size_t operator()(const FileId& id) const {
+        return std::hash<unsigned long long>()(static_cast<unsigned long long>(id.inode) ^
+                                               (static_cast<unsigned long long>(id.device) << 40));
+    }
 };
 
 // The generated files one run has put in place, each with the file it

@@ -110,6 +110,29 @@ TEST(Cli, GenerateWritesPagesAndReportsParseErrorsInOrder) {
     EXPECT_EQ(p.OutLines(), (Lines{"fertig\thead.tpl", "fertig\tpage.tpl"}));
 }
 
+// With --locations each message names its place and the chain of
+// includes that led there; without, the same run's lines stay as they were.
+TEST(Cli, GenerateLocationsNameTheIncludeChain) {
+    WebProject p;
+    p.AddFile("inner.tpl", "i\n#else\n", {"--no-create"});
+    p.AddFile("middle.tpl", "m\nm\n#include \"inner.tpl\"\n", {"--no-create"});
+    p.AddFile("page.tpl", "#include \"middle.tpl\"\n#endif\n", {"--select"});
+    const std::string inner = FormatMessage(MessageId::kElseWithoutIfdef, "inner.tpl", "2");
+    const std::string page = FormatMessage(MessageId::kEndifWithoutIfdef, "page.tpl", "2");
+    EXPECT_EQ(p.Run({"generate", "Web", "--locations"}), 1);
+    EXPECT_EQ(p.ErrLines(),
+              (Lines{"src/inner.tpl:2: " + inner, "  eingebunden von src/middle.tpl:3",
+                     "  eingebunden von src/page.tpl:1", "src/page.tpl:2: " + page}));
+    EXPECT_EQ(p.Run({"generate", "Web"}), 1);
+    EXPECT_EQ(p.ErrLines(), (Lines{inner, page}));
+    // A message about a page as a whole names its template without a line.
+    std::filesystem::remove_all(p.dir / "out");
+    EXPECT_EQ(p.Run({"generate", "Web", "--locations"}), 1);
+    EXPECT_EQ(p.ErrLines().back(),
+              "src/page.tpl: " +
+                  FormatMessage(MessageId::kTargetDirectoryMissing, "out", "out/page.html"));
+}
+
 TEST(Cli, GenerateAllSelectsForThisRunOnly) {
     WebProject p;
     p.AddFile("a.tpl", "a\n", {});

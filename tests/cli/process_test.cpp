@@ -53,7 +53,7 @@ TEST(CliProcess, ExampleSiteIsSetUpAndGenerated) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out,
               "fertig\tsite.tpl\nfertig\theader.tpl\nfertig\tnav.tpl\nfertig\tfooter.tpl\n"
-              "fertig\tindex.tpl\nfertig\tabout.tpl\nfertig\tcontact.tpl\n");
+              "fertig\tindex.tpl\nfertig\tabout.tpl\nfertig\tcontact.tpl\nfertig\tnews.tpl\n");
 
     const fs::path out = dir.Path() / "site/out";
     std::vector<std::string> pages;
@@ -61,7 +61,8 @@ TEST(CliProcess, ExampleSiteIsSetUpAndGenerated) {
         pages.push_back(entry.path().filename().string());
     }
     std::sort(pages.begin(), pages.end());
-    EXPECT_EQ(pages, (std::vector<std::string>{"about.html", "contact.html", "index.html"}));
+    EXPECT_EQ(pages,
+              (std::vector<std::string>{"about.html", "contact.html", "index.html", "news.html"}));
 
     const std::string contact = testkit::ReadBytes(out / "contact.html");
     EXPECT_NE(contact.find("<title>Kontakt – Bäckerei Morgenrot</title>\r\n"), std::string::npos);

@@ -4,6 +4,6 @@
 #include "nav.tpl"
 <main>
 <h2>PAGE_TITLE</h2>
-<p>Seit 1921 backt die Familie Morgenrot in dritter Generation.</p>
+<p id="backstube">Seit 1921 backt die Familie Morgenrot in dritter Generation.</p>
 </main>
 #include "footer.tpl"
