@@ -138,6 +138,8 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void OnCreateChangedFiles();
     // That run, telling what it read (for "automatisch erstellen").
     RunInputs RunChanged();
+    // A run as `options` say, with the close box ignored while it lasts.
+    RunInputs Generate(const GenerateOptions& options);
     void OnAbout();
     void OnItemChanged(QTreeWidgetItem* item);
     void AskSaveOnClose();

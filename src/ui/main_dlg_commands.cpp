@@ -154,13 +154,7 @@ void CMainDlg::OnFileSettings() {
 }
 
 void CMainDlg::OnCreateFiles() {
-    // The close box is ignored while the run lasts.
-    struct RunningScope {
-        bool& running;
-        explicit RunningScope(bool& r) : running(r) { running = true; }
-        ~RunningScope() { running = false; }
-    } scope(running_);
-    Session().Generate(*this);
+    Generate({});
 }
 
 void CMainDlg::OnCreateChangedFiles() {
@@ -168,14 +162,19 @@ void CMainDlg::OnCreateChangedFiles() {
 }
 
 RunInputs CMainDlg::RunChanged() {
+    GenerateOptions options;
+    options.changed = true;
+    options.inputs = true;
+    return Generate(options);
+}
+
+RunInputs CMainDlg::Generate(const GenerateOptions& options) {
+    // The close box is ignored while the run lasts.
     struct RunningScope {
         bool& running;
         explicit RunningScope(bool& r) : running(r) { running = true; }
         ~RunningScope() { running = false; }
     } scope(running_);
-    GenerateOptions options;
-    options.changed = true;
-    options.inputs = true;
     GenerateReport report;
     Session().Generate(*this, options, &report);
     return std::move(report.inputs);
