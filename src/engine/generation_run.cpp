@@ -31,22 +31,34 @@ class Run {
         }
         const std::vector<EntryState> before = Snapshot();
         std::unordered_map<std::string, int> shown;
-        parser_.Messages().NoteShownInto(&shown);
-        try {
-            Attempt();
-            parser_.Messages().NoteShownInto(nullptr);
-            return;
-        } catch (const RunDiverged&) {
+        {
+            const ShownScope noting(parser_.Messages(), &CMessageService::NoteShownInto, shown);
+            try {
+                Attempt();
+                return;
+            } catch (const RunDiverged&) {
+            }
         }
-        parser_.Messages().NoteShownInto(nullptr);
         Restore(before);
         memo_->StartOver();
-        parser_.Messages().PassOver(&shown);
+        const ShownScope passing(parser_.Messages(), &CMessageService::PassOver, shown);
         Attempt();
-        parser_.Messages().PassOver(nullptr);
     }
 
   private:
+    // Sets one of the message service's logs for as long as it lives, so
+    // that no way out of the run leaves it pointing at a log that is gone.
+    struct ShownScope {
+        using Setter = void (CMessageService::*)(std::unordered_map<std::string, int>*);
+        ShownScope(CMessageService& messages, Setter set, std::unordered_map<std::string, int>& log)
+            : messages(messages), set(set) {
+            (messages.*set)(&log);
+        }
+        ~ShownScope() { (messages.*set)(nullptr); }
+        CMessageService& messages;
+        Setter set;
+    };
+
     struct EntryState {
         CTplFileRecord* entry;
         int runStatus;
