@@ -232,7 +232,7 @@ void CMainDlg::ConnectCommands() {
 }
 
 // "automatisch erstellen": a toggle in the file list's context menu and on
-// Ctrl+F5; the specified controls stay as they are.
+// Ctrl+F5; the window's buttons stay as they are.
 void CMainDlg::ConnectAutoBuild() {
     autoBuild_ = new CAutoBuild(
         this,
