@@ -66,6 +66,8 @@ Outcome AddFiles(CommandContext& c, const CliOptions& o, std::vector<CTplFileRec
     return {};
 }
 
+}  // namespace
+
 void PrintStatuses(CommandContext& c, const GenerateReport* report) {
     for (const CTplFileRecord& f : c.session.Files().Records()) {
         if (f.Deleted) {
@@ -79,6 +81,8 @@ void PrintStatuses(CommandContext& c, const GenerateReport* report) {
         c.out << '\n';
     }
 }
+
+namespace {
 
 void PrintPlanned(CommandContext& c, const GenerateReport& report) {
     for (const PlannedChange& change : report.planned) {

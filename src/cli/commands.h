@@ -24,6 +24,10 @@ struct CommandContext {
 // of a refused command (2).
 int Refused(CommandContext& c, const Outcome& outcome);
 
+// One line per live entry of the current project: status, tab, name; with
+// `report`, a tab and the reason it was generated.
+void PrintStatuses(CommandContext& c, const GenerateReport* report);
+
 // The commands. Each returns the exit status; engine errors leave as
 // CDaoException for the caller to report.
 int ListProjects(CommandContext& c);

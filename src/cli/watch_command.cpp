@@ -13,7 +13,6 @@
 #include "app/watch_inputs.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
-#include "engine/run_status.h"
 
 namespace pellandrix::cli {
 
@@ -88,11 +87,7 @@ RunInputs RunOnce(CommandContext& c, const CliOptions& o, int number) {
     GenerateReport report;
     c.session.Generate(c.progress, options, &report);
     c.progress.Clear();
-    for (const CTplFileRecord& f : c.session.Files().Records()) {
-        if (!f.Deleted) {
-            c.out << RunStatusText(f.RunStatus) << '\t' << f.TPLFileName.str() << '\n';
-        }
-    }
+    PrintStatuses(c, nullptr);
     c.out << std::flush;
     return std::move(report.inputs);
 }
@@ -112,7 +107,7 @@ bool Rewatch(CommandContext& c, CFolderWatch& watch, const RunInputs& inputs) {
 // with inotify.
 bool AwaitChange(CommandContext& c, CFolderWatch& watch, const Signals& signals,
                  const RunInputs& inputs) {
-    const CFolderWatch::Touched everything{{}, true, true};
+    const CFolderWatch::Touched everything{{}, true};
     Rewatch(c, watch, inputs);
     // What changed before the watch stood (during the run) is found by
     // looking at every file once.
@@ -143,7 +138,7 @@ bool AwaitChange(CommandContext& c, CFolderWatch& watch, const Signals& signals,
 
 // The same by reading every file every `seconds`.
 bool PollForChange(const Signals& signals, double seconds, const RunInputs& inputs) {
-    const CFolderWatch::Touched everything{{}, true, true};
+    const CFolderWatch::Touched everything{{}, true};
     const int ms = static_cast<int>(std::lround(seconds * 1000));
     for (;;) {
         bool ready = false;

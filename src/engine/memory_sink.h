@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "support/text_sink.h"
+#include "support/write_ways.h"
 
 namespace pellandrix {
 
@@ -11,16 +12,7 @@ namespace pellandrix {
 // (each line feed as CR LF), kept in memory instead of written.
 class CMemorySink : public ITextSink {
   public:
-    void Write(std::string_view text) override {
-        std::size_t from = 0;
-        for (std::size_t lf = text.find('\n'); lf != std::string_view::npos;
-             lf = text.find('\n', from)) {
-            text_.append(text.substr(from, lf - from));
-            text_ += "\r\n";
-            from = lf + 1;
-        }
-        text_.append(text.substr(from));
-    }
+    void Write(std::string_view text) override { AppendTranslated(text_, text); }
     void WriteAsIs(std::string_view bytes) { text_.append(bytes); }
     const std::string& Text() const { return text_; }
 

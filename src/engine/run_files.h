@@ -18,7 +18,7 @@ namespace pellandrix {
 // it would have written here.
 class CRunFiles {
   public:
-    // `known` are the hashes the record knew; `now` the time the run began.
+    // `known` are the hashes the record knew.
     CRunFiles(RunRecord::KnownHashMap known, bool dryRun);
 
     bool DryRun() const { return dryRun_; }

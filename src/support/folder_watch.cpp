@@ -95,7 +95,6 @@ CFolderWatch::Touched CFolderWatch::Drain() {
         if (n <= 0) {
             break;
         }
-        touched.any = true;
         for (ssize_t at = 0; at < n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);

@@ -40,7 +40,6 @@ class CFolderWatch {
     struct Touched {
         std::set<std::string> paths;  // "<folder>/<name>" of each event
         bool everything = false;      // events were lost, or a folder went
-        bool any = false;
     };
     Touched Drain();
 

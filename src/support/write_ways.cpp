@@ -15,20 +15,6 @@ using Next = CWriteWay::Next;
 // over costs nothing next to writing, small enough to stay in the cache.
 constexpr std::size_t kWriteBehindBlock = 256 * 1024;
 
-void AppendTranslated(std::string& out, std::string_view text) {
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t lf = text.find('\n', start);
-        if (lf == std::string_view::npos) {
-            out.append(text.substr(start));
-            break;
-        }
-        out.append(text.substr(start, lf - start));
-        out.append("\r\n");
-        start = lf + 1;
-    }
-}
-
 // Hands a call on to `way`, which takes over from the caller. Returns the
 // way that goes on after it.
 template <typename Call>
@@ -349,6 +335,20 @@ class CDeviceWay final : public CBufferedWay {
 };
 
 }  // namespace
+
+void AppendTranslated(std::string& out, std::string_view text) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t lf = text.find('\n', start);
+        if (lf == std::string_view::npos) {
+            out.append(text.substr(start));
+            break;
+        }
+        out.append(text.substr(start, lf - start));
+        out.append("\r\n");
+        start = lf + 1;
+    }
+}
 
 CWriteWay& NoFileWay() {
     static CNoFileWay way;

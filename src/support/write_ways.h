@@ -29,6 +29,10 @@ struct SWriteTarget {
     bool createFailed = false;
 };
 
+// Appends `text` to `out` with each line feed as CR LF: the form of a
+// generated file.
+void AppendTranslated(std::string& out, std::string_view text);
+
 // One way of writing a CTextWriter's text. The writer holds one way at a
 // time and hands every call to it. A call after which another way goes on
 // (the text outgrows memory, a write fails, the writer is suspended or

@@ -57,7 +57,6 @@ void CAutoBuild::Touched() {
     const CFolderWatch::Touched more = watch_->Drain();
     touched_.paths.insert(more.paths.begin(), more.paths.end());
     touched_.everything = touched_.everything || more.everything;
-    touched_.any = true;
     quiet_.start();
 }
 
@@ -93,7 +92,7 @@ void CAutoBuild::RunNow() {
     watch_->Drain();
     // What changed while the run read it, or before the watch stood, is
     // found by looking at every file once.
-    if (inputs_.changedDuringRun || InputsChanged(inputs_, {{}, true, true})) {
+    if (inputs_.changedDuringRun || InputsChanged(inputs_, {{}, true})) {
         due_ = true;
         quiet_.start();
     }
