@@ -17,11 +17,12 @@ struct CommandInfo {
     std::size_t optionalArguments = 0;  // further positional arguments allowed
 };
 
-constexpr std::array<CommandInfo, 9> kCommands{{
+constexpr std::array<CommandInfo, 10> kCommands{{
     {"projects", 0, false, ""},
     {"files", 1, false, ""},
     {"generate", 1, false, "--all --changed --dry-run --explain --locations"},
     {"watch", 1, false, "--all --poll"},
+    {"serve", 1, false, "--all --port --open"},
     {"add-project", 1, false, "--source --target --ext"},
     {"add-file", 2, true, "--ext --select --no-create --no-always-parse --own-source --target"},
     {"export", 1, false, "", 1},
@@ -58,6 +59,17 @@ std::string TakePoll(CliOptions& o, const std::string& value) {
     return {};
 }
 
+// The first port to try: 1 to 65535.
+std::string TakePort(CliOptions& o, const std::string& value) {
+    char* end = nullptr;
+    const long port = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || port < 1 || port > 65535) {
+        return "--port erwartet eine Portnummer von 1 bis 65535, nicht " + value;
+    }
+    o.port = static_cast<int>(port);
+    return {};
+}
+
 // Sets a flag or takes the value of a valued option. Returns an error text.
 std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<std::string>& args,
                        std::size_t& i) {
@@ -81,6 +93,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
         o.noAlwaysParse = true;
     else if (name == "--own-source")
         o.ownSource = true;
+    else if (name == "--open")
+        o.open = true;
     else {
         if (i + 1 >= args.size()) {
             return "Option " + std::string(name) + " erwartet einen Wert";
@@ -94,6 +108,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
             o.as = value;
         else if (name == "--poll")
             return TakePoll(o, value);
+        else if (name == "--port")
+            return TakePort(o, value);
         else
             o.ext = value;
     }
@@ -206,6 +222,18 @@ Befehle:
       im Schreiben einer Seite.
       --poll SEKUNDEN prüft statt mit inotify alle SEKUNDEN Sekunden die
       Inhalte (für Netzlaufwerke, auf denen inotify nichts sieht).
+  serve PROJEKT [--all] [--port N] [--open]
+      Arbeitet wie watch (dieselben Läufe, Zeilen und Rückgabewerte) und
+      zeigt die Zielverzeichnisse zugleich als Vorschau im Browser: unter
+      http://127.0.0.1:8080/ (nur auf diesem Rechner erreichbar; ist der
+      Port belegt, der nächste freie). Die Adresse steht auf der
+      Fehlerausgabe. Jede ausgelieferte HTML-Seite lädt sich neu, sobald ein
+      Lauf, der sie (oder eine von ihr geladene Datei) geschrieben hat, zu
+      Ende ist; die Meldungen eines Laufs stehen mit PFAD:ZEILE über jeder
+      Seite, bis ein Lauf ohne Meldungen endet. Die Seiten auf der Platte
+      bleiben unverändert.
+      --port N versucht zuerst Port N statt 8080.
+      --open öffnet die Startseite im Browser wie "Seite im Browser öffnen".
   add-project NAME [--source VERZ] [--target VERZ] [--ext ENDUNG]
       Legt ein Projekt an und gibt seine ProjectId aus.
   add-file PROJEKT DATEI [DATEI...] [--ext ENDUNG] [--select] [--no-create]

@@ -23,11 +23,13 @@ struct CliOptions {
     bool noCreate = false;
     bool noAlwaysParse = false;
     bool ownSource = false;
+    bool open = false;
     std::optional<std::string> source;
     std::optional<std::string> target;
     std::optional<std::string> ext;
     std::optional<std::string> as;
     std::optional<double> pollSeconds;
+    std::optional<int> port;
 };
 
 struct ParseResult {

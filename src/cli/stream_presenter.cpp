@@ -1,5 +1,7 @@
 #include "cli/stream_presenter.h"
 
+#include "app/preview_content.h"
+
 namespace pellandrix::cli {
 
 MessageAnswer CStreamPresenter::Present(MessageKind kind, const std::string& text,
@@ -8,18 +10,13 @@ MessageAnswer CStreamPresenter::Present(MessageKind kind, const std::string& tex
         beforeLine_();
     }
     const std::vector<SourcePlace> places = places_ ? places_() : std::vector<SourcePlace>();
-    if (!places.empty()) {
-        err_ << places.front().path;
-        if (places.front().line > 0) {
-            err_ << ':' << places.front().line;
-        }
-        err_ << ": ";
-    }
-    err_ << text << '\n';
-    for (std::size_t i = 1; i < places.size(); ++i) {
-        err_ << "  eingebunden von " << places[i].path << ':' << places[i].line << '\n';
+    for (const std::string& line : LocatedLines(text, places)) {
+        err_ << line << '\n';
     }
     err_.flush();
+    if (listener_) {
+        listener_(text);
+    }
     if (kind == MessageKind::Error) {
         ++errors_;
     }

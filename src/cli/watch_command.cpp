@@ -78,7 +78,10 @@ std::string Now() {
     return text;
 }
 
-RunInputs RunOnce(CommandContext& c, const CliOptions& o, int number) {
+RunInputs RunOnce(CommandContext& c, const CliOptions& o, const WatchHooks& hooks, int number) {
+    if (hooks.runBegins) {
+        hooks.runBegins();
+    }
     c.out << "Lauf " << number << " beginnt " << Now() << '\n' << std::flush;
     GenerateOptions options;
     options.all = o.all;
@@ -89,6 +92,9 @@ RunInputs RunOnce(CommandContext& c, const CliOptions& o, int number) {
     c.progress.Clear();
     PrintStatuses(c, nullptr);
     c.out << std::flush;
+    if (hooks.runEnded) {
+        hooks.runEnded();
+    }
     return std::move(report.inputs);
 }
 
@@ -153,7 +159,7 @@ bool PollForChange(const Signals& signals, double seconds, const RunInputs& inpu
 
 }  // namespace
 
-int Watch(CommandContext& c, const CliOptions& o) {
+int Watch(CommandContext& c, const CliOptions& o, const WatchHooks& hooks) {
     if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
         return Refused(c, opened);
     }
@@ -164,7 +170,7 @@ int Watch(CommandContext& c, const CliOptions& o) {
         return kExitFailure;
     }
     for (int number = 1;; ++number) {
-        const RunInputs inputs = RunOnce(c, o, number);
+        const RunInputs inputs = RunOnce(c, o, hooks, number);
         if (signals.Pending()) {
             return kExitOk;
         }

@@ -65,6 +65,8 @@ class CFileDescriptor {
 
     int Get() const { return fd_; }
     bool IsOpen() const { return fd_ >= 0; }
+    // Hands the descriptor to a new owner; this one then holds none.
+    int Release() { return std::exchange(fd_, -1); }
     // Closes the descriptor if one is open. Returns false only when closing
     // it reported an error.
     bool Close();
