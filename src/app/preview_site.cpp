@@ -109,8 +109,9 @@ std::optional<CPreviewSite::Found> CPreviewSite::Resolve(std::string_view rawPat
     // Symbolic links may lead anywhere inside the root, never out of it.
     const std::optional<std::string> real = RealPath(written);
     struct stat st;
+    // A final "/" names a folder: "page.html/" is no page.
     if (!real || !Inside(*real, *realRoot) || ::stat(real->c_str(), &st) != 0 ||
-        !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
+        !(S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && !rawPath.ends_with('/')))) {
         return std::nullopt;
     }
     Found found{*real, UrlOf(written).value_or(root->prefix + *relative), S_ISDIR(st.st_mode)};
