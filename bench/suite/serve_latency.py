@@ -16,23 +16,7 @@ import subprocess
 import time
 
 import shapes
-
-
-def wait_for(predicate, limit=60.0):
-    end = time.perf_counter() + limit
-    while time.perf_counter() < end:
-        if predicate():
-            return True
-        time.sleep(0.0005)
-    return False
-
-
-def read(path):
-    try:
-        with open(path, "rb") as f:
-            return f.read()
-    except OSError:
-        return b""
+from watch_latency import read, wait_for
 
 
 def free_port():
