@@ -6,12 +6,12 @@
 #include <signal.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <random>
 
 #include "app/open_commands.h"
 #include "app/preview_content.h"
+#include "app/preview_events.h"
 #include "app/preview_files.h"
 #include "engine/run_status.h"
 
@@ -19,104 +19,10 @@ namespace pellandrix {
 
 namespace {
 
-using State = CPreviewServer::State;
-
-// An open page hears from the server at least this often, so that a page
-// closed without a word is noticed and its thread ends.
-constexpr auto kKeepAlive = std::chrono::seconds(15);
 constexpr unsigned kConnectionTimeoutSeconds = 120;
 constexpr unsigned kConnectionLimit = 512;
 
-std::string RunMark(const State& state) {
-    return state.server + "." + std::to_string(state.run);
-}
-
-// The run number in a page's "SERVER.RUN" mark; a page of another server
-// (or none) knows of no run, and hears of every page written.
-int KnownRun(const State& state, const char* mark) {
-    const std::string_view text = mark != nullptr ? mark : "";
-    const std::size_t dot = text.rfind('.');
-    if (dot == std::string_view::npos || text.substr(0, dot) != state.server) {
-        return 0;
-    }
-    const int run = std::atoi(std::string(text.substr(dot + 1)).c_str());
-    return run >= 0 && run <= state.run ? run : 0;
-}
-
-// One page listening: what it has heard of, and what is on its way to it.
-struct EventStream {
-    State& state;
-    int heard;
-    bool greeted = false;
-    std::string pending;
-    std::size_t offset = 0;
-};
-
-std::string RunEvent(const State& state, int heard) {
-    std::string changed;
-    for (const auto& [path, run] : state.lastChanged) {
-        if (run > heard) {
-            changed += (changed.empty() ? "" : ",") + JsonString(path);
-        }
-    }
-    std::string messages;
-    for (const std::vector<std::string>& lines : state.messages) {
-        std::string message;
-        for (const std::string& line : lines) {
-            message += (message.empty() ? "" : ",") + JsonString(line);
-        }
-        messages += (messages.empty() ? "[" : ",[") + message + "]";
-    }
-    return "event: run\ndata: {\"run\":" + std::to_string(state.run) + ",\"changed\":[" + changed +
-           "],\"messages\":[" + messages + "]}\n\n";
-}
-
-// The next text for the page: at once what it has not heard of, then one
-// event per ended run (a slow page gets the runs it missed in one), and a
-// comment when nothing happened for a while. Empty when the server stops.
-std::string NextEvent(EventStream& stream) {
-    State& state = stream.state;
-    std::unique_lock lock(state.mutex);
-    if (stream.greeted && !state.changed.wait_for(lock, kKeepAlive, [&] {
-            return state.stopping || state.run > stream.heard;
-        })) {
-        return ":\n\n";
-    }
-    if (state.stopping) {
-        return {};
-    }
-    stream.greeted = true;
-    std::string event = RunEvent(state, stream.heard);
-    stream.heard = state.run;
-    return event;
-}
-
-ssize_t ReadEvents(void* cls, std::uint64_t, char* buffer, std::size_t max) {
-    auto& stream = *static_cast<EventStream*>(cls);
-    if (stream.offset == stream.pending.size()) {
-        stream.pending = NextEvent(stream);
-        stream.offset = 0;
-        if (stream.pending.empty()) {
-            return MHD_CONTENT_READER_END_OF_STREAM;
-        }
-    }
-    const std::size_t n = std::min(max, stream.pending.size() - stream.offset);
-    std::memcpy(buffer, stream.pending.data() + stream.offset, n);
-    stream.offset += n;
-    return static_cast<ssize_t>(n);
-}
-
-void FreeEvents(void* cls) {
-    // Made in EventsResponse and handed to the library, which ends it here.
-    std::unique_ptr<EventStream>(static_cast<EventStream*>(cls));
-}
-
-struct ResponseDestroy {
-    void operator()(MHD_Response* response) const { MHD_destroy_response(response); }
-};
-using Response = std::unique_ptr<MHD_Response, ResponseDestroy>;
-
-MHD_Result Queue(MHD_Connection* connection, unsigned status, const Response& response,
+MHD_Result Queue(MHD_Connection* connection, unsigned status, const PreviewResponse& response,
                  const std::vector<std::pair<std::string, std::string>>& headers) {
     if (!response) {
         return MHD_NO;
@@ -128,36 +34,25 @@ MHD_Result Queue(MHD_Connection* connection, unsigned status, const Response& re
 }
 
 MHD_Result QueueReply(MHD_Connection* connection, PreviewReply reply) {
-    Response response(reply.file.IsOpen()
-                          ? MHD_create_response_from_fd(reply.size, reply.file.Release())
-                          : MHD_create_response_from_buffer(reply.body.size(), reply.body.data(),
-                                                            MHD_RESPMEM_MUST_COPY));
+    PreviewResponse response(
+        reply.file.IsOpen() ? MHD_create_response_from_fd(reply.size, reply.file.Release())
+                            : MHD_create_response_from_buffer(reply.body.size(), reply.body.data(),
+                                                              MHD_RESPMEM_MUST_COPY));
     return Queue(connection, static_cast<unsigned>(reply.status), response, reply.headers);
+}
+
+MHD_Result QueueEvents(MHD_Connection* connection, PreviewState& state) {
+    const char* mark = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "since");
+    return Queue(connection, MHD_HTTP_OK, EventsResponse(state, mark),
+                 {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-cache"}});
 }
 
 MHD_Result QueueText(MHD_Connection* connection, unsigned status, std::string_view type,
                      std::string_view text) {
-    Response response(MHD_create_response_from_buffer(text.size(), const_cast<char*>(text.data()),
-                                                      MHD_RESPMEM_PERSISTENT));
+    PreviewResponse response(MHD_create_response_from_buffer(
+        text.size(), const_cast<char*>(text.data()), MHD_RESPMEM_PERSISTENT));
     return Queue(connection, status, response,
                  {{"Content-Type", std::string(type)}, {"Cache-Control", "no-cache"}});
-}
-
-MHD_Result QueueEvents(MHD_Connection* connection, State& state) {
-    const char* mark = MHD_lookup_connection_value(connection, MHD_GET_ARGUMENT_KIND, "since");
-    int heard = 0;
-    {
-        const std::lock_guard lock(state.mutex);
-        heard = KnownRun(state, mark);
-    }
-    auto stream = std::make_unique<EventStream>(EventStream{state, heard, false, {}, 0});
-    Response response(MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 4096, &ReadEvents,
-                                                        stream.get(), &FreeEvents));
-    if (response) {
-        stream.release();  // the response owns it now, and frees it through FreeEvents
-    }
-    return Queue(connection, MHD_HTTP_OK, response,
-                 {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-cache"}});
 }
 
 std::optional<std::string_view> Header(MHD_Connection* connection, const char* name) {
@@ -175,7 +70,7 @@ MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const 
         *uploadSize = 0;  // a body is not asked for, and dropped
         return MHD_YES;
     }
-    auto& state = *static_cast<State*>(cls);
+    auto& state = *static_cast<PreviewState*>(cls);
     const std::string_view verb = method;
     const std::string_view path = url;
     if (verb != MHD_HTTP_METHOD_GET && verb != MHD_HTTP_METHOD_HEAD) {
@@ -225,7 +120,7 @@ class SignalsBlocked {
     sigset_t old_;
 };
 
-MHD_Daemon* StartDaemon(int port, State& state) {
+MHD_Daemon* StartDaemon(int port, PreviewState& state) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -259,7 +154,7 @@ void CPreviewServer::DaemonStop::operator()(MHD_Daemon* daemon) const {
     MHD_stop_daemon(daemon);
 }
 
-CPreviewServer::CPreviewServer() : state_(std::make_unique<State>()) {
+CPreviewServer::CPreviewServer() : state_(std::make_unique<PreviewState>()) {
     state_->server = std::to_string(std::random_device()());
 }
 
@@ -294,7 +189,7 @@ std::string CPreviewServer::Address() const {
 void CPreviewServer::RunEnded(const PreviewRun& run) {
     {
         const std::lock_guard lock(state_->mutex);
-        State& state = *state_;
+        PreviewState& state = *state_;
         ++state.run;
         state.site = CPreviewSite(run.folders);
         for (const std::string& file : run.changedFiles) {

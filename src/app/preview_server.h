@@ -1,9 +1,6 @@
 #pragma once
 
-#include <condition_variable>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,6 +9,10 @@
 #include "engine/source_place.h"
 
 struct MHD_Daemon;
+
+namespace pellandrix {
+struct PreviewState;
+}
 
 namespace pellandrix {
 
@@ -66,24 +67,12 @@ class CPreviewServer {
     // ends. Never waits for a client.
     void RunEnded(const PreviewRun& run);
 
-    // Shared with the connections, under `mutex`.
-    struct State {
-        std::mutex mutex;
-        std::condition_variable changed;
-        CPreviewSite site;
-        std::string server;                      // told apart from an earlier server's pages
-        int run = 0;                             // runs ended so far
-        std::map<std::string, int> lastChanged;  // site path -> run that last wrote it
-        std::vector<std::vector<std::string>> messages;  // of the last run, as lines
-        bool stopping = false;
-    };
-
   private:
     struct DaemonStop {
         void operator()(MHD_Daemon* daemon) const;
     };
 
-    std::unique_ptr<State> state_;
+    std::unique_ptr<PreviewState> state_;
     std::unique_ptr<MHD_Daemon, DaemonStop> daemon_;
     int port_ = 0;
 };
