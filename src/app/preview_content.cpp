@@ -172,6 +172,17 @@ std::string WithLiveScript(std::string_view page, std::string_view sitePath,
     return served;
 }
 
+bool LoopbackHost(std::string_view host) {
+    for (const std::string_view name : {"127.0.0.1", "localhost"}) {
+        if (host == name ||
+            (host.starts_with(name) && host.size() > name.size() + 1 && host[name.size()] == ':' &&
+             host.find_first_not_of("0123456789", name.size() + 1) == std::string_view::npos)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string_view LiveScript() {
     return kLiveScript;
 }

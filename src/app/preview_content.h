@@ -29,6 +29,12 @@ inline constexpr std::string_view kEventsPath = "/.pellandrix/events";
 std::string WithLiveScript(std::string_view page, std::string_view sitePath,
                            std::string_view runMark);
 
+// Whether a request's Host header names the loopback address the preview
+// listens on: "127.0.0.1" or "localhost", with or without a port. Any other
+// name may belong to a page elsewhere that had it point at 127.0.0.1 to
+// read the site through the user's browser.
+bool LoopbackHost(std::string_view host);
+
 // The live script: it listens to the events, reloads the page when a run
 // changed it or a file it loaded, and shows a run's messages over the page
 // until a run without messages ends.

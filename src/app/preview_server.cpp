@@ -73,6 +73,11 @@ MHD_Result Answer(void* cls, MHD_Connection* connection, const char* url, const 
     auto& state = *static_cast<PreviewState*>(cls);
     const std::string_view verb = method;
     const std::string_view path = url;
+    const std::optional<std::string_view> host = Header(connection, MHD_HTTP_HEADER_HOST);
+    if (!host || !LoopbackHost(*host)) {
+        return QueueText(connection, MHD_HTTP_MISDIRECTED_REQUEST, "text/plain; charset=utf-8",
+                         "Die Vorschau antwortet nur unter 127.0.0.1 oder localhost.\n");
+    }
     if (verb != MHD_HTTP_METHOD_GET && verb != MHD_HTTP_METHOD_HEAD) {
         return QueueText(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "text/plain; charset=utf-8",
                          "Nur GET und HEAD.\n");

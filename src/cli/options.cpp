@@ -22,7 +22,7 @@ constexpr std::array<CommandInfo, 10> kCommands{{
     {"files", 1, false, ""},
     {"generate", 1, false, "--all --changed --dry-run --explain --locations"},
     {"watch", 1, false, "--all --poll"},
-    {"serve", 1, false, "--all --port --open"},
+    {"serve", 1, false, "--all --poll --port --open"},
     {"add-project", 1, false, "--source --target --ext"},
     {"add-file", 2, true, "--ext --select --no-create --no-always-parse --own-source --target"},
     {"export", 1, false, "", 1},
@@ -222,16 +222,16 @@ Befehle:
       im Schreiben einer Seite.
       --poll SEKUNDEN prüft statt mit inotify alle SEKUNDEN Sekunden die
       Inhalte (für Netzlaufwerke, auf denen inotify nichts sieht).
-  serve PROJEKT [--all] [--port N] [--open]
-      Arbeitet wie watch (dieselben Läufe, Zeilen und Rückgabewerte) und
-      zeigt die Zielverzeichnisse zugleich als Vorschau im Browser: unter
-      http://127.0.0.1:8080/ (nur auf diesem Rechner erreichbar; ist der
-      Port belegt, der nächste freie). Die Adresse steht auf der
-      Fehlerausgabe. Jede ausgelieferte HTML-Seite lädt sich neu, sobald ein
-      Lauf, der sie (oder eine von ihr geladene Datei) geschrieben hat, zu
-      Ende ist; die Meldungen eines Laufs stehen mit PFAD:ZEILE über jeder
-      Seite, bis ein Lauf ohne Meldungen endet. Die Seiten auf der Platte
-      bleiben unverändert.
+  serve PROJEKT [--all] [--poll SEKUNDEN] [--port N] [--open]
+      Arbeitet wie watch (dieselben Läufe, Zeilen, Rückgabewerte und
+      Optionen) und zeigt die Zielverzeichnisse zugleich als Vorschau im
+      Browser: unter http://127.0.0.1:8080/ (nur auf diesem Rechner
+      erreichbar; ist der Port belegt, der nächste freie). Die Adresse steht
+      auf der Fehlerausgabe. Jede ausgelieferte HTML-Seite lädt sich neu,
+      sobald ein Lauf, der sie (oder eine von ihr geladene Datei) geschrieben
+      hat, zu Ende ist; die Meldungen eines Laufs stehen mit PFAD:ZEILE über
+      jeder Seite, bis ein Lauf ohne Meldungen endet. Die Seiten auf der
+      Platte bleiben unverändert.
       --port N versucht zuerst Port N statt 8080.
       --open öffnet die Startseite im Browser wie "Seite im Browser öffnen".
   add-project NAME [--source VERZ] [--target VERZ] [--ext ENDUNG]

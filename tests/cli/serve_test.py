@@ -6,6 +6,7 @@ of watch. Usage: serve_test.py PELLANDRIX_CLI"""
 
 import http.client
 import os
+import shutil
 import socket
 import stat
 import subprocess
@@ -17,11 +18,11 @@ from serve_fixture import Served, eventually, free_port, served_site
 CLI = None
 
 
-def raw_get(port, path, method="GET", headers=""):
-    """Status line and the rest of the answer to a request sent byte for
-    byte as written (no client tidies the path up)."""
+def raw_get(port, path, headers_host="127.0.0.1"):
+    """Status, head and body of the answer to a GET sent byte for byte as
+    written (no client tidies the path up)."""
     with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
-        s.sendall(f"{method} {path} HTTP/1.1\r\nHost: 127.0.0.1\r\n{headers}"
+        s.sendall(f"GET {path} HTTP/1.1\r\nHost: {headers_host}\r\n"
                   "Connection: close\r\n\r\n".encode("latin-1"))
         answer = b""
         while chunk := s.recv(65536):
@@ -142,6 +143,14 @@ class ServeHttp(unittest.TestCase):
         self.assertIn(b'href="a.txt"', listing)
         self.assertNotIn(b"secret", listing)
 
+    def test_a_name_other_than_the_loopback_is_refused(self):
+        # A page elsewhere may have its own name point at 127.0.0.1.
+        for host in ("127.0.0.1", "localhost:%d" % self.s.port):
+            self.assertEqual(raw_get(self.s.port, "/note.txt",
+                                     headers_host=host)[0], 200)
+        for host in ("boese.example:%d" % self.s.port, "127.0.0.1.boese.example", ""):
+            self.assertEqual(raw_get(self.s.port, "/note.txt", headers_host=host)[0], 421)
+
     def test_head_has_no_body_and_other_methods_are_refused(self):
         response, body = self.get("/note.txt", method="HEAD")
         self.assertEqual((response.status, body, response.getheader("Content-Length")),
@@ -158,9 +167,14 @@ class ServeHttp(unittest.TestCase):
                         listening.append(local.split(":")[0])
         self.assertEqual(listening, ["0100007F"])
         # The machine's other addresses are answered by nothing.
-        addresses = subprocess.run(["hostname", "-I"], capture_output=True,
-                                   text=True).stdout.split()
-        for address in addresses + ["::1"]:
+        addresses = {"::1", "127.0.0.2"}
+        for _, _, _, _, address in socket.getaddrinfo(socket.gethostname(), None):
+            addresses.add(address[0])
+        if shutil.which("hostname"):
+            addresses.update(subprocess.run(["hostname", "-I"], capture_output=True,
+                                            text=True).stdout.split())
+        addresses.discard("127.0.0.1")
+        for address in sorted(addresses):
             with self.subTest(address=address):
                 with self.assertRaises(OSError):
                     socket.create_connection((address, self.s.port), timeout=2).close()
