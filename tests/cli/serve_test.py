@@ -179,8 +179,27 @@ class ServeHttp(unittest.TestCase):
                 with self.assertRaises(OSError):
                     socket.create_connection((address, self.s.port), timeout=2).close()
 
+    def mark(self):
+        return self.get("/index.html")[1].split(b'data-run="')[1].split(b'"')[0].decode()
+
+    def test_a_page_that_listens_only_after_its_run_ended_still_reloads(self):
+        since = self.mark()
+        runs = self.s.output().count("\tindex.tpl\n")
+        self.s.save("src/part.tpl", '<p id="text">Teil spät</p>\n')
+        self.assertTrue(self.s.runs_ended(runs + 1))
+        late = Event(self.s.port, since)
+        try:
+            self.assertIn('"/index.html"', late.next_data())
+        finally:
+            late.close()
+        current = Event(self.s.port, self.mark())
+        try:
+            self.assertIn('"changed":[]', current.next_data())
+        finally:
+            current.close()
+
     def test_many_open_pages_and_a_slow_client_hold_up_no_run(self):
-        since = self.get("/index.html")[1].split(b'data-run="')[1].split(b'"')[0].decode()
+        since = self.mark()
         pages = [Event(self.s.port, since) for _ in range(40)]
         try:
             for page in pages:
