@@ -172,7 +172,8 @@ CPreviewServer::~CPreviewServer() {
     daemon_.reset();
 }
 
-Outcome CPreviewServer::Start(int port) {
+Outcome CPreviewServer::Start(int port, const std::vector<std::string>& folders) {
+    state_->site = CPreviewSite(folders);  // no connection yet to share it with
     const SignalsBlocked blocked;
     const int last = port == 0 ? 0 : std::min(port + 99, 65535);
     int error = 0;

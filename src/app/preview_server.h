@@ -54,9 +54,10 @@ class CPreviewServer {
     CPreviewServer& operator=(const CPreviewServer&) = delete;
 
     // Listens on 127.0.0.1 at `port`, or the next free one of the hundred
-    // after it (0: a port the system picks). Refused (kPreviewNoPort) when
-    // none was free.
-    Outcome Start(int port);
+    // after it (0: a port the system picks), and serves `folders` (see
+    // CPreviewSite) until a run ends. Refused (kPreviewNoPort) when none
+    // was free.
+    Outcome Start(int port, const std::vector<std::string>& folders);
     // The port listened on; 0 before Start.
     int Port() const { return port_; }
     // "http://127.0.0.1:PORT/".

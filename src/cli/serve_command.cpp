@@ -31,12 +31,14 @@ int Serve(CommandContext& c, const CliOptions& o) {
     if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
         return Refused(c, opened);
     }
+    const std::string currentDir = std::filesystem::current_path().string();
     CPreviewServer server;
-    if (Outcome started = server.Start(o.port.value_or(kDefaultPort)); !started) {
+    if (Outcome started =
+            server.Start(o.port.value_or(kDefaultPort), PreviewFolders(c.session, currentDir));
+        !started) {
         return Refused(c, started);
     }
     c.messages.ShowNotice(MessageId::kPreviewAddress, server.Address());
-    const std::string currentDir = std::filesystem::current_path().string();
     std::vector<PreviewMessage> messages;
     bool browserOpened = !o.open;
     WatchHooks hooks;
