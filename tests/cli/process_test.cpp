@@ -106,5 +106,25 @@ TEST(CliProcess, ParseErrorsGoToStandardErrorAndSetTheExitStatus) {
     EXPECT_EQ(Shell(dir, "'" + kCli + "' generate Q").status, 2);
 }
 
+// A listing, page list or project text that could not be written whole
+// must not pass for written: a script would go on with a cut one.
+TEST(CliProcess, StandardOutputThatCannotBeWrittenFailsTheCommand) {
+    testkit::TempDir dir;
+    fs::create_directory(dir.Path() / "t");
+    testkit::WriteBytes(dir / "t/a.tpl", "ok\n");
+    ASSERT_EQ(Shell(dir, "'" + kCli + "' add-project P --source t --target t --ext html").status,
+              0);
+    ASSERT_EQ(Shell(dir, "'" + kCli + "' add-file P t/a.tpl --select").status, 0);
+    for (const char* command : {"projects", "files P", "generate P", "export P", "--help"}) {
+        Result run = Shell(dir, "('" + kCli + "' " + command + " >/dev/full)");
+        EXPECT_EQ(run.status, 1) << command;
+        // The reason is the system's, when it is still known at the end.
+        EXPECT_TRUE(
+            run.err.starts_with("Die Datei (Standardausgabe) konnte nicht geschrieben werden: "))
+            << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << command;
+    }
+}
+
 }  // namespace
 }  // namespace pellandrix
