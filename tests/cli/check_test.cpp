@@ -175,5 +175,21 @@ TEST(CliCheck, LinksAreResolvedAsABrowserDoes) {
                      "out/secret.html fehlt"}));
 }
 
+// A page nested deeper than any real one would take the parser minutes: it
+// is named as unchecked instead, and links to its anchors are not doubted.
+TEST(CliCheck, PageNestedTooDeepIsReportedUnchecked) {
+    Project p;
+    std::string deep;
+    for (int i = 0; i < 3000; ++i) {
+        deep += "<div>";
+    }
+    p.Add("deep.tpl", "<a href=\"gone.html\">x</a>" + deep + "\n", {});
+    p.Add("index.tpl", "<a href=\"deep.html#x\">ok</a>\n", {});
+    ASSERT_EQ(p.Run({"generate", "P"}), 0) << p.err;
+    EXPECT_EQ(p.Run({"check", "P"}), 1);
+    EXPECT_EQ(p.OutLines(), Lines{"out/deep.html:1: Die Seite ist tiefer als 2000 Ebenen "
+                                  "verschachtelt; ihre Verweise werden nicht geprüft."});
+}
+
 }  // namespace
 }  // namespace pellandrix
