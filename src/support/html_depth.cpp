@@ -136,15 +136,17 @@ class DepthScan {
 
     std::size_t SkipTagFrom(std::size_t pos) const {
         char quote = 0;
+        char last = 0;  // the last character outside blanks: a quote opens a value after "="
         for (; pos < bytes_.size(); ++pos) {
             const char c = bytes_[pos];
             if (quote != 0) {
                 quote = c == quote ? 0 : quote;
-            } else if (c == '"' || c == '\'') {
+            } else if ((c == '"' || c == '\'') && last == '=') {
                 quote = c;
             } else if (c == '>') {
                 return pos + 1;
             }
+            last = std::isspace(static_cast<unsigned char>(c)) != 0 ? last : c;
         }
         return bytes_.size();
     }

@@ -22,6 +22,7 @@ TEST(HtmlDepth, CountsWhatABrowserNestsAndNothingElse) {
     EXPECT_TRUE(NestsDeeperThan("<div><div><div><div>", 3));
     EXPECT_TRUE(NestsDeeperThan("<DIV class='a>b'><div/><div><span>", 3));  // "/" ignored
     EXPECT_TRUE(NestsDeeperThan("<b><i></span><u><s>", 3));  // "</span>" closes nothing
+    EXPECT_TRUE(NestsDeeperThan("<b a\"x><i title = 'y>'><u><s a=\"\">", 3));  // no value: no quote
     const std::string flat[] = {
         Repeated("<div></div>", 50) + Repeated("<div></DIV >", 50),
         "<div><b><i></div><div><div>",  // "</div>" closes what it matches and all inside
