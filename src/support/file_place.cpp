@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/random.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 
@@ -19,8 +20,26 @@ namespace {
 // As the kernel allows when it resolves a path.
 constexpr int kMaxLinks = 40;
 
+// Raises the soft limit of open descriptors to the hard one. True when it
+// was lower.
+bool RaiseDescriptorLimit() {
+    rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) {
+        return false;
+    }
+    limit.rlim_cur = limit.rlim_max;
+    return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
+
 FolderHandle OpenFolderAt(int from, const std::string& path) {
-    const int fd = OpenRetryingAt(from, path.empty() ? "." : path.c_str(), O_PATH | O_DIRECTORY);
+    const char* name = path.empty() ? "." : path.c_str();
+    int fd = OpenRetryingAt(from, name, O_PATH | O_DIRECTORY);
+    // A run holds each target folder open, and a project may have more of
+    // them than the common soft limit of 1024 descriptors allows; nothing
+    // here uses select(), which is what that limit protects.
+    if (fd < 0 && errno == EMFILE && RaiseDescriptorLimit()) {
+        fd = OpenRetryingAt(from, name, O_PATH | O_DIRECTORY);
+    }
     if (fd < 0) {
         return nullptr;
     }

@@ -2,6 +2,7 @@
 // user hears of a generated file that could not be written completely, and
 // no other file is damaged.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -206,6 +207,32 @@ TEST(RunFaults, ATargetFolderSwappedForALinkMidRunSendsNoWriteOrDeleteThrough) {
         ASSERT_EQ(Listing(outside), before) << "round " << round;
     }
     EXPECT_GT(swaps, 0);
+}
+
+TEST(RunFaults, MoreTargetFoldersThanTheSoftLimitOfDescriptorsAreAllWritten) {
+    rlimit before;
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    constexpr rlim_t kSoft = 64;
+    if (before.rlim_max < 4 * kSoft) {
+        GTEST_SKIP() << "the hard limit leaves no room above the soft one";
+    }
+    ProjectFixture p;
+    constexpr int kFolders = 2 * kSoft;
+    for (int i = 0; i < kFolders; ++i) {
+        const std::string folder = p.dir / ("f" + std::to_string(i));
+        fs::create_directory(folder);
+        p.Add("p" + std::to_string(i) + ".tpl", "page\n").TargetPath = folder;
+    }
+    rlimit low = before;
+    low.rlim_cur = kSoft;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    RunGeneration(p.parser, p.view);
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    for (int i = 0; i < kFolders; ++i) {
+        const std::string n = std::to_string(i);
+        EXPECT_EQ(testkit::ReadBytes(p.dir / ("f" + n + "/p" + n + ".html")), "page\r\n");
+    }
+    EXPECT_TRUE(p.presenter.Texts().empty());
 }
 
 TEST(RunFaults, PipesAndDevicesAreWrittenIntoOnlyInsideTheTargetFolders) {
