@@ -78,6 +78,7 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecor
         frame->reader.StartHashing();
     }
     if (!Allowed(guard_.CheckWrite(frame->outputPath), frame->outputPath)) {
+        refused_.insert(frame->outputPath);
         frame->result = OutputResult::Refused;
         return frame;
     }
@@ -118,19 +119,56 @@ void CTemplateParser::BeginRun() {
     reported_.clear();
     cyclesReported_.clear();
     ownText_.clear();
+    refused_.clear();
     inRun_ = true;
 }
 
 void CTemplateParser::NoteOwnPass(const CTplFileRecord& entry, bool written) {
-    if (written) {
-        ownText_.insert(&entry);
+    if (written && lastOwnHash_) {
+        ownText_[&entry] = OwnText{*lastOwnHash_, false};
     } else {
         ownText_.erase(&entry);
     }
 }
 
-bool CTemplateParser::HoldsOwnText(const CTplFileRecord& entry) const {
-    return ownText_.count(&entry) != 0;
+void CTemplateParser::MarkOverwritten(const CTplFileRecord& entry) {
+    const auto found = ownText_.find(&entry);
+    if (found != ownText_.end()) {
+        found->second.overwritten = true;
+    }
+}
+
+bool CTemplateParser::HoldsOwnText(const CTplFileRecord& entry) {
+    const auto found = ownText_.find(&entry);
+    if (found == ownText_.end()) {
+        return false;
+    }
+    if (!found->second.overwritten) {
+        return true;
+    }
+    // Includes wrote the file since: another include may have put the very
+    // same bytes back, so only the bytes can tell.
+    const std::string path = GeneratedFilePath(
+        entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
+    if (memo_ != nullptr) {
+        return memo_->Files().Current(path) == found->second.hash;
+    }
+    const std::optional<HashedFile> disk = HashFile(path);
+    return disk && disk->hash == found->second.hash;
+}
+
+std::optional<ContentHash> CTemplateParser::TextHash(const Frame& frame) {
+    if (!frame.written) {
+        return std::nullopt;
+    }
+    if (frame.hash) {
+        return frame.hash;
+    }
+    if (const std::string* text = frame.isDry ? &frame.dry.Text() : frame.writer.CommittedText()) {
+        return HashBytes(*text);
+    }
+    const std::optional<HashedFile> read = HashFile(frame.outputPath);
+    return read ? std::optional<ContentHash>(read->hash) : std::nullopt;
 }
 
 void CTemplateParser::EndRun() {
@@ -159,7 +197,7 @@ std::vector<SourcePlace> CTemplateParser::Where() const {
 }
 
 bool CTemplateParser::MayDelete(const std::string& path) {
-    return Allowed(guard_.CheckDelete(path), path);
+    return refused_.count(path) == 0 && Allowed(guard_.CheckDelete(path), path);
 }
 
 bool CTemplateParser::Allowed(COutputGuard::Verdict verdict, const std::string& path) {
@@ -191,6 +229,7 @@ OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
         const std::vector<std::unique_ptr<Frame>>*& frames;
         ~Unwatched() { frames = nullptr; }
     } unwatched{frames_};
+    lastOwnHash_.reset();
     if (auto first = OpenFrame(entry)) {
         stack.push_back(std::move(first));
     } else {
@@ -233,7 +272,9 @@ OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
         std::unique_ptr<Frame> done = std::move(stack.back());
         stack.pop_back();
         active_.erase(done->entry);
-        if (!stack.empty()) {
+        if (stack.empty()) {
+            lastOwnHash_ = TextHash(*done);
+        } else {
             Frame& parent = *stack.back();
             parent.reader.Resume();
             parent.writer.Resume();
@@ -305,7 +346,7 @@ OutputResult CTemplateParser::FinishFrame(Frame& frame) {
     if (frame.isDry) {
         frame.written = true;
         if (NoteWritten(frame, &frame.dry.Text(), true)) {
-            ownText_.erase(frame.entry);
+            MarkOverwritten(*frame.entry);
         }
         frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
         return OutputResult::Written;
@@ -321,7 +362,7 @@ OutputResult CTemplateParser::FinishFrame(Frame& frame) {
         const bool changed =
             memo_ != nullptr ? NoteWritten(frame, frame.writer.CommittedText(), known) : false;
         if (known ? changed : !before || FileAt(frame.outputPath) != before) {
-            ownText_.erase(frame.entry);
+            MarkOverwritten(*frame.entry);
         }
         frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
         return OutputResult::Written;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -97,15 +98,18 @@ class CTemplateParser {
     // already in this run (or in this call of ProcessTemplate outside one).
     void ReportOnce(MessageId id, std::string_view first, std::string_view second = {});
 
-    // The run tells after an entry's own pass whether it wrote the entry's
-    // file. HoldsOwnText is true while the file still holds that pass's
-    // text: it was written, and no include has put other text there since
-    // (an include that yields the same text leaves the file as it is).
+    // The run tells after an entry's own pass (ProcessEntry or
+    // TakeRecorded of that entry, nothing in between) whether it wrote the
+    // entry's file. HoldsOwnText is true while the file holds the bytes of
+    // that pass's text: as the run knows the file (a memo's notion, or the
+    // disk), whatever includes have put there since.
     void NoteOwnPass(const CTplFileRecord& entry, bool written);
-    bool HoldsOwnText(const CTplFileRecord& entry) const;
+    bool HoldsOwnText(const CTplFileRecord& entry);
 
     // True when the run may delete `path` (see COutputGuard); otherwise the
-    // refusal is reported once and the file must be left alone.
+    // refusal is reported once and the file must be left alone. A path the
+    // run refused to write is never deleted either: the message said it is
+    // left as it is.
     bool MayDelete(const std::string& path);
 
     // Where the run is, for a message shown now: the template being read
@@ -145,6 +149,8 @@ class CTemplateParser {
     // the file to hold.
     bool NoteWritten(Frame& frame, const std::string* text, bool compare);
     void NoteTemplateRead(Frame& frame);
+    // The hash of the text `frame` put in place; none when it wrote none.
+    static std::optional<ContentHash> TextHash(const Frame& frame);
     bool TargetFolderTakesFiles(const std::string& outputPath);
     CTplFileRecord* EntryById(int id) const;
 
@@ -173,9 +179,20 @@ class CTemplateParser {
     std::unordered_set<const CTplFileRecord*> active_;
     COutputGuard guard_;
     bool inRun_ = false;
-    std::unordered_set<std::string> reported_;           // texts shown by ReportOnce
-    std::unordered_set<std::string> cyclesReported_;     // "<file>:<line>" this pass
-    std::unordered_set<const CTplFileRecord*> ownText_;  // see HoldsOwnText
+    std::unordered_set<std::string> reported_;        // texts shown by ReportOnce
+    std::unordered_set<std::string> cyclesReported_;  // "<file>:<line>" this pass
+    std::unordered_set<std::string> refused_;         // paths refused to write, this run
+    // See HoldsOwnText: the hash of each entry's own text, and whether an
+    // include has written its file since (until then it surely holds it).
+    struct OwnText {
+        ContentHash hash;
+        bool overwritten = false;
+    };
+    std::unordered_map<const CTplFileRecord*, OwnText> ownText_;
+    // The text the last ProcessEntry or TakeRecorded left in the entry's own
+    // file; none when it wrote none.
+    std::optional<ContentHash> lastOwnHash_;
+    void MarkOverwritten(const CTplFileRecord& entry);
 };
 
 }  // namespace pellandrix

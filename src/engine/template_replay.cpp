@@ -182,7 +182,7 @@ struct CTemplateParser::Replay {
     void Apply() {
         for (const auto& [step, entry] : writes) {
             if (files.Current(step->path) != step->hash) {
-                parser.ownText_.erase(entry);
+                parser.MarkOverwritten(*entry);
             }
             // The last text a step put at a path is the one found in place.
             const bool last = written[step->path] == step->hash;
@@ -206,6 +206,11 @@ bool CTemplateParser::TakeRecorded(CTplFileRecord& entry, const Trace& trace) {
         return false;
     }
     replay.Apply();
+    // The entry's own frame finishes last, so its text is the last written.
+    lastOwnHash_.reset();
+    if (!replay.writes.empty() && replay.writes.back().second == &entry) {
+        lastOwnHash_ = replay.writes.back().first->hash;
+    }
     return true;
 }
 
