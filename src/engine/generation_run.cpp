@@ -9,6 +9,7 @@
 
 #include "engine/include_order.h"
 #include "engine/run_status.h"
+#include "engine/step_rules.h"
 #include "engine/template_paths.h"
 #include "support/leftover_files.h"
 
@@ -201,8 +202,7 @@ class Run {
     // A ticked entry whose page was not written is named, once per run; an
     // include that fails the same way stays silent.
     void Report(const CTplFileRecord& entry, OutputResult result) {
-        const std::string output = GeneratedFilePath(
-            entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
+        const std::string output = OutputPath(entry);
         switch (result) {
             case OutputResult::TemplateUnreadable:
                 parser_.ReportOnce(MessageId::kTemplateUnreadable,
@@ -297,8 +297,7 @@ class Run {
         ForEachLive([&](const CTplFileRecord& entry) {
             if (!entry.CreateFile) {
                 const InHand inHand(parser_, entry);
-                const std::string path = GeneratedFilePath(
-                    entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
+                const std::string path = OutputPath(entry);
                 if (parser_.MayDelete(path)) {
                     Delete(path);
                 }

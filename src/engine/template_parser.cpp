@@ -7,6 +7,7 @@
 
 #include "engine/directives.h"
 #include "engine/run_status.h"
+#include "engine/step_rules.h"
 #include "engine/template_frame.h"
 #include "engine/template_paths.h"
 #include "support/text_file.h"
@@ -63,8 +64,7 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecor
     auto frame = std::make_unique<Frame>();
     frame->entry = &entry;
     frame->templatePath = JoinPath(entry.SourcePath, entry.TPLFileName);
-    frame->outputPath = GeneratedFilePath(entry.TargetPath, TemplateBaseName(entry.TPLFileName),
-                                          entry.CreateFileExt);
+    frame->outputPath = OutputPath(entry);
     frame->startedNs = memo_ != nullptr ? WallClockNs() : 0;
     const bool opened = frame->reader.Open(frame->templatePath);
     if (memo_ != nullptr && memo_->Recording() != nullptr) {
@@ -148,8 +148,7 @@ bool CTemplateParser::HoldsOwnText(const CTplFileRecord& entry) {
     }
     // Includes wrote the file since: another include may have put the very
     // same bytes back, so only the bytes can tell.
-    const std::string path = GeneratedFilePath(
-        entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
+    const std::string path = OutputPath(entry);
     if (memo_ != nullptr) {
         return memo_->Files().Current(path) == found->second.hash;
     }
@@ -294,12 +293,9 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& f
         }
         return nullptr;
     }
-    const auto named = byName_.find(parts.name + ".tpl");
-    CTplFileRecord* found = named != byName_.end() ? named->second : nullptr;
-    const std::string path =
-        found != nullptr ? GeneratedFilePath(found->TargetPath, parts.name, found->CreateFileExt)
-                         : std::string();
-    const bool verbatim = found != nullptr && !found->AlwaysParse && IsDone(found->RunStatus);
+    CTplFileRecord* found = IncludedEntry(byName_, parts.name);
+    const std::string path = found != nullptr ? OutputPath(*found) : std::string();
+    const bool verbatim = found != nullptr && InsertsVerbatim(*found, found->RunStatus);
     Record({TraceOp::Include,
             found != nullptr ? found->TPLFileId : 0,
             static_cast<std::uint8_t>(
@@ -401,7 +397,7 @@ void CTemplateParser::MarkRegenerated(CTplFileRecord& included) {
     // Generated again inside another template, with that template's names,
     // the file no longer shows the entry's own text: the run must generate it
     // once more on its own.
-    const bool marked = included.StandaloneDone && included.Selected && included.CreateFile;
+    const bool marked = MarksForRegeneration(included, included.StandaloneDone);
     Record({TraceOp::Mark,
             included.TPLFileId,
             marked ? TraceStep::kMarked : std::uint8_t{0},

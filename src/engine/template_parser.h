@@ -14,6 +14,7 @@
 #include "engine/run_memo.h"
 #include "engine/run_view.h"
 #include "engine/source_place.h"
+#include "engine/step_rules.h"
 #include "store/tpl_file_list.h"
 #include "support/message_service.h"
 #include "support/spare_files.h"
@@ -163,7 +164,7 @@ class CTemplateParser {
     const std::vector<std::unique_ptr<Frame>>* frames_ = nullptr;
     const CTplFileRecord* inHand_ = nullptr;
     // The live entries by name and id, as BeginRun found them.
-    std::unordered_map<std::string_view, CTplFileRecord*> byName_;
+    EntryIndex byName_;
     std::unordered_map<int, CTplFileRecord*> byId_;
     std::unordered_map<std::string, bool> folders_;  // see TargetFolderTakesFiles
     // Verdicts on generated files that steps taken from the record would
