@@ -320,18 +320,27 @@ class Sequence {
     CliFixture full_;
 };
 
-// --explain names what made a step be done again: the setting, the file and
-// the entry, one cause standing for the others.
-TEST(Incremental, ExplainNamesTheSettingAndTheEntryThatChanged) {
-    CliFixture f;
+// Project P of src/ into out/ with these templates, in this order, ticked.
+void TickedProject(CliFixture& f, const std::vector<std::pair<std::string, std::string>>& texts) {
     for (const char* folder : {"src", "out"}) {
         fs::create_directory(f.dir / folder);
     }
     f.Write("fileext.def", "html\r\nhtm\r\n");
-    f.Write("src/a.tpl", "#include \"b.tpl\"\n");
-    f.Write("src/b.tpl", "b\n");
     f.Run({"add-project", "P", "--source", "src", "--target", "out"});
-    f.Run({"add-file", "P", "src/a.tpl", "src/b.tpl", "--select"});
+    std::vector<std::string> args{"add-file", "P"};
+    for (const auto& [name, text] : texts) {
+        f.Write("src/" + name, text);
+        args.push_back("src/" + name);
+    }
+    args.push_back("--select");
+    f.Run(args);
+}
+
+// --explain names what made a step be done again: the setting, the file and
+// the entry, one cause standing for the others.
+TEST(Incremental, ExplainNamesTheSettingAndTheEntryThatChanged) {
+    CliFixture f;
+    TickedProject(f, {{"a.tpl", "#include \"b.tpl\"\n"}, {"b.tpl", "b\n"}});
     const auto explained = [&f](const std::string& sql) {
         Query(f, sql);
         f.Run({"generate", "P", "--changed", "--explain"});
@@ -363,14 +372,7 @@ std::string Hex(const std::string& bytes) {
 // row of a page that is gone and that nothing writes any more is dropped.
 TEST(Incremental, RecordShowsEachStepAndForgetsPagesNothingKeeps) {
     CliFixture f;
-    for (const char* folder : {"src", "out"}) {
-        fs::create_directory(f.dir / folder);
-    }
-    f.Write("fileext.def", "html\r\n");
-    f.Write("src/a.tpl", "A\n");
-    f.Write("src/old.tpl", "O\n");
-    f.Run({"add-project", "P", "--source", "src", "--target", "out"});
-    f.Run({"add-file", "P", "src/a.tpl", "src/old.tpl", "--select"});
+    TickedProject(f, {{"a.tpl", "A\n"}, {"old.tpl", "O\n"}});
     f.Run({"generate", "P"});
     Query(f, "DELETE FROM TPLFile WHERE TPLFileName = 'old.tpl'");
     fs::remove(f.dir / "out/old.html");
