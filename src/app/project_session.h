@@ -114,6 +114,9 @@ class CProjectSession {
     // Entries left so read "unverändert". A dry run writes nothing at all.
     // `report`, when not null, receives the reasons and a dry run's changes.
     void Generate(IRunView& view, const GenerateOptions& options, GenerateReport* report);
+    // The current project's record of its last run, as RunRecordText puts
+    // it; empty without a current project or a record. Reads only.
+    std::string LastRunText();
 
     // Checks the current project's site as it is on disk and returns the
     // findings (see site_check.h), by kind, then by file and line: broken

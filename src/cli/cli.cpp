@@ -47,6 +47,9 @@ int Dispatch(CommandContext& c, const CliOptions& o) {
     if (o.command == "files") {
         return ListFiles(c, o);
     }
+    if (o.command == "record") {
+        return PrintRecord(c, o);
+    }
     if (o.command == "generate") {
         return Generate(c, o);
     }

@@ -127,6 +127,14 @@ int ListFiles(CommandContext& c, const CliOptions& o) {
     return kExitOk;
 }
 
+int PrintRecord(CommandContext& c, const CliOptions& o) {
+    if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
+        return Refused(c, opened);
+    }
+    c.out << c.session.LastRunText();
+    return kExitOk;
+}
+
 int Generate(CommandContext& c, const CliOptions& o) {
     if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
         return Refused(c, opened);

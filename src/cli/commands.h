@@ -32,6 +32,8 @@ void PrintStatuses(CommandContext& c, const GenerateReport* report);
 // CDaoException for the caller to report.
 int ListProjects(CommandContext& c);
 int ListFiles(CommandContext& c, const CliOptions& o);
+// The project's run record as text (CProjectSession::LastRunText).
+int PrintRecord(CommandContext& c, const CliOptions& o);
 int Generate(CommandContext& c, const CliOptions& o);
 // Runs like generate --changed, then again whenever a file the last run
 // read has changed, until SIGINT or SIGTERM (exit status 0).

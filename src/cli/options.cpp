@@ -17,7 +17,7 @@ struct CommandInfo {
     std::size_t optionalArguments = 0;  // further positional arguments allowed
 };
 
-constexpr std::array<CommandInfo, 9> kCommands{{
+constexpr std::array<CommandInfo, 10> kCommands{{
     {"projects", 0, false, ""},
     {"files", 1, false, ""},
     {"generate", 1, false, "--all --changed --dry-run --explain --locations"},
@@ -27,6 +27,7 @@ constexpr std::array<CommandInfo, 9> kCommands{{
     {"export", 1, false, "", 1},
     {"import", 1, false, "--as"},
     {"check", 1, false, "--remove-stale"},
+    {"record", 1, false, ""},
 }};
 
 const CommandInfo* FindCommand(std::string_view name) {
@@ -190,7 +191,8 @@ Befehle:
       oder gelöscht würde: Aktion, Tabulator, Pfad, Tabulator, Grund.
       --explain hängt an jede Statuszeile einen Tabulator und den Grund an,
       aus dem die Datei erzeugt wurde (etwa die geänderte Eingabe, "Vorlage
-      neu" oder "Einstellungen geändert").
+      neu", die geänderte Einstellung mit Eintrag und Datei, oder
+      "fileext.def geändert").
       --locations stellt jeder Meldung des Laufs voran, wo sie entstand
       ("PFAD:ZEILE: ", wie Editoren es anspringen), und schreibt bei einer
       Meldung aus einer eingebundenen Vorlage darunter eine Zeile
@@ -245,6 +247,14 @@ Befehle:
       --remove-stale löscht vorher die veralteten Seiten, die noch genau so
       dastehen, wie das Programm sie schrieb, und nichts sonst; sie stehen
       dann als "gelöscht" in der Liste. Von Hand geänderte bleiben stehen.
+  record PROJEKT
+      Gibt den Stand vom letzten Lauf aus, aus dem generate --changed
+      arbeitet: je Schritt ("Schritt NAME, Durchgang N") in Reihenfolge, was
+      er las (mit dem Hash des Gelesenen, "fehlt" für eine Datei, die sich
+      nicht öffnen ließ), welche Einträge seine #include-Zeilen fanden,
+      welche er zum erneuten Erzeugen markierte und was er schrieb; danach
+      unter "Dateien" jede Datei, die die Läufe hinterließen, mit Hash und
+      dem Schritt, der sie zuletzt schrieb. Ändert nichts.
 
 Namen, Verzeichnisse und Endungen werden genau so gespeichert, wie sie
 eingegeben wurden, Apostrophe eingeschlossen. Abgewiesen werden Angaben mit
