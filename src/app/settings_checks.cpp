@@ -3,6 +3,7 @@
 #include "store/project_record.h"
 #include "store/tpl_file_record.h"
 #include "support/fixed_text.h"
+#include "support/printable_text.h"
 
 namespace pellandrix {
 
@@ -16,16 +17,10 @@ Outcome Fits(const std::string& text) {
     return Outcome::Refuse(MessageId::kTextTooLong, text, std::to_string(Field::kMaxLength));
 }
 
-// A tab, line feed or other control character would break the one-line
-// messages and the line-per-record output of the command line, and no file
-// name a user means holds one.
 Outcome Printable(std::initializer_list<std::string_view> texts) {
     for (const std::string_view text : texts) {
-        for (const char c : text) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte < 0x20 || byte == 0x7f) {
-                return Outcome::Refuse(MessageId::kControlCharacter, std::string(text));
-            }
+        if (HoldsControlCharacter(text)) {
+            return Outcome::Refuse(MessageId::kControlCharacter, std::string(text));
         }
     }
     return {};

@@ -15,10 +15,12 @@
 #include "store/dao_exception.h"
 #include "store/dao_tabledef.h"
 #include "store/database_creation.h"
+#include "store/jet_child.h"
 #include "store/jet_import.h"
 #include "store/project_record.h"
 #include "store/sqlite_statement.h"
 #include "store/tpl_file_record.h"
+#include "support/printable_text.h"
 #include "support/string_table.h"
 
 namespace pellandrix {
@@ -91,6 +93,34 @@ void CopyRows(CDaoDatabase& db, const JetTableData& jet, const std::string& tabl
     }
 }
 
+// The row's Id as a text for a message; "?" when the table has none.
+std::string IdOf(const JetTableData& jet, const std::vector<JetValue>& row) {
+    for (std::size_t i = 0; i < jet.columns.size(); ++i) {
+        const auto* id = std::get_if<std::int64_t>(&row[i]);
+        if (id != nullptr && ::strcasecmp(jet.columns[i].name.c_str(), "Id") == 0) {
+            return std::to_string(*id);
+        }
+    }
+    return "?";
+}
+
+// A text that add-project, add-file and import refuse must not come in by
+// conversion either: every text column holds a name, path or extension.
+void RefuseUnprintable(const JetTableData& jet, const std::string& table) {
+    for (const std::vector<JetValue>& row : jet.rows) {
+        for (std::size_t i = 0; i < jet.columns.size(); ++i) {
+            const auto* text = std::get_if<std::string>(&row[i]);
+            if (text != nullptr && HoldsControlCharacter(*text)) {
+                ThrowLayerError(SQLITE_CONSTRAINT,
+                                FormatMessage(MessageId::kControlCharacter,
+                                              table + "." + jet.columns[i].name +
+                                                  " in der Zeile mit Id " + IdOf(jet, row),
+                                              ""));
+            }
+        }
+    }
+}
+
 void FillFrom(CDaoDatabase& db, const std::vector<JetTableData>& jet) {
     CProjectRecord::CreateTable(db);
     CTplFileRecord::CreateTable(db);
@@ -159,7 +189,10 @@ std::optional<std::string> Convert(const std::string& path) {
     if (!lock.StillJetAt(path)) {
         return std::nullopt;
     }
-    const std::vector<JetTableData> jet = ReadJetTables(path, kTables);
+    const std::vector<JetTableData> jet = ReadJetTablesApart(path, kTables);
+    for (std::size_t i = 0; i < kTables.size(); ++i) {
+        RefuseUnprintable(jet[i], kTables[i]);
+    }
     CNewDatabaseFile fresh(path);
     fresh.Build([&jet](CDaoDatabase& db) { FillFrom(db, jet); });
     const std::string aside = MoveAside(path);

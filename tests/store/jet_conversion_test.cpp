@@ -171,6 +171,10 @@ TEST_F(JetConversionTest, DamagedOrForeignFilesAreRefusedAndKept) {
     const std::string good = testkit::WriteCheckedJetFile(Path(), JetVersion::kJet4,
                                                           testkit::SampleProjectJetTables(200));
     // Pages: 0 header, 1 usage maps, 2-3 catalog, 4-5 project, 6 on TPLFile.
+    // Four bytes of the catalog's pointer to its usage map, aimed at a row
+    // past the end of the map page, crash libmdb itself.
+    std::string crashing = good;
+    crashing.replace(2 * page + 0x37, 4, std::string("\xff\x01\x00\x00", 4));
     const auto replacePage = [&](std::size_t at, std::size_t from) {
         return good.substr(0, at * page) + good.substr(from * page, page) +
                good.substr((at + 1) * page);
@@ -183,6 +187,7 @@ TEST_F(JetConversionTest, DamagedOrForeignFilesAreRefusedAndKept) {
     using Tables = std::vector<JetTable>;
     const std::pair<std::string, std::string> cases[] = {
         {good.substr(0, good.size() - 100), "cut short"},
+        {crashing, "die alte Datenbank ist beschädigt: das Lesen brach mit Signal"},
         {good.substr(0, good.size() - 2 * page), "rows readable"},
         {replacePage(8, 5), "rows readable"},
         {replacePage(6, 8), "no readable table TPLFile"},
@@ -201,6 +206,9 @@ TEST_F(JetConversionTest, DamagedOrForeignFilesAreRefusedAndKept) {
              }
          }),
          "column ProjectId"},
+        {check([](Tables& t) { t[1].rows[1][5] = JetValue(std::string("/srv/a\nb")); }),
+         FormatMessage(MessageId::kControlCharacter, "TPLFile.SourcePath in der Zeile mit Id 5",
+                       "")},
         {check([](Tables& t) { t[0].rows[1][2] = JetValue(std::string(50, 'p')); }),
          FormatMessage(MessageId::kRowNotRepresentable, "project.ProjectName", "2")},
     };
