@@ -136,6 +136,11 @@ DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages
     DatabaseOpening opening = DatabaseOpening::kOpened;
     if (NothingAt(location.fullPath)) {
         messages.ShowNotice(MessageId::kNewDatabase, location.directory);
+        // A Jet file moved aside by an earlier conversion, whose database
+        // is gone: its projects would otherwise seem lost without a word.
+        if (const std::optional<std::string> jetFile = JetFileBeside(location.fullPath)) {
+            messages.ShowNotice(MessageId::kJetFileBesideNewDatabase, *jetFile, location.fullPath);
+        }
         if (CreateDatabaseOnce(location.fullPath, MakeTables)) {
             opening = DatabaseOpening::kCreated;
         }

@@ -61,7 +61,9 @@ enum class JetFileChoice { kAskFirst, kConvertWithNotice };
 //   3. `beforeOpening`, if given (the start-up loads the file extensions
 //      here);
 //   4. no file at the full path: notice 1 with the database directory
-//      through `messages`, then a new database with tables project and
+//      through `messages`, and notice 66 when a Jet file lies beside it
+//      under a name a conversion gives one (JetFileBeside), then a new
+//      database with tables project and
 //      TPLFile, in that order, which appears under the full path only when
 //      complete (CreateDatabaseOnce); if another process creates it first,
 //      this one goes on with theirs;

@@ -143,6 +143,26 @@ TEST_F(JetConversionTest, TheOldFileTakesTheFirstFreeJetName) {
     EXPECT_EQ(ReadBytes(dir / "Pellandrix.1.jet"), "noch älter");
 }
 
+// A conversion killed after giving the Jet file its second name is finished
+// by the next start under that name; a database lost after a conversion is
+// made anew only with a word about the Jet file beside it.
+TEST_F(JetConversionTest, AStartFinishesAKilledConversionAndNamesAJetFileBesideANewDatabase) {
+    const std::string jet =
+        testkit::WriteCheckedJetFile(Path(), JetVersion::kJet4, testkit::SampleProjectJetTables(2));
+    ASSERT_EQ(::link(Path().c_str(), std::string(dir / "Pellandrix.jet").c_str()), 0);
+    EXPECT_EQ(Start(JetFileChoice::kConvertWithNotice), DatabaseOpening::kOpened);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"Pellandrix.jet", "Pellandrix.mdb"}));
+    EXPECT_EQ(ReadBytes(dir / "Pellandrix.jet"), jet);
+
+    db.Close();
+    std::filesystem::remove(Path());
+    presenter.shown.clear();
+    EXPECT_EQ(Start(JetFileChoice::kConvertWithNotice), DatabaseOpening::kCreated);
+    ASSERT_EQ(presenter.Texts().size(), 2u);
+    EXPECT_EQ(presenter.Texts()[1],
+              FormatMessage(MessageId::kJetFileBesideNewDatabase, dir / "Pellandrix.jet", Path()));
+}
+
 TEST_F(JetConversionTest, AskingFirstConvertsOnlyOnYes) {
     const std::string jet =
         testkit::WriteCheckedJetFile(Path(), JetVersion::kJet4, testkit::SampleProjectJetTables(2));
