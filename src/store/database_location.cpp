@@ -1,6 +1,7 @@
 #include "store/database_location.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -57,6 +58,15 @@ bool NothingAt(const std::string& path) {
            std::filesystem::file_type::not_found;
 }
 
+// A FIFO, device or socket under the database's name would stall every
+// start (and Tab completion, which lists projects) or be written into.
+void RefuseIfNotRegular(const std::string& path) {
+    struct stat entry;
+    if (::stat(path.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode) && !S_ISDIR(entry.st_mode)) {
+        ThrowLayerError(SQLITE_CANTOPEN, path + " ist keine gewöhnliche Datei");
+    }
+}
+
 void MakeTables(CDaoDatabase& db) {
     CProjectRecord::CreateTable(db);
     CTplFileRecord::CreateTable(db);
@@ -100,10 +110,12 @@ DatabaseLocation LocateDatabase(const std::string& currentDir) {
     DatabaseLocation location;
     location.iniPath = ini;
     location.iniProblem = ProfileReadProblem(ini);
+    // An unreadable file is not read at all: a FIFO would stall the reading.
+    const std::string readable = location.iniProblem.empty() ? ini : std::string();
     location.fileName =
-        GetProfileString(ini, kSection, "database_name", kDefaultName, kMaxNameLength);
+        GetProfileString(readable, kSection, "database_name", kDefaultName, kMaxNameLength);
     const std::string setting =
-        GetProfileString(ini, kSection, "database_path", kDefaultPath, kMaxPathLength);
+        GetProfileString(readable, kSection, "database_path", kDefaultPath, kMaxPathLength);
     location.fullPath = DirectoryFromSetting(setting, currentDir) + "/" + location.fileName;
     location.directory =
         location.fullPath.substr(0, location.fullPath.size() - location.fileName.size());
@@ -144,8 +156,11 @@ DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages
         if (CreateDatabaseOnce(location.fullPath, MakeTables)) {
             opening = DatabaseOpening::kCreated;
         }
-    } else if (IsJetFile(location.fullPath) && !ConvertJetFile(messages, location.fullPath, jet)) {
-        return DatabaseOpening::kDeclined;
+    } else {
+        RefuseIfNotRegular(location.fullPath);
+        if (IsJetFile(location.fullPath) && !ConvertJetFile(messages, location.fullPath, jet)) {
+            return DatabaseOpening::kDeclined;
+        }
     }
     db.Open(location.fullPath);
     try {
