@@ -133,6 +133,30 @@ void MakeDatabaseDirectory(const DatabaseLocation& location) {
     }
 }
 
+void OpenDatabaseReadOnly(CDaoDatabase& db, const DatabaseLocation& location) {
+    if (!location.iniProblem.empty()) {
+        ThrowLayerError(SQLITE_CANTOPEN, FormatMessage(MessageId::kIniUnreadable, location.iniPath,
+                                                       location.iniProblem));
+    }
+    if (NothingAt(location.fullPath)) {
+        ThrowLayerError(SQLITE_CANTOPEN,
+                        "es gibt sie nicht, und ohne Schreiben wird keine angelegt");
+    }
+    RefuseIfNotRegular(location.fullPath);
+    if (IsJetFile(location.fullPath)) {
+        ThrowLayerError(SQLITE_NOTADB,
+                        "sie hat das alte Jet-Format und wird ohne Schreiben nicht umgewandelt");
+    }
+    db.OpenReadOnly(location.fullPath);
+    try {
+        CProjectRecord::CheckRows(db);
+        CTplFileRecord::CheckRows(db);
+    } catch (...) {
+        db.Close();
+        throw;
+    }
+}
+
 DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
                                      const DatabaseLocation& location,
                                      const std::function<void()>& beforeOpening,

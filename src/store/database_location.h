@@ -84,6 +84,16 @@ enum class JetFileChoice { kAskFirst, kConvertWithNotice };
 // a database, is empty or damaged, no permission) leave as CDaoException
 // with `db` closed; a refused file is left as it was, and an existing file
 // is never overwritten or truncated.
+// The database part of a start-up that must never write (Tab completion
+// lists projects so): refuses an INI file that cannot be read (message
+// 37), then opens the database at `location` for reading only
+// (CDaoDatabase::OpenReadOnly) and refuses a stored row the records cannot
+// hold (message 38). Nothing is made, converted or brought up to date: no
+// file there, something else than a regular file, or a file in the old Jet
+// format throws CDaoException with a German cause, before anything is
+// opened. `db` is closed after any refusal.
+void OpenDatabaseReadOnly(CDaoDatabase& db, const DatabaseLocation& location);
+
 DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
                                      const DatabaseLocation& location,
                                      const std::function<void()>& beforeOpening = {},
