@@ -91,6 +91,13 @@ void PrepareChild() {
     Limit(RLIMIT_NPROC, 0);
 }
 
+// Once libmdb has the file open (and its character conversion loaded), no
+// file may be opened at all: whatever a hostile file makes libmdb do, it
+// can neither read nor create another one.
+void ForbidOpening() {
+    Limit(RLIMIT_NOFILE, 0);
+}
+
 bool WriteAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -113,7 +120,7 @@ bool WriteAll(int fd, const std::string& bytes) {
     try {
         std::string reply;
         try {
-            reply = EncodeJetTables(ReadJetTables(path, tables));
+            reply = EncodeJetTables(ReadJetTables(path, tables, ForbidOpening));
         } catch (const CDaoException& e) {
             reply = EncodeJetFailure(e.Code(), e.Message());
         }

@@ -14,7 +14,8 @@ namespace pellandrix {
 // The child reads the file and sends the tables back through a pipe
 // (EncodeJetTables). It runs under limits: CPU time, address space (left
 // out in a build under AddressSanitizer, which reserves more), no file may
-// be written or grow, no core dump, no further process; its standard
+// be written or grow, none opened once the Jet file is open, no core dump,
+// no further process; its standard
 // streams go to /dev/null, so libmdb's warnings never reach the program's
 // output. A child that takes longer than the time limit is killed.
 //

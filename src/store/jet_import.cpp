@@ -210,7 +210,8 @@ bool IsJetFile(const std::string& path) {
 }
 
 std::vector<JetTableData> ReadJetTables(const std::string& path,
-                                        const std::vector<std::string>& tables) {
+                                        const std::vector<std::string>& tables,
+                                        const std::function<void()>& opened) {
     const std::optional<unsigned> version = VersionOf(path);
     if (!version) {
         ThrowLayerError(SQLITE_NOTADB, "not a Jet database: " + path);
@@ -221,6 +222,9 @@ std::vector<JetTableData> ReadJetTables(const std::string& path,
     }
     CheckSize(*version, path);
     Handle mdb = OpenForReading(path, *version);
+    if (opened) {
+        opened();
+    }
     if (mdb_read_catalog(mdb.get(), MDB_TABLE) == nullptr) {
         ThrowLayerError(SQLITE_CORRUPT, "the list of tables cannot be read");
     }
