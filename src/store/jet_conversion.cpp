@@ -22,7 +22,7 @@
 #include "store/project_record.h"
 #include "store/sqlite_statement.h"
 #include "store/tpl_file_record.h"
-#include "support/printable_text.h"
+#include "support/stored_text.h"
 #include "support/string_table.h"
 
 namespace pellandrix {
@@ -106,18 +106,36 @@ std::string IdOf(const JetTableData& jet, const std::vector<JetValue>& row) {
     return "?";
 }
 
+// The part a text column plays, by its name; every text column of both
+// tables holds a name, a folder or an extension.
+TextRole RoleOf(const std::string& table, const std::string& column) {
+    const auto is = [&column](const char* name) { return ::strcasecmp(column.c_str(), name) == 0; };
+    if (is("SourcePath") || is("TargetPath")) {
+        return TextRole::kFolder;
+    }
+    if (is("DefCreateFileExt") || is("CreateFileExt")) {
+        return TextRole::kExtension;
+    }
+    return table == "TPLFile" ? TextRole::kFileName : TextRole::kName;
+}
+
 // A text that add-project, add-file and import refuse must not come in by
-// conversion either: every text column holds a name, path or extension.
-void RefuseUnprintable(const JetTableData& jet, const std::string& table) {
+// conversion either.
+void RefuseUnacceptable(const JetTableData& jet, const std::string& table) {
     for (const std::vector<JetValue>& row : jet.rows) {
         for (std::size_t i = 0; i < jet.columns.size(); ++i) {
             const auto* text = std::get_if<std::string>(&row[i]);
-            if (text != nullptr && HoldsControlCharacter(*text)) {
-                ThrowLayerError(SQLITE_CONSTRAINT,
-                                FormatMessage(MessageId::kControlCharacter,
-                                              table + "." + jet.columns[i].name +
-                                                  " in der Zeile mit Id " + IdOf(jet, row),
-                                              ""));
+            if (text == nullptr) {
+                continue;
+            }
+            const std::string& column = jet.columns[i].name;
+            if (const std::optional<MessageId> refusal =
+                    TextRefusal(*text, RoleOf(table, column))) {
+                ThrowLayerError(
+                    SQLITE_CONSTRAINT,
+                    FormatMessage(*refusal,
+                                  table + "." + column + " in der Zeile mit Id " + IdOf(jet, row),
+                                  ""));
             }
         }
     }
@@ -232,7 +250,7 @@ std::optional<std::string> Convert(const std::string& path) {
     }
     const std::vector<JetTableData> jet = ReadJetTablesApart(path, kTables);
     for (std::size_t i = 0; i < kTables.size(); ++i) {
-        RefuseUnprintable(jet[i], kTables[i]);
+        RefuseUnacceptable(jet[i], kTables[i]);
     }
     CNewDatabaseFile fresh(path);
     fresh.Build([&jet](CDaoDatabase& db) { FillFrom(db, jet); });

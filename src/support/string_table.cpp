@@ -1,6 +1,5 @@
 #include "support/string_table.h"
 
-#include <array>
 #include <utility>
 
 namespace pellandrix {
@@ -105,6 +104,19 @@ constexpr std::pair<MessageId, std::string_view> kTexts[] = {
      "Neben der neuen, leeren Projektdatenbank liegt die alte Jet-Datenbank %s. Ihre Projekte "
      "werden nicht übernommen. Um sie umzuwandeln, beenden Sie das Programm, löschen die neue "
      "Datenbank %s und geben der alten Datei deren Namen."},
+    {MessageId::kTextNotUtf8,
+     "Die Angabe %s ist kein gültiger UTF-8-Text. Namen und Pfade werden in UTF-8 gespeichert; "
+     "eine Datei, deren Name einen anderen Zeichensatz hat, muss erst umbenannt werden."},
+    {MessageId::kNotAFileName,
+     "Die Angabe %s ist kein Dateiname: Ein Dateiname darf nicht leer, „.“ oder „..“ sein, und "
+     "weder er noch eine Dateiendung darf einen Schrägstrich (/) enthalten."},
+    {MessageId::kProjectTextCut,
+     "Die Projektbeschreibung %s endet nicht mit der Zeile „Ende“ und ist womöglich "
+     "unvollständig. Es wurde nichts übernommen. Ist sie vollständig (etwa von einer älteren "
+     "Fassung des Programms geschrieben), lässt sie sich mit dieser Zeile am Ende einlesen."},
+    {MessageId::kProjectTextTooLarge,
+     "Die Projektbeschreibung %s ist größer als %s MB und wird nicht gelesen. Es wurde nichts "
+     "übernommen."},
 };
 
 }  // namespace

@@ -226,6 +226,11 @@ TEST_F(JetConversionTest, DamagedOrForeignFilesAreRefusedAndKept) {
              }
          }),
          "column ProjectId"},
+        // U+0081, one of the bytes Windows-1252 leaves undefined, read as
+        // the C1 control it stands for.
+        {check([](Tables& t) { t[1].rows[0][3] = JetValue(std::string("seite\u0081.tpl")); }),
+         FormatMessage(MessageId::kControlCharacter, "TPLFile.TPLFileName in der Zeile mit Id 3",
+                       "")},
         {check([](Tables& t) { t[1].rows[1][5] = JetValue(std::string("/srv/a\nb")); }),
          FormatMessage(MessageId::kControlCharacter, "TPLFile.SourcePath in der Zeile mit Id 5",
                        "")},
