@@ -18,8 +18,10 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder);
     for (const JetVersion version : {JetVersion::kJet3, JetVersion::kJet4}) {
         const std::string stem = version == JetVersion::kJet3 ? "jet3" : "jet4";
-        WriteBytes((folder / (stem + "-3.mdb")).string(), JetFileBytes(version, SampleProjectJetTables(3)));
-        WriteBytes((folder / (stem + "-40.mdb")).string(), JetFileBytes(version, SampleProjectJetTables(40)));
+        WriteBytes((folder / (stem + "-3.mdb")).string(),
+                   JetFileBytes(version, SampleProjectJetTables(3)));
+        WriteBytes((folder / (stem + "-40.mdb")).string(),
+                   JetFileBytes(version, SampleProjectJetTables(40)));
         WriteBytes((folder / (stem + "-old.mdb")).string(),
                    JetFileBytes(version, SampleProjectJetTables(2, false)));
     }
