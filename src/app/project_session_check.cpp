@@ -1,8 +1,7 @@
 // The check verb of the session: what is wrong with the site on disk.
-#include <unistd.h>
-
 #include <algorithm>
 #include <tuple>
+#include <unordered_set>
 
 #include "app/project_session.h"
 #include "store/dao_transaction.h"
@@ -39,14 +38,12 @@ std::vector<SiteFinding> CProjectSession::Check(const CheckOptions& options) {
         // files that are gone, which no check takes for stale.
         CDaoTransaction transaction(db);
         LoadCurrentFiles();
-        std::vector<std::string> deleted;
-        for (const StalePage& page : FindStalePages(LoadRunRecord(db, projectId), Files())) {
-            const bool gone =
-                page.state == StalePage::State::Ours && ::unlink(page.path.c_str()) == 0;
-            if (gone) {
-                deleted.push_back(page.path);
-            }
-            findings.push_back(StaleFinding(page, gone));
+        const RunRecord record = LoadRunRecord(db, projectId);
+        const std::vector<StalePage> pages = FindStalePages(record, Files());
+        const std::vector<std::string> deleted = RemoveStalePages(pages, record, Files());
+        const std::unordered_set<std::string> gone(deleted.begin(), deleted.end());
+        for (const StalePage& page : pages) {
+            findings.push_back(StaleFinding(page, gone.count(page.path) != 0));
         }
         ForgetRunOutputs(db, projectId, deleted);
         transaction.Commit();

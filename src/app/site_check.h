@@ -58,6 +58,14 @@ struct StalePage {
 // file that is now a live entry's template. Reads only.
 std::vector<StalePage> FindStalePages(const RunRecord& record, const CTplFileList& files);
 
+// Deletes those of `pages` that are Ours while they still are exactly what
+// `record` says a run wrote: each found beneath its target folder (see
+// COutputGuard), its hash read through the descriptor it is checked by, and
+// deleted only while that same file is at its name. Returns the paths
+// deleted.
+std::vector<std::string> RemoveStalePages(const std::vector<StalePage>& pages,
+                                          const RunRecord& record, const CTplFileList& files);
+
 // The finding that tells of `page`; `deleted` when it was removed.
 SiteFinding StaleFinding(const StalePage& page, bool deleted);
 

@@ -1,5 +1,6 @@
 // Stale pages: what the run record proves a run left, and no live entry
 // keeps any more.
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -71,6 +72,32 @@ std::vector<StalePage> FindStalePages(const RunRecord& record, const CTplFileLis
     std::sort(stale.begin(), stale.end(),
               [](const StalePage& a, const StalePage& b) { return a.path < b.path; });
     return stale;
+}
+
+std::vector<std::string> RemoveStalePages(const std::vector<StalePage>& pages,
+                                          const RunRecord& record, const CTplFileList& files) {
+    COutputGuard guard;
+    guard.Reset(files);
+    std::vector<std::string> deleted;
+    for (const StalePage& page : pages) {
+        const auto output = record.outputs.find(page.path);
+        if (page.state != StalePage::State::Ours || output == record.outputs.end()) {
+            continue;
+        }
+        const COutputGuard::Decision decision = guard.DecideDelete(page.path);
+        if (decision.verdict != COutputGuard::Verdict::Allowed || !decision.place) {
+            continue;
+        }
+        // What is hashed is what is deleted: the file open here, still at
+        // its name when it goes.
+        const CFileDescriptor file(decision.place->Open(O_RDONLY | O_NONBLOCK));
+        const std::optional<HashedFile> hashed = HashOpenFile(file.Get());
+        if (hashed && hashed->hash == output->second.hash &&
+            RemoveIfSame(*decision.place, FileId{hashed->after.device, hashed->after.inode})) {
+            deleted.push_back(page.path);
+        }
+    }
+    return deleted;
 }
 
 SiteFinding StaleFinding(const StalePage& page, bool deleted) {

@@ -7,12 +7,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/project_text.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "support/file_place.h"
 #include "support/temporary_file.h"
 
 namespace pellandrix::cli {
@@ -34,14 +36,18 @@ constexpr std::size_t kMaxTextBytes = kMaxTextMegabytes * 1024 * 1024;
 std::string WriteWhole(const fs::path& path, const std::string& text) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
+    const std::optional<SFilePlace> place = LocateFile(path.string());
+    if (!place) {
+        return std::strerror(errno);
+    }
     CPlacement placement;
-    CTemporaryFile file = placement.Make(path, 0666 & ~mask);
+    CTemporaryFile file = placement.Make(*place, 0666 & ~mask);
     if (!file.Exists()) {
         return std::strerror(errno);
     }
     FileId id;
     if (!file.Write(text) || ::fsync(file.Descriptor()) != 0 || !file.End(&id) || !file.Close() ||
-        !placement.PutInPlace(file, id, path)) {
+        !placement.PutInPlace(file, id, *place)) {
         return std::strerror(errno);
     }
     return {};

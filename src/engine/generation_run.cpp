@@ -86,8 +86,8 @@ class Run {
     void Attempt() {
         const RunScope scope(parser_);
         if (memo_ == nullptr || !memo_->DryRun()) {
-            for (const std::string& folder : parser_.TargetFolders()) {
-                SweepLeftovers(folder);
+            for (const FolderHandle& folder : parser_.TargetFolders()) {
+                SweepLeftovers(folder->fd.Get());
             }
         }
         const int selected = MarkWaiting();
@@ -292,23 +292,13 @@ class Run {
                 const InHand inHand(parser_, entry);
                 const std::string path = GeneratedFilePath(
                     entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
-                if (parser_.MayDelete(path)) {
-                    Delete(path);
+                const bool dryRun = memo_ != nullptr && memo_->DryRun();
+                if (parser_.RemoveGenerated(path, dryRun) && memo_ != nullptr) {
+                    memo_->Files().NoteDeleted(path);
                 }
             }
             view_.SetProgressPos(++position_);
         });
-    }
-
-    void Delete(const std::string& path) {
-        if (memo_ == nullptr) {
-            ::unlink(path.c_str());
-            return;
-        }
-        if (!memo_->DryRun()) {
-            ::unlink(path.c_str());
-        }
-        memo_->Files().NoteDeleted(path);
     }
 
     CTemplateParser& parser_;

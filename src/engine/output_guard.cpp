@@ -1,35 +1,12 @@
 #include "engine/output_guard.h"
 
-#include <stdlib.h>
 #include <sys/stat.h>
-
-#include <memory>
-#include <optional>
 
 #include "engine/template_paths.h"
 
 namespace pellandrix {
 
 namespace {
-
-// The path with every link and "." or ".." resolved; none when some part of
-// it does not exist.
-std::optional<std::string> Resolved(const std::string& path) {
-    const std::unique_ptr<char, decltype(&::free)> resolved(
-        ::realpath(path.empty() ? "." : path.c_str(), nullptr), &::free);
-    if (!resolved) {
-        return std::nullopt;
-    }
-    return std::string(resolved.get());
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 std::optional<FileId> IdOf(const std::string& path, bool followLink) {
     struct stat st;
@@ -39,12 +16,20 @@ std::optional<FileId> IdOf(const std::string& path, bool followLink) {
     return FileId{st.st_dev, st.st_ino};
 }
 
+std::optional<FileId> IdOf(const std::optional<struct stat>& st) {
+    if (!st) {
+        return std::nullopt;
+    }
+    return FileId{st->st_dev, st->st_ino};
+}
+
 }  // namespace
 
 void COutputGuard::Reset(const CTplFileList& files) {
     templates_.clear();
     targets_.clear();
-    std::unordered_set<std::string_view> folders;  // as written, resolved once each
+    folders_.clear();
+    std::unordered_set<std::string_view> written;  // target folders as written, opened once each
     for (const CTplFileRecord& entry : files.Records()) {
         if (entry.Deleted) {
             continue;
@@ -57,59 +42,63 @@ void COutputGuard::Reset(const CTplFileList& files) {
                 templates_.insert(*id);
             }
         }
-        if (!folders.insert(entry.TargetPath.str()).second) {
+        if (!written.insert(entry.TargetPath.str()).second) {
             continue;
         }
-        if (const std::optional<std::string> folder = Resolved(entry.TargetPath.str())) {
-            targets_.insert(*folder);
+        if (FolderHandle folder = OpenFolder(entry.TargetPath.str())) {
+            if (targets_.emplace(folder->id, folder).second) {
+                folders_.push_back(std::move(folder));
+            }
         }
     }
 }
 
-COutputGuard::Verdict COutputGuard::CheckWrite(const std::string& path) const {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) {
-        return CheckFolderOf(path);
+COutputGuard::Decision COutputGuard::DecideWrite(const std::string& path) const {
+    const std::optional<SFilePlace> at = LocateFile(path);
+    if (!at) {
+        return {};
     }
-    if (templates_.count(FileId{st.st_dev, st.st_ino}) != 0) {
-        return Verdict::IsTemplate;
+    const std::optional<struct stat> own = at->Status();
+    const SFilePlace reached = FollowLinks(*at);
+    const std::optional<struct stat> end = reached.Status();
+    if (IsTemplate(own) || IsTemplate(end)) {
+        return {Verdict::IsTemplate, std::nullopt, std::nullopt};
     }
-    if (!S_ISLNK(st.st_mode)) {
-        return CheckFolderOf(path);
+    std::optional<SFilePlace> place = InTargetFolder(reached);
+    if (!place) {
+        return {Verdict::OutsideTargets, std::nullopt, std::nullopt};
     }
-    struct stat pointed;
-    if (::stat(path.c_str(), &pointed) != 0) {
-        return CheckFolderOf(path);  // dangling: the writer replaces the link itself
-    }
-    if (templates_.count(FileId{pointed.st_dev, pointed.st_ino}) != 0) {
-        return Verdict::IsTemplate;
-    }
-    if (!S_ISREG(pointed.st_mode)) {
-        // A device or pipe is written into, not replaced (a link to
-        // /dev/null throws a page away); a directory is refused by the writer.
-        return Verdict::Allowed;
-    }
-    const std::optional<std::string> target = Resolved(path);
-    return target ? CheckFolderOf(*target) : Verdict::OutsideTargets;
+    return {Verdict::Allowed, std::move(place), IdOf(end)};
 }
 
-COutputGuard::Verdict COutputGuard::CheckDelete(const std::string& path) const {
-    const std::optional<FileId> id = IdOf(path, false);
-    if (!id) {
-        return Verdict::Allowed;  // nothing to delete
+COutputGuard::Decision COutputGuard::DecideDelete(const std::string& path) const {
+    const std::optional<SFilePlace> at = LocateFile(path);
+    const std::optional<struct stat> own = at ? at->Status() : std::nullopt;
+    if (!own) {
+        return {};  // nothing to delete
     }
-    if (templates_.count(*id) != 0) {
-        return Verdict::IsTemplate;
+    if (IsTemplate(own)) {
+        return {Verdict::IsTemplate, std::nullopt, std::nullopt};
     }
-    return CheckFolderOf(path);
+    std::optional<SFilePlace> place = InTargetFolder(*at);
+    if (!place) {
+        return {Verdict::OutsideTargets, std::nullopt, std::nullopt};
+    }
+    return {Verdict::Allowed, std::move(place), IdOf(own)};
 }
 
-COutputGuard::Verdict COutputGuard::CheckFolderOf(const std::string& path) const {
-    const std::optional<std::string> folder = Resolved(FolderOf(path));
-    if (!folder) {
-        return Verdict::Allowed;
+bool COutputGuard::IsTemplate(const std::optional<struct stat>& st) const {
+    return st && templates_.count(FileId{st->st_dev, st->st_ino}) != 0;
+}
+
+std::optional<SFilePlace> COutputGuard::InTargetFolder(const SFilePlace& place) const {
+    // The folder found now must be one held since Reset; the place then
+    // names the file in the one held, which no later swap can redirect.
+    const auto target = targets_.find(place.folder->id);
+    if (target == targets_.end()) {
+        return std::nullopt;
     }
-    return targets_.count(*folder) != 0 ? Verdict::Allowed : Verdict::OutsideTargets;
+    return SFilePlace{target->second, place.name};
 }
 
 }  // namespace pellandrix

@@ -1,21 +1,26 @@
 #pragma once
 
-#include <cstddef>
-#include <functional>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "store/tpl_file_list.h"
-#include "support/spare_files.h"
+#include "support/file_place.h"
 
 namespace pellandrix {
 
 // What a generation run may replace or delete. A run never touches a file
 // that is the template of a live entry (a target folder may well be the
-// source folder), and never replaces or deletes a file outside the target
-// folders of the live entries, wherever a symbolic link leads. Paths are
-// compared as the file system resolves them, so "./a/../a.tpl", links and
-// hard links are all seen for what they are.
+// source folder), and never replaces, writes into or deletes a file outside
+// the target folders of the live entries, wherever a symbolic link leads.
+// Files are compared as the file system finds them, so "./a/../a.tpl",
+// links and hard links are all seen for what they are. The target folders
+// are held open from Reset on, and a file the run may touch is handed out
+// as its name in the target folder it was found in (an SFilePlace): a folder
+// on the way swapped for a link afterwards cannot send the write or delete
+// anywhere else.
 class COutputGuard {
   public:
     enum class Verdict {
@@ -24,31 +29,49 @@ class COutputGuard {
         OutsideTargets,  // the file lies, or a link at the path leads, outside
     };
 
-    // Notes the templates and the target folders of the live entries of
-    // `files` as they are now. What does not exist is not noted: a missing
-    // template cannot be lost, and nothing can be written into a missing
-    // folder.
+    // A verdict, and where the run acts when it is Allowed.
+    struct Decision {
+        Verdict verdict = Verdict::Allowed;
+        // The file's name in its target folder as held since Reset. None
+        // when the path's folder does not exist: nothing can be written or
+        // deleted there.
+        std::optional<SFilePlace> place;
+        // What was at the place when the guard looked (a link not
+        // followed); none when nothing was.
+        std::optional<FileId> found;
+    };
+
+    // Notes the templates and opens the target folders of the live entries
+    // of `files` as they are now. What does not exist is not noted: a
+    // missing template cannot be lost, and nothing can be written into a
+    // missing folder.
     void Reset(const CTplFileList& files);
 
-    // Whether a run may put new text at `path`, replacing what is there (a
-    // link is followed, as the writer follows it). A link to a device or a
-    // pipe is allowed wherever it leads: the text is written into it, nothing
-    // is replaced. A path whose folder does not exist is allowed: creating
-    // the file fails on its own.
-    Verdict CheckWrite(const std::string& path) const;
+    // Whether a run may put new text at `path`, and where: a link there is
+    // followed, as the writer follows it, and the file it leads to must lie
+    // in a target folder. So must a device or a pipe, which is written into
+    // rather than replaced (a page path is no way to reach one elsewhere). A
+    // dangling link is replaced itself. A path whose folder does not exist
+    // is allowed: creating the file fails on its own.
+    Decision DecideWrite(const std::string& path) const;
+    Verdict CheckWrite(const std::string& path) const { return DecideWrite(path).verdict; }
 
-    // Whether a run may delete `path`. A link is deleted itself, never what
-    // it points to, so only the path's own folder counts.
-    Verdict CheckDelete(const std::string& path) const;
+    // Whether a run may delete `path`, and where. A link is deleted itself,
+    // never what it points to, so only the path's own folder counts.
+    Decision DecideDelete(const std::string& path) const;
+    Verdict CheckDelete(const std::string& path) const { return DecideDelete(path).verdict; }
 
-    // The target folders noted by Reset, resolved.
-    const std::unordered_set<std::string>& TargetFolders() const { return targets_; }
+    // The target folders opened by Reset.
+    const std::vector<FolderHandle>& TargetFolders() const { return folders_; }
 
   private:
-    Verdict CheckFolderOf(const std::string& path) const;
+    bool IsTemplate(const std::optional<struct stat>& st) const;
+    // `place` as a name in the target folder it lies in; none outside them.
+    std::optional<SFilePlace> InTargetFolder(const SFilePlace& place) const;
 
     std::unordered_set<FileId, FileIdHash> templates_;
-    std::unordered_set<std::string> targets_;
+    std::unordered_map<FileId, FolderHandle, FileIdHash> targets_;
+    std::vector<FolderHandle> folders_;  // the same, in the entries' order
 };
 
 }  // namespace pellandrix

@@ -77,7 +77,8 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecor
     if (memo_ != nullptr) {
         frame->reader.StartHashing();
     }
-    if (!Allowed(guard_.CheckWrite(frame->outputPath), frame->outputPath)) {
+    COutputGuard::Decision decision = guard_.DecideWrite(frame->outputPath);
+    if (!Allowed(decision.verdict, frame->outputPath)) {
         frame->result = OutputResult::Refused;
         return frame;
     }
@@ -90,7 +91,7 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecor
         }
         return frame;
     }
-    frame->hasOutput = frame->writer.Open(frame->outputPath, &spares_);
+    frame->hasOutput = decision.place && frame->writer.Open(std::move(*decision.place), &spares_);
     troubled_ = troubled_ || !frame->hasOutput;
     if (!frame->hasOutput) {
         frame->result = CreateFailure(frame->outputPath);
@@ -158,8 +159,15 @@ std::vector<SourcePlace> CTemplateParser::Where() const {
     return places;
 }
 
-bool CTemplateParser::MayDelete(const std::string& path) {
-    return Allowed(guard_.CheckDelete(path), path);
+bool CTemplateParser::RemoveGenerated(const std::string& path, bool dryRun) {
+    const COutputGuard::Decision decision = guard_.DecideDelete(path);
+    if (!Allowed(decision.verdict, path)) {
+        return false;
+    }
+    if (!dryRun && decision.place) {
+        RemoveIfSame(*decision.place, *decision.found);
+    }
+    return true;
 }
 
 bool CTemplateParser::Allowed(COutputGuard::Verdict verdict, const std::string& path) {

@@ -104,9 +104,12 @@ class CTemplateParser {
     void NoteOwnPass(const CTplFileRecord& entry, bool written);
     bool HoldsOwnText(const CTplFileRecord& entry) const;
 
-    // True when the run may delete `path` (see COutputGuard); otherwise the
-    // refusal is reported once and the file must be left alone.
-    bool MayDelete(const std::string& path);
+    // Deletes the generated file at `path` (a link itself, never what it
+    // points to) where the run may (see COutputGuard): in the target folder
+    // it was found in, and only while it is the file found there. Returns
+    // false when the run may not; the refusal is reported once and the file
+    // stays. `dryRun` only decides.
+    bool RemoveGenerated(const std::string& path, bool dryRun);
 
     // Where the run is, for a message shown now: the template being read
     // at the line being handled, then each template that includes it at the
@@ -118,8 +121,8 @@ class CTemplateParser {
     // The entry the run is working on, or null when it is done with it.
     void SetEntryInHand(const CTplFileRecord* entry) { inHand_ = entry; }
 
-    // The target folders of the live entries as BeginRun found them.
-    const std::unordered_set<std::string>& TargetFolders() const { return guard_.TargetFolders(); }
+    // The target folders of the live entries as BeginRun found them, open.
+    const std::vector<FolderHandle>& TargetFolders() const { return guard_.TargetFolders(); }
 
     // Copies the text file `path` to `output` chunk by chunk, obeying no
     // directive. A null output reads the file and writes nothing. Returns

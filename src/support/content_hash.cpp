@@ -78,6 +78,10 @@ std::optional<HashedFile> HashFile(const std::string& path) {
         return std::nullopt;
     }
     const CFileDescriptor file(fd);
+    return HashOpenFile(fd);
+}
+
+std::optional<HashedFile> HashOpenFile(int fd) {
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         return std::nullopt;

@@ -71,5 +71,8 @@ struct HashedFile {
 // it cannot be opened or is not a regular file; a read error also gives
 // none, since the hash would not stand for the file.
 std::optional<HashedFile> HashFile(const std::string& path);
+// The same for the file open for reading as `fd`, read from where it
+// stands; none unless it is a regular file.
+std::optional<HashedFile> HashOpenFile(int fd);
 
 }  // namespace pellandrix

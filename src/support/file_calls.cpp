@@ -12,9 +12,13 @@
 namespace pellandrix {
 
 int OpenRetrying(const char* path, int flags, mode_t mode) {
+    return OpenRetryingAt(AT_FDCWD, path, flags, mode);
+}
+
+int OpenRetryingAt(int folder, const char* path, int flags, mode_t mode) {
     int fd;
     do {
-        fd = ::open(path, flags | O_CLOEXEC, mode);
+        fd = ::openat(folder, path, flags | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -42,20 +46,18 @@ ssize_t ReadFull(int fd, char* data, std::size_t size) {
     return static_cast<ssize_t>(total);
 }
 
-bool SameContent(const std::string& a, const std::string& b) {
+bool SameContent(int a, int b) {
     struct stat sa, sb;
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0 || !S_ISREG(sa.st_mode) ||
+    if (a < 0 || b < 0 || ::fstat(a, &sa) != 0 || ::fstat(b, &sb) != 0 || !S_ISREG(sa.st_mode) ||
         !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) {
         return false;
     }
-    const CFileDescriptor fa(OpenRetrying(a.c_str(), O_RDONLY));
-    const CFileDescriptor fb(OpenRetrying(b.c_str(), O_RDONLY));
-    bool same = fa.IsOpen() && fb.IsOpen();
     auto ba = std::make_unique_for_overwrite<char[]>(kFileBufferSize);
     auto bb = std::make_unique_for_overwrite<char[]>(kFileBufferSize);
+    bool same = true;
     while (same) {
-        const ssize_t na = ReadFull(fa.Get(), ba.get(), kFileBufferSize);
-        const ssize_t nb = ReadFull(fb.Get(), bb.get(), kFileBufferSize);
+        const ssize_t na = ReadFull(a, ba.get(), kFileBufferSize);
+        const ssize_t nb = ReadFull(b, bb.get(), kFileBufferSize);
         same = na >= 0 && na == nb &&
                std::memcmp(ba.get(), bb.get(), static_cast<std::size_t>(na)) == 0;
         if (na <= 0) {
@@ -65,14 +67,9 @@ bool SameContent(const std::string& a, const std::string& b) {
     return same;
 }
 
-bool FileHolds(const std::string& path, const std::string& content) {
-    // Reading a regular file is the same with or without O_NONBLOCK.
-    const CFileDescriptor fd(OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK));
-    if (!fd.IsOpen()) {
-        return false;
-    }
+bool FileHolds(int fd, const std::string& content) {
     struct stat st;
-    bool same = ::fstat(fd.Get(), &st) == 0 && S_ISREG(st.st_mode) &&
+    bool same = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
                 static_cast<std::size_t>(st.st_size) == content.size();
     if (same) {
         auto buffer =
@@ -80,13 +77,13 @@ bool FileHolds(const std::string& path, const std::string& content) {
         std::size_t at = 0;
         while (same && at < content.size()) {
             const ssize_t n =
-                ReadFull(fd.Get(), buffer.get(), std::min(kFileBufferSize, content.size() - at));
+                ReadFull(fd, buffer.get(), std::min(kFileBufferSize, content.size() - at));
             same = n > 0 &&
                    std::memcmp(buffer.get(), content.data() + at, static_cast<std::size_t>(n)) == 0;
             at += n > 0 ? static_cast<std::size_t>(n) : 0;
         }
         // The file may have grown since fstat looked: it must end here.
-        same = same && ReadFull(fd.Get(), buffer.get(), 1) == 0;
+        same = same && ReadFull(fd, buffer.get(), 1) == 0;
     }
     return same;
 }

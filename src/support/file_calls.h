@@ -5,10 +5,26 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <utility>
 
 namespace pellandrix {
+
+// A file's identity: device and inode.
+struct FileId {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+// For sets of FileIds.
+struct FileIdHash {
+    std::size_t operator()(const FileId& id) const {
+        return std::hash<unsigned long long>()(static_cast<unsigned long long>(id.inode) ^
+                                               (static_cast<unsigned long long>(id.device) << 40));
+    }
+};
 
 // Read and write buffers of the text files. Allocated without clearing,
 // since every byte looked at has been read into them first.
@@ -17,6 +33,8 @@ inline constexpr std::size_t kFileBufferSize = 64 * 1024;
 // Opens `path` (close-on-exec), trying again when interrupted. Returns the
 // descriptor, or -1.
 int OpenRetrying(const char* path, int flags, mode_t mode = 0);
+// The same with `path` resolved from the folder open as `folder`.
+int OpenRetryingAt(int folder, const char* path, int flags, mode_t mode = 0);
 
 // The same without waiting: a named pipe would otherwise block the open
 // until some other process opens its other end, which may never happen.
@@ -37,12 +55,13 @@ inline ssize_t ReadRetrying(int fd, char* data, std::size_t size) {
 // Reads up to `size` bytes, fewer only at end of file. -1 on error.
 ssize_t ReadFull(int fd, char* data, std::size_t size);
 
-// True when `a` and `b` are regular files holding exactly the same bytes.
-bool SameContent(const std::string& a, const std::string& b);
+// True when the files open for reading as `a` and `b`, read from where
+// they stand, are regular files holding exactly the same bytes.
+bool SameContent(int a, int b);
 
-// True when `path` is a regular file holding exactly the bytes of
-// `content`. Never waits for a named pipe put there meanwhile.
-bool FileHolds(const std::string& path, const std::string& content);
+// True when the file open for reading as `fd` (-1: none), read from where
+// it stands, is a regular file holding exactly the bytes of `content`.
+bool FileHolds(int fd, const std::string& content);
 
 // The mode of a newly created file: 0666 less the process's umask.
 mode_t NewFileMode();
@@ -65,6 +84,8 @@ class CFileDescriptor {
 
     int Get() const { return fd_; }
     bool IsOpen() const { return fd_ >= 0; }
+    // Hands the descriptor over to the caller, who closes it.
+    int Release() { return std::exchange(fd_, -1); }
     // Closes the descriptor if one is open. Returns false only when closing
     // it reported an error.
     bool Close();

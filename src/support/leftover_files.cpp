@@ -78,9 +78,16 @@ std::string TemporaryFileTemplate(const std::string& target) {
            std::to_string(::getpid()) + "." + std::string(kRandomPart, 'X');
 }
 
-int SweepLeftovers(const std::string& folder) {
-    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
+int SweepLeftovers(int folder) {
+    // Listed through a descriptor of its own, opened from `folder` itself,
+    // so that what is removed is in that very folder.
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) {
+        return 0;
+    }
+    const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(listing));
     if (!dir) {
+        ::close(listing);
         return 0;
     }
     const int dirFd = ::dirfd(dir.get());

@@ -15,10 +15,10 @@ namespace pellandrix {
 // a file name's length.
 std::string TemporaryFileTemplate(const std::string& target);
 
-// Removes from `folder` the regular files named by TemporaryFileTemplate
-// for a process that no longer runs. Files of a live process (this one
-// included), links, and every other name are left alone. Returns how many
-// were removed.
-int SweepLeftovers(const std::string& folder);
+// Removes from the folder open as `folder` (O_PATH will do) the regular
+// files named by TemporaryFileTemplate for a process that no longer runs.
+// Files of a live process (this one included), links, and every other name
+// are left alone. Returns how many were removed.
+int SweepLeftovers(int folder);
 
 }  // namespace pellandrix

@@ -1,27 +1,11 @@
 #pragma once
 
-#include <sys/types.h>
-
-#include <functional>
 #include <string>
 #include <unordered_map>
 
+#include "support/file_place.h"
+
 namespace pellandrix {
-
-// Where a CTextWriter is a file's identity: device and inode.
-struct FileId {
-    dev_t device = 0;
-    ino_t inode = 0;
-    bool operator==(const FileId&) const = default;
-};
-
-// For sets of FileIds.
-struct FileIdHash {
-    std::size_t operator()(const FileId& id) const {
-        return std::hash<unsigned long long>()(static_cast<unsigned long long>(id.inode) ^
-                                               (static_cast<unsigned long long>(id.device) << 40));
-    }
-};
 
 // The generated files one run has put in place, each with the file it
 // replaced kept under a hidden name beside it, to take the next text for the
@@ -48,17 +32,18 @@ class CSpareFiles {
 
     // Hands the spare kept for `target` over to the caller, who must put it
     // in place or remove it: an open descriptor for writing (file offset 0,
-    // old content still there) and its path. Returns -1 when there is none
-    // or it is no longer the file that was kept (then it is left alone).
-    int Take(const std::string& target, std::string& path);
+    // old content still there) and its place, beside the target. Returns -1
+    // when there is none or it is no longer the file that was kept (then it
+    // is left alone).
+    int Take(const SFilePlace& target, SFilePlace& spare);
 
     // True when `target` still holds the file this run last put there.
-    bool HoldsPlaced(const std::string& target, const FileId& now) const;
+    bool HoldsPlaced(const SFilePlace& target, const FileId& now) const;
 
-    // Notes that `placed` is now at `target`, and that `spare` (a path, or
-    // empty) holds `spareId`, the file it replaced. A spare kept before for
-    // the same target is removed.
-    void Keep(const std::string& target, const FileId& placed, const std::string& spare,
+    // Notes that `placed` is now at `target`, and that `spare` (a place
+    // beside it, or none) holds `spareId`, the file it replaced. A spare
+    // kept before for the same target is removed.
+    void Keep(const SFilePlace& target, const FileId& placed, const SFilePlace& spare,
               const FileId& spareId);
 
     // Removes every spare file and forgets every target.
@@ -67,10 +52,10 @@ class CSpareFiles {
   private:
     struct Entry {
         FileId placed;
-        std::string spare;
+        SFilePlace spare;  // no folder: none
         FileId spareId;
     };
-    std::unordered_map<std::string, Entry> entries_;
+    std::unordered_map<std::string, Entry> entries_;  // by SFilePlace::Key of the target
 };
 
 }  // namespace pellandrix

@@ -15,13 +15,13 @@ namespace pellandrix {
 
 CTemporaryFile::~CTemporaryFile() {
     fd_.Close();
-    if (!path_.empty()) {
-        ::unlink(path_.c_str());
+    if (Exists()) {
+        ::unlinkat(place_.Folder(), place_.name.c_str(), 0);
     }
 }
 
 CTemporaryFile::CTemporaryFile(CTemporaryFile&& other) noexcept
-    : path_(std::exchange(other.path_, std::string())),
+    : place_(std::exchange(other.place_, SFilePlace())),
       fd_(std::move(other.fd_)),
       reused_(other.reused_),
       written_(other.written_) {}
@@ -43,13 +43,13 @@ bool CTemporaryFile::End(FileId* id) {
 
 bool CTemporaryFile::Reopen() {
     // Not appending: a reused spare may still hold old text beyond.
-    fd_ = CFileDescriptor(OpenRetrying(path_.c_str(), O_WRONLY));
+    fd_ = CFileDescriptor(place_.Open(O_WRONLY));
     return fd_.IsOpen() && ::lseek(fd_.Get(), written_, SEEK_SET) == written_;
 }
 
-CTemporaryFile CPlacement::Make(const std::string& target, mode_t mode) {
-    std::string temp = TemporaryFileTemplate(target);
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+CTemporaryFile CPlacement::Make(const SFilePlace& target, mode_t mode) {
+    SFilePlace temp{target.folder, {}};
+    const int fd = CreateUniqueFile(target.folder, TemporaryFileTemplate(target.name), temp.name);
     if (fd < 0) {
         return CTemporaryFile();
     }
@@ -57,16 +57,17 @@ CTemporaryFile CPlacement::Make(const std::string& target, mode_t mode) {
     return CTemporaryFile(std::move(temp), fd, false);
 }
 
-bool CPlacement::PutInPlace(CTemporaryFile& file, const FileId&, const std::string& target) {
-    if (::rename(file.Path().c_str(), target.c_str()) != 0) {
+bool CPlacement::PutInPlace(CTemporaryFile& file, const FileId&, const SFilePlace& target) {
+    const SFilePlace& temp = file.Place();
+    if (::renameat(temp.Folder(), temp.name.c_str(), target.Folder(), target.name.c_str()) != 0) {
         return false;
     }
     file.Placed();
     return true;
 }
 
-CTemporaryFile CSpareSwap::Make(const std::string& target, mode_t mode) {
-    std::string spare;
+CTemporaryFile CSpareSwap::Make(const SFilePlace& target, mode_t mode) {
+    SFilePlace spare;
     const int fd = spares_.Take(target, spare);
     if (fd < 0) {
         return CPlacement::Make(target, mode);
@@ -75,22 +76,22 @@ CTemporaryFile CSpareSwap::Make(const std::string& target, mode_t mode) {
     return CTemporaryFile(std::move(spare), fd, true);
 }
 
-bool CSpareSwap::PutInPlace(CTemporaryFile& file, const FileId& id, const std::string& target) {
-    struct stat now;
-    if (::stat(target.c_str(), &now) == 0 &&
-        spares_.HoldsPlaced(target, FileId{now.st_dev, now.st_ino}) &&
-        ::renameat2(AT_FDCWD, file.Path().c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) ==
-            0) {
+bool CSpareSwap::PutInPlace(CTemporaryFile& file, const FileId& id, const SFilePlace& target) {
+    const std::optional<struct stat> now = target.Status();
+    const SFilePlace& temp = file.Place();
+    if (now && spares_.HoldsPlaced(target, FileId{now->st_dev, now->st_ino}) &&
+        ::renameat2(temp.Folder(), temp.name.c_str(), target.Folder(), target.name.c_str(),
+                    RENAME_EXCHANGE) == 0) {
         // Swapped in one step: the replaced file, which this run wrote,
         // now waits under the temporary name for the target's next text.
-        spares_.Keep(target, id, file.Path(), FileId{now.st_dev, now.st_ino});
+        spares_.Keep(target, id, temp, FileId{now->st_dev, now->st_ino});
         file.Placed();
         return true;
     }
     if (!CPlacement::PutInPlace(file, id, target)) {
         return false;
     }
-    spares_.Keep(target, id, std::string(), FileId{});
+    spares_.Keep(target, id, SFilePlace(), FileId{});
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/file_calls.h"
+#include "support/file_place.h"
 #include "support/spare_files.h"
 
 namespace pellandrix {
@@ -18,18 +19,18 @@ class CTemporaryFile {
   public:
     // No file.
     CTemporaryFile() = default;
-    // Takes over the file at `path`, open for writing as `fd` at offset 0.
-    // `reused` tells that it may hold old text (a spare), which End cuts
+    // Takes over the file at `place`, open for writing as `fd` at offset
+    // 0. `reused` tells that it may hold old text (a spare), which End cuts
     // off.
-    CTemporaryFile(std::string path, int fd, bool reused)
-        : path_(std::move(path)), fd_(fd), reused_(reused) {}
+    CTemporaryFile(SFilePlace place, int fd, bool reused)
+        : place_(std::move(place)), fd_(fd), reused_(reused) {}
     ~CTemporaryFile();
     CTemporaryFile(CTemporaryFile&& other) noexcept;
     CTemporaryFile& operator=(CTemporaryFile&& other) = delete;
 
     // True while the object holds a file that is not in place.
-    bool Exists() const { return !path_.empty(); }
-    const std::string& Path() const { return path_; }
+    bool Exists() const { return place_.folder != nullptr; }
+    const SFilePlace& Place() const { return place_; }
     // The descriptor to write through; -1 while closed.
     int Descriptor() const { return fd_.Get(); }
 
@@ -50,10 +51,10 @@ class CTemporaryFile {
     bool Reopen();
     // Notes that the file is no longer at its path (put in place, or
     // swapped with the target): nothing is removed at the end.
-    void Placed() { path_.clear(); }
+    void Placed() { place_ = SFilePlace(); }
 
   private:
-    std::string path_;
+    SFilePlace place_;
     CFileDescriptor fd_;
     bool reused_ = false;
     off_t written_ = 0;
@@ -67,10 +68,10 @@ class CPlacement {
     virtual ~CPlacement() = default;
     // Makes a temporary file for `target` with the mode `mode`. Returns no
     // file when none can be created beside the target.
-    virtual CTemporaryFile Make(const std::string& target, mode_t mode);
+    virtual CTemporaryFile Make(const SFilePlace& target, mode_t mode);
     // Puts `file`, closed and known as `id`, in place of `target`. Returns
     // false when it cannot; the file is then still the caller's.
-    virtual bool PutInPlace(CTemporaryFile& file, const FileId& id, const std::string& target);
+    virtual bool PutInPlace(CTemporaryFile& file, const FileId& id, const SFilePlace& target);
 };
 
 // The placement of a run that keeps spare files (see CSpareFiles): the
@@ -82,8 +83,8 @@ class CSpareSwap final : public CPlacement {
   public:
     // `spares` must outlive the object.
     explicit CSpareSwap(CSpareFiles& spares) : spares_(spares) {}
-    CTemporaryFile Make(const std::string& target, mode_t mode) override;
-    bool PutInPlace(CTemporaryFile& file, const FileId& id, const std::string& target) override;
+    CTemporaryFile Make(const SFilePlace& target, mode_t mode) override;
+    bool PutInPlace(CTemporaryFile& file, const FileId& id, const SFilePlace& target) override;
 
   private:
     CSpareFiles& spares_;

@@ -1,12 +1,10 @@
 #include "support/text_file.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 
 #include "support/file_calls.h"
@@ -247,51 +245,56 @@ bool CTextReader::Resume() {
 CTextWriter::~CTextWriter() = default;
 
 bool CTextWriter::Open(const std::string& path, CSpareFiles* spares) {
+    std::optional<SFilePlace> place = LocateFile(path);
+    return Open(place ? FollowLinks(*place) : SFilePlace(), spares);
+}
+
+bool CTextWriter::Open(SFilePlace place, CSpareFiles* spares) {
     way_.reset();
     committed_.reset();
     target_.failed = false;
     target_.createFailed = false;
-    target_.path = path;
-    struct stat st;
-    bool exists = ::lstat(path.c_str(), &st) == 0;
-    std::string real = path;
-    if (exists && S_ISLNK(st.st_mode)) {
-        // Through a symbolic link the file it points to is replaced, so that
-        // the link itself stays. A dangling link is replaced itself.
-        exists = ::stat(path.c_str(), &st) == 0;
-        char resolved[PATH_MAX];
-        if (exists && ::realpath(path.c_str(), resolved) != nullptr) {
-            real = resolved;
-        }
-    }
-    if (exists && S_ISDIR(st.st_mode)) {
+    if (!place.folder) {
         return false;
     }
-    if (exists && ::access(path.c_str(), W_OK) != 0) {
+    std::optional<struct stat> st = place.Status();
+    if (st && S_ISLNK(st->st_mode)) {
+        st.reset();  // leading nowhere: it is replaced itself
+    }
+    if (st && S_ISDIR(st->st_mode)) {
+        return false;
+    }
+    if (st && ::faccessat(place.Folder(), place.name.c_str(), W_OK, 0) != 0) {
         // A write-protected page stays as it is, as it would with a plain
         // open for writing; renaming would silently replace it.
         return false;
     }
-    if (exists && !S_ISREG(st.st_mode)) {
-        // A device or pipe cannot be replaced by renaming; write into it.
-        CFileDescriptor device(OpenNotWaiting(path.c_str(), O_WRONLY | O_TRUNC));
-        if (!device.IsOpen()) {
-            return false;
-        }
-        way_ = DeviceWay(target_, std::move(device));
-        return true;
+    if (st && !S_ISREG(st->st_mode)) {
+        return OpenDevice(place);
     }
     // The temporary file is only created once the text turns out to be new;
     // until then this check stands in for creating it.
-    const std::string dir = DirectoryPart(real);
-    if (::access(dir.empty() ? "." : dir.c_str(), W_OK | X_OK) != 0) {
+    if (::faccessat(place.Folder(), ".", W_OK | X_OK, 0) != 0) {
         return false;
     }
-    target_.mode = exists ? (st.st_mode & 07777) : NewFileMode();
-    target_.path = real;
+    target_.mode = st ? (st->st_mode & 07777) : NewFileMode();
+    target_.place = std::move(place);
     static CPlacement renaming;
     target_.placement = spares != nullptr ? &spareSwap_.emplace(*spares) : &renaming;
     way_ = MemoryWay(target_);
+    return true;
+}
+
+bool CTextWriter::OpenDevice(const SFilePlace& place) {
+    // A device or pipe cannot be replaced by renaming; write into it. A
+    // regular file put there meanwhile is not written into from its start.
+    CFileDescriptor device(place.Open(O_WRONLY | O_NONBLOCK));
+    struct stat st;
+    if (!device.IsOpen() || ::fstat(device.Get(), &st) != 0 || S_ISREG(st.st_mode)) {
+        return false;
+    }
+    ::fcntl(device.Get(), F_SETFL, ::fcntl(device.Get(), F_GETFL) & ~O_NONBLOCK);
+    way_ = DeviceWay(target_, std::move(device));
     return true;
 }
 

@@ -121,11 +121,15 @@ class CTextWriter : public ITextSink {
     CTextWriter(const CTextWriter&) = delete;
     CTextWriter& operator=(const CTextWriter&) = delete;
 
-    // Prepares writing `path`. Returns false when the file cannot be created
-    // (for instance a missing directory, a directory without write
-    // permission, a write-protected target); nothing is changed then.
-    // `spares`, when given, must outlive the writer.
+    // Prepares writing `path`, a link there followed (see FollowLinks).
+    // Returns false when the file cannot be created (for instance a missing
+    // directory, a directory without write permission, a write-protected
+    // target); nothing is changed then. `spares`, when given, must outlive
+    // the writer.
     bool Open(const std::string& path, CSpareFiles* spares = nullptr);
+    // The same for the file at `place`, no link followed there: every file
+    // is made, compared, renamed and written within the place's folder.
+    bool Open(SFilePlace place, CSpareFiles* spares = nullptr);
     // Appends `text`, translating each line feed to CR LF. Errors are
     // remembered and reported by Commit.
     void Write(std::string_view text) override;
@@ -151,9 +155,9 @@ class CTextWriter : public ITextSink {
     void Suspend();
     bool Resume();
 
-    const std::string& Path() const { return target_.path; }
-
   private:
+    // Open for a device or pipe at `place`, written into directly.
+    bool OpenDevice(const SFilePlace& place);
     // The way the text goes now: the shared no-file way while none is open.
     CWriteWay& Way() { return way_ ? *way_ : NoFileWay(); }
     // Goes on with `next` when the way called handed over to it.

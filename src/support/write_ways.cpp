@@ -1,5 +1,7 @@
 #include "support/write_ways.h"
 
+#include <fcntl.h>
+
 #include <system_error>
 #include <utility>
 
@@ -60,12 +62,20 @@ Next Fail(SWriteTarget& target, CTemporaryFile file, CFileDescriptor device = CF
 }
 
 CTemporaryFile MakeTemporaryFile(SWriteTarget& target) {
-    CTemporaryFile file = target.placement->Make(target.path, target.mode);
+    CTemporaryFile file = target.placement->Make(target.place, target.mode);
     if (!file.Exists()) {
         target.failed = true;
         target.createFailed = true;
     }
     return file;
+}
+
+// Whether the target holds exactly `text` now. Never waits for a named
+// pipe put there meanwhile; reading a regular file is the same with or
+// without O_NONBLOCK.
+bool TargetHolds(const SWriteTarget& target, const std::string& text) {
+    const CFileDescriptor old(target.place.Open(O_RDONLY | O_NONBLOCK));
+    return FileHolds(old.Get(), text);
 }
 
 // Ends and closes `file` and puts it in place of the target. With
@@ -79,10 +89,14 @@ bool PutInPlace(SWriteTarget& target, CTemporaryFile& file, bool unlessSame) {
     if (!ended || !closed) {
         return false;
     }
-    if (unlessSame && SameContent(file.Path(), target.path)) {
-        return true;
+    if (unlessSame) {
+        const CFileDescriptor written(file.Place().Open(O_RDONLY | O_NONBLOCK));
+        const CFileDescriptor old(target.place.Open(O_RDONLY | O_NONBLOCK));
+        if (SameContent(written.Get(), old.Get())) {
+            return true;
+        }
     }
-    return target.placement->PutInPlace(file, id, target.path);
+    return target.placement->PutInPlace(file, id, target.place);
 }
 
 // Text translated on this thread and written out by the bufferful.
@@ -291,7 +305,7 @@ Next CMemoryWay::PassOn() {
 bool CMemoryWay::Commit(std::optional<std::string>& committed) {
     // The text is compared before any file is made for it, and kept for
     // CommittedText once it is in place.
-    if (!FileHolds(target_.path, text_)) {
+    if (!TargetHolds(target_, text_)) {
         CTemporaryFile file = MakeTemporaryFile(target_);
         if (!file.Exists()) {
             return false;

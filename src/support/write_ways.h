@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "support/file_calls.h"
+#include "support/file_place.h"
 #include "support/temporary_file.h"
 
 namespace pellandrix {
@@ -20,7 +21,7 @@ inline constexpr std::size_t kWriterMemoryLimit = 1024 * 1024;
 // What the ways of writing one file share: where the text goes, and what
 // went wrong on the way (kept until the file is opened again).
 struct SWriteTarget {
-    std::string path;                 // the file to replace, a link to it resolved
+    SFilePlace place;                 // the file to replace, a link to it resolved
     mode_t mode = 0;                  // the mode the new file gets
     CPlacement* placement = nullptr;  // not owned
     // Writing failed, or the temporary file could not be made or reopened.
@@ -64,7 +65,7 @@ class CWriteWay {
 // No file: calls do nothing, and Commit fails. One way shared by all
 // writers, since it has no state.
 CWriteWay& NoFileWay();
-// A regular file at target.path (or none yet): the text waits in memory,
+// A regular file at target.place (or none yet): the text waits in memory,
 // and only one that differs from the file makes a temporary file. One
 // past kWriterMemoryLimit goes on into its temporary file (on a thread of
 // its own when one can be started); suspending moves it there too.

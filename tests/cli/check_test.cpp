@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "cli_fixture.h"
+#include "testkit/faults.h"
 
 namespace pellandrix {
 namespace {
@@ -134,6 +135,38 @@ TEST(CliCheck, RemoveStaleDeletesOnlyWhatTheRecordSaysWasWritten) {
     p.Write("out/b.html", "b\r\n");
     EXPECT_EQ(p.Run({"check", "P"}), 1);
     EXPECT_EQ(p.OutLines(), Lines{found[1]});
+}
+
+TEST(CliCheck, RemoveStaleDeletesNothingThroughATargetFolderSwappedForALink) {
+    constexpr int kRounds = 10;
+    constexpr int kPages = 100;
+    int swaps = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        Project p;
+        fs::create_directory(p.dir / "outside");
+        std::vector<std::string> pages{"add-file", "P", "--select"};
+        for (int i = 0; i < kPages; ++i) {
+            const std::string name = "p" + std::to_string(i);
+            p.Write("src/" + name + ".tpl", name + "\n");
+            pages.push_back("src/" + name + ".tpl");
+            // Not what the run wrote, so never stale pages of the project.
+            p.Write("outside/" + name + ".html", "not the run's");
+        }
+        p.Add("keep.tpl", "keep\n", {});
+        ASSERT_EQ(p.Run(pages), 0) << p.err;
+        ASSERT_EQ(p.Run({"generate", "P"}), 0) << p.err;
+        p.Sql("DELETE FROM TPLFile WHERE TPLFileName <> 'keep.tpl'");
+        testkit::FolderSwapper swapper(p.dir / "out", p.dir / "outside");
+        swapper.Start();
+        p.Run({"check", "P", "--remove-stale"});
+        swaps += swapper.Stop();
+        for (int i = 0; i < kPages; ++i) {
+            const std::string name = "outside/p" + std::to_string(i) + ".html";
+            ASSERT_TRUE(testkit::Exists(p.dir / name)) << name << ", round " << round;
+            ASSERT_EQ(testkit::ReadBytes(p.dir / name), "not the run's");
+        }
+    }
+    EXPECT_GT(swaps, 0);
 }
 
 // Links resolve as a browser resolves them, "/" being the project's target

@@ -100,6 +100,9 @@ TEST(CliFaults, DatabaseHeldByAnotherProcessIsRefusedAndKept) {
 
 TEST(CliFaults, FullDiskIsReportedWithStatusOneAndTheOtherPageIsWritten) {
     TwoPages p;
+    // A page leads to a device only within the target folders: /dev is one.
+    p.Write("src/dev.tpl", "");
+    ASSERT_EQ(p.Run({"add-file", "Web", "src/dev.tpl", "--target", "/dev"}), 0);
     fs::create_symlink("/dev/full", p.dir / "out/a.html");
     EXPECT_EQ(p.Run({"generate", "Web"}), cli::kExitErrorsShown);
     EXPECT_EQ(p.ErrLines(), Lines{FormatMessage(MessageId::kWriteFailed, "out/a.html", "")});

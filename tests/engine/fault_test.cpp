@@ -1,6 +1,8 @@
 // Faults of the file system under a generation run: the run goes on, the
 // user hears of a generated file that could not be written completely, and
 // no other file is damaged.
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "engine/generation_run.h"
 #include "project_fixture.h"
@@ -88,6 +91,7 @@ TEST(RunFaults, FullDeviceIsReportedOnceAndTheRunGoesOn) {
     ProjectFixture p;
     p.Add("full.tpl", "text for nowhere\n");
     p.Add("next.tpl", "next\n");
+    p.TargetDevices();
     fs::create_symlink("/dev/full", p.out + "/full.html");
     RunGeneration(p.parser, p.view);
     EXPECT_EQ(p.Out("next.html"), "next\r\n");
@@ -159,6 +163,96 @@ TEST(RunFaults, LinksOutOfTheTargetFoldersAreLeftAloneAndLinksWithinAreWrittenTh
     EXPECT_EQ(p.presenter.Texts(),
               std::vector<std::string>{
                   FormatMessage(MessageId::kOutsideTargetFolders, p.out + "/page.html", "")});
+}
+
+// Every file in `dir`, by name, with its bytes.
+std::map<std::string, std::string> Listing(const std::string& dir) {
+    std::map<std::string, std::string> files;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
+        files[e.path().filename().string()] = testkit::ReadBytes(e.path().string());
+    }
+    return files;
+}
+
+// Starts swapping the target folder once the run has taken note of it (its
+// first status change comes after that).
+struct SwappingView : testkit::RecordingView {
+    explicit SwappingView(testkit::FolderSwapper& swapper) : swapper(swapper) {}
+    void RefreshRowStatus(int row) override {
+        swapper.Start();
+        RecordingView::RefreshRowStatus(row);
+    }
+    testkit::FolderSwapper& swapper;
+};
+
+TEST(RunFaults, ATargetFolderSwappedForALinkMidRunSendsNoWriteOrDeleteThrough) {
+    constexpr int kRounds = 20;
+    constexpr int kPages = 100;
+    int swaps = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        ProjectFixture p;
+        const std::string outside = p.dir / "outside";
+        fs::create_directory(outside);
+        for (int i = 0; i < kPages; ++i) {
+            const std::string name = "p" + std::to_string(i);
+            // Every fourth is deleted again by the clean-up pass.
+            p.Add(name + ".tpl", (name + "\n").c_str()).CreateFile = i % 4 == 0 ? 0 : 1;
+            testkit::WriteBytes(outside + "/" + name + ".html", "not the run's");
+        }
+        const std::map<std::string, std::string> before = Listing(outside);
+        testkit::FolderSwapper swapper(p.out, outside);
+        SwappingView view(swapper);
+        RunGeneration(p.parser, view);
+        swaps += swapper.Stop();
+        ASSERT_EQ(Listing(outside), before) << "round " << round;
+    }
+    EXPECT_GT(swaps, 0);
+}
+
+TEST(RunFaults, MoreTargetFoldersThanTheSoftLimitOfDescriptorsAreAllWritten) {
+    rlimit before;
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &before), 0);
+    constexpr rlim_t kSoft = 64;
+    if (before.rlim_max < 4 * kSoft) {
+        GTEST_SKIP() << "the hard limit leaves no room above the soft one";
+    }
+    ProjectFixture p;
+    constexpr int kFolders = 2 * kSoft;
+    for (int i = 0; i < kFolders; ++i) {
+        const std::string folder = p.dir / ("f" + std::to_string(i));
+        fs::create_directory(folder);
+        p.Add("p" + std::to_string(i) + ".tpl", "page\n").TargetPath = folder;
+    }
+    rlimit low = before;
+    low.rlim_cur = kSoft;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    RunGeneration(p.parser, p.view);
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    for (int i = 0; i < kFolders; ++i) {
+        const std::string n = std::to_string(i);
+        EXPECT_EQ(testkit::ReadBytes(p.dir / ("f" + n + "/p" + n + ".html")), "page\r\n");
+    }
+    EXPECT_TRUE(p.presenter.Texts().empty());
+}
+
+TEST(RunFaults, PipesAndDevicesAreWrittenIntoOnlyInsideTheTargetFolders) {
+    ProjectFixture p;
+    fs::create_directory(p.dir / "elsewhere");
+    const std::string pipe = p.dir / "elsewhere/pipe";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // With a reader at the other end, a write would go through.
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    fs::create_symlink(pipe, p.out + "/piped.html");
+    CTplFileRecord& piped = p.Add("piped.tpl", "piped\n");
+    RunGeneration(p.parser, p.view);
+    char got[16];
+    EXPECT_LE(::read(reader, got, sizeof got), 0);
+    ::close(reader);
+    EXPECT_EQ(piped.RunStatus, static_cast<int>(RunStatus::Failed));
+    EXPECT_EQ(p.presenter.Texts(),
+              std::vector<std::string>{
+                  FormatMessage(MessageId::kOutsideTargetFolders, p.out + "/piped.html", "")});
 }
 
 TEST(RunFaults, ARunSweepsTheHiddenFilesOfKilledRunsAndNothingElse) {

@@ -64,6 +64,10 @@ struct ProjectFixture {
         return *e;
     }
 
+    // Makes /dev a target folder (of an entry without a template, which
+    // no run processes), so that a page may lead to its devices.
+    void TargetDevices() { Add("dev.tpl", nullptr, false).TargetPath = "/dev"; }
+
     std::string Out(const std::string& name) const { return ReadBytes(out + "/" + name); }
     bool OutExists(const std::string& name) const { return Exists(out + "/" + name); }
     static int Status(const CTplFileRecord& e) { return e.RunStatus; }

@@ -187,6 +187,7 @@ TEST(ProcessTemplate, WriteFailureIsReportedAndIncludersGetNoStaleText) {
     ProjectFixture p;
     CTplFileRecord& head = p.Add("head.tpl", "new head\n", false);
     CTplFileRecord& page = p.Add("page.tpl", "#include \"head.tpl\"\nbody\n");
+    p.TargetDevices();
     std::filesystem::create_symlink("/dev/full", p.out + "/head.html");
     EXPECT_TRUE(p.parser.ProcessTemplate(page));
     EXPECT_EQ(p.Out("page.html"), "body\r\n");

@@ -11,7 +11,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
 #include <string>
+#include <thread>
 
 namespace pellandrix::testkit {
 
@@ -126,6 +130,67 @@ class FileSizeLimit {
   private:
     rlimit previous_{};
     sighandler_t oldHandler_ = SIG_DFL;
+};
+
+// Swaps `folder` for a link to `elsewhere` and back, again and again, on a
+// thread of its own from Start until Stop, each swap one atomic exchange of
+// the folder and the link. Stop (or the end of the object) leaves the
+// folder where it was. Bounded: it ends by itself after kMaxSwaps.
+class FolderSwapper {
+  public:
+    static constexpr int kMaxSwaps = 1000000;
+
+    FolderSwapper(std::string folder, const std::string& elsewhere)
+        : folder_(std::move(folder)), link_(folder_ + ".link") {
+        std::filesystem::create_directory_symlink(elsewhere, link_);
+    }
+    ~FolderSwapper() { Stop(); }
+    FolderSwapper(const FolderSwapper&) = delete;
+    FolderSwapper& operator=(const FolderSwapper&) = delete;
+
+    // Starts swapping, unless it runs already, and returns once the first
+    // swap is done.
+    void Start() {
+        if (thread_.joinable()) {
+            return;
+        }
+        stop_ = false;
+        thread_ = std::thread([this] {
+            while (!stop_ && swaps_ < kMaxSwaps && Swap()) {
+            }
+            ended_ = true;  // also when no swap could be done
+        });
+        while (!ended_ && swaps_ == 0) {
+            std::this_thread::yield();
+        }
+    }
+    // Stops swapping and puts the folder back. Returns the swaps done.
+    int Stop() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        if (swaps_ % 2 != 0) {
+            Swap();
+        }
+        return swaps_;
+    }
+
+  private:
+    bool Swap() {
+        if (::renameat2(AT_FDCWD, folder_.c_str(), AT_FDCWD, link_.c_str(), RENAME_EXCHANGE) != 0) {
+            return false;
+        }
+        ++swaps_;
+        return true;
+    }
+
+    std::string folder_;
+    std::string link_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> ended_{false};
+    std::atomic<int> swaps_{0};
+    std::thread thread_;
 };
 
 }  // namespace pellandrix::testkit
