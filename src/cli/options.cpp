@@ -18,7 +18,7 @@ struct CommandInfo {
 };
 
 constexpr std::array<CommandInfo, 10> kCommands{{
-    {"projects", 0, false, ""},
+    {"projects", 0, false, "--read-only"},
     {"files", 1, false, ""},
     {"generate", 1, false, "--all --changed --dry-run --explain --locations"},
     {"watch", 1, false, "--all --poll"},
@@ -82,6 +82,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
         o.noAlwaysParse = true;
     else if (name == "--own-source")
         o.ownSource = true;
+    else if (name == "--read-only")
+        o.readOnly = true;
     else {
         if (i + 1 >= args.size()) {
             return "Option " + std::string(name) + " erwartet einen Wert";
@@ -168,9 +170,13 @@ mit -C im angegebenen Verzeichnis; dort werden auch relative Pfade und
 #include-Namen aufgelöst.
 
 Befehle:
-  projects
+  projects [--read-only]
       Eine Zeile je Projekt: ProjectId, ProjectName, SourcePath, TargetPath,
       DefCreateFileExt, getrennt durch Tabulatoren.
+      --read-only schreibt nichts: Fehlt die Datenbank, wird keine angelegt,
+      eine im alten Jet-Format wird weder umgewandelt noch gelesen, eine
+      ältere wird nicht ergänzt; in diesen Fällen Meldung und Rückgabewert 2.
+      So fragt die Vervollständigung der Shell nach den Projektnamen.
   files PROJEKT
       Eine Zeile je Vorlagendatei des Projekts: TPLFileId, TPLFileName,
       Selected, CreateFile, AlwaysParse, SourceFromProject, TargetFromProject,

@@ -52,6 +52,7 @@ enum class MessageId : int {
     kCannotStartProgram = 52,
     kWatchFolderMissing = 55,
     kWatchUnavailable = 56,
+    kJetFileBesideNewDatabase = 66,
     kTextNotUtf8 = 72,
     kNotAFileName = 73,
     kProjectTextCut = 74,
