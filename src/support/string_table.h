@@ -52,6 +52,9 @@ enum class MessageId : int {
     kCannotStartProgram = 52,
     kWatchFolderMissing = 55,
     kWatchUnavailable = 56,
+    kOutsideSourceFolder = 57,
+    kProjectNameTaken = 58,
+    kProjectNameAmbiguous = 59,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

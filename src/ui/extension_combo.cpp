@@ -18,7 +18,7 @@ void FillExtensionCombo(QComboBox* combo, const CFileExtList& list) {
 }
 
 void FillExtensionCombo(QComboBox* combo) {
-    FillExtensionCombo(combo, App()->Core().Extensions());
+    FillExtensionCombo(combo, App()->Session().Extensions());
 }
 
 void SelectExtension(QComboBox* combo, std::string_view extension) {
