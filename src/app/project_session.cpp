@@ -141,7 +141,7 @@ Outcome CProjectSession::NewProject(const std::function<std::optional<std::strin
 
 Outcome CProjectSession::AddProject(ProjectSettings settings, int* created) {
     if (settings.extension.empty()) {
-        settings.extension = ExtensionFor(nullptr);
+        settings.extension = ExtensionFor(CProjectRecord());
     }
     // Read, add and save as one unit, so that a second process adding at
     // the same moment neither loses its row nor gets the same id or name.

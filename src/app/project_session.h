@@ -39,10 +39,12 @@ class CProjectSession {
     CProjectRecord* Current() const { return current_; }
     // The live entry shown in list row `row`, or null.
     CTplFileRecord* EntryAtRow(int row) const { return core_.Files().FindByListRow(row); }
-    // The extension a file generated from `entry` gets when it names none:
-    // its own, else the current project's default, else the first one
-    // fileext.def offers (empty when it offers none).
+    // The extension a file generated from `entry` gets: its own, else the
+    // current project's default (ExtensionFor the project).
     std::string ExtensionFor(const CTplFileRecord* entry) const;
+    // A project's default extension: its own, else the first one
+    // fileext.def offers (empty when it offers none).
+    std::string ExtensionFor(const CProjectRecord& project) const;
     // Numbers the live entries' rows 0, 1, ... in list order (-1 for dead
     // ones) and makes each status follow its tick: "deaktiviert" when
     // cleared, "aktiviert" when ticked unless a run got further. The window

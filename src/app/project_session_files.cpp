@@ -151,8 +151,12 @@ std::string CProjectSession::ExtensionFor(const CTplFileRecord* entry) const {
     if (entry != nullptr && !entry->CreateFileExt.empty()) {
         return entry->CreateFileExt.str();
     }
-    if (current_ != nullptr && !current_->DefCreateFileExt.empty()) {
-        return current_->DefCreateFileExt.str();
+    return ExtensionFor(current_ != nullptr ? *current_ : CProjectRecord());
+}
+
+std::string CProjectSession::ExtensionFor(const CProjectRecord& project) const {
+    if (!project.DefCreateFileExt.empty()) {
+        return project.DefCreateFileExt.str();
     }
     const CFileExtList& offered = core_.Extensions();
     return offered.Empty() ? std::string() : offered.First()->name.str();

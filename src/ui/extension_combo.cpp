@@ -23,7 +23,7 @@ void FillExtensionCombo(QComboBox* combo) {
 
 void SelectExtension(QComboBox* combo, std::string_view extension) {
     if (extension.empty()) {
-        combo->setCurrentIndex(combo->count() > 0 ? 0 : -1);
+        combo->setCurrentIndex(-1);
         return;
     }
     // Exact, case-sensitive match: "htm" must not pick "html", and "HTM"
