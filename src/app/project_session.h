@@ -39,9 +39,9 @@ class CProjectSession {
     CProjectRecord* Current() const { return current_; }
     // The live entry shown in list row `row`, or null.
     CTplFileRecord* EntryAtRow(int row) const { return core_.Files().FindByListRow(row); }
-    // The extension a file generated from `entry` gets: its own, else the
-    // current project's default (ExtensionFor the project).
-    std::string ExtensionFor(const CTplFileRecord* entry) const;
+    // The extension a file generated from `entry` of `project` gets: its
+    // own, else the project's default (ExtensionFor the project).
+    std::string ExtensionFor(const CTplFileRecord& entry, const CProjectRecord& project) const;
     // A project's default extension: its own, else the first one
     // fileext.def offers (empty when it offers none).
     std::string ExtensionFor(const CProjectRecord& project) const;

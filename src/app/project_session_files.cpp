@@ -33,7 +33,7 @@ Outcome CProjectSession::SettingsForPath(const std::string& path, const FileSett
     file.name = location.name;
     file.sourcePath = location.folder;
     if (file.extension.empty()) {
-        file.extension = ExtensionFor(nullptr);
+        file.extension = ExtensionFor(*current_);
     }
     // An unconfirmed entry names the file where it was chosen; the user
     // decides about the project's folder in its settings dialog.
@@ -147,11 +147,9 @@ void CProjectSession::StoreFileSettings(CTplFileRecord& entry, const FileSetting
     entry.Selected = settings.selected ? 1 : entry.Selected;
 }
 
-std::string CProjectSession::ExtensionFor(const CTplFileRecord* entry) const {
-    if (entry != nullptr && !entry->CreateFileExt.empty()) {
-        return entry->CreateFileExt.str();
-    }
-    return ExtensionFor(current_ != nullptr ? *current_ : CProjectRecord());
+std::string CProjectSession::ExtensionFor(const CTplFileRecord& entry,
+                                          const CProjectRecord& project) const {
+    return entry.CreateFileExt.empty() ? ExtensionFor(project) : entry.CreateFileExt.str();
 }
 
 std::string CProjectSession::ExtensionFor(const CProjectRecord& project) const {

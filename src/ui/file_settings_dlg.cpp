@@ -126,7 +126,7 @@ void CFileSettingsDlg::FillControls() {
     SetCheck(kAlwaysParseBox, entry_.AlwaysParse);
     SetCheck(kSourceFromProjectBox, entry_.SourceFromProject);
     SetCheck(kTargetFromProjectBox, entry_.TargetFromProject);
-    SelectExtension(extensions_, App()->Session().ExtensionFor(&entry_));
+    SelectExtension(extensions_, App()->Session().ExtensionFor(entry_, project_));
     if (!entry_.SourceFromProject) {
         SetControlText(kSourceField, entry_.SourcePath.str());
     }
