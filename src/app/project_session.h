@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "app/app_core.h"
@@ -182,10 +183,12 @@ class CProjectSession {
 
   private:
     Outcome CheckFileSettings(const FileSettings& settings) const;
-    // Refuses files[index] when a live entry, or a file before it in
-    // `files`, is the same file where it will be stored.
-    Outcome CheckDuplicate(const std::vector<FileSettings>& files, std::size_t index,
-                           bool unconfirmed) const;
+    // The file each live entry names, one FileIdentity each.
+    std::unordered_set<std::string> LiveEntryKeys() const;
+    // Refuses `file` when `taken` holds the file it will name already (a
+    // live entry's, or one added before it); otherwise adds it.
+    Outcome CheckDuplicate(const FileSettings& file, bool unconfirmed,
+                           std::unordered_set<std::string>& taken) const;
     void StoreFileSettings(CTplFileRecord& entry, const FileSettings& settings) const;
     // The folder an entry made from `settings` names: the project's when it
     // takes it from there.

@@ -1,8 +1,10 @@
 // The template-file verbs of the session: every rule about what an entry
 // stores is applied here, once, to the values it will store.
 
+#include <unordered_set>
 #include "app/project_session.h"
 #include "app/settings_checks.h"
+
 #include "app/template_location.h"
 #include "engine/run_status.h"
 #include "engine/template_paths.h"
@@ -56,12 +58,14 @@ Outcome CProjectSession::AddTemplateFiles(const std::vector<FileSettings>& files
     if (current_ == nullptr) {
         return Outcome::Refuse(MessageId::kUnknownProject, "");
     }
-    // Every file is checked before the first is added: all or none.
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (Outcome checked = CheckFileSettings(files[i]); !checked) {
+    // Every file is checked before the first is added: all or none. The
+    // keys are hashed: an import brings many thousand files at once.
+    std::unordered_set<std::string> taken = LiveEntryKeys();
+    for (const FileSettings& file : files) {
+        if (Outcome checked = CheckFileSettings(file); !checked) {
             return checked;
         }
-        if (Outcome unique = CheckDuplicate(files, i, unconfirmed); !unique) {
+        if (Outcome unique = CheckDuplicate(file, unconfirmed, taken); !unique) {
             return unique;
         }
     }
@@ -90,27 +94,26 @@ Outcome CProjectSession::CheckFileSettings(const FileSettings& file) const {
                           core_.Extensions());
 }
 
-Outcome CProjectSession::CheckDuplicate(const std::vector<FileSettings>& files, std::size_t index,
-                                        bool unconfirmed) const {
-    // Every spelling of one file is one entry: compared as resolved files,
-    // where each entry will look for its template (an unconfirmed one where
-    // it was chosen).
-    const auto where = [&](const FileSettings& file) {
-        return JoinPath(unconfirmed ? file.sourcePath : StoredFolder(file), file.name);
-    };
-    const std::string path = where(files[index]);
-    bool same = false;
+std::unordered_set<std::string> CProjectSession::LiveEntryKeys() const {
+    std::unordered_set<std::string> keys;
     for (const CTplFileRecord& entry : core_.Files().Records()) {
-        same = same || (!entry.Deleted &&
-                        SameFile(JoinPath(entry.SourcePath.str(), entry.TPLFileName.str()), path));
+        if (!entry.Deleted) {
+            keys.insert(FileIdentity(JoinPath(entry.SourcePath.str(), entry.TPLFileName.str())));
+        }
     }
-    for (std::size_t i = 0; i < index; ++i) {
-        same = same || SameFile(where(files[i]), path);
-    }
-    if (!same) {
+    return keys;
+}
+
+Outcome CProjectSession::CheckDuplicate(const FileSettings& file, bool unconfirmed,
+                                        std::unordered_set<std::string>& taken) const {
+    // Every spelling of one file is one entry: compared as resolved files,
+    // where the entry will look for its template (an unconfirmed one where
+    // it was chosen).
+    const std::string folder = unconfirmed ? file.sourcePath : StoredFolder(file);
+    if (taken.insert(FileIdentity(JoinPath(folder, file.name))).second) {
         return {};
     }
-    return Outcome::Refuse(MessageId::kFileAlreadyInProject, files[index].name,
+    return Outcome::Refuse(MessageId::kFileAlreadyInProject, file.name,
                            current_ != nullptr ? current_->ProjectName.str() : std::string());
 }
 

@@ -1,5 +1,7 @@
 #include "app/template_location.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <system_error>
 
@@ -21,17 +23,21 @@ TemplateLocation SplitTemplatePath(const std::string& path) {
     return {path.substr(slash + 1), folder.empty() ? "/" : folder};
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code error;
-    const bool same = fs::equivalent(a, b, error);
-    if (!error) {
-        return same;
+std::string FileIdentity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        return "i" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
     }
-    // One of them does not exist (an entry whose template went away):
-    // no inode to compare, so the spellings are compared once resolved.
-    const fs::path left = fs::weakly_canonical(fs::absolute(a, error), error);
-    const fs::path right = fs::weakly_canonical(fs::absolute(b, error), error);
-    return !error && left == right;
+    // No file (an entry whose template went away): no inode to compare,
+    // so the spelling is compared once resolved.
+    std::error_code error;
+    const fs::path absolute = fs::absolute(path, error);
+    const fs::path resolved = fs::weakly_canonical(absolute, error);
+    return "p" + (error ? absolute : resolved).lexically_normal().string();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    return FileIdentity(a) == FileIdentity(b);
 }
 
 bool IsRegularFile(const std::string& path) {

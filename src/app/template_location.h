@@ -15,9 +15,12 @@ struct TemplateLocation {
 // The one place a template path is split: `path` -> name and folder.
 TemplateLocation SplitTemplatePath(const std::string& path);
 
-// Whether `a` and `b` name one file: by device and inode when both exist,
-// otherwise by their absolute, normalised spelling ("src/./x.tpl",
+// A key that is equal for every spelling of one file: its device and inode
+// when it exists, otherwise its absolute, normalised path ("src/./x.tpl",
 // "./src/x.tpl" and the absolute path are one file).
+std::string FileIdentity(const std::string& path);
+
+// Whether `a` and `b` name one file (equal FileIdentity).
 bool SameFile(const std::string& a, const std::string& b);
 
 // Whether `path` is a regular file (or a link to one).

@@ -55,6 +55,10 @@ enum class MessageId : int {
     kOutsideSourceFolder = 57,
     kProjectNameTaken = 58,
     kProjectNameAmbiguous = 59,
+    kTextNotUtf8 = 72,
+    kNotAFileName = 73,
+    kProjectTextCut = 74,
+    kProjectTextTooLarge = 75,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields
