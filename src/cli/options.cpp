@@ -215,14 +215,18 @@ Befehle:
       --poll SEKUNDEN prüft statt mit inotify alle SEKUNDEN Sekunden die
       Inhalte (für Netzlaufwerke, auf denen inotify nichts sieht).
   add-project NAME [--source VERZ] [--target VERZ] [--ext ENDUNG]
-      Legt ein Projekt an und gibt seine ProjectId aus.
+      Legt ein Projekt an und gibt seine ProjectId aus. Ein Name, den schon
+      ein Projekt trägt, wird abgewiesen.
   add-file PROJEKT DATEI [DATEI...] [--ext ENDUNG] [--select] [--no-create]
            [--no-always-parse] [--own-source] [--target VERZ]
       Nimmt Vorlagendateien in das Projekt auf und gibt ihre TPLFileIds aus,
       eine Zeile je Datei. Die Optionen gelten für jede der Dateien. Wird eine
       Datei abgewiesen, wird keine aufgenommen. Ohne --own-source gilt das
-      Quellverzeichnis des Projekts, ohne --target sein Zielverzeichnis, ohne
-      --ext seine Standard-Dateiendung.
+      Quellverzeichnis des Projekts, und die Datei muss darin liegen; mit
+      --own-source wird sie aus ihrem eigenen Verzeichnis aufgenommen. Ohne
+      --target gilt das Zielverzeichnis des Projekts, ohne --ext seine
+      Standard-Dateiendung. Eine Datei, die schon (unter welcher Schreibweise
+      auch immer) zum Projekt gehört, wird abgewiesen.
 
   export PROJEKT [DATEI]
       Schreibt das Projekt und seine Vorlagendateien als Text (UTF-8, eine
@@ -261,6 +265,11 @@ Befehle:
       welche er zum erneuten Erzeugen markierte und was er schrieb; danach
       unter "Dateien" jede Datei, die die Läufe hinterließen, mit Hash und
       dem Schritt, der sie zuletzt schrieb. Ändert nichts.
+
+Statt eines PROJEKT-Namens (auch bei import --as) nimmt jeder Befehl #ID, die
+ProjectId aus projects, etwa #3. Tragen mehrere Projekte einer älteren
+Datenbank denselben Namen, wird der Name abgewiesen und die Meldung nennt
+ihre Nummern.
 
 Namen, Verzeichnisse und Endungen werden genau so gespeichert, wie sie
 eingegeben wurden, Apostrophe eingeschlossen. Abgewiesen werden Angaben mit

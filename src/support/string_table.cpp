@@ -100,6 +100,13 @@ constexpr std::pair<MessageId, std::string_view> kTexts[] = {
     {MessageId::kWatchUnavailable,
      "Die Verzeichnisse können nicht beobachtet werden (%s). Mit --poll SEKUNDEN prüft das "
      "Programm stattdessen in Abständen, ob sich etwas geändert hat."},
+    {MessageId::kOutsideSourceFolder,
+     "Die Vorlagendatei %s liegt nicht im Quellverzeichnis %s des Projekts. Mit --own-source "
+     "wird sie aus ihrem eigenen Verzeichnis aufgenommen."},
+    {MessageId::kProjectNameTaken,
+     "Ein Projekt namens %s gibt es bereits. Bitte wählen Sie einen anderen Namen."},
+    {MessageId::kProjectNameAmbiguous,
+     "Mehrere Projekte heißen %s (Nummern %s). Bitte geben Sie das Projekt als #Nummer an."},
     {MessageId::kJetFileBesideNewDatabase,
      "Neben der neuen, leeren Projektdatenbank liegt die alte Jet-Datenbank %s. Ihre Projekte "
      "werden nicht übernommen. Um sie umzuwandeln, beenden Sie das Programm, löschen die neue "

@@ -126,8 +126,7 @@ void CFileSettingsDlg::FillControls() {
     SetCheck(kAlwaysParseBox, entry_.AlwaysParse);
     SetCheck(kSourceFromProjectBox, entry_.SourceFromProject);
     SetCheck(kTargetFromProjectBox, entry_.TargetFromProject);
-    SelectExtension(extensions_, entry_.CreateFileExt.empty() ? project_.DefCreateFileExt.str()
-                                                              : entry_.CreateFileExt.str());
+    SelectExtension(extensions_, App()->Session().ExtensionFor(entry_, project_));
     if (!entry_.SourceFromProject) {
         SetControlText(kSourceField, entry_.SourcePath.str());
     }

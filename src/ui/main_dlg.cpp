@@ -39,19 +39,12 @@ int CMainDlg::RefreshFileList() {
         return 0;
     }
     Refreshing = 1;
+    Session().NumberRows();
     int row = 0;
-    for (CTplFileRecord& entry : Core().Files().Records()) {
-        entry.ListRow = -1;
-        if (entry.Deleted) {
-            continue;
+    for (const CTplFileRecord& entry : Session().Files().Records()) {
+        if (!entry.Deleted) {
+            ShowEntryRow(entry, row++);
         }
-        if (!entry.Selected) {
-            entry.RunStatus = static_cast<int>(RunStatus::Deactivated);
-        } else if (entry.RunStatus == static_cast<int>(RunStatus::Deactivated)) {
-            entry.RunStatus = static_cast<int>(RunStatus::Activated);
-        }
-        ShowEntryRow(entry, row);
-        entry.ListRow = row++;
     }
     fileList_->TruncateRows(row);
     Refreshing = 0;
@@ -69,11 +62,11 @@ void CMainDlg::ShowEntryRow(const CTplFileRecord& entry, int row) {
 }
 
 void CMainDlg::UpdateButtons() {
-    const bool project = ProjectIdFromCombo(*projectBox_, Core().Projects()) != 0;
+    const bool project = ProjectIdFromCombo(*projectBox_, Session().Projects()) != 0;
     for (int id : {kDeleteProject, kProjectSettings, kAddFiles, kRemoveFile}) {
         EnableControl(id, project);
     }
-    const bool files = Core().Files().CountLive() > 0;
+    const bool files = Session().Files().CountLive() > 0;
     EnableControl(kCreateFiles, files);
     EnableControl(kSelectAll, files);
 }
@@ -120,7 +113,7 @@ CTplFileRecord* CMainDlg::EntryAtSelectionMark() const {
 }
 
 void CMainDlg::FillProjectBox() {
-    FillProjectCombo(*projectBox_, Core().Projects());
+    FillProjectCombo(*projectBox_, Session().Projects());
 }
 
 bool CMainDlg::RunCommand(const std::function<void()>& command) {
@@ -138,7 +131,7 @@ bool CMainDlg::RunCommand(const std::function<void()>& command) {
 // --- the generation run's view ---------------------------------------------
 
 void CMainDlg::RefreshRowStatus(int row) {
-    const CTplFileRecord* entry = Core().Files().FindByListRow(row);
+    const CTplFileRecord* entry = Session().Files().FindByListRow(row);
     if (entry == nullptr) {
         return;
     }

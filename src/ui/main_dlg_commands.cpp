@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/template_paths.h"
 #include "ui/about_dlg.h"
 #include "ui/file_choosers.h"
 #include "ui/file_list_view.h"
@@ -61,7 +62,7 @@ void CMainDlg::OnNewProject() {
     };
     const auto editSettings = [this](CProjectRecord& project) {
         FillProjectBox();
-        SelectProjectInCombo(*projectBox_, Core().Projects(), project.ProjectId);
+        SelectProjectInCombo(*projectBox_, Session().Projects(), project.ProjectId);
         ShowCurrentProject();
         OnProjectSettings();
         return Outcome();
@@ -92,7 +93,7 @@ void CMainDlg::OnProjectSettings() {
     // and the name may have changed: the box is refilled either way.
     dialog.exec();
     FillProjectBox();
-    SelectProjectInCombo(*projectBox_, Core().Projects(), project->ProjectId);
+    SelectProjectInCombo(*projectBox_, Session().Projects(), project->ProjectId);
 }
 
 void CMainDlg::OnAddFiles() {
@@ -110,11 +111,9 @@ void CMainDlg::OnAddFiles() {
 }
 
 bool CMainDlg::AddChosenFile(const std::string& name, const std::string& directory) {
-    FileSettings chosen;
-    chosen.name = name;
-    chosen.sourcePath = directory;
     std::vector<CTplFileRecord*> added;
-    const Outcome outcome = Session().AddTemplateFiles({chosen}, true, &added);
+    const Outcome outcome =
+        Session().AddTemplatePaths({JoinPath(directory, name)}, FileSettings(), true, &added);
     if (!outcome) {
         // A file already in the project is simply not added again.
         if (outcome.Refused().id != MessageId::kFileAlreadyInProject) {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "store/project_record.h"
+#include "ui/pellandrix_app.h"
 
 namespace pellandrix::ui {
 
@@ -50,6 +51,9 @@ void CNewProjectDlg::OnOk() {
     // An empty name cannot be told apart in the project box, so the user
     // has to type one or cancel; a message would only repeat that.
     if (name.empty()) {
+        return;
+    }
+    if (!App()->ShowRefusal(App()->Session().CheckNameFree(name))) {
         return;
     }
     enteredName_ = std::move(name);

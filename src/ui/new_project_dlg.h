@@ -9,9 +9,11 @@ namespace pellandrix::ui {
 // Asks for the name of a new project (dialog 103, "Projekt").
 //
 // OK with an empty name field is refused silently: the dialog stays open and
-// shows no message. Any other text is taken as it stands, neither trimmed nor
-// compared with the names of existing projects; the field accepts no more
-// characters than CProjectRecord::ProjectName holds. Escape, the close box
+// shows no message. A name another project has is refused with the
+// session's message, and the dialog stays open for the user to change it
+// (projects are addressed by name). Any other text is taken as it stands,
+// not trimmed; the field accepts no more characters than
+// CProjectRecord::ProjectName holds. Escape, the close box
 // and "Abbruch" end the dialog with QDialog::Rejected.
 //
 // Run with exec(). After it returned QDialog::Accepted, EnteredName() holds

@@ -99,7 +99,7 @@ void CProjectSettingsDlg::FillFields() {
     SetControlText(kNameField, project_.ProjectName.str());
     SetControlText(kSourceField, project_.SourcePath.str());
     SetControlText(kTargetField, project_.TargetPath.str());
-    SelectExtension(extensions_, project_.DefCreateFileExt.str());
+    SelectExtension(extensions_, App()->Session().ExtensionFor(project_));
 }
 
 void CProjectSettingsDlg::ChooseDirectory(bool source) {

@@ -10,6 +10,7 @@
 #include "ui/extension_combo.h"
 #include "ui/file_choosers.h"
 #include "ui/new_project_dlg.h"
+#include "ui/pellandrix_app.h"
 #include "ui/project_settings_dlg.h"
 
 namespace pellandrix::ui {
@@ -55,6 +56,28 @@ TEST(NewProjectDlg, RefusesAnEmptyNameSilentlyAndTakesTheTypedOneAsItStands) {
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.EnteredName(), "  Übersicht ");
+}
+
+TEST(NewProjectDlg, StaysOpenWithTheMessageForANameInUse) {
+    StartedApp app;
+    ASSERT_TRUE(app.Started());
+    CProjectSession& session = App()->Session();
+    session.LoadProjects();
+    ASSERT_TRUE(session.NewProject([] { return std::optional<std::string>("Site"); },
+                                   [](CProjectRecord&) { return Outcome(); }));
+    const size_t messagesBefore = app.Presenter().shown.size();
+    CNewProjectDlg dlg;
+    ASSERT_TRUE(ShowActive(dlg));
+    TypeInto(dlg, CNewProjectDlg::kNameField, QStringLiteral("Site"));
+    Click(dlg, 1);
+    EXPECT_TRUE(dlg.isVisible());
+    ASSERT_EQ(app.Presenter().shown.size(), messagesBefore + 1);
+    EXPECT_EQ(app.Presenter().shown.back().text,
+              FormatMessage(MessageId::kProjectNameTaken, "Site", ""));
+    TypeInto(dlg, CNewProjectDlg::kNameField, QStringLiteral("Site 2"));
+    Click(dlg, 1);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.EnteredName(), "Site 2");
 }
 
 TEST(NewProjectDlg, CutsTheNameToTheRecordWidthAndCancelsWithEscape) {
