@@ -93,6 +93,12 @@ void CMainDlg::ShowRowStatus(const CTplFileRecord& entry, int row) {
     }
 }
 
+void CMainDlg::ShowAutoState() {
+    const bool waiting = autoBuild_ != nullptr && autoBuild_->IsOn() && !running_;
+    progress_->setFormat(waiting ? QStringLiteral("automatisch – wartet") : QString());
+    progress_->setTextVisible(waiting);
+}
+
 void CMainDlg::UpdateButtons() {
     const bool project = ProjectIdFromCombo(*projectBox_, Core().Projects()) != 0;
     for (QAbstractButton* button : {deleteProject_, projectSettings_, addFiles_, removeFile_}) {

@@ -161,6 +161,9 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void ShowRowStatus(const CTplFileRecord& entry, int row);
     CTplFileRecord* EntryAtSelectionMark() const;
     void FollowRun();
+    // While "automatisch erstellen" is on and no run goes, the progress
+    // field says so.
+    void ShowAutoState();
 
     // The window's buttons.
     QAbstractButton* quit_ = nullptr;

@@ -172,10 +172,16 @@ RunInputs CMainDlg::RunChanged() {
 RunInputs CMainDlg::Generate(const GenerateOptions& options) {
     // The close box is ignored while the run lasts.
     struct RunningScope {
-        bool& running;
-        explicit RunningScope(bool& r) : running(r) { running = true; }
-        ~RunningScope() { running = false; }
-    } scope(running_);
+        CMainDlg& window;
+        explicit RunningScope(CMainDlg& w) : window(w) {
+            window.running_ = true;
+            window.ShowAutoState();
+        }
+        ~RunningScope() {
+            window.running_ = false;
+            window.ShowAutoState();
+        }
+    } scope(*this);
     // The window lists the run's messages beside the boxes, each with the
     // place the run was at when it came.
     struct ListeningScope {

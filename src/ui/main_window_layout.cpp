@@ -289,6 +289,7 @@ void CMainDlg::ConnectAutoBuild() {
         }
         entry->setChecked(on);
         autoBuild_->SetOn(on);
+        ShowAutoState();
     });
 }
 

@@ -108,13 +108,13 @@ QString CQtPresenter::BoxText(const std::string& text) {
     // and it keeps a piece of text whole only as a paragraph of its own: a
     // path gets one, the blanks around it becoming its line breaks.
     static const QRegularExpression kPath(QStringLiteral("[ \\t]*(\\S*/\\S*)[ \\t]*"));
-    const QString prose = QStringLiteral("<p style=\"white-space:pre-wrap\">");
+    const QString prose = QStringLiteral("<p style=\"margin:0; white-space:pre-wrap\">");
     const QString plain = QString::fromStdString(text);
     QString html = prose;
     qsizetype done = 0;
     for (const QRegularExpressionMatch& path : kPath.globalMatch(plain)) {
         html += plain.mid(done, path.capturedStart() - done).toHtmlEscaped() +
-                QStringLiteral("</p><p style=\"white-space:pre\">") +
+                QStringLiteral("</p><p style=\"margin:0; white-space:pre\">") +
                 path.captured(1).toHtmlEscaped() + QStringLiteral("</p>") + prose;
         done = path.capturedEnd();
     }

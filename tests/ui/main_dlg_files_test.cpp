@@ -406,12 +406,16 @@ TEST_F(MainDlgTest, AutomaticRunsFollowAnEditedTemplateUntilSwitchedOff) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return testkit::ReadBytes(out + "/seite.htm") == "zwei\r\n"; }, 5000));
     EXPECT_EQ(Statuses(), std::vector<std::string>{"fertig"});
+    // Between runs the progress field tells that it is on.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window.Progress()->text() == QStringLiteral("automatisch – wartet"); }, 5000));
     // A parse error shows its message as a run's would.
     testkit::WriteBytes(src + "/seite.tpl", "#endif\r\n");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Messages().empty(); }, 5000));
 
     QTest::keyClick(&window, Qt::Key_F5, Qt::ControlModifier);
     EXPECT_FALSE(window.AutoBuild()->IsOn());
+    EXPECT_FALSE(window.Progress()->isTextVisible());
     testkit::WriteBytes(src + "/seite.tpl", "drei\r\n");
     QTest::qWait(400);
     EXPECT_NE(testkit::ReadBytes(out + "/seite.htm"), "drei\r\n");
