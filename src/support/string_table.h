@@ -52,6 +52,10 @@ enum class MessageId : int {
     kCannotStartProgram = 52,
     kWatchFolderMissing = 55,
     kWatchUnavailable = 56,
+    kTextNotUtf8 = 72,
+    kNotAFileName = 73,
+    kProjectTextCut = 74,
+    kProjectTextTooLarge = 75,
     kRemoveStalePages = 76,
 };
 
