@@ -124,6 +124,9 @@ constexpr std::pair<MessageId, std::string_view> kTexts[] = {
     {MessageId::kProjectTextTooLarge,
      "Die Projektbeschreibung %s ist größer als %s MB und wird nicht gelesen. Es wurde nichts "
      "übernommen."},
+    {MessageId::kRemoveStalePages,
+     "Sollen die veralteten Seiten gelöscht werden (%s)? Gelöscht wird nur, was noch so ist, "
+     "wie ein Lauf es geschrieben hat."},
 };
 
 }  // namespace

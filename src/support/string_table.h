@@ -60,6 +60,7 @@ enum class MessageId : int {
     kNotAFileName = 73,
     kProjectTextCut = 74,
     kProjectTextTooLarge = 75,
+    kRemoveStalePages = 76,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

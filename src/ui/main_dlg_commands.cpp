@@ -12,6 +12,7 @@
 #include "ui/file_list_view.h"
 #include "ui/main_dlg.h"
 #include "ui/main_window_projects.h"
+#include "ui/messages_window.h"
 #include "ui/new_project_dlg.h"
 #include "ui/pellandrix_app.h"
 #include "ui/project_settings_dlg.h"
@@ -170,12 +171,30 @@ RunInputs CMainDlg::RunChanged() {
 RunInputs CMainDlg::Generate(const GenerateOptions& options) {
     // The close box is ignored while the run lasts.
     struct RunningScope {
-        bool& running;
-        explicit RunningScope(bool& r) : running(r) { running = true; }
-        ~RunningScope() { running = false; }
-    } scope(running_);
+        CMainDlg& window;
+        explicit RunningScope(CMainDlg& w) : window(w) {
+            window.running_ = true;
+            window.ShowAutoState();
+        }
+        ~RunningScope() {
+            window.running_ = false;
+            window.ShowAutoState();
+        }
+    } scope(*this);
+    // The window lists the run's messages beside the boxes, each with the
+    // place the run was at when it came.
+    struct ListeningScope {
+        explicit ListeningScope(CMessagesWindow& window) {
+            window.BeginRun();
+            App()->ListenToMessages([&window](MessageKind kind, const std::string& text) {
+                window.AddRunMessage({kind == MessageKind::Error, text, Session().RunPlace()});
+            });
+        }
+        ~ListeningScope() { App()->ListenToMessages(nullptr); }
+    } listening(*messages_);
     GenerateReport report;
     Session().Generate(*this, options, &report);
+    messages_->EndRun();
     return std::move(report.inputs);
 }
 

@@ -4,6 +4,8 @@
 
 #include "ui/base_dialog.h"
 
+class QLineEdit;
+
 namespace pellandrix::ui {
 
 // Asks for the name of a new project (dialog 103, "Projekt").
@@ -31,6 +33,7 @@ class CNewProjectDlg : public CBaseDialog {
     void CreateControls();
     void OnOk();
 
+    QLineEdit* name_ = nullptr;
     std::string enteredName_;
 };
 
