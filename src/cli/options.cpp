@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/watch_loop.h"
+
 namespace pellandrix::cli {
 
 namespace {
@@ -47,12 +49,14 @@ bool Allowed(const CommandInfo& command, std::string_view option) {
     return false;
 }
 
-// Seconds between two looks at the files: a positive number.
+// Seconds between two looks at the files: not so few that looking never
+// stops, nor more than a day.
 std::string TakePoll(CliOptions& o, const std::string& value) {
     char* end = nullptr;
     const double seconds = std::strtod(value.c_str(), &end);
-    if (value.empty() || *end != '\0' || !(seconds > 0) || seconds > 86400) {
-        return "--poll erwartet eine Zahl von Sekunden größer als 0, nicht " + value;
+    if (value.empty() || *end != '\0' || !(seconds >= CWatchLoop::kMinPollSeconds) ||
+        seconds > 86400) {
+        return "--poll erwartet eine Zahl von Sekunden von 0.1 bis 86400, nicht " + value;
     }
     o.pollSeconds = seconds;
     return {};

@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 43> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 44> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -101,6 +101,9 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 43> kTexts{{
     {MessageId::kWatchUnavailable,
      "Die Verzeichnisse können nicht beobachtet werden (%s). Mit --poll SEKUNDEN prüft das "
      "Programm stattdessen in Abständen, ob sich etwas geändert hat."},
+    {MessageId::kWatchFailed,
+     "%s kann nicht beobachtet werden (%s). Es wird stattdessen jede Sekunde geprüft, ob sich "
+     "dort etwas geändert hat."},
 }};
 
 }  // namespace

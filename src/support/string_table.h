@@ -52,6 +52,7 @@ enum class MessageId : int {
     kCannotStartProgram = 52,
     kWatchFolderMissing = 55,
     kWatchUnavailable = 56,
+    kWatchFailed = 60,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields
