@@ -29,6 +29,9 @@ std::string NameOf(const std::string& path) {
 
 bool Beneath(const std::string& path, const std::set<std::string>& folders) {
     for (const std::string& folder : folders) {
+        if (folder == "." && path.compare(0, 1, "/") != 0) {
+            return true;
+        }
         if (path.compare(0, folder.size(), folder) == 0 &&
             (path.size() == folder.size() || path[folder.size()] == '/' || folder == "/")) {
             return true;

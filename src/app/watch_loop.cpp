@@ -103,9 +103,15 @@ void CWatchLoop::Look() {
     const bool due = std::exchange(due_, false);
     // The entries first: a changed list is read again before the run.
     const bool entries = EntriesChanged(touched);
-    if (due || entries || InputsChanged(inputs_, touched)) {
-        RunNow();
+    if (!due && !entries && !InputsChanged(inputs_, touched)) {
+        return;
     }
+    // Reading the entries again may have found the project gone.
+    if (!host_.MayRun()) {
+        due_ = true;
+        return;
+    }
+    RunNow();
 }
 
 void CWatchLoop::RunNow() {
