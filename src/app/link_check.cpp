@@ -84,7 +84,15 @@ class LinkChecker {
             return;
         }
         const HtmlPage html = ReadHtmlPage(*bytes);
-        anchors_[(page.root / page.sitePath.substr(1)).string()] = html.anchors;
+        const std::string file = (page.root / page.sitePath.substr(1)).string();
+        anchors_[file] = html.anchors;
+        if (html.tooDeep) {
+            unread_.insert(file);
+            findings_.push_back({SiteFinding::Kind::BrokenLink, page.path, 1,
+                                 "Die Seite ist tiefer als " + std::to_string(kMaxHtmlDepth) +
+                                     " Ebenen verschachtelt; ihre Verweise werden nicht geprüft."});
+            return;
+        }
         std::string from = page.sitePath;
         if (html.base) {
             const LinkParts base = SplitLink(*html.base);
@@ -121,6 +129,9 @@ class LinkChecker {
         }
         const std::string& fragment = *link.fragment;
         const std::unordered_set<std::string>& anchors = AnchorsOf(target);
+        if (unread_.count(target.string()) != 0) {
+            return;  // its anchors are unknown, not missing
+        }
         // "#top" is the top of any page; an id may be named encoded or not.
         if (EqualsTop(fragment) || anchors.count(fragment) != 0 ||
             anchors.count(PercentDecoded(fragment)) != 0) {
@@ -160,7 +171,11 @@ class LinkChecker {
         auto [known, added] = anchors_.try_emplace(file.string());
         if (added) {
             if (const std::optional<std::string> bytes = ReadWhole(file)) {
-                known->second = ReadHtmlPage(*bytes).anchors;
+                HtmlPage page = ReadHtmlPage(*bytes);
+                known->second = std::move(page.anchors);
+                if (page.tooDeep) {
+                    unread_.insert(file.string());
+                }
             }
         }
         return known->second;
@@ -168,6 +183,8 @@ class LinkChecker {
 
     std::vector<SiteFinding>& findings_;
     std::unordered_map<std::string, std::unordered_set<std::string>> anchors_;
+    // The pages nested too deep to be read.
+    std::unordered_set<std::string> unread_;
 };
 
 // The folder "/" stands for on a page in `folder`, and the folder's path

@@ -135,12 +135,14 @@ Outcome CProjectSession::AddTemplateFiles(const std::vector<FileSettings>& files
     if (current_ == nullptr) {
         return Outcome::Refuse(MessageId::kUnknownProject, "");
     }
-    // Every file is checked before the first is added: all or none.
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (Outcome checked = CheckFileSettings(files[i]); !checked) {
+    // Every file is checked before the first is added: all or none. The
+    // keys are hashed: an import brings many thousand files at once.
+    std::unordered_set<std::string> taken = LiveEntryKeys();
+    for (const FileSettings& file : files) {
+        if (Outcome checked = CheckFileSettings(file); !checked) {
             return checked;
         }
-        if (Outcome unique = CheckDuplicate(files, i); !unique) {
+        if (Outcome unique = CheckDuplicate(file, taken); !unique) {
             return unique;
         }
     }
@@ -168,22 +170,36 @@ Outcome CProjectSession::CheckFileSettings(const FileSettings& file) const {
                           core_.Extensions());
 }
 
-Outcome CProjectSession::CheckDuplicate(const std::vector<FileSettings>& files,
-                                        std::size_t index) const {
+namespace {
+
+// A name and a folder as one key. Neither may hold a control character, so
+// a line feed between them cannot make two pairs alike.
+std::string EntryKey(std::string_view name, std::string_view folder) {
+    std::string key(name);
+    key += '\n';
+    key += folder;
+    return key;
+}
+
+}  // namespace
+
+std::unordered_set<std::string> CProjectSession::LiveEntryKeys() const {
+    std::unordered_set<std::string> keys;
+    for (const CTplFileRecord& entry : core_.Files().Records()) {
+        if (!entry.Deleted) {
+            keys.insert(EntryKey(entry.TPLFileName.str(), entry.SourcePath.str()));
+        }
+    }
+    return keys;
+}
+
+Outcome CProjectSession::CheckDuplicate(const FileSettings& file,
+                                        std::unordered_set<std::string>& taken) const {
     // Compared as the record would store them, so that an over-long name or
     // path still matches its stored, cut form.
-    const FileName name(files[index].name);
-    const FilePath directory(files[index].sourcePath);
-    bool same = false;
-    for (const CTplFileRecord& entry : core_.Files().Records()) {
-        same = same || (!entry.Deleted && entry.TPLFileName == name.str() &&
-                        entry.SourcePath == directory.str());
-    }
-    for (std::size_t i = 0; i < index; ++i) {
-        same = same || (FileName(files[i].name) == name.str() &&
-                        FilePath(files[i].sourcePath) == directory.str());
-    }
-    if (!same) {
+    const FileName name(file.name);
+    const FilePath directory(file.sourcePath);
+    if (taken.insert(EntryKey(name.str(), directory.str())).second) {
         return {};
     }
     return Outcome::Refuse(MessageId::kFileAlreadyInProject, name.str(),

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "app/app_core.h"
@@ -146,9 +147,12 @@ class CProjectSession {
 
   private:
     Outcome CheckFileSettings(const FileSettings& settings) const;
-    // Refuses files[index] when a live entry, or a file before it in
-    // `files`, has the same name and source folder.
-    Outcome CheckDuplicate(const std::vector<FileSettings>& files, std::size_t index) const;
+    // The name and source folder of each live entry, as stored, one key
+    // each (see CheckDuplicate).
+    std::unordered_set<std::string> LiveEntryKeys() const;
+    // Refuses `file` when `taken` holds its name and source folder already
+    // (a live entry, or a file added before it); otherwise adds them.
+    Outcome CheckDuplicate(const FileSettings& file, std::unordered_set<std::string>& taken) const;
     void StoreFileSettings(CTplFileRecord& entry, const FileSettings& settings) const;
     void LoadCurrentFiles();
 

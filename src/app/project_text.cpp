@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <sstream>
+#include <unordered_set>
 
 namespace pellandrix {
 
@@ -10,6 +11,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kHeader = "Pellandrix-Projekt 1";
+// The last line: a text cut short anywhere (a full disk, a killed export)
+// lacks it, and would otherwise replace a project with fewer entries.
+constexpr std::string_view kClosing = "Ende";
 
 // Keys, in the order they are written.
 constexpr std::string_view kProject = "Projekt";
@@ -43,11 +47,15 @@ std::string Portable(const std::string& stored, const fs::path& base, const fs::
     return Normal(absolute);
 }
 
-std::string Local(const std::string& written, const fs::path& base) {
+// A path of the text as the database keeps it: a relative one, which
+// lies relative to the text's folder `base`, stays relative (to the
+// working folder) when it lies under the working folder, so that a copied
+// project folder keeps working in its new place.
+std::string Local(const std::string& written, const fs::path& base, const fs::path& workDir) {
     if (written.empty() || fs::path(written).is_absolute()) {
         return written;
     }
-    return Normal(base / written);
+    return Portable(Normal(base / written), workDir, workDir);
 }
 
 void Line(std::ostringstream& out, std::string_view key, std::string_view value) {
@@ -89,6 +97,7 @@ std::string WriteProjectText(const CProjectRecord& project, const CTplFileList& 
             Line(out, kTarget, Portable(file.TargetPath.str(), basePath, work));
         }
     }
+    out << '\n' << kClosing << '\n';
     return out.str();
 }
 
@@ -97,16 +106,22 @@ namespace {
 // Takes the lines of a project text one by one.
 class TextReader {
   public:
-    TextReader(std::string_view text, const fs::path& base, const std::string& source)
-        : text_(text), base_(base), source_(source) {}
+    TextReader(std::string_view text, const fs::path& base, const fs::path& workDir,
+               const std::string& source)
+        : text_(text), base_(base), workDir_(workDir), source_(source) {}
 
     Outcome Read(ProjectText* out) {
         std::string line;
         if (!Next(&line) || line != kHeader) {
             return Bad();
         }
+        bool closed = false;
         while (Next(&line)) {
-            if (line.empty()) {
+            if (closed) {
+                return Bad();  // nothing may follow the closing line
+            }
+            closed = line == kClosing;
+            if (line.empty() || closed) {
                 continue;
             }
             const std::size_t equals = line.find('=');
@@ -116,6 +131,9 @@ class TextReader {
             if (!Take(line.substr(0, equals), line.substr(equals + 1), out)) {
                 return Bad();
             }
+        }
+        if (!closed) {
+            return Outcome::Refuse(MessageId::kProjectTextCut, source_);
         }
         return out->project.name.empty() ? Bad() : Outcome();
     }
@@ -135,6 +153,11 @@ class TextReader {
 
     bool Take(const std::string& key, const std::string& value, ProjectText* out) {
         if (key == kFile) {
+            seen_.clear();
+        } else if (!seen_.insert(key).second) {
+            return false;  // which of two values was meant is anyone's guess
+        }
+        if (key == kFile) {
             FileSettings file;
             file.name = value;
             file.sourcePath = out->project.sourcePath;
@@ -149,9 +172,9 @@ class TextReader {
         if (key == kProject) {
             p.name = value;
         } else if (key == kSource) {
-            p.sourcePath = Local(value, base_);
+            p.sourcePath = Local(value, base_, workDir_);
         } else if (key == kTarget) {
-            p.targetPath = Local(value, base_);
+            p.targetPath = Local(value, base_, workDir_);
         } else if (key == kExtension) {
             p.extension = value;
         } else {
@@ -162,11 +185,11 @@ class TextReader {
 
     bool TakeFile(const std::string& key, const std::string& value, FileSettings& f) {
         if (key == kSource) {
-            f.sourcePath = Local(value, base_);
+            f.sourcePath = Local(value, base_, workDir_);
             return true;
         }
         if (key == kTarget) {
-            f.targetPath = Local(value, base_);
+            f.targetPath = Local(value, base_, workDir_);
             return true;
         }
         if (key == kExtension) {
@@ -199,17 +222,20 @@ class TextReader {
 
     std::string_view text_;
     fs::path base_;
+    fs::path workDir_;
     std::string source_;
+    // The keys of the block being read (the project's, then each file's).
+    std::unordered_set<std::string> seen_;
     std::size_t pos_ = 0;
     int lineNumber_ = 0;
 };
 
 }  // namespace
 
-Outcome ReadProjectText(std::string_view text, const std::string& base, const std::string& source,
-                        ProjectText* out) {
+Outcome ReadProjectText(std::string_view text, const std::string& base, const std::string& workDir,
+                        const std::string& source, ProjectText* out) {
     *out = ProjectText();
-    return TextReader(text, fs::path(base), source).Read(out);
+    return TextReader(text, fs::path(base), fs::path(workDir).lexically_normal(), source).Read(out);
 }
 
 }  // namespace pellandrix

@@ -3,6 +3,7 @@
 #include "store/project_record.h"
 #include "store/tpl_file_record.h"
 #include "support/fixed_text.h"
+#include "support/stored_text.h"
 
 namespace pellandrix {
 
@@ -16,16 +17,11 @@ Outcome Fits(const std::string& text) {
     return Outcome::Refuse(MessageId::kTextTooLong, text, std::to_string(Field::kMaxLength));
 }
 
-// A tab, line feed or other control character would break the one-line
-// messages and the line-per-record output of the command line, and no file
-// name a user means holds one.
-Outcome Printable(std::initializer_list<std::string_view> texts) {
-    for (const std::string_view text : texts) {
-        for (const char c : text) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (byte < 0x20 || byte == 0x7f) {
-                return Outcome::Refuse(MessageId::kControlCharacter, std::string(text));
-            }
+// Each text against the rule for what its part of a record may hold.
+Outcome Acceptable(std::initializer_list<std::pair<std::string_view, TextRole>> texts) {
+    for (const auto& [text, role] : texts) {
+        if (const std::optional<MessageId> refusal = TextRefusal(text, role)) {
+            return Outcome::Refuse(*refusal, std::string(text));
         }
     }
     return {};
@@ -66,11 +62,17 @@ Outcome CheckProjectName(const std::string& name) {
     if (name.empty()) {
         return Outcome::Refuse(MessageId::kUsageError, "leerer Projektname");
     }
-    return First({[&] { return Fits<ProjectName>(name); }, [&] { return Printable({name}); }});
+    return First({[&] { return Fits<ProjectName>(name); },
+                  [&] {
+                      return Acceptable({{name, TextRole::kName}});
+                  }});
 }
 
 Outcome CheckPath(const std::string& path) {
-    return First({[&] { return Fits<ProjectPath>(path); }, [&] { return Printable({path}); }});
+    return First({[&] { return Fits<ProjectPath>(path); },
+                  [&] {
+                      return Acceptable({{path, TextRole::kFolder}});
+                  }});
 }
 
 Outcome CheckProjectSettings(const ProjectSettings& s, const CFileExtList& offered) {
@@ -81,7 +83,10 @@ Outcome CheckProjectSettings(const ProjectSettings& s, const CFileExtList& offer
         [&] { return Fits<ProjectExtension>(s.extension); },
         [&] { return Offered(s.extension, offered); },
         [&] {
-            return Printable({s.name, s.sourcePath, s.targetPath, s.extension});
+            return Acceptable({{s.name, TextRole::kName},
+                               {s.sourcePath, TextRole::kFolder},
+                               {s.targetPath, TextRole::kFolder},
+                               {s.extension, TextRole::kExtension}});
         },
     });
 }
@@ -96,7 +101,10 @@ Outcome CheckFileTexts(const FileSettings& s, const std::string& projectExtensio
         [&] { return Fits<FileExtension>(s.extension); },
         [&] { return ownExtension ? Offered(s.extension, offered) : Outcome(); },
         [&] {
-            return Printable({s.name, s.sourcePath, s.targetPath, s.extension});
+            return Acceptable({{s.name, TextRole::kFileName},
+                               {s.sourcePath, TextRole::kFolder},
+                               {s.targetPath, TextRole::kFolder},
+                               {s.extension, TextRole::kExtension}});
         },
     });
 }

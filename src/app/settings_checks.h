@@ -12,7 +12,9 @@
 namespace pellandrix {
 
 // The checks of what a user hands over before it goes into a record: what
-// the record could not hold whole, control characters, and an extension the
+// the record could not hold whole, what no record may hold (TextRefusal:
+// control characters, text that is not UTF-8, a file name or extension
+// that names a folder), and an extension the
 // project's extension list does not offer. Each
 // returns the first refusal, in the order the fields are listed.
 

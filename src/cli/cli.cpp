@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 
@@ -91,14 +93,32 @@ int StartAndRun(const CliOptions& o, std::ostream& out, std::ostream& err, bool 
     }
 }
 
+// Standard output's last writes happen as it is flushed; a full disk or a
+// closed pipe shows only then, and a listing or text cut short must not
+// pass for a whole one.
+int FinishOutput(std::ostream& out, std::ostream& err, int status) {
+    errno = 0;
+    if (out.flush()) {
+        return status;
+    }
+    return OutputFailed(err, errno, status);
+}
+
 }  // namespace
+
+int OutputFailed(std::ostream& err, int error, int status) {
+    err << FormatMessage(MessageId::kCannotWriteFile, kStandardOutput,
+                         error != 0 ? std::strerror(error) : "Schreibfehler")
+        << '\n';
+    return status == kExitOk ? kExitErrorsShown : status;
+}
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            bool errIsTerminal) {
     const ParseResult parsed = ParseCommandLine(args);
     if (parsed.options.help) {
         out << HelpText();
-        return kExitOk;
+        return FinishOutput(out, err, kExitOk);
     }
     if (!parsed.error.empty()) {
         err << FormatMessage(MessageId::kUsageError, parsed.error, "") << '\n';
@@ -111,7 +131,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return kExitFailure;
     }
     try {
-        return StartAndRun(o, out, err, errIsTerminal);
+        return FinishOutput(out, err, StartAndRun(o, out, err, errIsTerminal));
     } catch (const std::exception& e) {
         // Out of memory or a broken stream: say so rather than die silently.
         err << FormatMessage(MessageId::kUnexpectedError, e.what(), "") << '\n';

@@ -228,11 +228,16 @@ Befehle:
       Einstellung je Zeile, in Listenreihenfolge) nach DATEI, ohne DATEI auf
       die Standardausgabe. Pfade unter dem Verzeichnis der DATEI stehen
       relativ zu ihm, so dass der Text mit den Vorlagen in git liegen kann.
+      Die letzte Zeile ist "Ende"; ein Text ohne sie gilt als abgeschnitten.
   import DATEI [--as NAME]
       Legt das Projekt aus einem mit export geschriebenen Text an, oder
       ersetzt das Projekt dieses Namens samt seiner Dateiliste (es behält
       seine ProjectId). Ganz oder gar nicht, mit den Prüfungen von
-      add-project und add-file. Gibt die ProjectId aus.
+      add-project und add-file. Gibt die ProjectId aus. Relative Pfade des
+      Texts bleiben relativ (zum Arbeitsverzeichnis), wenn sie darunter
+      liegen. Abgewiesen wird ein Text ohne die Schlusszeile "Ende", mit
+      einer Einstellung, die in einem Block zweimal steht, oder größer als
+      64 MB.
   check PROJEKT [--remove-stale]
       Prüft die Dateien des Projekts, wie sie auf der Platte liegen, und
       ändert (ohne --remove-stale) nichts. Eine Zeile je Befund
@@ -250,8 +255,10 @@ Befehle:
 
 Namen, Verzeichnisse und Endungen werden genau so gespeichert, wie sie
 eingegeben wurden, Apostrophe eingeschlossen. Abgewiesen werden Angaben mit
-Steuerzeichen (Tabulator, Zeilenumbruch) und solche, die länger sind, als die
-Datenbank sie aufnimmt (gezählt in Zeichen).
+Steuerzeichen (Tabulator, Zeilenumbruch, auch U+0080 bis U+009F, U+2028 und
+U+2029), Angaben, die kein gültiges UTF-8 sind, Dateinamen und Endungen mit
+"/" und solche, die länger sind, als die Datenbank sie aufnimmt (gezählt in
+Zeichen).
 
 Meldungen stehen je als eine Zeile auf der Standardfehlerausgabe, in der
 Reihenfolge, in der das Programm sie als Meldungsfenster zeigen würde.
@@ -264,7 +271,8 @@ Rückgabewert:
   0  alles erledigt, keine Fehlermeldung
   1  generate: mindestens eine Fehlermeldung (Parse-Fehler, oder eine Datei
      mit dem Status Fehler, die nicht geschrieben werden konnte);
-     check: mindestens ein Befund, der noch besteht
+     check: mindestens ein Befund, der noch besteht;
+     jeder Befehl: die Standardausgabe konnte nicht ganz geschrieben werden
   2  fehlerhafter Aufruf, unbekanntes Projekt oder Fehler der Datenbank
 )";
 }

@@ -1,18 +1,19 @@
 // export and import: a project as a text file, for version control.
 
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/project_text.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "support/temporary_file.h"
 
 namespace pellandrix::cli {
 
@@ -20,32 +21,47 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Writes `text` to `path` whole or not at all: into a new file beside it,
-// flushed to disk, then renamed over it. Returns the error text, empty when
-// written.
+// A project text holds a few hundred bytes an entry; this leaves room for
+// far more entries than a project has, and stops a text that never ends
+// (a device, a pipe that keeps writing) before it fills the memory.
+constexpr std::size_t kMaxTextMegabytes = 64;
+constexpr std::size_t kMaxTextBytes = kMaxTextMegabytes * 1024 * 1024;
+
+// Writes `text` to `path` whole or not at all: into a new hidden file
+// beside it (made anew, so that nothing planted under its name is
+// followed), flushed to disk, then renamed over it. Returns the error
+// text, empty when written.
 std::string WriteWhole(const fs::path& path, const std::string& text) {
-    const fs::path temporary = path.string() + ".pellandrix-export";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    CPlacement placement;
+    CTemporaryFile file = placement.Make(path, 0666 & ~mask);
+    if (!file.Exists()) {
         return std::strerror(errno);
     }
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(n);
+    FileId id;
+    if (!file.Write(text) || ::fsync(file.Descriptor()) != 0 || !file.End(&id) || !file.Close() ||
+        !placement.PutInPlace(file, id, path)) {
+        return std::strerror(errno);
     }
-    const int error = done < text.size() || ::fsync(fd) != 0 ? errno : 0;
-    ::close(fd);
-    if (error != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string message = std::strerror(error != 0 ? error : errno);
-        ::unlink(temporary.c_str());
-        return message;
+    return {};
+}
+
+// The whole text of the file at `path`; refused when it cannot be read or
+// is larger than a project text can be.
+Outcome ReadText(const std::string& path, std::string* text) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> chunk(1 << 16);
+    while (in && text->size() <= kMaxTextBytes) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        text->append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    if (text->size() > kMaxTextBytes) {
+        return Outcome::Refuse(MessageId::kProjectTextTooLarge, path,
+                               std::to_string(kMaxTextMegabytes));
+    }
+    if (!in.eof()) {
+        return Outcome::Refuse(MessageId::kCannotReadFile, path);
     }
     return {};
 }
@@ -63,6 +79,8 @@ int ExportProject(CommandContext& c, const CliOptions& o) {
     }
     const std::string work = fs::current_path().string();
     if (o.arguments.size() < 2) {
+        // A write that fails here is found, and reported, when the command
+        // ends (FinishOutput).
         c.out << WriteProjectText(*c.session.Current(), c.session.Files(), work, work);
         return kExitOk;
     }
@@ -77,15 +95,14 @@ int ExportProject(CommandContext& c, const CliOptions& o) {
 }
 
 int ImportProject(CommandContext& c, const CliOptions& o) {
-    std::ifstream in(o.arguments[0], std::ios::binary);
-    std::ostringstream text;
-    if (!in || !(text << in.rdbuf())) {
-        c.messages.ShowError(MessageId::kCannotReadFile, o.arguments[0]);
-        return kExitFailure;
+    std::string text;
+    if (Outcome read = ReadText(o.arguments[0], &text); !read) {
+        return Refused(c, read);
     }
     const fs::path file = Absolute(o.arguments[0]);
     ProjectText project;
-    if (Outcome read = ReadProjectText(text.str(), file.parent_path(), o.arguments[0], &project);
+    if (Outcome read = ReadProjectText(text, file.parent_path(), fs::current_path().string(),
+                                       o.arguments[0], &project);
         !read) {
         return Refused(c, read);
     }

@@ -1,5 +1,7 @@
 #include "support/html_page.h"
 
+#include "support/html_depth.h"
+
 #include <gumbo.h>
 
 #include <cstring>
@@ -56,6 +58,10 @@ void NoteAttribute(const GumboElement& element, const GumboAttribute& attribute,
 
 HtmlPage ReadHtmlPage(std::string_view bytes) {
     HtmlPage page;
+    if (NestsDeeperThan(bytes, kMaxHtmlDepth)) {
+        page.tooDeep = true;
+        return page;
+    }
     const ParsedPage parsed(bytes);
     // Depth first in page order, with a stack of our own: a page nested
     // deeply must not exhaust the call stack here.

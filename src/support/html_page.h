@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,9 +24,17 @@ struct HtmlPage {
     std::unordered_set<std::string> anchors;
     // The href of the first base element that has one.
     std::optional<std::string> base;
+    // The page may nest elements deeper than kMaxHtmlDepth: it was not
+    // parsed, and nothing above was taken from it.
+    bool tooDeep = false;
 };
 
-// Reads the page `bytes` (UTF-8; a byte that is not becomes U+FFFD).
+// Far deeper than any page a person or a template makes (browsers stop
+// nesting at a few hundred), shallow enough to parse at once.
+inline constexpr std::size_t kMaxHtmlDepth = 2000;
+
+// Reads the page `bytes` (UTF-8; a byte that is not becomes U+FFFD), unless
+// it nests too deep (NestsDeeperThan kMaxHtmlDepth).
 HtmlPage ReadHtmlPage(std::string_view bytes);
 
 // The URLs of a srcset value, each candidate's URL without its width or

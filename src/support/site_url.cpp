@@ -109,23 +109,26 @@ std::string ResolveSitePath(std::string_view from, std::string_view path) {
     if (path.empty()) {
         return std::string(from);
     }
+    // Decoded before the dots are resolved: a file server decodes "%2F" to
+    // "/" as well, so "..%2F" climbs a folder like "../", and must not
+    // climb above the root unnoticed as one odd segment.
+    const std::string decoded = PercentDecoded(path);
     std::vector<std::string> kept;
-    if (!path.starts_with('/')) {
+    if (!decoded.starts_with('/')) {
         for (std::string_view segment : Segments(from)) {
             kept.emplace_back(segment);
         }
         kept.pop_back();  // the page's own name
     }
     bool folder = false;
-    for (std::string_view raw : Segments(path)) {
-        const std::string segment = PercentDecoded(raw);
+    for (std::string_view segment : Segments(decoded)) {
         folder = segment.empty() || segment == "." || segment == "..";
         if (segment == "..") {
             if (!kept.empty()) {
                 kept.pop_back();
             }
         } else if (!folder) {
-            kept.push_back(segment);
+            kept.emplace_back(segment);
         }
     }
     std::string resolved;

@@ -29,9 +29,9 @@ std::string PercentDecoded(std::string_view text);
 
 // The site path a link's `path` leads to from the site path `from` of the
 // page (or of its base URL), both starting with "/": a path starting with
-// "/" starts at the site's root, any other from the folder of `from`. Each
-// segment is percent-decoded, then "." and ".." are removed; ".." at the
-// root stays at the root, as in a browser. The result starts with "/" and
+// "/" starts at the site's root, any other from the folder of `from`. The
+// path is percent-decoded first ("%2F" too), then "." and ".." are
+// removed; ".." at the root stays at the root, as in a browser. The result starts with "/" and
 // ends with "/" when it names a folder. An empty `path` gives `from`.
 std::string ResolveSitePath(std::string_view from, std::string_view path);
 

@@ -9,7 +9,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 44> kTexts{{
+constexpr std::array<std::pair<MessageId, std::string_view>, 48> kTexts{{
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -104,6 +104,19 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 44> kTexts{{
     {MessageId::kWatchFailed,
      "%s kann nicht beobachtet werden (%s). Es wird stattdessen jede Sekunde geprüft, ob sich "
      "dort etwas geändert hat."},
+    {MessageId::kTextNotUtf8,
+     "Die Angabe %s ist kein gültiger UTF-8-Text. Namen und Pfade werden in UTF-8 gespeichert; "
+     "eine Datei, deren Name einen anderen Zeichensatz hat, muss erst umbenannt werden."},
+    {MessageId::kNotAFileName,
+     "Die Angabe %s ist kein Dateiname: Ein Dateiname darf nicht leer, „.“ oder „..“ sein, und "
+     "weder er noch eine Dateiendung darf einen Schrägstrich (/) enthalten."},
+    {MessageId::kProjectTextCut,
+     "Die Projektbeschreibung %s endet nicht mit der Zeile „Ende“ und ist womöglich "
+     "unvollständig. Es wurde nichts übernommen. Ist sie vollständig (etwa von einer älteren "
+     "Fassung des Programms geschrieben), lässt sie sich mit dieser Zeile am Ende einlesen."},
+    {MessageId::kProjectTextTooLarge,
+     "Die Projektbeschreibung %s ist größer als %s MB und wird nicht gelesen. Es wurde nichts "
+     "übernommen."},
 }};
 
 }  // namespace

@@ -53,6 +53,10 @@ enum class MessageId : int {
     kWatchFolderMissing = 55,
     kWatchUnavailable = 56,
     kWatchFailed = 60,
+    kTextNotUtf8 = 72,
+    kNotAFileName = 73,
+    kProjectTextCut = 74,
+    kProjectTextTooLarge = 75,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

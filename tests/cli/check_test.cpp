@@ -143,6 +143,7 @@ TEST(CliCheck, LinksAreResolvedAsABrowserDoes) {
     p.Write("out/a b.html", "<p id=\"x\">");
     p.Write("out/sub/index.htm", "");
     p.Write("out/img.png", "");
+    p.Write("secret.html", "");  // above the site: no link may reach it
     p.Add("index.tpl",
           "<!DOCTYPE html><title>t</title>\n"
           "<a href=\"#oben\">ok</a> <a href=\"#top\">ok</a> <a name=\"oben\"></a>\n"
@@ -150,7 +151,8 @@ TEST(CliCheck, LinksAreResolvedAsABrowserDoes) {
           "<a href=\"mailto:a@b\">x</a> <a href=\"//host/x\">x</a> <a href=\"https://h/\">x</a>\n"
           "<img src=\"data:,x\" srcset=\"img.png 1x, gone.png 2x,fine.png?(x)\">\n"
           "<a\nhref=\"a b.html#y\">gone</a> <a href=\"#unten\">gone</a>\n"
-          "<template><a href=\"../../../missing.html\">gone</a></template>\n",
+          "<template><a href=\"../../../missing.html\">gone</a></template>\n"
+          "<a href=\"..%2Fsecret.html\">gone</a>\n",
           {});
     p.Add("page.tpl",
           "<a href=\"/index.html#oben\">ok</a> <a href=\"../index.html\">ok</a>\n"
@@ -168,7 +170,25 @@ TEST(CliCheck, LinksAreResolvedAsABrowserDoes) {
                      "out/index.html:7: Verweis auf \"a b.html#y\" führt ins Leere: out/a b.html "
                      "hat keinen Anker \"y\"",
                      "out/index.html:8: Verweis auf \"../../../missing.html\" führt ins Leere: "
-                     "out/missing.html fehlt"}));
+                     "out/missing.html fehlt",
+                     "out/index.html:9: Verweis auf \"..%2Fsecret.html\" führt ins Leere: "
+                     "out/secret.html fehlt"}));
+}
+
+// A page nested deeper than any real one would take the parser minutes: it
+// is named as unchecked instead, and links to its anchors are not doubted.
+TEST(CliCheck, PageNestedTooDeepIsReportedUnchecked) {
+    Project p;
+    std::string deep;
+    for (int i = 0; i < 3000; ++i) {
+        deep += "<div>";
+    }
+    p.Add("deep.tpl", "<a href=\"gone.html\">x</a>" + deep + "\n", {});
+    p.Add("index.tpl", "<a href=\"deep.html#x\">ok</a>\n", {});
+    ASSERT_EQ(p.Run({"generate", "P"}), 0) << p.err;
+    EXPECT_EQ(p.Run({"check", "P"}), 1);
+    EXPECT_EQ(p.OutLines(), Lines{"out/deep.html:1: Die Seite ist tiefer als 2000 Ebenen "
+                                  "verschachtelt; ihre Verweise werden nicht geprüft."});
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <filesystem>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -274,8 +275,11 @@ TEST(CliTransfer, ExportImportAndExportAgainGiveTheSameText) {
     EXPECT_NE(exported.find("\nQuellverzeichnis=" + (f.dir / "außen") + "\n"), std::string::npos);
 
     // A new project from the text, then the first replaced by it: same text.
+    // Its paths stay relative, so that a copy of the folder works on its own.
     ASSERT_EQ(f.Run({"import", text, "--as", "Kopie"}), 0) << f.err;
     EXPECT_EQ(f.out, "2\n");
+    ASSERT_EQ(f.Run({"projects"}), 0);
+    EXPECT_EQ(f.OutLines()[1], "2\tKopie\tPeter's Seite/Vorlagen ä\tPeter's Seite/out\t");
     ASSERT_EQ(f.Run({"import", text}), 0) << f.err;
     EXPECT_EQ(f.out, "1\n");
     ASSERT_EQ(f.Run({"export", "Peter's Seite", text}), 0);
@@ -289,6 +293,87 @@ TEST(CliTransfer, ExportImportAndExportAgainGiveTheSameText) {
     EXPECT_EQ(f.err, FormatMessage(MessageId::kProjectTextBad, "3", f.dir / "bad.txt") + "\n");
     ASSERT_EQ(f.Run({"projects"}), 0);
     EXPECT_EQ(f.OutLines().size(), 2u);
+}
+
+// A text cut short anywhere (a full disk, a killed export) would replace
+// the project with fewer entries: without its closing line it is refused.
+TEST(CliTransfer, TextCutShortIsRefusedAndChangesNothing) {
+    testkit::CliFixture f;
+    std::filesystem::create_directory(f.dir / "src");
+    for (const char* name : {"a.tpl", "b.tpl", "c.tpl"}) {
+        f.Write(std::string("src/") + name, "x\n");
+    }
+    ASSERT_EQ(f.Run({"add-project", "P", "--source", "src"}), 0);
+    ASSERT_EQ(f.Run({"add-file", "P", "src/a.tpl", "src/b.tpl", "src/c.tpl"}), 0);
+    ASSERT_EQ(f.Run({"export", "P"}), 0);
+    const std::string whole = f.out;
+    ASSERT_TRUE(whole.ends_with("\nEnde\n")) << whole;
+    for (std::size_t cut = 0; cut + 1 < whole.size(); cut += 13) {
+        f.Write("cut.txt", whole.substr(0, cut));
+        EXPECT_EQ(f.Run({"import", f.dir / "cut.txt"}), cli::kExitFailure) << cut;
+    }
+    EXPECT_EQ(f.err, FormatMessage(MessageId::kProjectTextCut, f.dir / "cut.txt", "") + "\n");
+    // Nothing may follow the closing line, and no key may come twice in a
+    // block: which of two values was meant is anyone's guess.
+    f.Write("more.txt", whole + "Datei=d.tpl\n");
+    f.Write("twice.txt",
+            "Pellandrix-Projekt 1\nProjekt=P\n\nDatei=a.tpl\nerstellen=ja\n"
+            "erstellen=nein\n\nEnde\n");
+    for (const auto& [name, line] : {std::pair{"more.txt", "32"}, {"twice.txt", "6"}}) {
+        EXPECT_EQ(f.Run({"import", f.dir / name}), cli::kExitFailure);
+        EXPECT_EQ(f.err, FormatMessage(MessageId::kProjectTextBad, line, f.dir / name) + "\n");
+    }
+    // A text that never ends is not read to its end.
+    EXPECT_EQ(f.Run({"import", "/dev/zero"}), cli::kExitFailure);
+    EXPECT_EQ(f.err, FormatMessage(MessageId::kProjectTextTooLarge, "/dev/zero", "64") + "\n");
+    ASSERT_EQ(f.Run({"files", "P"}), 0);
+    EXPECT_EQ(f.OutLines().size(), 3u);
+}
+
+// import stores only what add-project and add-file would.
+TEST(CliTransfer, ImportRefusesWhatAddingWouldRefuse) {
+    testkit::CliFixture f;
+    ASSERT_EQ(f.Run({"projects"}), 0);
+    const std::vector<std::tuple<std::string, MessageId, std::string>> refused{
+        {"Projekt=a\xc2\x85"
+         "b",
+         MessageId::kControlCharacter,
+         "a\xc2\x85"
+         "b"},
+        {"Projekt=P\nQuellverzeichnis=a\xe2\x80\xa8"
+         "b",
+         MessageId::kControlCharacter,
+         "a\xe2\x80\xa8"
+         "b"},
+        {"Projekt=caf\xe9", MessageId::kTextNotUtf8, "caf\xe9"},
+        {"Projekt=P\n\nDatei=../a.tpl", MessageId::kNotAFileName, "../a.tpl"},
+        {"Projekt=P\n\nDatei=a.tpl\nDateiendung=../../x", MessageId::kNotAFileName, "../../x"},
+    };
+    for (const auto& [lines, id, value] : refused) {
+        f.Write("p.txt", "Pellandrix-Projekt 1\n" + lines + "\n\nEnde\n");
+        EXPECT_EQ(f.Run({"import", f.dir / "p.txt"}), cli::kExitFailure) << lines;
+        EXPECT_EQ(f.err, FormatMessage(id, value, "") + "\n");
+    }
+    ASSERT_EQ(f.Run({"projects"}), 0);
+    EXPECT_EQ(f.out, "");
+}
+
+// An export into a file never follows what was planted beside it, and
+// never leaves a file of its own behind.
+TEST(CliTransfer, ExportWritesNoFileButItsOwn) {
+    testkit::CliFixture f;
+    ASSERT_EQ(f.Run({"add-project", "P"}), 0);
+    f.Write("victim", "geheim");
+    std::filesystem::create_symlink(f.dir / "victim", f.dir / "p.txt.pellandrix-export");
+    ASSERT_EQ(f.Run({"export", "P", f.dir / "p.txt"}), 0) << f.err;
+    EXPECT_EQ(testkit::ReadBytes(f.dir / "victim"), "geheim");
+    EXPECT_FALSE(std::filesystem::is_symlink(f.dir / "p.txt"));
+    EXPECT_TRUE(testkit::ReadBytes(f.dir / "p.txt").ends_with("\nEnde\n"));
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(f.dir.Path())) {
+        files += entry.path().filename() != "Pellandrix.mdb" ? 1 : 0;
+    }
+    EXPECT_EQ(files, 3u);  // victim, the planted link, p.txt
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "cli/cli.h"
 #include "cli_fixture.h"
@@ -87,14 +88,20 @@ TEST(CliHostileNames, ControlCharactersInNamesAreRefused) {
     std::filesystem::create_directory(f.dir / "src");
     f.Write("src/a\tb.tpl", "x\n");
     ASSERT_EQ(f.Run({"add-project", "Web", "--source", "src"}), 0);
-    const std::vector<std::pair<std::vector<std::string>, std::string>> refused{
-        {{"add-project", "Zwei\nZeilen"}, "Zwei\nZeilen"},
-        {{"add-project", "New", "--target", "out\x1b"}, "out\x1b"},
-        {{"add-file", "Web", "src/a\tb.tpl"}, "a\tb.tpl"},
+    f.Write("src/a.tpl", "x\n");
+    const auto control = MessageId::kControlCharacter;
+    const std::vector<std::tuple<std::vector<std::string>, std::string, MessageId>> refused{
+        {{"add-project", "Zwei\nZeilen"}, "Zwei\nZeilen", control},
+        {{"add-project", "New", "--target", "out\x1b"}, "out\x1b", control},
+        {{"add-project", "C1\xc2\x9b"}, "C1\xc2\x9b", control},
+        {{"add-project", "New", "--source", "a\xe2\x80\xa8"}, "a\xe2\x80\xa8", control},
+        {{"add-project", "Latin\xe9"}, "Latin\xe9", MessageId::kTextNotUtf8},
+        {{"add-file", "Web", "src/a\tb.tpl"}, "a\tb.tpl", control},
+        {{"add-file", "Web", "src/a.tpl", "--ext", "../../x"}, "../../x", MessageId::kNotAFileName},
     };
-    for (const auto& [args, value] : refused) {
+    for (const auto& [args, value, id] : refused) {
         EXPECT_EQ(f.Run(args), cli::kExitFailure);
-        EXPECT_EQ(f.err, FormatMessage(MessageId::kControlCharacter, value, "") + "\n");
+        EXPECT_EQ(f.err, FormatMessage(id, value, "") + "\n");
     }
     ASSERT_EQ(f.Run({"projects"}), 0);
     EXPECT_EQ(f.OutLines().size(), 1u);

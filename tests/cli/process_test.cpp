@@ -89,13 +89,18 @@ TEST(CliProcess, ExampleSiteIsSetUpAndGenerated) {
               Shell(dir, "'" + kCli + "' -C site files Website").out.size());
 }
 
-TEST(CliProcess, ParseErrorsGoToStandardErrorAndSetTheExitStatus) {
-    testkit::TempDir dir;
+// Project P with the template t/a.tpl holding `text`, selected.
+void OneTemplateProject(const testkit::TempDir& dir, const std::string& text) {
     fs::create_directory(dir.Path() / "t");
-    testkit::WriteBytes(dir / "t/a.tpl", "#else\nok\n");
+    testkit::WriteBytes(dir / "t/a.tpl", text);
     ASSERT_EQ(Shell(dir, "'" + kCli + "' add-project P --source t --target t --ext html").status,
               0);
     ASSERT_EQ(Shell(dir, "'" + kCli + "' add-file P t/a.tpl --select").status, 0);
+}
+
+TEST(CliProcess, ParseErrorsGoToStandardErrorAndSetTheExitStatus) {
+    testkit::TempDir dir;
+    ASSERT_NO_FATAL_FAILURE(OneTemplateProject(dir, "#else\nok\n"));
     Result run = Shell(dir, "'" + kCli + "' generate P");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err,
@@ -104,6 +109,22 @@ TEST(CliProcess, ParseErrorsGoToStandardErrorAndSetTheExitStatus) {
     EXPECT_EQ(run.out, "fertig\ta.tpl\n");
     EXPECT_EQ(testkit::ReadBytes(dir / "t/a.html"), "ok\r\n");
     EXPECT_EQ(Shell(dir, "'" + kCli + "' generate Q").status, 2);
+}
+
+// A listing, page list or project text that could not be written whole
+// must not pass for written: a script would go on with a cut one.
+TEST(CliProcess, StandardOutputThatCannotBeWrittenFailsTheCommand) {
+    testkit::TempDir dir;
+    ASSERT_NO_FATAL_FAILURE(OneTemplateProject(dir, "ok\n"));
+    for (const char* command : {"projects", "files P", "generate P", "export P", "--help"}) {
+        Result run = Shell(dir, "('" + kCli + "' " + command + " >/dev/full)");
+        EXPECT_EQ(run.status, 1) << command;
+        // The reason is the system's, when it is still known at the end.
+        EXPECT_TRUE(
+            run.err.starts_with("Die Datei (Standardausgabe) konnte nicht geschrieben werden: "))
+            << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << command;
+    }
 }
 
 }  // namespace

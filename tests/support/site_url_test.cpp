@@ -30,6 +30,7 @@ TEST(SiteUrl, PathsResolveAsInABrowserAndNeverClimbAboveTheRoot) {
         {"/a/b.html", "../../../c.html", "/c.html"},
         {"/a/b.html", "/c/./d/", "/c/d/"},
         {"/a/b.html", "%2e%2e/x%20y.html", "/x y.html"},
+        {"/a/b.html", "..%2F..%2F..%2Fetc%2Fpasswd", "/etc/passwd"},
         {"/a/b.html", "..", "/"},
         {"/a/b.html", "", "/a/b.html"},
         {"/b.html", "100%25%zz.html", "/100%%zz.html"},
