@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/watch_loop.h"
+
 namespace pellandrix::cli {
 
 namespace {
@@ -48,12 +50,14 @@ bool Allowed(const CommandInfo& command, std::string_view option) {
     return false;
 }
 
-// Seconds between two looks at the files: a positive number.
+// Seconds between two looks at the files: not so few that looking never
+// stops, nor more than a day.
 std::string TakePoll(CliOptions& o, const std::string& value) {
     char* end = nullptr;
     const double seconds = std::strtod(value.c_str(), &end);
-    if (value.empty() || *end != '\0' || !(seconds > 0) || seconds > 86400) {
-        return "--poll erwartet eine Zahl von Sekunden größer als 0, nicht " + value;
+    if (value.empty() || *end != '\0' || !(seconds >= CWatchLoop::kMinPollSeconds) ||
+        seconds > 86400) {
+        return "--poll erwartet eine Zahl von Sekunden von 0.1 bis 86400, nicht " + value;
     }
     o.pollSeconds = seconds;
     return {};
@@ -205,15 +209,18 @@ Befehle:
       "  eingebunden von PFAD:ZEILE" je einbindender Datei.
   watch PROJEKT [--all] [--poll SEKUNDEN]
       Erzeugt wie generate --changed und beobachtet danach jede Datei, die
-      der Lauf gelesen hat (Vorlagen, eingebundene Dateien, auch fehlende),
-      und die Quellverzeichnisse. Ist nach einer Änderung einen Moment (etwa
-      100 ms) Ruhe, folgt der nächste Lauf mit --changed; eine Datei, die nur
-      berührt wurde, löst keinen aus. Jeder Lauf beginnt mit einer Zeile
-      "Lauf N beginnt HH:MM:SS", dann folgen die Zeilen wie bei generate.
-      Ctrl+C oder SIGTERM beenden nach dem laufenden Lauf mit 0, nie mitten
-      im Schreiben einer Seite.
-      --poll SEKUNDEN prüft statt mit inotify alle SEKUNDEN Sekunden die
-      Inhalte (für Netzlaufwerke, auf denen inotify nichts sieht).
+      der Lauf gelesen hat (Vorlagen, eingebundene Dateien, auch fehlende,
+      auch über Verknüpfungen in andere Verzeichnisse), die Quellverzeichnisse
+      und die Einträge des Projekts in der Datenbank. Ist nach einer Änderung
+      einen Moment (etwa 100 ms) Ruhe, folgt der nächste Lauf mit --changed;
+      eine Datei, die nur berührt wurde, löst keinen aus. Jeder Lauf beginnt
+      mit einer Zeile "Lauf N beginnt HH:MM:SS", dann folgen die Zeilen wie
+      bei generate. Ein Verzeichnis, das inotify nicht beobachten kann, wird
+      gemeldet und jede Sekunde geprüft. Ctrl+C, SIGTERM, SIGHUP oder SIGQUIT
+      beenden nach dem laufenden Lauf mit 0, nie mitten im Schreiben einer
+      Seite.
+      --poll SEKUNDEN prüft statt mit inotify alle SEKUNDEN Sekunden (ab 0.1)
+      die Inhalte (für Netzlaufwerke, auf denen inotify nichts sieht).
   add-project NAME [--source VERZ] [--target VERZ] [--ext ENDUNG]
       Legt ein Projekt an und gibt seine ProjectId aus. Ein Name, den schon
       ein Projekt trägt, wird abgewiesen.

@@ -107,6 +107,9 @@ constexpr std::pair<MessageId, std::string_view> kTexts[] = {
      "Ein Projekt namens %s gibt es bereits. Bitte wählen Sie einen anderen Namen."},
     {MessageId::kProjectNameAmbiguous,
      "Mehrere Projekte heißen %s (Nummern %s). Bitte geben Sie das Projekt als #Nummer an."},
+    {MessageId::kWatchFailed,
+     "%s kann nicht beobachtet werden (%s). Es wird stattdessen jede Sekunde geprüft, ob sich "
+     "dort etwas geändert hat."},
     {MessageId::kJetFileBesideNewDatabase,
      "Neben der neuen, leeren Projektdatenbank liegt die alte Jet-Datenbank %s. Ihre Projekte "
      "werden nicht übernommen. Um sie umzuwandeln, beenden Sie das Programm, löschen die neue "

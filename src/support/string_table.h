@@ -55,6 +55,7 @@ enum class MessageId : int {
     kOutsideSourceFolder = 57,
     kProjectNameTaken = 58,
     kProjectNameAmbiguous = 59,
+    kWatchFailed = 60,
     kJetFileBesideNewDatabase = 66,
     kTextNotUtf8 = 72,
     kNotAFileName = 73,

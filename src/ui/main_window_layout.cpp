@@ -270,8 +270,7 @@ void CMainDlg::ConnectAutoBuild() {
             RunCommand([&] { inputs = RunChanged(); });
             return inputs;
         },
-        [this] { return running_; },
-        []() -> const CTplFileList& { return App()->Session().Files(); });
+        [this] { return running_; }, App()->Session(), App()->Core().Messages());
     auto* toggle = new QAction(QStringLiteral("&automatisch erstellen"), this);
     toggle->setCheckable(true);
     toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F5));
@@ -287,8 +286,14 @@ void CMainDlg::ConnectAutoBuild() {
             toggle->setChecked(false);
             return;
         }
+        // Left unticked when the folders cannot be watched: nothing would
+        // ever run.
+        if (const Outcome set = autoBuild_->SetOn(on); !set) {
+            toggle->setChecked(false);
+            App()->ShowRefusal(set);
+            return;
+        }
         entry->setChecked(on);
-        autoBuild_->SetOn(on);
         ShowAutoState();
     });
 }

@@ -12,8 +12,13 @@
 #include <QProgressBar>
 #include <QSignalSpy>
 
+#include <cerrno>
+#include <cstring>
+#include <sstream>
+
 #include "app/open_commands.h"
 #include "support/string_table.h"
+#include "testkit/faults.h"
 #include "ui/auto_build.h"
 #include "ui/file_list_menu.h"
 #include "ui/file_settings_dlg.h"
@@ -417,8 +422,55 @@ TEST_F(MainDlgTest, AutomaticRunsFollowAnEditedTemplateUntilSwitchedOff) {
     EXPECT_FALSE(window.AutoBuild()->IsOn());
     EXPECT_FALSE(window.Progress()->isTextVisible());
     testkit::WriteBytes(src + "/seite.tpl", "drei\r\n");
-    QTest::qWait(400);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window.AutoBuild()->Waiting());
     EXPECT_NE(testkit::ReadBytes(out + "/seite.htm"), "drei\r\n");
+}
+
+TEST_F(MainDlgTest, AutomaticRunsWaitUntilASaveIsWholeAndNoticeAMissingFolderOnce) {
+    const std::string src = Dir() / "src";
+    const std::string out = Dir() / "out";
+    std::filesystem::create_directories(src);
+    std::filesystem::create_directories(out);
+    testkit::WriteBytes(src + "/seite.tpl", "#include \"inc/teil.txt\"\r\neins\r\n");
+    Seed("Alpha", {{"seite.tpl", 1}}, src, out);
+    CMainDlg& window = Open();
+    const std::vector<std::string> notice{FormatMessage(MessageId::kWatchFolderMissing, "inc", "")};
+
+    QTest::keyClick(&window, Qt::Key_F5, Qt::ControlModifier);
+    ASSERT_TRUE(window.AutoBuild()->IsOn());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return testkit::Exists(out + "/seite.htm"); }, 5000));
+
+    // A save in two writes: the first alone is a block without its end.
+    // Once the first is seen, nothing runs before the second is written.
+    testkit::WriteBytes(src + "/seite.tpl", "#ifdef X\r\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.AutoBuild()->Waiting(); }, 5000));
+    EXPECT_EQ(testkit::ReadBytes(out + "/seite.htm"), "eins\r\n");
+    testkit::WriteBytes(src + "/seite.tpl", "#ifdef X\r\n#endif\r\nzwei\r\n");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return testkit::ReadBytes(out + "/seite.htm") == "zwei\r\n"; }, 5000));
+    // Two runs: the missing folder was noticed once.
+    EXPECT_EQ(Messages(), notice);
+}
+
+TEST_F(MainDlgTest, AutomaticRunsStayOffWhenFoldersCannotBeWatched) {
+    const std::string src = Dir() / "src";
+    std::filesystem::create_directories(src);
+    testkit::WriteBytes(src + "/seite.tpl", "eins\r\n");
+    Seed("Alpha", {{"seite.tpl", 1}}, src, src);
+    CMainDlg& window = Open();
+    auto* toggle = window.findChild<QAction*>(QStringLiteral("autoBuild"));
+    ASSERT_NE(toggle, nullptr);
+    {
+        // No descriptor left for inotify.
+        const testkit::DescriptorLimit none(0);
+        QTest::keyClick(&window, Qt::Key_F5, Qt::ControlModifier);
+    }
+    EXPECT_FALSE(window.AutoBuild()->IsOn());
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_EQ(Messages(), std::vector<std::string>{FormatMessage(MessageId::kWatchUnavailable,
+                                                                 std::strerror(EMFILE), "")});
+    EXPECT_FALSE(testkit::Exists(src + "/seite.htm"));
 }
 
 // ---------------------------------------------------------------------------
