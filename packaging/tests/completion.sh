@@ -45,4 +45,15 @@ expect "pellandrix-cli import x --" "--as"
 expect "pellandrix-cli watch --" $'--all\n--poll'
 expect "pellandrix-cli serve Meine\ Seite --port 8081 --" $'--all\n--open\n--poll\n--port'
 [[ $(compgen -W "$(_pellandrix_cli_projects "")" -- M | wc -l) == 2 ]] || { echo "compgen" >&2; failed=1; }
+expect "pellandrix-cli projects --" "--read-only"
+# Tab writes nothing: no database in a folder without one, and an old Jet
+# file (here its first bytes) is not touched.
+mkdir empty jet
+printf '\0\1\0\0Standard Jet DB\0\1' >jet/Pellandrix.mdb
+cp jet/Pellandrix.mdb jet.before
+expect "pellandrix-cli -C empty files " ""
+expect "pellandrix-cli -C jet files " ""
+[[ -z $(ls -A empty) ]] || { echo "Tab made a database" >&2; failed=1; }
+[[ $(ls -A jet) == Pellandrix.mdb ]] && cmp -s jet/Pellandrix.mdb jet.before ||
+    { echo "Tab touched the Jet file" >&2; failed=1; }
 exit $failed

@@ -45,6 +45,7 @@ done
 if [ "$gui" = ON ]; then
   need_file "$bindir/pellandrix"
   need_file "$datadir/pellandrix/Pellandrix-Hilfe.html"
+  need_file "$mandir/man1/pellandrix.1.gz"
   desktop="$datadir/applications/$id.desktop"
   metainfo="$datadir/metainfo/$id.metainfo.xml"
   need_file "$desktop"

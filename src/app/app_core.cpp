@@ -11,6 +11,11 @@ DatabaseOpening CAppCore::StartUp(JetFileChoice jet) {
         [this] { LoadFileExtensions(kExtensionFileName, extensions_); }, jet);
 }
 
+void CAppCore::StartUpReadOnly() {
+    location_ = LocateDatabase();
+    OpenDatabaseReadOnly(database_, location_);
+}
+
 CProjectRecord* CAppCore::LoadProjectFiles(int projectId) {
     CProjectRecord* project = projects_.FindById(projectId);
     if (project == nullptr) {

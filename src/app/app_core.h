@@ -30,6 +30,10 @@ class CAppCore {
     // database open. Engine errors leave as CDaoException; the database
     // file is then left as it was.
     DatabaseOpening StartUp(JetFileChoice jet = JetFileChoice::kAskFirst);
+    // The start-up of a caller that must never write: locates the database
+    // and opens it for reading only (OpenDatabaseReadOnly); the extension
+    // list stays empty. Refusals leave as CDaoException.
+    void StartUpReadOnly();
 
     // Makes `projectId` current: loads its template files into the parser's
     // list, numbering their ListRow 0, 1, ... in list order. Returns the

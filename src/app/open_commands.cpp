@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "engine/template_paths.h"
 #include "support/desktop_entry.h"
@@ -133,6 +134,26 @@ LaunchCommand EditorCommand(const DesktopChoices& desktop, const std::string& fi
         return *command;
     }
     return {"xdg-open", {file}};
+}
+
+LaunchCommand EditorCommandAt(const DesktopChoices& desktop, const std::string& file, int line) {
+    // Only editors whose "+LINE" is documented: to another one the
+    // argument would be a file name to open or to make.
+    static constexpr std::string_view kTakesLine[] = {"gedit", "pluma",       "xed",  "geany",
+                                                      "vi",    "vim",         "gvim", "nvim",
+                                                      "emacs", "emacsclient", "nano"};
+    LaunchCommand command = EditorCommand(desktop, file);
+    const std::string name = std::filesystem::path(command.program).filename().string();
+    // The entry's Exec hands the file over as a path or as a URL.
+    const auto fileArgument =
+        std::find_if(command.arguments.begin(), command.arguments.end(),
+                     [&](const std::string& a) { return a == file || a == FileUrl(file); });
+    if (line < 1 || fileArgument == command.arguments.end() ||
+        std::find(std::begin(kTakesLine), std::end(kTakesLine), name) == std::end(kTakesLine)) {
+        return command;
+    }
+    command.arguments.insert(fileArgument, "+" + std::to_string(line));
+    return command;
 }
 
 LaunchCommand FolderCommand(const std::string& folder) {

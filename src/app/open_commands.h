@@ -72,6 +72,12 @@ LaunchCommand BrowserUrlCommand(const DesktopChoices& desktop, const std::string
 // browser.
 LaunchCommand EditorCommand(const DesktopChoices& desktop, const std::string& file);
 
+// EditorCommand with the editor put on `line` (counted from 1) where the
+// editor is known to take the "+LINE" argument before the file (gedit,
+// pluma, xed, geany, the vi and Emacs families, nano); any other editor,
+// and a line below 1, just get the file.
+LaunchCommand EditorCommandAt(const DesktopChoices& desktop, const std::string& file, int line);
+
 // The file manager showing `folder`: xdg-open of the folder.
 LaunchCommand FolderCommand(const std::string& folder);
 

@@ -118,11 +118,7 @@ constexpr std::string_view kLiveScript = R"js((function () {
         'text-align:left;box-shadow:0 -2px 8px rgba(0,0,0,.3)';
       (document.body || document.documentElement).appendChild(box);
     }
-    var lines = ['Meldungen des letzten Laufs:'];
-    messages.forEach(function (message) {
-      lines = lines.concat(message);
-    });
-    box.textContent = lines.join('\n');
+    box.textContent = ['Meldungen des letzten Laufs:'].concat(messages).join('\n');
   }
   source.addEventListener('run', function (event) {
     var run = JSON.parse(event.data);
@@ -197,23 +193,6 @@ std::string FolderListing(std::string_view sitePath, const std::vector<std::stri
         page += "<li><a href=\"" + href + "\">" + HtmlEscaped(name) + "</a></li>\n";
     }
     return page + "</ul>\n</body></html>\n";
-}
-
-std::vector<std::string> LocatedLines(const std::string& text,
-                                      const std::vector<SourcePlace>& places) {
-    if (places.empty()) {
-        return {text};
-    }
-    std::string first = places.front().path;
-    if (places.front().line > 0) {
-        first += ':' + std::to_string(places.front().line);
-    }
-    std::vector<std::string> lines{first + ": " + text};
-    for (std::size_t i = 1; i < places.size(); ++i) {
-        lines.push_back("  eingebunden von " + places[i].path + ':' +
-                        std::to_string(places[i].line));
-    }
-    return lines;
 }
 
 std::string JsonString(std::string_view text) {

@@ -4,8 +4,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/source_place.h"
-
 namespace pellandrix {
 
 // The media type a browser needs for the file `path`, by its extension
@@ -43,12 +41,6 @@ std::string_view LiveScript();
 // A folder's listing as an HTML page: its site path as title, then one link
 // per name (folders end with "/"), names escaped.
 std::string FolderListing(std::string_view sitePath, const std::vector<std::string>& names);
-
-// One message as the command line shows it with --locations: "path:line:
-// text" (just "path: text" for a file as a whole, the bare text without a
-// place), then "  eingebunden von path:line" per including place.
-std::vector<std::string> LocatedLines(const std::string& text,
-                                      const std::vector<SourcePlace>& places);
 
 // `text` as a JSON string, quotes included.
 std::string JsonString(std::string_view text);

@@ -44,12 +44,8 @@ std::string RunEvent(const PreviewState& state, int heard) {
         }
     }
     std::string messages;
-    for (const std::vector<std::string>& lines : state.messages) {
-        std::string message;
-        for (const std::string& line : lines) {
-            message += (message.empty() ? "" : ",") + JsonString(line);
-        }
-        messages += (messages.empty() ? "[" : ",[") + message + "]";
+    for (const std::string& message : state.messages) {
+        messages += (messages.empty() ? "" : ",") + JsonString(message);
     }
     return "event: run\ndata: {\"run\":" + std::to_string(state.run) + ",\"changed\":[" + changed +
            "],\"messages\":[" + messages + "]}\n\n";

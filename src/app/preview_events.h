@@ -18,10 +18,10 @@ struct PreviewState {
     std::mutex mutex;
     std::condition_variable changed;  // a run ended, or the server stops
     CPreviewSite site;
-    std::string server;                              // told apart from an earlier server's pages
-    int run = 0;                                     // runs ended so far
-    std::map<std::string, int> lastChanged;          // site path -> run that last wrote it
-    std::vector<std::vector<std::string>> messages;  // of the last run, as lines
+    std::string server;                      // told apart from an earlier server's pages
+    int run = 0;                             // runs ended so far
+    std::map<std::string, int> lastChanged;  // site path -> run that last wrote it
+    std::vector<std::string> messages;       // of the last run, placed as --locations places them
     bool stopping = false;
 };
 

@@ -205,7 +205,7 @@ void CPreviewServer::RunEnded(const PreviewRun& run) {
         }
         state.messages.clear();
         for (const PreviewMessage& message : run.messages) {
-            state.messages.push_back(LocatedLines(message.text, message.places));
+            state.messages.push_back(PlacedMessage(message.text, message.places));
         }
     }
     state_->changed.notify_all();

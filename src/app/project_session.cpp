@@ -1,18 +1,12 @@
 #include "app/project_session.h"
 
+#include <limits>
+
 #include "app/settings_checks.h"
 #include "engine/generation_run.h"
 #include "store/dao_transaction.h"
-#include "store/run_record.h"
 
 namespace pellandrix {
-
-namespace {
-
-using FileName = decltype(CTplFileRecord::TPLFileName);
-using FilePath = decltype(CTplFileRecord::SourcePath);
-
-}  // namespace
 
 // --- projects ----------------------------------------------------------------
 
@@ -45,11 +39,64 @@ bool CProjectSession::SwitchTo(std::string_view name) {
 
 Outcome CProjectSession::Open(std::string_view name) {
     LoadProjects();
-    current_ = core_.Projects().FindByName(name);
-    if (current_ == nullptr) {
-        return Outcome::Refuse(MessageId::kUnknownProject, std::string(name));
+    CProjectRecord* found = nullptr;
+    if (Outcome resolved = Find(name, &found); !resolved) {
+        return resolved;
     }
+    current_ = found;
     LoadCurrentFiles();
+    return {};
+}
+
+namespace {
+
+// The id in "#ID", or nullopt when `text` is no such reference.
+std::optional<int> IdReference(std::string_view text) {
+    if (text.size() < 2 || text.size() > 10 || text.front() != '#') {
+        return std::nullopt;
+    }
+    long long id = 0;
+    for (const char c : text.substr(1)) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        id = id * 10 + (c - '0');
+    }
+    return id <= std::numeric_limits<int>::max() ? std::optional<int>(static_cast<int>(id))
+                                                 : std::nullopt;
+}
+
+}  // namespace
+
+Outcome CProjectSession::Find(std::string_view nameOrId, CProjectRecord** found) const {
+    const std::optional<int> id = IdReference(nameOrId);
+    std::vector<CProjectRecord*> named;
+    for (CProjectRecord& project : core_.Projects().Records()) {
+        const bool match = id ? project.ProjectId == *id : project.ProjectName.str() == nameOrId;
+        if (!project.Deleted && match) {
+            named.push_back(&project);
+        }
+    }
+    if (named.empty()) {
+        return Outcome::Refuse(MessageId::kUnknownProject, std::string(nameOrId));
+    }
+    if (named.size() > 1) {
+        std::string ids;
+        for (const CProjectRecord* project : named) {
+            ids += (ids.empty() ? "#" : ", #") + std::to_string(project->ProjectId);
+        }
+        return Outcome::Refuse(MessageId::kProjectNameAmbiguous, std::string(nameOrId), ids);
+    }
+    *found = named.front();
+    return {};
+}
+
+Outcome CProjectSession::CheckNameFree(std::string_view name, const CProjectRecord* self) const {
+    for (const CProjectRecord& project : core_.Projects().Records()) {
+        if (!project.Deleted && &project != self && project.ProjectName.str() == name) {
+            return Outcome::Refuse(MessageId::kProjectNameTaken, std::string(name));
+        }
+    }
     return {};
 }
 
@@ -64,6 +111,9 @@ Outcome CProjectSession::NewProject(const std::function<std::optional<std::strin
     CProjectRecord* project = projects.NewProject();
     const std::optional<std::string> name = askName();
     Outcome named = name ? CheckProjectName(*name) : Outcome();
+    if (named && name) {
+        named = CheckNameFree(*name, project);
+    }
     if (!name || !named) {
         // The id stays used: the counter is not wound back.
         projects.Remove(project);
@@ -89,11 +139,29 @@ Outcome CProjectSession::NewProject(const std::function<std::optional<std::strin
     return {};
 }
 
+Outcome CProjectSession::AddProject(ProjectSettings settings, int* created) {
+    if (settings.extension.empty()) {
+        settings.extension = ExtensionFor(CProjectRecord());
+    }
+    // Read, add and save as one unit, so that a second process adding at
+    // the same moment neither loses its row nor gets the same id or name.
+    return Atomically([&] {
+        LoadProjects();
+        return NewProject(
+            [&] { return std::optional<std::string>(settings.name); },
+            [&](CProjectRecord& project) { return ApplyProjectSettings(project, settings); },
+            created);
+    });
+}
+
 Outcome CProjectSession::ApplyProjectSettings(CProjectRecord& project,
                                               const ProjectSettings& settings) {
     if (Outcome checked = pellandrix::CheckProjectSettings(settings, core_.Extensions());
         !checked) {
         return checked;
+    }
+    if (Outcome free = CheckNameFree(settings.name, &project); !free) {
+        return free;
     }
     project.ProjectName = settings.name;
     project.SourcePath = settings.sourcePath;
@@ -128,128 +196,6 @@ void CProjectSession::DeleteProject(std::string_view name) {
     SwitchTo(first != nullptr ? first->ProjectName.str() : std::string());
 }
 
-// --- template files ------------------------------------------------------------
-
-Outcome CProjectSession::AddTemplateFiles(const std::vector<FileSettings>& files, bool unconfirmed,
-                                          std::vector<CTplFileRecord*>* added) {
-    if (current_ == nullptr) {
-        return Outcome::Refuse(MessageId::kUnknownProject, "");
-    }
-    // Every file is checked before the first is added: all or none. The
-    // keys are hashed: an import brings many thousand files at once.
-    std::unordered_set<std::string> taken = LiveEntryKeys();
-    for (const FileSettings& file : files) {
-        if (Outcome checked = CheckFileSettings(file); !checked) {
-            return checked;
-        }
-        if (Outcome unique = CheckDuplicate(file, taken); !unique) {
-            return unique;
-        }
-    }
-    for (const FileSettings& file : files) {
-        CTplFileRecord* entry = core_.Files().NewFile();
-        entry->ProjectId = current_->ProjectId;
-        if (unconfirmed) {
-            // The user confirms the entry's settings next; until then it
-            // holds the template as it was chosen.
-            entry->TPLFileName = file.name;
-            entry->SourcePath = file.sourcePath;
-            entry->Unconfirmed = 1;
-        } else {
-            StoreFileSettings(*entry, file);
-        }
-        if (added != nullptr) {
-            added->push_back(entry);
-        }
-    }
-    return {};
-}
-
-Outcome CProjectSession::CheckFileSettings(const FileSettings& file) const {
-    return CheckFileTexts(file, current_ != nullptr ? current_->DefCreateFileExt.str() : "",
-                          core_.Extensions());
-}
-
-namespace {
-
-// A name and a folder as one key. Neither may hold a control character, so
-// a line feed between them cannot make two pairs alike.
-std::string EntryKey(std::string_view name, std::string_view folder) {
-    std::string key(name);
-    key += '\n';
-    key += folder;
-    return key;
-}
-
-}  // namespace
-
-std::unordered_set<std::string> CProjectSession::LiveEntryKeys() const {
-    std::unordered_set<std::string> keys;
-    for (const CTplFileRecord& entry : core_.Files().Records()) {
-        if (!entry.Deleted) {
-            keys.insert(EntryKey(entry.TPLFileName.str(), entry.SourcePath.str()));
-        }
-    }
-    return keys;
-}
-
-Outcome CProjectSession::CheckDuplicate(const FileSettings& file,
-                                        std::unordered_set<std::string>& taken) const {
-    // Compared as the record would store them, so that an over-long name or
-    // path still matches its stored, cut form.
-    const FileName name(file.name);
-    const FilePath directory(file.sourcePath);
-    if (taken.insert(EntryKey(name.str(), directory.str())).second) {
-        return {};
-    }
-    return Outcome::Refuse(MessageId::kFileAlreadyInProject, name.str(),
-                           current_ != nullptr ? current_->ProjectName.str() : std::string());
-}
-
-Outcome CProjectSession::ApplyFileSettings(CTplFileRecord& entry, const FileSettings& settings) {
-    if (Outcome checked = CheckFileSettings(settings); !checked) {
-        return checked;
-    }
-    StoreFileSettings(entry, settings);
-    // Once the user has confirmed an entry's settings it is an ordinary
-    // entry: cancelling its dialog later must not remove it.
-    entry.Unconfirmed = 0;
-    return {};
-}
-
-void CProjectSession::StoreFileSettings(CTplFileRecord& entry, const FileSettings& settings) const {
-    entry.TPLFileName = settings.name;
-    entry.CreateFile = settings.createFile ? 1 : 0;
-    entry.AlwaysParse = settings.alwaysParse ? 1 : 0;
-    entry.SourceFromProject = settings.sourceFromProject ? 1 : 0;
-    entry.TargetFromProject = settings.targetFromProject ? 1 : 0;
-    entry.CreateFileExt = settings.extension;
-    // A folder taken from the project is the project's, whatever the
-    // settings held: this is the one place that decides it.
-    const CProjectRecord* project = current_;
-    entry.SourcePath = settings.sourceFromProject && project != nullptr ? project->SourcePath.str()
-                                                                        : settings.sourcePath;
-    entry.TargetPath = settings.targetFromProject && project != nullptr ? project->TargetPath.str()
-                                                                        : settings.targetPath;
-    entry.Selected = settings.selected ? 1 : entry.Selected;
-}
-
-void CProjectSession::RemoveFile(CTplFileRecord& entry) {
-    entry.Deleted = 1;
-}
-
-void CProjectSession::SetSelected(CTplFileRecord& entry, bool selected) {
-    entry.Selected = selected ? 1 : 0;
-}
-
-void CProjectSession::SelectAll() {
-    for (CTplFileRecord& entry : core_.Files().Records()) {
-        if (!entry.Deleted) {
-            entry.Selected = 1;
-        }
-    }
-}
-
 void CProjectSession::Generate(IRunView& view, bool all) {
     GenerateOptions options;
     options.all = all;
@@ -265,8 +211,18 @@ Outcome CProjectSession::ImportProject(const ProjectText& text, const std::strin
     }
     return Atomically([&]() -> Outcome {
         LoadProjects();
-        if (CProjectRecord* existing = core_.Projects().FindByName(settings.name)) {
-            SwitchTo(settings.name);
+        CProjectRecord* existing = nullptr;
+        const Outcome found = Find(settings.name, &existing);
+        if (!found &&
+            (found.Refused().id != MessageId::kUnknownProject || IdReference(settings.name))) {
+            return found;
+        }
+        if (existing != nullptr) {
+            // Addressed by "#ID", the project keeps its name.
+            settings.name = existing->ProjectName.str();
+            SaveFiles();
+            current_ = existing;
+            LoadCurrentFiles();
             if (Outcome applied = ApplyProjectSettings(*existing, settings); !applied) {
                 return applied;
             }
@@ -302,13 +258,8 @@ Outcome CProjectSession::Atomically(const std::function<Outcome()>& work) {
 }
 
 void CProjectSession::SaveProjects() {
-    // A deleted project's record goes with its row, so that a project that
-    // later takes the id does not inherit what it never wrote.
-    for (const CProjectRecord& project : core_.Projects().Records()) {
-        if (project.Deleted) {
-            DeleteRunRecord(core_.Database(), project.ProjectId);
-        }
-    }
+    // A deleted project's files and run record go with its row, in the
+    // same transaction.
     core_.Projects().SaveAll(core_.Database());
 }
 

@@ -40,6 +40,21 @@ class CProjectSession {
     CProjectRecord* Current() const { return current_; }
     // The live entry shown in list row `row`, or null.
     CTplFileRecord* EntryAtRow(int row) const { return core_.Files().FindByListRow(row); }
+    // The extension a file generated from `entry` of `project` gets: its
+    // own, else the project's default (ExtensionFor the project).
+    std::string ExtensionFor(const CTplFileRecord& entry, const CProjectRecord& project) const;
+    // A project's default extension: its own, else the first one
+    // fileext.def offers (empty when it offers none).
+    std::string ExtensionFor(const CProjectRecord& project) const;
+    // Numbers the live entries' rows 0, 1, ... in list order (-1 for dead
+    // ones) and makes each status follow its tick: "deaktiviert" when
+    // cleared, "aktiviert" when ticked unless a run got further. The window
+    // calls it before it shows the list.
+    //
+    // The status stays an input of the next run: an included template that
+    // is "fertig" and not always parsed has its page inserted as it is,
+    // which is the run's specified include rule, not a display matter.
+    void NumberRows();
     // Where a generation run is while it shows a message (see
     // CTemplateParser::Where); empty outside a run.
     std::vector<SourcePlace> RunPlace() const { return core_.Parser().Where(); }
@@ -55,9 +70,17 @@ class CProjectSession {
     // the current project already.
     bool SwitchTo(std::string_view name);
     // For a program that works on one named project: loads the project list
-    // and makes that project current. Refused (unknown project) when no
-    // live project has the name.
+    // and makes that project current. `name` is resolved by Find.
     Outcome Open(std::string_view name);
+    // Resolves what the user calls a project: "#ID" names the live project
+    // with that id, any other text the one live project of that name.
+    // Refused when there is none (message 15), or when several live
+    // projects share the name (message 59, with their ids), which a
+    // database written by an older version may hold.
+    Outcome Find(std::string_view nameOrId, CProjectRecord** found) const;
+    // Refused (message 58) when a live project other than `self` is named
+    // `name`: names are how both programs address projects.
+    Outcome CheckNameFree(std::string_view name, const CProjectRecord* self = nullptr) const;
 
     // Creates a project: it takes the next id at once, then `askName` gives
     // its name (nullopt: cancelled; the id stays used and nothing else
@@ -65,16 +88,18 @@ class CProjectSession {
     // left are saved), `editSettings` may change its settings (through
     // ApplyProjectSettings), and then every project is saved. `created`
     // receives the new project's id when not null. Refused when the name
-    // is empty or too long, or when `editSettings` refuses: the project is
+    // is empty, too long or taken (CheckNameFree), or when `editSettings` refuses: the project is
     // then taken out of the list again (its id stays used) and nothing of
     // it is saved.
     Outcome NewProject(const std::function<std::optional<std::string>()>& askName,
                        const std::function<Outcome(CProjectRecord&)>& editSettings,
                        int* created = nullptr);
+    // Reads the projects, creates one with `settings` (an empty extension:
+    // the first one fileext.def offers) and saves, as one transaction.
+    Outcome AddProject(ProjectSettings settings, int* created);
     // Checks `settings` (field widths, an offered extension, texts the
-    // store keeps as typed) and stores them in `project`; its files that
-    // take a folder from the project take the new one. Nothing is written to
-    // the database.
+    // store keeps as typed, a name no other project has) and stores them in `project`; its files
+    // that take a folder from the project take the new one. Nothing is written to the database.
     Outcome ApplyProjectSettings(CProjectRecord& project, const ProjectSettings& settings);
     // Sets one folder of `project` at once (a folder chosen in the settings
     // dialog is kept even when the dialog is cancelled).
@@ -87,13 +112,24 @@ class CProjectSession {
     // --- template files of the current project -----------------------------
     // Adds one entry per settings to the current project: all or none, with
     // the "from the project" rule of ApplyFileSettings. Each settings' name
-    // and sourcePath give the template; an entry with the same name and the
-    // same source folder already in the list (or earlier in `files`) is
-    // refused, and so is every file when no project is current.
+    // and sourcePath give the template; one that is the same file (SameFile)
+    // as a live entry's, or an earlier one's in `files`, is refused (message
+    // 17), and so is every file when no project is current.
     // `unconfirmed` marks the new entries as not yet confirmed by the user.
     // `added` receives the new entries. Nothing is saved.
     Outcome AddTemplateFiles(const std::vector<FileSettings>& files, bool unconfirmed,
                              std::vector<CTplFileRecord*>* added = nullptr);
+    // Adds the templates at `paths`, as typed or chosen, with `settings`
+    // (whose name and sourcePath are ignored; an empty extension is
+    // ExtensionFor's default). Each path is split (SplitTemplatePath). An
+    // entry that takes its folder from the project must lie in that folder
+    // (message 57 otherwise); the file the entry will name must exist
+    // (message 18). With `unconfirmed` (the desktop program's way: a file
+    // chooser's choice) neither is asked, and the entry keeps the folder the
+    // file was chosen from until the user confirms its settings. Then as
+    // AddTemplateFiles.
+    Outcome AddTemplatePaths(const std::vector<std::string>& paths, const FileSettings& settings,
+                             bool unconfirmed, std::vector<CTplFileRecord*>* added = nullptr);
     // Checks `settings` and stores them in `entry`; a folder taken from the
     // project is the project's, whatever `settings` says. Confirms the entry.
     Outcome ApplyFileSettings(CTplFileRecord& entry, const FileSettings& settings);
@@ -114,6 +150,9 @@ class CProjectSession {
     // Entries left so read "unverändert". A dry run writes nothing at all.
     // `report`, when not null, receives the reasons and a dry run's changes.
     void Generate(IRunView& view, const GenerateOptions& options, GenerateReport* report);
+    // The current project's record of its last run, as RunRecordText puts
+    // it; empty without a current project or a record. Reads only.
+    std::string LastRunText();
 
     // Checks the current project's site as it is on disk and returns the
     // findings (see site_check.h), by kind, then by file and line: broken
@@ -147,13 +186,18 @@ class CProjectSession {
 
   private:
     Outcome CheckFileSettings(const FileSettings& settings) const;
-    // The name and source folder of each live entry, as stored, one key
-    // each (see CheckDuplicate).
+    // The file each live entry names, one FileIdentity each.
     std::unordered_set<std::string> LiveEntryKeys() const;
-    // Refuses `file` when `taken` holds its name and source folder already
-    // (a live entry, or a file added before it); otherwise adds them.
-    Outcome CheckDuplicate(const FileSettings& file, std::unordered_set<std::string>& taken) const;
+    // Refuses `file` when `taken` holds the file it will name already (a
+    // live entry's, or one added before it); otherwise adds it.
+    Outcome CheckDuplicate(const FileSettings& file, bool unconfirmed,
+                           std::unordered_set<std::string>& taken) const;
     void StoreFileSettings(CTplFileRecord& entry, const FileSettings& settings) const;
+    // The folder an entry made from `settings` names: the project's when it
+    // takes it from there.
+    std::string StoredFolder(const FileSettings& settings) const;
+    Outcome SettingsForPath(const std::string& path, const FileSettings& common, bool unconfirmed,
+                            FileSettings& file) const;
     void LoadCurrentFiles();
 
     CAppCore& core_;

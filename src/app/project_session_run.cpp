@@ -1,9 +1,9 @@
 // The generation verb of the session: a run with its record.
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "app/project_session.h"
+#include "app/run_key.h"
+#include "app/run_record_text.h"
 #include "engine/generation_run.h"
 #include "engine/run_memo.h"
 #include "engine/run_status.h"
@@ -13,34 +13,6 @@
 namespace pellandrix {
 
 namespace {
-
-// Bumped whenever what a run writes could change for the same inputs (a
-// new program version may generate differently), so that no record of
-// another version is trusted.
-constexpr const char* kRecordVersion = "Pellandrix-Lauf 1";
-
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return "-";
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return "+" + bytes.str();
-}
-
-// What a run depends on as a whole: a change here makes every step be done.
-std::string RunKey(const CProjectRecord& project) {
-    std::string key = kRecordVersion;
-    for (const std::string& part :
-         {std::to_string(project.ProjectId), project.ProjectName.str(), project.SourcePath.str(),
-          project.TargetPath.str(), project.DefCreateFileExt.str()}) {
-        key += '\n' + part;
-    }
-    const ContentHash extensions = HashBytes(FileBytes(kExtensionFileName));
-    key += '\n' + std::to_string(extensions.low) + ':' + std::to_string(extensions.high);
-    return key;
-}
 
 // The record only saves work: one that cannot be read is none, and one that
 // cannot be written stays as it was. Either way nothing wrong can follow:
@@ -110,8 +82,12 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     }
     CDaoDatabase& db = core_.Database();
     const int projectId = current_ != nullptr ? current_->ProjectId : 0;
-    CRunMemo memo(LoadRecord(db, projectId), current_ != nullptr ? RunKey(*current_) : "",
-                  options.changed, options.dryRun);
+    RunRecord record = LoadRecord(db, projectId);
+    const std::string keyChange =
+        current_ != nullptr ? RunKeyChange(record.key, *current_) : std::string();
+    CRunMemo memo(std::move(record), current_ != nullptr ? RunKey(*current_) : "", options.changed,
+                  options.dryRun);
+    memo.ExplainKeyChange(keyChange);
     const bool recording = !options.dryRun && current_ != nullptr;
     CTemplateParser& parser = core_.Parser();
     // Included templates report their statuses through the parser's view,
@@ -146,6 +122,13 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
             report->inputs = InputsOf(memo);
         }
     }
+}
+
+std::string CProjectSession::LastRunText() {
+    if (current_ == nullptr) {
+        return {};
+    }
+    return RunRecordText(LoadRunRecord(core_.Database(), current_->ProjectId), core_.Files());
 }
 
 }  // namespace pellandrix

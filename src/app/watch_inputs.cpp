@@ -1,10 +1,18 @@
 #include "app/watch_inputs.h"
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "store/project_record.h"
 #include "store/tpl_file_list.h"
 
 namespace pellandrix {
 
 namespace {
+
+// A chain of links longer than this is a loop (the system's own limit).
+constexpr int kMaxLinks = 40;
 
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -19,30 +27,80 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool Beneath(const std::string& path, const std::set<std::string>& folders) {
+    for (const std::string& folder : folders) {
+        if (folder == "." && path.compare(0, 1, "/") != 0) {
+            return true;
+        }
+        if (path.compare(0, folder.size(), folder) == 0 &&
+            (path.size() == folder.size() || path[folder.size()] == '/' || folder == "/")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether `touched` may concern the file reached through `chain`.
+bool Concerns(const CFolderWatch::Touched& touched, const std::set<std::string>& names,
+              const std::vector<std::string>& chain) {
+    for (const std::string& link : chain) {
+        // The same folder may be watched under another spelling than a
+        // path's (inotify gives one watch per folder), so names are
+        // matched, not paths.
+        if (names.count(NameOf(link)) != 0 || touched.paths.count(link) != 0 ||
+            Beneath(link, touched.folders)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
-std::set<std::string> FoldersToWatch(const RunInputs& inputs, const CTplFileList& files) {
-    std::set<std::string> folders;
+std::vector<std::string> LinkChain(const std::string& path) {
+    std::vector<std::string> chain{path};
+    for (int i = 0; i < kMaxLinks; ++i) {
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::read_symlink(chain.back(), error);
+        if (error) {
+            break;
+        }
+        chain.push_back(target.is_absolute() ? target.string()
+                                             : FolderOf(chain.back()) + "/" + target.string());
+    }
+    return chain;
+}
+
+WatchTargets WhatToWatch(const RunInputs& inputs, const CTplFileList& files,
+                         const std::string& database) {
+    WatchTargets targets;
     for (const auto& [path, hash] : inputs.files) {
-        folders.insert(FolderOf(path));
+        for (const std::string& link : LinkChain(path)) {
+            targets.folders.insert(FolderOf(link));
+        }
+        struct stat st;
+        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink > 1) {
+            targets.files.insert(path);
+        }
     }
     for (const CTplFileRecord& entry : files.Records()) {
         if (!entry.Deleted) {
-            folders.insert(entry.SourcePath.str().empty() ? "." : entry.SourcePath.str());
+            targets.folders.insert(entry.SourcePath.str().empty() ? "." : entry.SourcePath.str());
         }
     }
-    return folders;
+    if (!database.empty()) {
+        targets.folders.insert(FolderOf(database));
+    }
+    return targets;
 }
 
 bool InputsChanged(const RunInputs& inputs, const CFolderWatch::Touched& touched) {
-    // The same folder may be watched under another spelling than a path's
-    // (inotify gives one watch per folder), so names are matched, not paths.
     std::set<std::string> names;
     for (const std::string& path : touched.paths) {
         names.insert(NameOf(path));
     }
     for (const auto& [path, hash] : inputs.files) {
-        if (!touched.everything && names.count(NameOf(path)) == 0) {
+        if (!touched.everything && !Concerns(touched, names, LinkChain(path))) {
             continue;
         }
         const std::optional<HashedFile> now = HashFile(path);
@@ -51,6 +109,47 @@ bool InputsChanged(const RunInputs& inputs, const CFolderWatch::Touched& touched
         }
     }
     return false;
+}
+
+bool DatabaseTouched(const std::string& database, const CFolderWatch::Touched& touched) {
+    if (database.empty()) {
+        return false;
+    }
+    const std::string name = NameOf(database);
+    for (const std::string& path : touched.paths) {
+        const std::string touchedName = NameOf(path);
+        if (touchedName == name || touchedName == name + "-journal" ||
+            touchedName == name + "-wal") {
+            return true;
+        }
+    }
+    return touched.everything || Beneath(database, touched.folders);
+}
+
+std::string EntriesKey(const CProjectRecord* project, const CTplFileList& files) {
+    std::string key;
+    const auto add = [&key](const std::string& part) {
+        key += std::to_string(part.size()) + ':' + part;
+    };
+    if (project != nullptr) {
+        for (const std::string& part :
+             {std::to_string(project->ProjectId), project->SourcePath.str(),
+              project->TargetPath.str(), project->DefCreateFileExt.str()}) {
+            add(part);
+        }
+    }
+    for (const CTplFileRecord& entry : files.Records()) {
+        if (entry.Deleted) {
+            continue;
+        }
+        for (const std::string& part :
+             {std::to_string(entry.TPLFileId), entry.TPLFileName.str(), entry.SourcePath.str(),
+              entry.TargetPath.str(), entry.CreateFileExt.str(), std::to_string(entry.Selected),
+              std::to_string(entry.CreateFile), std::to_string(entry.AlwaysParse)}) {
+            add(part);
+        }
+    }
+    return key;
 }
 
 }  // namespace pellandrix

@@ -2,23 +2,48 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/generate_options.h"
 #include "support/folder_watch.h"
 
 namespace pellandrix {
 
+class CProjectRecord;
 class CTplFileList;
 
-// The folders to watch after a run: those of every file it read (of a
-// missing one too, whose coming is a change) and the source folders of the
-// live entries.
-std::set<std::string> FoldersToWatch(const RunInputs& inputs, const CTplFileList& files);
+// Every name a file is reached under: `path` itself, then the target of
+// each symbolic link on the way, in turn (a template may link to a file in
+// a folder of its own, which is where it is edited).
+std::vector<std::string> LinkChain(const std::string& path);
+
+// What to watch after a run.
+struct WatchTargets {
+    // The folders of every file the run read and of each link on its way
+    // (of a missing file too, whose coming is a change), the source folders
+    // of the live entries, and the database's folder, where another
+    // process changes the entries.
+    std::set<std::string> folders;
+    // The inputs that have further names (hard links): written under a
+    // name in another folder, only a watch of the file itself sees it.
+    std::set<std::string> files;
+};
+// `database` may be empty: only this program changes the entries.
+WatchTargets WhatToWatch(const RunInputs& inputs, const CTplFileList& files,
+                         const std::string& database);
 
 // Whether a file the last run read now holds other text than it read (or
-// appeared, or went). Only the inputs named like a file in `touched` are
-// read again, all of them when `touched` says everything may have changed.
-// A file touched but unchanged is no change.
+// appeared, or went). Only the inputs `touched` may concern are read again
+// (by any name of theirs), all of them when it says everything may have
+// changed. A file touched but unchanged is no change.
 bool InputsChanged(const RunInputs& inputs, const CFolderWatch::Touched& touched);
+
+// Whether `touched` may concern the database file (or its journal).
+bool DatabaseTouched(const std::string& database, const CFolderWatch::Touched& touched);
+
+// The project's settings and live entries as a run takes them, as one
+// text: two that differ may give other pages. Statuses and list rows are
+// left out, since runs and the window change them themselves.
+std::string EntriesKey(const CProjectRecord* project, const CTplFileList& files);
 
 }  // namespace pellandrix

@@ -47,6 +47,9 @@ int Dispatch(CommandContext& c, const CliOptions& o) {
     if (o.command == "files") {
         return ListFiles(c, o);
     }
+    if (o.command == "record") {
+        return PrintRecord(c, o);
+    }
     if (o.command == "generate") {
         return Generate(c, o);
     }
@@ -77,9 +80,13 @@ int StartAndRun(const CliOptions& o, std::ostream& out, std::ostream& err, bool 
     presenter.SetBeforeLine([&progress] { progress.Clear(); });
     CAppCore core(presenter);
     try {
-        // No one to ask: an old Jet database is converted, and a notice
-        // says where the old file went.
-        core.StartUp(JetFileChoice::kConvertWithNotice);
+        if (o.readOnly) {
+            core.StartUpReadOnly();
+        } else {
+            // No one to ask: an old Jet database is converted, and a
+            // notice says where the old file went.
+            core.StartUp(JetFileChoice::kConvertWithNotice);
+        }
     } catch (const CDaoException& e) {
         core.Messages().ShowError(MessageId::kDatabaseFailed, core.Location().fullPath,
                                   e.Message());

@@ -1,7 +1,5 @@
 #include "cli/commands.h"
 
-#include <sys/stat.h>
-
 #include <string>
 #include <vector>
 
@@ -14,31 +12,18 @@ namespace {
 
 constexpr char kTab = '\t';
 
-std::string FirstOffered(const CommandContext& c) {
-    const CFileExtList& list = c.session.Extensions();
-    return list.Empty() ? std::string() : list.First()->name.str();
-}
-
-// The settings of one file named on the command line: `path` split into
-// the template's name and the folder it was found in.
-FileSettings FileFromPath(const CliOptions& o, const std::string& ext, const std::string& path) {
-    const std::size_t slash = path.rfind('/');
+// The settings every file named on the command line takes; the session
+// splits each path and fills in what the options leave open.
+FileSettings AddedFileSettings(const CliOptions& o) {
     FileSettings file;
-    file.name = slash == std::string::npos ? path : path.substr(slash + 1);
-    file.sourcePath = slash == std::string::npos ? "." : path.substr(0, slash);
     file.selected = o.select;
     file.createFile = !o.noCreate;
     file.alwaysParse = !o.noAlwaysParse;
     file.sourceFromProject = !o.ownSource;
     file.targetFromProject = !o.target;
-    file.extension = ext;
+    file.extension = o.ext.value_or("");
     file.targetPath = o.target.value_or("");
     return file;
-}
-
-bool IsFile(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // Reads the project, adds every file named (all or none) and saves: one
@@ -47,19 +32,9 @@ Outcome AddFiles(CommandContext& c, const CliOptions& o, std::vector<CTplFileRec
     if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
         return opened;
     }
-    std::string ext = o.ext.value_or(c.session.Current()->DefCreateFileExt.str());
-    if (ext.empty()) {
-        ext = FirstOffered(c);
-    }
-    std::vector<FileSettings> files;
-    for (std::size_t i = 1; i < o.arguments.size(); ++i) {
-        // A template must exist when it is added; named as the user typed it.
-        if (!IsFile(o.arguments[i])) {
-            return Outcome::Refuse(MessageId::kTemplateNotFound, o.arguments[i]);
-        }
-        files.push_back(FileFromPath(o, ext, o.arguments[i]));
-    }
-    if (Outcome accepted = c.session.AddTemplateFiles(files, false, &added); !accepted) {
+    const std::vector<std::string> paths(o.arguments.begin() + 1, o.arguments.end());
+    if (Outcome accepted = c.session.AddTemplatePaths(paths, AddedFileSettings(o), false, &added);
+        !accepted) {
         return accepted;
     }
     c.session.SaveFiles();
@@ -127,6 +102,14 @@ int ListFiles(CommandContext& c, const CliOptions& o) {
     return kExitOk;
 }
 
+int PrintRecord(CommandContext& c, const CliOptions& o) {
+    if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
+        return Refused(c, opened);
+    }
+    c.out << c.session.LastRunText();
+    return kExitOk;
+}
+
 int Generate(CommandContext& c, const CliOptions& o) {
     if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
         return Refused(c, opened);
@@ -148,19 +131,9 @@ int Generate(CommandContext& c, const CliOptions& o) {
 
 int AddProject(CommandContext& c, const CliOptions& o) {
     const ProjectSettings settings{o.arguments[0], o.source.value_or(""), o.target.value_or(""),
-                                   o.ext.value_or(FirstOffered(c))};
+                                   o.ext.value_or("")};
     int id = 0;
-    // Read, add and save as one unit, so that a second process adding at
-    // the same moment neither loses its row nor gets the same id.
-    const Outcome created = c.session.Atomically([&] {
-        c.session.LoadProjects();
-        return c.session.NewProject([&] { return std::optional<std::string>(settings.name); },
-                                    [&](CProjectRecord& project) {
-                                        return c.session.ApplyProjectSettings(project, settings);
-                                    },
-                                    &id);
-    });
-    if (!created) {
+    if (const Outcome created = c.session.AddProject(settings, &id); !created) {
         return Refused(c, created);
     }
     c.out << id << '\n';

@@ -33,6 +33,8 @@ void PrintStatuses(CommandContext& c, const GenerateReport* report);
 // CDaoException for the caller to report.
 int ListProjects(CommandContext& c);
 int ListFiles(CommandContext& c, const CliOptions& o);
+// The project's run record as text (CProjectSession::LastRunText).
+int PrintRecord(CommandContext& c, const CliOptions& o);
 int Generate(CommandContext& c, const CliOptions& o);
 // What a loop like watch's tells beside its output lines: a run is about
 // to begin; a run has ended and its status lines are written. Either may be

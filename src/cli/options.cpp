@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/watch_loop.h"
+
 namespace pellandrix::cli {
 
 namespace {
@@ -18,6 +20,7 @@ struct CommandInfo {
 };
 
 constexpr std::array<CommandInfo, 10> kCommands{{
+    {"projects", 0, false, "--read-only"},
     {"projects", 0, false, ""},
     {"files", 1, false, ""},
     {"generate", 1, false, "--all --changed --dry-run --explain --locations"},
@@ -28,6 +31,7 @@ constexpr std::array<CommandInfo, 10> kCommands{{
     {"export", 1, false, "", 1},
     {"import", 1, false, "--as"},
     {"check", 1, false, "--remove-stale"},
+    {"record", 1, false, ""},
 }};
 
 const CommandInfo* FindCommand(std::string_view name) {
@@ -48,12 +52,14 @@ bool Allowed(const CommandInfo& command, std::string_view option) {
     return false;
 }
 
-// Seconds between two looks at the files: a positive number.
+// Seconds between two looks at the files: not so few that looking never
+// stops, nor more than a day.
 std::string TakePoll(CliOptions& o, const std::string& value) {
     char* end = nullptr;
     const double seconds = std::strtod(value.c_str(), &end);
-    if (value.empty() || *end != '\0' || !(seconds > 0) || seconds > 86400) {
-        return "--poll erwartet eine Zahl von Sekunden größer als 0, nicht " + value;
+    if (value.empty() || *end != '\0' || !(seconds >= CWatchLoop::kMinPollSeconds) ||
+        seconds > 86400) {
+        return "--poll erwartet eine Zahl von Sekunden von 0.1 bis 86400, nicht " + value;
     }
     o.pollSeconds = seconds;
     return {};
@@ -93,6 +99,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
         o.noAlwaysParse = true;
     else if (name == "--own-source")
         o.ownSource = true;
+    else if (name == "--read-only")
+        o.readOnly = true;
     else if (name == "--open")
         o.open = true;
     else {
@@ -183,9 +191,13 @@ mit -C im angegebenen Verzeichnis; dort werden auch relative Pfade und
 #include-Namen aufgelöst.
 
 Befehle:
-  projects
+  projects [--read-only]
       Eine Zeile je Projekt: ProjectId, ProjectName, SourcePath, TargetPath,
       DefCreateFileExt, getrennt durch Tabulatoren.
+      --read-only schreibt nichts: Fehlt die Datenbank, wird keine angelegt,
+      eine im alten Jet-Format wird weder umgewandelt noch gelesen, eine
+      ältere wird nicht ergänzt; in diesen Fällen Meldung und Rückgabewert 2.
+      So fragt die Vervollständigung der Shell nach den Projektnamen.
   files PROJEKT
       Eine Zeile je Vorlagendatei des Projekts: TPLFileId, TPLFileName,
       Selected, CreateFile, AlwaysParse, SourceFromProject, TargetFromProject,
@@ -206,22 +218,26 @@ Befehle:
       oder gelöscht würde: Aktion, Tabulator, Pfad, Tabulator, Grund.
       --explain hängt an jede Statuszeile einen Tabulator und den Grund an,
       aus dem die Datei erzeugt wurde (etwa die geänderte Eingabe, "Vorlage
-      neu" oder "Einstellungen geändert").
+      neu", die geänderte Einstellung mit Eintrag und Datei, oder
+      "fileext.def geändert").
       --locations stellt jeder Meldung des Laufs voran, wo sie entstand
       ("PFAD:ZEILE: ", wie Editoren es anspringen), und schreibt bei einer
       Meldung aus einer eingebundenen Vorlage darunter eine Zeile
       "  eingebunden von PFAD:ZEILE" je einbindender Datei.
   watch PROJEKT [--all] [--poll SEKUNDEN]
       Erzeugt wie generate --changed und beobachtet danach jede Datei, die
-      der Lauf gelesen hat (Vorlagen, eingebundene Dateien, auch fehlende),
-      und die Quellverzeichnisse. Ist nach einer Änderung einen Moment (etwa
-      100 ms) Ruhe, folgt der nächste Lauf mit --changed; eine Datei, die nur
-      berührt wurde, löst keinen aus. Jeder Lauf beginnt mit einer Zeile
-      "Lauf N beginnt HH:MM:SS", dann folgen die Zeilen wie bei generate.
-      Ctrl+C oder SIGTERM beenden nach dem laufenden Lauf mit 0, nie mitten
-      im Schreiben einer Seite.
-      --poll SEKUNDEN prüft statt mit inotify alle SEKUNDEN Sekunden die
-      Inhalte (für Netzlaufwerke, auf denen inotify nichts sieht).
+      der Lauf gelesen hat (Vorlagen, eingebundene Dateien, auch fehlende,
+      auch über Verknüpfungen in andere Verzeichnisse), die Quellverzeichnisse
+      und die Einträge des Projekts in der Datenbank. Ist nach einer Änderung
+      einen Moment (etwa 100 ms) Ruhe, folgt der nächste Lauf mit --changed;
+      eine Datei, die nur berührt wurde, löst keinen aus. Jeder Lauf beginnt
+      mit einer Zeile "Lauf N beginnt HH:MM:SS", dann folgen die Zeilen wie
+      bei generate. Ein Verzeichnis, das inotify nicht beobachten kann, wird
+      gemeldet und jede Sekunde geprüft. Ctrl+C, SIGTERM, SIGHUP oder SIGQUIT
+      beenden nach dem laufenden Lauf mit 0, nie mitten im Schreiben einer
+      Seite.
+      --poll SEKUNDEN prüft statt mit inotify alle SEKUNDEN Sekunden (ab 0.1)
+      die Inhalte (für Netzlaufwerke, auf denen inotify nichts sieht).
   serve PROJEKT [--all] [--poll SEKUNDEN] [--port N] [--open]
       Arbeitet wie watch (dieselben Läufe, Zeilen, Rückgabewerte und
       Optionen) und zeigt die Zielverzeichnisse zugleich als Vorschau im
@@ -235,14 +251,18 @@ Befehle:
       --port N versucht zuerst Port N statt 8080.
       --open öffnet die Startseite im Browser wie "Seite im Browser öffnen".
   add-project NAME [--source VERZ] [--target VERZ] [--ext ENDUNG]
-      Legt ein Projekt an und gibt seine ProjectId aus.
+      Legt ein Projekt an und gibt seine ProjectId aus. Ein Name, den schon
+      ein Projekt trägt, wird abgewiesen.
   add-file PROJEKT DATEI [DATEI...] [--ext ENDUNG] [--select] [--no-create]
            [--no-always-parse] [--own-source] [--target VERZ]
       Nimmt Vorlagendateien in das Projekt auf und gibt ihre TPLFileIds aus,
       eine Zeile je Datei. Die Optionen gelten für jede der Dateien. Wird eine
       Datei abgewiesen, wird keine aufgenommen. Ohne --own-source gilt das
-      Quellverzeichnis des Projekts, ohne --target sein Zielverzeichnis, ohne
-      --ext seine Standard-Dateiendung.
+      Quellverzeichnis des Projekts, und die Datei muss darin liegen; mit
+      --own-source wird sie aus ihrem eigenen Verzeichnis aufgenommen. Ohne
+      --target gilt das Zielverzeichnis des Projekts, ohne --ext seine
+      Standard-Dateiendung. Eine Datei, die schon (unter welcher Schreibweise
+      auch immer) zum Projekt gehört, wird abgewiesen.
 
   export PROJEKT [DATEI]
       Schreibt das Projekt und seine Vorlagendateien als Text (UTF-8, eine
@@ -273,6 +293,19 @@ Befehle:
       --remove-stale löscht vorher die veralteten Seiten, die noch genau so
       dastehen, wie das Programm sie schrieb, und nichts sonst; sie stehen
       dann als "gelöscht" in der Liste. Von Hand geänderte bleiben stehen.
+  record PROJEKT
+      Gibt den Stand vom letzten Lauf aus, aus dem generate --changed
+      arbeitet: je Schritt ("Schritt NAME, Durchgang N") in Reihenfolge, was
+      er las (mit dem Hash des Gelesenen, "fehlt" für eine Datei, die sich
+      nicht öffnen ließ), welche Einträge seine #include-Zeilen fanden,
+      welche er zum erneuten Erzeugen markierte und was er schrieb; danach
+      unter "Dateien" jede Datei, die die Läufe hinterließen, mit Hash und
+      dem Schritt, der sie zuletzt schrieb. Ändert nichts.
+
+Statt eines PROJEKT-Namens (auch bei import --as) nimmt jeder Befehl #ID, die
+ProjectId aus projects, etwa #3. Tragen mehrere Projekte einer älteren
+Datenbank denselben Namen, wird der Name abgewiesen und die Meldung nennt
+ihre Nummern.
 
 Namen, Verzeichnisse und Endungen werden genau so gespeichert, wie sie
 eingegeben wurden, Apostrophe eingeschlossen. Abgewiesen werden Angaben mit

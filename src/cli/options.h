@@ -23,6 +23,7 @@ struct CliOptions {
     bool noCreate = false;
     bool noAlwaysParse = false;
     bool ownSource = false;
+    bool readOnly = false;
     bool open = false;
     std::optional<std::string> source;
     std::optional<std::string> target;

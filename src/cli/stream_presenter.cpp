@@ -1,7 +1,5 @@
 #include "cli/stream_presenter.h"
 
-#include "app/preview_content.h"
-
 namespace pellandrix::cli {
 
 MessageAnswer CStreamPresenter::Present(MessageKind kind, const std::string& text,
@@ -9,10 +7,7 @@ MessageAnswer CStreamPresenter::Present(MessageKind kind, const std::string& tex
     if (beforeLine_) {
         beforeLine_();
     }
-    const std::vector<SourcePlace> places = places_ ? places_() : std::vector<SourcePlace>();
-    for (const std::string& line : LocatedLines(text, places)) {
-        err_ << line << '\n';
-    }
+    err_ << PlacedMessage(text, places_ ? places_() : std::vector<SourcePlace>()) << '\n';
     err_.flush();
     if (listener_) {
         listener_(text);

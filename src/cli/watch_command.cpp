@@ -1,35 +1,32 @@
-// pellandrix-cli watch: a --changed run, then one more whenever a file the
-// last run read has changed.
+// pellandrix-cli watch: a --changed run, then one more whenever what the
+// last run read has changed, driven by the watch loop.
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cmath>
-#include <cstring>
 #include <ctime>
 
-#include "app/watch_inputs.h"
+#include "app/watch_loop.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "store/database_location.h"
 
 namespace pellandrix::cli {
 
 namespace {
 
-// Quiet after a change before the run starts: an editor's write-and-rename
-// (or delete-and-create) then counts once.
-constexpr int kQuietMs = 100;
-
-// SIGINT and SIGTERM wait while it lives, so that a run is never cut off in
-// the middle of a page; they are read from a descriptor between runs.
+// The signals that end the watch: each waits while the object lives, so
+// that a run is never cut off in the middle of a page (leaving hidden
+// temporary files behind); they are read from a descriptor between runs. A
+// closed terminal (SIGHUP) and Ctrl+\ (SIGQUIT) end it as Ctrl+C does.
 class Signals {
   public:
     Signals() {
         sigemptyset(&set_);
-        sigaddset(&set_, SIGINT);
-        sigaddset(&set_, SIGTERM);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            sigaddset(&set_, signal);
+        }
         ::sigprocmask(SIG_BLOCK, &set_, &old_);
         fd_ = ::signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
     }
@@ -47,11 +44,22 @@ class Signals {
     Signals(const Signals&) = delete;
     Signals& operator=(const Signals&) = delete;
 
-    int Descriptor() const { return fd_; }
+    // Waits up to `ms` (negative: for ever) for `fd` (when not negative) or
+    // a signal. Returns false when a signal came.
+    bool Wait(int fd, int ms) const {
+        pollfd fds[2] = {{fd_, POLLIN, 0}, {fd, POLLIN, 0}};
+        ::poll(fds, fd >= 0 ? 2 : 1, ms);
+        return !Pending();
+    }
     bool Pending() const {
         sigset_t pending;
         ::sigpending(&pending);
-        return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1;
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+            if (sigismember(&pending, signal) == 1) {
+                return true;
+            }
+        }
+        return false;
     }
 
   private:
@@ -59,15 +67,6 @@ class Signals {
     sigset_t old_;
     int fd_ = -1;
 };
-
-// Waits up to `ms` (negative: for ever) for `fd` or a signal. Returns false
-// when a signal came.
-bool Wait(const Signals& signals, int fd, int ms, bool* ready) {
-    pollfd fds[2] = {{signals.Descriptor(), POLLIN, 0}, {fd, POLLIN, 0}};
-    const int n = ::poll(fds, fd >= 0 ? 2 : 1, ms);
-    *ready = n > 0 && fd >= 0 && (fds[1].revents & POLLIN) != 0;
-    return !signals.Pending();
-}
 
 std::string Now() {
     const std::time_t now = std::time(nullptr);
@@ -78,84 +77,51 @@ std::string Now() {
     return text;
 }
 
-RunInputs RunOnce(CommandContext& c, const CliOptions& o, const WatchHooks& hooks, int number) {
-    if (hooks.runBegins) {
-        hooks.runBegins();
-    }
-    c.out << "Lauf " << number << " beginnt " << Now() << '\n' << std::flush;
-    GenerateOptions options;
-    options.all = o.all;
-    options.changed = true;
-    options.inputs = true;
-    GenerateReport report;
-    c.session.Generate(c.progress, options, &report);
-    c.progress.Clear();
-    PrintStatuses(c, nullptr);
-    c.out << std::flush;
-    if (hooks.runEnded) {
-        hooks.runEnded();
-    }
-    return std::move(report.inputs);
-}
+// The command's side of the loop: numbered runs printed as generate prints
+// them, and the project read again from the database when it changed there.
+class CliWatchHost : public IWatchHost {
+  public:
+    CliWatchHost(CommandContext& c, const CliOptions& o, const WatchHooks& hooks)
+        : c_(c), o_(o), hooks_(hooks), database_(LocateDatabase().fullPath) {}
 
-// Watches the folders of what the run read; reports each folder that went
-// missing once. True when one came back.
-bool Rewatch(CommandContext& c, CFolderWatch& watch, const RunInputs& inputs) {
-    bool cameBack = false;
-    for (const std::string& folder :
-         watch.WatchFolders(FoldersToWatch(inputs, c.session.Files()), nullptr, &cameBack)) {
-        c.messages.ShowNotice(MessageId::kWatchFolderMissing, folder);
+    RunInputs Run() override {
+        if (hooks_.runBegins) {
+            hooks_.runBegins();
+        }
+        c_.out << "Lauf " << ++number_ << " beginnt " << Now() << '\n' << std::flush;
+        GenerateOptions options;
+        options.all = o_.all;
+        options.changed = true;
+        options.inputs = true;
+        GenerateReport report;
+        c_.session.Generate(c_.progress, options, &report);
+        c_.progress.Clear();
+        PrintStatuses(c_, nullptr);
+        c_.out << std::flush;
+        if (hooks_.runEnded) {
+            hooks_.runEnded();
+        }
+        return std::move(report.inputs);
     }
-    return cameBack;
-}
+    bool MayRun() override { return !gone_; }
+    void ReloadEntries() override {
+        if (Outcome opened = c_.session.Open(o_.arguments[0]); !opened) {
+            gone_ = std::move(opened);
+        }
+    }
+    std::string DatabaseFile() const override { return database_; }
 
-// Until a file the run read has changed (true) or a signal came (false),
-// with inotify.
-bool AwaitChange(CommandContext& c, CFolderWatch& watch, const Signals& signals,
-                 const RunInputs& inputs) {
-    const CFolderWatch::Touched everything{{}, true};
-    Rewatch(c, watch, inputs);
-    // What changed before the watch stood (during the run) is found by
-    // looking at every file once.
-    watch.Drain();
-    if (InputsChanged(inputs, everything)) {
-        return true;
-    }
-    for (;;) {
-        bool ready = false;
-        if (!Wait(signals, watch.Descriptor(), -1, &ready)) {
-            return false;
-        }
-        CFolderWatch::Touched touched = watch.Drain();
-        while (ready) {
-            if (!Wait(signals, watch.Descriptor(), kQuietMs, &ready)) {
-                return false;
-            }
-            const CFolderWatch::Touched more = watch.Drain();
-            touched.paths.insert(more.paths.begin(), more.paths.end());
-            touched.everything = touched.everything || more.everything;
-        }
-        touched.everything = Rewatch(c, watch, inputs) || touched.everything;
-        if (InputsChanged(inputs, touched)) {
-            return true;
-        }
-    }
-}
+    // The refusal when the project is no longer there.
+    const std::optional<Outcome>& Gone() const { return gone_; }
 
-// The same by reading every file every `seconds`.
-bool PollForChange(const Signals& signals, double seconds, const RunInputs& inputs) {
-    const CFolderWatch::Touched everything{{}, true};
-    const int ms = static_cast<int>(std::lround(seconds * 1000));
-    for (;;) {
-        bool ready = false;
-        if (!Wait(signals, -1, ms, &ready)) {
-            return false;
-        }
-        if (InputsChanged(inputs, everything)) {
-            return true;
-        }
-    }
-}
+  private:
+    CommandContext& c_;
+    const CliOptions& o_;
+    const WatchHooks& hooks_;
+    std::string database_;
+    int number_ = 0;
+    std::optional<Outcome> gone_;
+};
 
 }  // namespace
 
@@ -164,22 +130,17 @@ int Watch(CommandContext& c, const CliOptions& o, const WatchHooks& hooks) {
         return Refused(c, opened);
     }
     const Signals signals;
-    CFolderWatch watch;
-    if (!o.pollSeconds && !watch.Ok()) {
-        c.messages.ShowError(MessageId::kWatchUnavailable, std::strerror(errno));
-        return kExitFailure;
+    CliWatchHost host(c, o, hooks);
+    CWatchLoop loop(host, c.session, c.messages, o.pollSeconds);
+    if (Outcome started = loop.Start(); !started) {
+        return Refused(c, started);
     }
-    for (int number = 1;; ++number) {
-        const RunInputs inputs = RunOnce(c, o, hooks, number);
-        if (signals.Pending()) {
-            return kExitOk;
+    for (;;) {
+        const int wake = loop.Step();
+        if (host.Gone()) {
+            return Refused(c, *host.Gone());
         }
-        if (inputs.changedDuringRun) {
-            continue;
-        }
-        const bool changed = o.pollSeconds ? PollForChange(signals, *o.pollSeconds, inputs)
-                                           : AwaitChange(c, watch, signals, inputs);
-        if (!changed) {
+        if (!signals.Wait(loop.Descriptor(), wake)) {
             return kExitOk;
         }
     }

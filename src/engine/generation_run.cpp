@@ -9,6 +9,7 @@
 
 #include "engine/include_order.h"
 #include "engine/run_status.h"
+#include "engine/step_rules.h"
 #include "engine/template_paths.h"
 #include "support/leftover_files.h"
 
@@ -201,8 +202,7 @@ class Run {
     // A ticked entry whose page was not written is named, once per run; an
     // include that fails the same way stays silent.
     void Report(const CTplFileRecord& entry, OutputResult result) {
-        const std::string output = GeneratedFilePath(
-            entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
+        const std::string output = OutputPath(entry);
         switch (result) {
             case OutputResult::TemplateUnreadable:
                 parser_.ReportOnce(MessageId::kTemplateUnreadable,
@@ -255,11 +255,11 @@ class Run {
     // One more pass, with includers before what they include, leaves every
     // page its own text: what an entry includes is regenerated after it, and
     // nothing regenerated after it includes it. Each entry is generated at
-    // most once more, and only when an include did change its file; one
-    // whose file still holds its own text is just done. Only an include
-    // cycle, which has no such order, can still leave a page with another
-    // template's text; it ends Failed, beside the cycle's message, rather
-    // than in progress for ever.
+    // most once more, and only when its file does not hold the bytes of its
+    // own text; one whose file does, whatever wrote them, is just done. Only
+    // an include cycle, which has no such order, can still leave a page with
+    // another template's text; it ends Failed, beside the cycle's message,
+    // rather than in progress for ever.
     void OrderedRegenerationPass() {
         bool waiting = false;
         ForEachLive([&](const CTplFileRecord& entry) { waiting = waiting || Waits(entry); });
@@ -271,27 +271,33 @@ class Run {
             if (!Waits(*entry)) {
                 continue;
             }
-            if (parser_.HoldsOwnText(*entry)) {
-                entry->StandaloneDone = 1;
-                SetStatus(*entry, RunStatus::Done);
-            } else {
+            if (!SettleIfOwnText(*entry)) {
                 parser_.Defines().Clear();
                 Generate(*entry, 3);
             }
         }
         ForEachLive([&](CTplFileRecord& entry) {
-            if (Waits(entry)) {
+            if (Waits(entry) && !SettleIfOwnText(entry)) {
                 SetStatus(entry, RunStatus::Failed);
             }
         });
+    }
+
+    // A waiting entry whose file holds its own text is done.
+    bool SettleIfOwnText(CTplFileRecord& entry) {
+        if (!parser_.HoldsOwnText(entry)) {
+            return false;
+        }
+        entry.StandaloneDone = 1;
+        SetStatus(entry, RunStatus::Done);
+        return true;
     }
 
     void CleanUpPass() {
         ForEachLive([&](const CTplFileRecord& entry) {
             if (!entry.CreateFile) {
                 const InHand inHand(parser_, entry);
-                const std::string path = GeneratedFilePath(
-                    entry.TargetPath, TemplateBaseName(entry.TPLFileName), entry.CreateFileExt);
+                const std::string path = OutputPath(entry);
                 const bool dryRun = memo_ != nullptr && memo_->DryRun();
                 if (parser_.RemoveGenerated(path, dryRun) && memo_ != nullptr) {
                     memo_->Files().NoteDeleted(path);

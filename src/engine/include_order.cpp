@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "engine/directives.h"
+#include "engine/step_rules.h"
 #include "engine/template_paths.h"
 #include "support/text_file.h"
 
@@ -13,11 +14,9 @@ namespace pellandrix {
 
 namespace {
 
-using NameIndex = std::unordered_map<std::string_view, CTplFileRecord*>;
-
 // The entries the template of `entry` may include, each once, in the order
 // of their first #include line.
-std::vector<CTplFileRecord*> IncludedBy(const CTplFileRecord& entry, const NameIndex& index) {
+std::vector<CTplFileRecord*> IncludedBy(const CTplFileRecord& entry, const EntryIndex& index) {
     std::vector<CTplFileRecord*> included;
     CTextReader reader;
     if (!reader.Open(JoinPath(entry.SourcePath, entry.TPLFileName))) {
@@ -34,9 +33,9 @@ std::vector<CTplFileRecord*> IncludedBy(const CTplFileRecord& entry, const NameI
         if (!IsTemplateInclude(parts)) {
             continue;
         }
-        const auto found = index.find(parts.name + ".tpl");
-        if (found != index.end() && seen.insert(found->second).second) {
-            included.push_back(found->second);
+        CTplFileRecord* found = IncludedEntry(index, parts.name);
+        if (found != nullptr && seen.insert(found).second) {
+            included.push_back(found);
         }
     }
     return included;
@@ -46,7 +45,7 @@ std::vector<CTplFileRecord*> IncludedBy(const CTplFileRecord& entry, const NameI
 
 std::vector<CTplFileRecord*> IncludersFirst(const CTplFileList& files) {
     // As FindByName finds them: the first live entry of each name.
-    NameIndex index;
+    EntryIndex index;
     for (CTplFileRecord& entry : files.Records()) {
         if (!entry.Deleted) {
             index.emplace(entry.TPLFileName.str(), &entry);

@@ -1,5 +1,9 @@
 #include "engine/run_memo.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 namespace pellandrix {
 
 CRunMemo::CRunMemo(RunRecord record, std::string key, bool incremental, bool dryRun)
@@ -13,6 +17,7 @@ CRunMemo::CRunMemo(RunRecord record, std::string key, bool incremental, bool dry
         runReason_ = "kein Stand vom letzten Lauf";
     } else if (!incremental_) {
         runReason_ = "Einstellungen geändert";
+        keyChanged_ = true;
     }
 }
 
@@ -65,6 +70,12 @@ void CRunMemo::NoteReason(int fileId, std::string reason) {
     reasons_.emplace(fileId, std::move(reason));
 }
 
+void CRunMemo::ExplainKeyChange(std::string change) {
+    if (keyChanged_ && !change.empty()) {
+        runReason_ = std::move(change);
+    }
+}
+
 std::string CRunMemo::ReasonFor(int fileId) const {
     const auto found = reasons_.find(fileId);
     return found != reasons_.end() ? found->second : runReason_;
@@ -97,6 +108,19 @@ RunRecord CRunMemo::After() const {
             after.outputs.erase(path);
         }
     }
+    // A file that is gone, and that no step of this run wrote or keeps,
+    // is nothing a later run or check could rely on: its row would stay
+    // for ever.
+    for (auto it = after.outputs.begin(); it != after.outputs.end();) {
+        const bool kept = files_->Written().count(it->first) != 0 ||
+                          traces_.count({it->second.fileId, it->second.pass}) != 0;
+        struct stat st;
+        if (!kept && ::lstat(it->first.c_str(), &st) != 0 && errno == ENOENT) {
+            it = after.outputs.erase(it);
+        } else {
+            ++it;
+        }
+    }
     after.hashes = files_->UsedHashes();
     return after;
 }
@@ -109,6 +133,7 @@ void CRunMemo::StartOver() {
     files_ = std::make_unique<CRunFiles>(std::move(known), files_->DryRun());
     incremental_ = false;
     runReason_ = "vollständiger Lauf nötig";
+    keyChanged_ = false;
     traces_.clear();
     reasons_.clear();
     writers_.clear();

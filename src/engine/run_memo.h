@@ -51,6 +51,10 @@ class CRunMemo {
     // Why entry `fileId` was generated (the first reason noted wins); for
     // an entry without one, why the run took no step from the record.
     void NoteReason(int fileId, std::string reason);
+    // Names what changed in the key (see the constructor) as the reason of
+    // an incremental run that cannot trust the record for it; ignored for
+    // any other run or an empty text.
+    void ExplainKeyChange(std::string change);
     std::string ReasonFor(int fileId) const;
     // The step that wrote `path` last in this run; none when no step did.
     std::optional<std::pair<int, int>> WriterOf(const std::string& path) const;
@@ -58,7 +62,9 @@ class CRunMemo {
     bool WroteLast(const std::string& path, int fileId, int pass) const;
 
     // Everything this run learnt, for the next run: what the record of the
-    // last run must become.
+    // last run must become. The files the record had are kept, but for
+    // those that no longer exist and that no step of this run wrote or
+    // took from the record.
     const RunRecord& Before() const { return before_; }
     RunRecord After() const;
     // The traces of this run's steps, encoded.
@@ -79,6 +85,7 @@ class CRunMemo {
     std::pair<int, int> step_{0, 0};
     bool recording_ = false;
     std::string runReason_;
+    bool keyChanged_ = false;  // runReason_ is the key's
     Trace current_;
     std::optional<Trace> decoded_;
 };

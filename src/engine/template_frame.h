@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,7 @@ struct CTemplateParser::Frame {
     std::int64_t startedNs = 0;
     bool hasOutput = false;
     bool written = false;
+    std::optional<ContentHash> hash;  // of the text written, when known
     OutputResult result = OutputResult::Written;
     EngineState state;
     // Set while an included template is generated on top of this frame.

@@ -7,6 +7,7 @@
 
 #include "engine/directives.h"
 #include "engine/run_status.h"
+#include "engine/step_rules.h"
 #include "engine/template_frame.h"
 #include "engine/template_paths.h"
 #include "support/text_file.h"
@@ -63,8 +64,7 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecor
     auto frame = std::make_unique<Frame>();
     frame->entry = &entry;
     frame->templatePath = JoinPath(entry.SourcePath, entry.TPLFileName);
-    frame->outputPath = GeneratedFilePath(entry.TargetPath, TemplateBaseName(entry.TPLFileName),
-                                          entry.CreateFileExt);
+    frame->outputPath = OutputPath(entry);
     frame->startedNs = memo_ != nullptr ? WallClockNs() : 0;
     const bool opened = frame->reader.Open(frame->templatePath);
     if (memo_ != nullptr && memo_->Recording() != nullptr) {
@@ -79,6 +79,7 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecor
     }
     COutputGuard::Decision decision = guard_.DecideWrite(frame->outputPath);
     if (!Allowed(decision.verdict, frame->outputPath)) {
+        refused_.insert(frame->outputPath);
         frame->result = OutputResult::Refused;
         return frame;
     }
@@ -119,19 +120,55 @@ void CTemplateParser::BeginRun() {
     reported_.clear();
     cyclesReported_.clear();
     ownText_.clear();
+    refused_.clear();
     inRun_ = true;
 }
 
 void CTemplateParser::NoteOwnPass(const CTplFileRecord& entry, bool written) {
-    if (written) {
-        ownText_.insert(&entry);
+    if (written && lastOwnHash_) {
+        ownText_[&entry] = OwnText{*lastOwnHash_, false};
     } else {
         ownText_.erase(&entry);
     }
 }
 
-bool CTemplateParser::HoldsOwnText(const CTplFileRecord& entry) const {
-    return ownText_.count(&entry) != 0;
+void CTemplateParser::MarkOverwritten(const CTplFileRecord& entry) {
+    const auto found = ownText_.find(&entry);
+    if (found != ownText_.end()) {
+        found->second.overwritten = true;
+    }
+}
+
+bool CTemplateParser::HoldsOwnText(const CTplFileRecord& entry) {
+    const auto found = ownText_.find(&entry);
+    if (found == ownText_.end()) {
+        return false;
+    }
+    if (!found->second.overwritten) {
+        return true;
+    }
+    // Includes wrote the file since: another include may have put the very
+    // same bytes back, so only the bytes can tell.
+    const std::string path = OutputPath(entry);
+    if (memo_ != nullptr) {
+        return memo_->Files().Current(path) == found->second.hash;
+    }
+    const std::optional<HashedFile> disk = HashFile(path);
+    return disk && disk->hash == found->second.hash;
+}
+
+std::optional<ContentHash> CTemplateParser::TextHash(const Frame& frame) {
+    if (!frame.written) {
+        return std::nullopt;
+    }
+    if (frame.hash) {
+        return frame.hash;
+    }
+    if (const std::string* text = frame.isDry ? &frame.dry.Text() : frame.writer.CommittedText()) {
+        return HashBytes(*text);
+    }
+    const std::optional<HashedFile> read = HashFile(frame.outputPath);
+    return read ? std::optional<ContentHash>(read->hash) : std::nullopt;
 }
 
 void CTemplateParser::EndRun() {
@@ -160,6 +197,9 @@ std::vector<SourcePlace> CTemplateParser::Where() const {
 }
 
 bool CTemplateParser::RemoveGenerated(const std::string& path, bool dryRun) {
+    if (refused_.count(path) != 0) {
+        return false;
+    }
     const COutputGuard::Decision decision = guard_.DecideDelete(path);
     if (!Allowed(decision.verdict, path)) {
         return false;
@@ -199,6 +239,7 @@ OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
         const std::vector<std::unique_ptr<Frame>>*& frames;
         ~Unwatched() { frames = nullptr; }
     } unwatched{frames_};
+    lastOwnHash_.reset();
     if (auto first = OpenFrame(entry)) {
         stack.push_back(std::move(first));
     } else {
@@ -241,7 +282,9 @@ OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
         std::unique_ptr<Frame> done = std::move(stack.back());
         stack.pop_back();
         active_.erase(done->entry);
-        if (!stack.empty()) {
+        if (stack.empty()) {
+            lastOwnHash_ = TextHash(*done);
+        } else {
             Frame& parent = *stack.back();
             parent.reader.Resume();
             parent.writer.Resume();
@@ -261,12 +304,9 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& f
         }
         return nullptr;
     }
-    const auto named = byName_.find(parts.name + ".tpl");
-    CTplFileRecord* found = named != byName_.end() ? named->second : nullptr;
-    const std::string path =
-        found != nullptr ? GeneratedFilePath(found->TargetPath, parts.name, found->CreateFileExt)
-                         : std::string();
-    const bool verbatim = found != nullptr && !found->AlwaysParse && IsDone(found->RunStatus);
+    CTplFileRecord* found = IncludedEntry(byName_, parts.name);
+    const std::string path = found != nullptr ? OutputPath(*found) : std::string();
+    const bool verbatim = found != nullptr && InsertsVerbatim(*found, found->RunStatus);
     Record({TraceOp::Include,
             found != nullptr ? found->TPLFileId : 0,
             static_cast<std::uint8_t>(
@@ -313,7 +353,7 @@ OutputResult CTemplateParser::FinishFrame(Frame& frame) {
     if (frame.isDry) {
         frame.written = true;
         if (NoteWritten(frame, &frame.dry.Text(), true)) {
-            ownText_.erase(frame.entry);
+            MarkOverwritten(*frame.entry);
         }
         frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
         return OutputResult::Written;
@@ -329,7 +369,7 @@ OutputResult CTemplateParser::FinishFrame(Frame& frame) {
         const bool changed =
             memo_ != nullptr ? NoteWritten(frame, frame.writer.CommittedText(), known) : false;
         if (known ? changed : !before || FileAt(frame.outputPath) != before) {
-            ownText_.erase(frame.entry);
+            MarkOverwritten(*frame.entry);
         }
         frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
         return OutputResult::Written;
@@ -368,7 +408,7 @@ void CTemplateParser::MarkRegenerated(CTplFileRecord& included) {
     // Generated again inside another template, with that template's names,
     // the file no longer shows the entry's own text: the run must generate it
     // once more on its own.
-    const bool marked = included.StandaloneDone && included.Selected && included.CreateFile;
+    const bool marked = MarksForRegeneration(included, included.StandaloneDone);
     Record({TraceOp::Mark,
             included.TPLFileId,
             marked ? TraceStep::kMarked : std::uint8_t{0},

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -13,6 +14,7 @@
 #include "engine/run_memo.h"
 #include "engine/run_view.h"
 #include "engine/source_place.h"
+#include "engine/step_rules.h"
 #include "store/tpl_file_list.h"
 #include "support/message_service.h"
 #include "support/spare_files.h"
@@ -97,18 +99,20 @@ class CTemplateParser {
     // already in this run (or in this call of ProcessTemplate outside one).
     void ReportOnce(MessageId id, std::string_view first, std::string_view second = {});
 
-    // The run tells after an entry's own pass whether it wrote the entry's
-    // file. HoldsOwnText is true while the file still holds that pass's
-    // text: it was written, and no include has put other text there since
-    // (an include that yields the same text leaves the file as it is).
+    // The run tells after an entry's own pass (ProcessEntry or
+    // TakeRecorded of that entry, nothing in between) whether it wrote the
+    // entry's file. HoldsOwnText is true while the file holds the bytes of
+    // that pass's text: as the run knows the file (a memo's notion, or the
+    // disk), whatever includes have put there since.
     void NoteOwnPass(const CTplFileRecord& entry, bool written);
-    bool HoldsOwnText(const CTplFileRecord& entry) const;
+    bool HoldsOwnText(const CTplFileRecord& entry);
 
     // Deletes the generated file at `path` (a link itself, never what it
     // points to) where the run may (see COutputGuard): in the target folder
     // it was found in, and only while it is the file found there. Returns
     // false when the run may not; the refusal is reported once and the file
-    // stays. `dryRun` only decides.
+    // stays. A path the run refused to write is never deleted either: the
+    // message said it is left as it is. `dryRun` only decides.
     bool RemoveGenerated(const std::string& path, bool dryRun);
 
     // Where the run is, for a message shown now: the template being read
@@ -148,6 +152,8 @@ class CTemplateParser {
     // the file to hold.
     bool NoteWritten(Frame& frame, const std::string* text, bool compare);
     void NoteTemplateRead(Frame& frame);
+    // The hash of the text `frame` put in place; none when it wrote none.
+    static std::optional<ContentHash> TextHash(const Frame& frame);
     bool TargetFolderTakesFiles(const std::string& outputPath);
     CTplFileRecord* EntryById(int id) const;
 
@@ -160,7 +166,7 @@ class CTemplateParser {
     const std::vector<std::unique_ptr<Frame>>* frames_ = nullptr;
     const CTplFileRecord* inHand_ = nullptr;
     // The live entries by name and id, as BeginRun found them.
-    std::unordered_map<std::string_view, CTplFileRecord*> byName_;
+    EntryIndex byName_;
     std::unordered_map<int, CTplFileRecord*> byId_;
     std::unordered_map<std::string, bool> folders_;  // see TargetFolderTakesFiles
     // Verdicts on generated files that steps taken from the record would
@@ -176,9 +182,20 @@ class CTemplateParser {
     std::unordered_set<const CTplFileRecord*> active_;
     COutputGuard guard_;
     bool inRun_ = false;
-    std::unordered_set<std::string> reported_;           // texts shown by ReportOnce
-    std::unordered_set<std::string> cyclesReported_;     // "<file>:<line>" this pass
-    std::unordered_set<const CTplFileRecord*> ownText_;  // see HoldsOwnText
+    std::unordered_set<std::string> reported_;        // texts shown by ReportOnce
+    std::unordered_set<std::string> cyclesReported_;  // "<file>:<line>" this pass
+    std::unordered_set<std::string> refused_;         // paths refused to write, this run
+    // See HoldsOwnText: the hash of each entry's own text, and whether an
+    // include has written its file since (until then it surely holds it).
+    struct OwnText {
+        ContentHash hash;
+        bool overwritten = false;
+    };
+    std::unordered_map<const CTplFileRecord*, OwnText> ownText_;
+    // The text the last ProcessEntry or TakeRecorded left in the entry's own
+    // file; none when it wrote none.
+    std::optional<ContentHash> lastOwnHash_;
+    void MarkOverwritten(const CTplFileRecord& entry);
 };
 
 }  // namespace pellandrix

@@ -100,6 +100,7 @@ bool CTemplateParser::NoteWritten(Frame& frame, const std::string* text, bool co
     } else {
         files.NoteWritten(frame.outputPath, *hash, true);
     }
+    frame.hash = hash;
     memo_->NoteWriter(frame.outputPath);
     Record({TraceOp::Written, frame.entry->TPLFileId, 0, frame.outputPath, {}, hash});
     return changed;

@@ -14,7 +14,24 @@ namespace pellandrix {
 
 namespace {
 
-constexpr const char* kSettingsChanged = "Einstellungen geändert";
+// The causes a step's settings give for being done again, each naming the
+// setting, the entry and the file concerned, as --explain shows them.
+std::string Quoted(const std::string& name) {
+    return "\"" + name + "\"";
+}
+
+std::string EntryGone(int id) {
+    return "Eintrag " + std::to_string(id) + " entfernt";
+}
+
+std::string PathMoved(const std::string& what, const std::string& name, const std::string& then,
+                      const std::string& now) {
+    return what + " von " + Quoted(name) + " jetzt " + now + " statt " + then;
+}
+
+std::string FlagChanged(const std::string& setting, const CTplFileRecord& entry) {
+    return setting + " von " + Quoted(entry.TPLFileName.str()) + " geändert";
+}
 
 std::string ContentReason(const std::string& path, const std::optional<ContentHash>& now,
                           const std::optional<ContentHash>& then) {
@@ -66,8 +83,12 @@ struct CTemplateParser::Replay {
 
     bool Frame(const TraceStep& step) {
         CTplFileRecord* entry = parser.EntryById(step.entry);
-        if (entry == nullptr || JoinPath(entry->SourcePath, entry->TPLFileName) != step.path) {
-            return Fail(kSettingsChanged);
+        if (entry == nullptr) {
+            return Fail(EntryGone(step.entry));
+        }
+        const std::string source = JoinPath(entry->SourcePath, entry->TPLFileName);
+        if (source != step.path) {
+            return Fail(PathMoved("Vorlage", entry->TPLFileName.str(), step.path, source));
         }
         if (!Content(step)) {
             return false;
@@ -75,10 +96,12 @@ struct CTemplateParser::Replay {
         if (!step.hash) {
             return true;
         }
-        const std::string output = GeneratedFilePath(
-            entry->TargetPath, TemplateBaseName(entry->TPLFileName), entry->CreateFileExt);
-        if (output != step.other || Verdict(output) != COutputGuard::Verdict::Allowed) {
-            return Fail(kSettingsChanged);
+        const std::string output = OutputPath(*entry);
+        if (output != step.other) {
+            return Fail(PathMoved("Ausgabe", entry->TPLFileName.str(), step.other, output));
+        }
+        if (Verdict(output) != COutputGuard::Verdict::Allowed) {
+            return Fail(output + " darf nicht geschrieben werden");
         }
         return parser.TargetFolderTakesFiles(output) || Fail(entry->TargetPath.str() + " fehlt");
     }
@@ -92,30 +115,36 @@ struct CTemplateParser::Replay {
     }
 
     bool Include(const TraceStep& step) {
-        const auto named = parser.byName_.find(step.other + ".tpl");
-        CTplFileRecord* found = named != parser.byName_.end() ? named->second : nullptr;
+        CTplFileRecord* found = IncludedEntry(parser.byName_, step.other);
         if ((found != nullptr ? found->TPLFileId : 0) != step.entry) {
-            return Fail(kSettingsChanged);
+            const std::string now =
+                found != nullptr ? "Eintrag " + std::to_string(found->TPLFileId) : "keinen Eintrag";
+            return Fail("#include " + Quoted(step.other + ".tpl") + " findet jetzt " + now);
         }
         if (found == nullptr) {
             return true;
         }
-        const std::uint8_t flags = (found->AlwaysParse ? TraceStep::kAlwaysParse : 0) |
-                                   (IsDone(State(*found).runStatus) ? TraceStep::kDone : 0);
-        return (flags == step.flags && GeneratedFilePath(found->TargetPath, step.other,
-                                                         found->CreateFileExt) == step.path) ||
-               Fail(kSettingsChanged);
+        if ((found->AlwaysParse != 0) != ((step.flags & TraceStep::kAlwaysParse) != 0)) {
+            return Fail(FlagChanged("AlwaysParse", *found));
+        }
+        if (IsDone(State(*found).runStatus) != ((step.flags & TraceStep::kDone) != 0)) {
+            return Fail(Quoted(found->TPLFileName.str()) + " beim Einbinden " +
+                        (IsDone(State(*found).runStatus) ? "schon" : "noch nicht") + " erzeugt");
+        }
+        const std::string output = OutputPath(*found);
+        return output == step.path ||
+               Fail(PathMoved("Ausgabe", found->TPLFileName.str(), step.path, output));
     }
 
     bool Mark(const TraceStep& step) {
         CTplFileRecord* entry = parser.EntryById(step.entry);
         if (entry == nullptr) {
-            return Fail(kSettingsChanged);
+            return Fail(EntryGone(step.entry));
         }
         EntryState& state = State(*entry);
-        const bool marked = state.standaloneDone && entry->Selected && entry->CreateFile;
+        const bool marked = MarksForRegeneration(*entry, state.standaloneDone);
         if (marked != ((step.flags & TraceStep::kMarked) != 0)) {
-            return Fail(kSettingsChanged);
+            return Fail(MarkReason(*entry, state));
         }
         if (marked) {
             state.standaloneDone = 0;
@@ -125,10 +154,27 @@ struct CTemplateParser::Replay {
         return true;
     }
 
+    // Why an include now marks `entry` for its own generation where it did
+    // not before, or the other way round.
+    static std::string MarkReason(const CTplFileRecord& entry, const EntryState& state) {
+        const std::string name = Quoted(entry.TPLFileName.str());
+        if (!entry.Selected) {
+            return name + " nicht mehr ausgewählt";
+        }
+        if (!entry.CreateFile) {
+            return FlagChanged("CreateFile", entry);
+        }
+        return name + " beim Einbinden " + (state.standaloneDone ? "schon" : "noch nicht") +
+               " erzeugt";
+    }
+
     bool Written(const TraceStep& step) {
         CTplFileRecord* entry = parser.EntryById(step.entry);
-        if (entry == nullptr || !step.hash) {
-            return Fail(kSettingsChanged);
+        if (entry == nullptr) {
+            return Fail(EntryGone(step.entry));
+        }
+        if (!step.hash) {
+            return Fail(step.path + " fehlte nach dem Schreiben");
         }
         State(*entry).runStatus = static_cast<int>(RunStatus::Done);
         writes.emplace_back(&step, entry);
@@ -182,7 +228,7 @@ struct CTemplateParser::Replay {
     void Apply() {
         for (const auto& [step, entry] : writes) {
             if (files.Current(step->path) != step->hash) {
-                parser.ownText_.erase(entry);
+                parser.MarkOverwritten(*entry);
             }
             // The last text a step put at a path is the one found in place.
             const bool last = written[step->path] == step->hash;
@@ -206,6 +252,11 @@ bool CTemplateParser::TakeRecorded(CTplFileRecord& entry, const Trace& trace) {
         return false;
     }
     replay.Apply();
+    // The entry's own frame finishes last, so its text is the last written.
+    lastOwnHash_.reset();
+    if (!replay.writes.empty() && replay.writes.back().second == &entry) {
+        lastOwnHash_ = replay.writes.back().first->hash;
+    }
     return true;
 }
 

@@ -125,6 +125,19 @@ void CDaoDatabase::Open(const std::string& path) {
     }
 }
 
+void CDaoDatabase::OpenReadOnly(const std::string& path) {
+    if (IsOpen()) {
+        ThrowLayerError(SQLITE_MISUSE, "the database is already open");
+    }
+    try {
+        OpenHandle(path, SQLITE_OPEN_READONLY);
+        CheckReadable();
+    } catch (const CDaoException&) {
+        Close();
+        throw;
+    }
+}
+
 void CDaoDatabase::OpenHandle(const std::string& path, int flags) {
     sqlite3* raw = nullptr;
     const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);

@@ -54,6 +54,10 @@ class CDaoDatabase {
     // closed again and stays byte for byte as it was. Expects the object
     // not to be open.
     void Open(const std::string& path);
+    // Opens an existing database file for reading only: nothing of it is
+    // written, not even a journal. Reads and checks it whole as Open does.
+    // Expects the object not to be open.
+    void OpenReadOnly(const std::string& path);
 
     bool IsOpen() const { return db_ != nullptr; }
     // Closes the file; harmless when not open.

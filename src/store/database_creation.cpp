@@ -154,6 +154,15 @@ bool CNewDatabaseFile::Publish() {
     return published_;
 }
 
+void CNewDatabaseFile::PublishReplacing() {
+    if (::rename(temp_.c_str(), path_.c_str()) != 0) {
+        ThrowLayerError(SQLITE_CANTOPEN,
+                        "cannot rename " + temp_ + " to " + path_ + ": " + std::strerror(errno));
+    }
+    published_ = true;
+    Flush(FolderOf(fs::path(path_)), O_DIRECTORY);
+}
+
 bool CreateDatabaseOnce(const std::string& path,
                         const std::function<void(CDaoDatabase&)>& makeTables) {
     CNewDatabaseFile database(path);

@@ -53,6 +53,11 @@ class CNewDatabaseFile {
     // name; the temporary file then stays this object's. Throws
     // CDaoException when the file system refuses the rename.
     bool Publish();
+    // Gives the built database the name `path` in one step, replacing the
+    // file there, which the caller has given another name first. Throws
+    // CDaoException when the file system refuses the rename; the temporary
+    // file then stays this object's.
+    void PublishReplacing();
 
   private:
     std::string path_;

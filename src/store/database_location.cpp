@@ -1,6 +1,7 @@
 #include "store/database_location.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -57,6 +58,15 @@ bool NothingAt(const std::string& path) {
            std::filesystem::file_type::not_found;
 }
 
+// A FIFO, device or socket under the database's name would stall every
+// start (and Tab completion, which lists projects) or be written into.
+void RefuseIfNotRegular(const std::string& path) {
+    struct stat entry;
+    if (::stat(path.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode) && !S_ISDIR(entry.st_mode)) {
+        ThrowLayerError(SQLITE_CANTOPEN, path + " ist keine gewöhnliche Datei");
+    }
+}
+
 void MakeTables(CDaoDatabase& db) {
     CProjectRecord::CreateTable(db);
     CTplFileRecord::CreateTable(db);
@@ -100,10 +110,12 @@ DatabaseLocation LocateDatabase(const std::string& currentDir) {
     DatabaseLocation location;
     location.iniPath = ini;
     location.iniProblem = ProfileReadProblem(ini);
+    // An unreadable file is not read at all: a FIFO would stall the reading.
+    const std::string readable = location.iniProblem.empty() ? ini : std::string();
     location.fileName =
-        GetProfileString(ini, kSection, "database_name", kDefaultName, kMaxNameLength);
+        GetProfileString(readable, kSection, "database_name", kDefaultName, kMaxNameLength);
     const std::string setting =
-        GetProfileString(ini, kSection, "database_path", kDefaultPath, kMaxPathLength);
+        GetProfileString(readable, kSection, "database_path", kDefaultPath, kMaxPathLength);
     location.fullPath = DirectoryFromSetting(setting, currentDir) + "/" + location.fileName;
     location.directory =
         location.fullPath.substr(0, location.fullPath.size() - location.fileName.size());
@@ -118,6 +130,30 @@ void MakeDatabaseDirectory(const DatabaseLocation& location) {
     if (NothingAt(location.directory)) {
         std::error_code ignored;
         std::filesystem::create_directory(location.directory, ignored);
+    }
+}
+
+void OpenDatabaseReadOnly(CDaoDatabase& db, const DatabaseLocation& location) {
+    if (!location.iniProblem.empty()) {
+        ThrowLayerError(SQLITE_CANTOPEN, FormatMessage(MessageId::kIniUnreadable, location.iniPath,
+                                                       location.iniProblem));
+    }
+    if (NothingAt(location.fullPath)) {
+        ThrowLayerError(SQLITE_CANTOPEN,
+                        "es gibt sie nicht, und ohne Schreiben wird keine angelegt");
+    }
+    RefuseIfNotRegular(location.fullPath);
+    if (IsJetFile(location.fullPath)) {
+        ThrowLayerError(SQLITE_NOTADB,
+                        "sie hat das alte Jet-Format und wird ohne Schreiben nicht umgewandelt");
+    }
+    db.OpenReadOnly(location.fullPath);
+    try {
+        CProjectRecord::CheckRows(db);
+        CTplFileRecord::CheckRows(db);
+    } catch (...) {
+        db.Close();
+        throw;
     }
 }
 
@@ -136,11 +172,19 @@ DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages
     DatabaseOpening opening = DatabaseOpening::kOpened;
     if (NothingAt(location.fullPath)) {
         messages.ShowNotice(MessageId::kNewDatabase, location.directory);
+        // A Jet file moved aside by an earlier conversion, whose database
+        // is gone: its projects would otherwise seem lost without a word.
+        if (const std::optional<std::string> jetFile = JetFileBeside(location.fullPath)) {
+            messages.ShowNotice(MessageId::kJetFileBesideNewDatabase, *jetFile, location.fullPath);
+        }
         if (CreateDatabaseOnce(location.fullPath, MakeTables)) {
             opening = DatabaseOpening::kCreated;
         }
-    } else if (IsJetFile(location.fullPath) && !ConvertJetFile(messages, location.fullPath, jet)) {
-        return DatabaseOpening::kDeclined;
+    } else {
+        RefuseIfNotRegular(location.fullPath);
+        if (IsJetFile(location.fullPath) && !ConvertJetFile(messages, location.fullPath, jet)) {
+            return DatabaseOpening::kDeclined;
+        }
     }
     db.Open(location.fullPath);
     try {

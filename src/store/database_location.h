@@ -61,7 +61,9 @@ enum class JetFileChoice { kAskFirst, kConvertWithNotice };
 //   3. `beforeOpening`, if given (the start-up loads the file extensions
 //      here);
 //   4. no file at the full path: notice 1 with the database directory
-//      through `messages`, then a new database with tables project and
+//      through `messages`, and notice 66 when a Jet file lies beside it
+//      under a name a conversion gives one (JetFileBeside), then a new
+//      database with tables project and
 //      TPLFile, in that order, which appears under the full path only when
 //      complete (CreateDatabaseOnce); if another process creates it first,
 //      this one goes on with theirs;
@@ -82,6 +84,16 @@ enum class JetFileChoice { kAskFirst, kConvertWithNotice };
 // a database, is empty or damaged, no permission) leave as CDaoException
 // with `db` closed; a refused file is left as it was, and an existing file
 // is never overwritten or truncated.
+// The database part of a start-up that must never write (Tab completion
+// lists projects so): refuses an INI file that cannot be read (message
+// 37), then opens the database at `location` for reading only
+// (CDaoDatabase::OpenReadOnly) and refuses a stored row the records cannot
+// hold (message 38). Nothing is made, converted or brought up to date: no
+// file there, something else than a regular file, or a file in the old Jet
+// format throws CDaoException with a German cause, before anything is
+// opened. `db` is closed after any refusal.
+void OpenDatabaseReadOnly(CDaoDatabase& db, const DatabaseLocation& location);
+
 DatabaseOpening CreateOrOpenDatabase(CDaoDatabase& db, CMessageService& messages,
                                      const DatabaseLocation& location,
                                      const std::function<void()>& beforeOpening = {},

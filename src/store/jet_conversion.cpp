@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -15,10 +17,12 @@
 #include "store/dao_exception.h"
 #include "store/dao_tabledef.h"
 #include "store/database_creation.h"
+#include "store/jet_child.h"
 #include "store/jet_import.h"
 #include "store/project_record.h"
 #include "store/sqlite_statement.h"
 #include "store/tpl_file_record.h"
+#include "support/stored_text.h"
 #include "support/string_table.h"
 
 namespace pellandrix {
@@ -91,6 +95,52 @@ void CopyRows(CDaoDatabase& db, const JetTableData& jet, const std::string& tabl
     }
 }
 
+// The row's Id as a text for a message; "?" when the table has none.
+std::string IdOf(const JetTableData& jet, const std::vector<JetValue>& row) {
+    for (std::size_t i = 0; i < jet.columns.size(); ++i) {
+        const auto* id = std::get_if<std::int64_t>(&row[i]);
+        if (id != nullptr && ::strcasecmp(jet.columns[i].name.c_str(), "Id") == 0) {
+            return std::to_string(*id);
+        }
+    }
+    return "?";
+}
+
+// The part a text column plays, by its name; every text column of both
+// tables holds a name, a folder or an extension.
+TextRole RoleOf(const std::string& table, const std::string& column) {
+    const auto is = [&column](const char* name) { return ::strcasecmp(column.c_str(), name) == 0; };
+    if (is("SourcePath") || is("TargetPath")) {
+        return TextRole::kFolder;
+    }
+    if (is("DefCreateFileExt") || is("CreateFileExt")) {
+        return TextRole::kExtension;
+    }
+    return table == "TPLFile" ? TextRole::kFileName : TextRole::kName;
+}
+
+// A text that add-project, add-file and import refuse must not come in by
+// conversion either.
+void RefuseUnacceptable(const JetTableData& jet, const std::string& table) {
+    for (const std::vector<JetValue>& row : jet.rows) {
+        for (std::size_t i = 0; i < jet.columns.size(); ++i) {
+            const auto* text = std::get_if<std::string>(&row[i]);
+            if (text == nullptr) {
+                continue;
+            }
+            const std::string& column = jet.columns[i].name;
+            if (const std::optional<MessageId> refusal =
+                    TextRefusal(*text, RoleOf(table, column))) {
+                ThrowLayerError(
+                    SQLITE_CONSTRAINT,
+                    FormatMessage(*refusal,
+                                  table + "." + column + " in der Zeile mit Id " + IdOf(jet, row),
+                                  ""));
+            }
+        }
+    }
+}
+
 void FillFrom(CDaoDatabase& db, const std::vector<JetTableData>& jet) {
     CProjectRecord::CreateTable(db);
     CTplFileRecord::CreateTable(db);
@@ -103,17 +153,51 @@ void FillFrom(CDaoDatabase& db, const std::vector<JetTableData>& jet) {
     CTplFileRecord::CheckRows(db);
 }
 
-// Renames the Jet file to the first free name; returns that name.
-std::string MoveAside(const std::string& path) {
+// Try `n` of the names the Jet file gets beside the new database.
+std::string AsideName(const std::string& path, int n) {
     const fs::path jet(path);
     const fs::path folder = jet.has_parent_path() ? jet.parent_path() : fs::path(".");
-    const std::string stem = jet.stem().string();
+    return (folder / (jet.stem().string() + (n == 0 ? "" : "." + std::to_string(n)) + ".jet"))
+        .string();
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Renames the Jet file to the first free name; returns that name.
+std::string MoveAside(const std::string& path) {
     for (int n = 0;; ++n) {
-        const std::string name = stem + (n == 0 ? "" : "." + std::to_string(n)) + ".jet";
-        const std::string aside = (folder / name).string();
+        const std::string aside = AsideName(path, n);
         if (RenameWithoutReplacing(path, aside)) {
             return aside;
         }
+    }
+}
+
+// Gives the Jet file `jet` at `path` a second name: the first free one, or
+// one that a conversion killed after this step gave it already, so that
+// the next start finishes that conversion instead of leaving a copy.
+// nullopt when the file system has no hard links.
+std::optional<std::string> LinkAside(const std::string& path, const struct stat& jet) {
+    for (int n = 0;; ++n) {
+        const std::string aside = AsideName(path, n);
+        if (::link(path.c_str(), aside.c_str()) == 0) {
+            return aside;
+        }
+        const int error = errno;
+        struct stat there;
+        if (error == EEXIST) {
+            if (::lstat(aside.c_str(), &there) == 0 && SameFile(there, jet)) {
+                return aside;
+            }
+            continue;
+        }
+        if (error == EPERM || error == EOPNOTSUPP || error == EMLINK) {
+            return std::nullopt;
+        }
+        ThrowLayerError(SQLITE_CANTOPEN,
+                        "cannot link " + path + " to " + aside + ": " + std::strerror(error));
     }
 }
 
@@ -128,7 +212,8 @@ bool RenamedWithoutReplacing(const std::string& from, const std::string& to) noe
 // The Jet file, open and locked while the object lives.
 class LockedFile {
   public:
-    explicit LockedFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    explicit LockedFile(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
         if (fd_ < 0 || ::flock(fd_, LOCK_EX) != 0) {
             ThrowLayerError(SQLITE_CANTOPEN, "cannot open and lock " + path);
         }
@@ -144,10 +229,14 @@ class LockedFile {
     // True while `path` still names the locked file and that still is a Jet
     // file: another start that held the lock before has not converted it.
     bool StillJetAt(const std::string& path) const {
-        struct stat locked;
         struct stat named;
-        return ::fstat(fd_, &locked) == 0 && ::stat(path.c_str(), &named) == 0 &&
-               locked.st_dev == named.st_dev && locked.st_ino == named.st_ino && IsJetFile(path);
+        return ::stat(path.c_str(), &named) == 0 && SameFile(Stat(), named) && IsJetFile(path);
+    }
+
+    struct stat Stat() const {
+        struct stat locked {};
+        ::fstat(fd_, &locked);
+        return locked;
     }
 
   private:
@@ -159,9 +248,26 @@ std::optional<std::string> Convert(const std::string& path) {
     if (!lock.StillJetAt(path)) {
         return std::nullopt;
     }
-    const std::vector<JetTableData> jet = ReadJetTables(path, kTables);
+    const std::vector<JetTableData> jet = ReadJetTablesApart(path, kTables);
+    for (std::size_t i = 0; i < kTables.size(); ++i) {
+        RefuseUnacceptable(jet[i], kTables[i]);
+    }
     CNewDatabaseFile fresh(path);
     fresh.Build([&jet](CDaoDatabase& db) { FillFrom(db, jet); });
+    // With the Jet file under both names, one rename puts the new database
+    // in its place: a kill at any moment leaves either the Jet file or the
+    // converted one under `path`, never nothing.
+    if (const std::optional<std::string> linked = LinkAside(path, lock.Stat())) {
+        try {
+            fresh.PublishReplacing();
+        } catch (const CDaoException&) {
+            ::unlink(linked->c_str());  // the Jet file keeps its own name
+            throw;
+        }
+        return linked;
+    }
+    // A file system without hard links: two renames, which a kill between
+    // them would leave with the Jet file moved aside and no database.
     const std::string aside = MoveAside(path);
     bool published = false;
     try {
@@ -179,6 +285,19 @@ std::optional<std::string> Convert(const std::string& path) {
 }
 
 }  // namespace
+
+std::optional<std::string> JetFileBeside(const std::string& path) {
+    for (int n = 0;; ++n) {
+        const std::string aside = AsideName(path, n);
+        struct stat there;
+        if (::lstat(aside.c_str(), &there) != 0) {
+            return std::nullopt;
+        }
+        if (S_ISREG(there.st_mode) && IsJetFile(aside)) {
+            return aside;
+        }
+    }
+}
 
 std::optional<std::string> ConvertJetDatabase(const std::string& path) {
     try {

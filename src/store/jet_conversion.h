@@ -14,10 +14,15 @@ namespace pellandrix {
 //      column the Jet table lacks (CreateFileExt in older files) holds Null,
 //      as the upgrade at opening leaves it. Then checks the rows as opening
 //      does (message 38);
-//   3. renames the Jet file to the first free name of "<stem>.jet",
+//   3. gives the Jet file the first free name of "<stem>.jet",
 //      "<stem>.1.jet", "<stem>.2.jet", ... in its folder (the stem is the
-//      file name without its last extension), never replacing a file;
-//   4. gives the new database the name `path`.
+//      file name without its last extension) as a second name (a hard
+//      link), never replacing a file; a name that already is the Jet file's
+//      own (a conversion killed after this step) is taken as it is;
+//   4. gives the new database the name `path` in one rename, which drops
+//      the Jet file's first name. So a kill at any moment leaves the Jet
+//      file or the converted database under `path`. (A file system without
+//      hard links gets two renames instead.)
 // Returns the Jet file's new path. Two starts may find the same Jet file:
 // the file is locked (flock) from reading to renaming, and a start that
 // gets the lock only after another has converted the file returns nullopt
@@ -29,5 +34,10 @@ namespace pellandrix {
 // 50 around the cause; the Jet file is then where it was, byte for byte,
 // and no new file is left behind.
 std::optional<std::string> ConvertJetDatabase(const std::string& path);
+
+// The first of the names a conversion gives the Jet file at `path`
+// ("<stem>.jet", "<stem>.1.jet", ...) that holds a Jet file (IsJetFile),
+// looking no further than the first free name; nullopt when none does.
+std::optional<std::string> JetFileBeside(const std::string& path);
 
 }  // namespace pellandrix

@@ -1,13 +1,15 @@
 #include "store/jet_import.h"
 
+#include <fcntl.h>
 #include <mdbtools.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -25,12 +27,20 @@ constexpr std::string_view kSignature("\x00\x01\x00\x00Standard Jet DB\x00", 20)
 constexpr std::size_t kVersionAt = 0x14;
 
 // The version byte of page 0 (0 for Jet 3, 1 for Jet 4, more for later
-// ones); nullopt when the file does not begin with the signature.
+// ones); nullopt when the file does not begin with the signature or is no
+// regular file (a FIFO would stall the reading).
 std::optional<unsigned> VersionOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat entry;
     std::string start(kVersionAt + 1, '\0');
-    in.read(start.data(), static_cast<std::streamsize>(start.size()));
-    if (!in || start.compare(0, kSignature.size(), kSignature) != 0) {
+    const bool read =
+        ::fstat(fd, &entry) == 0 && S_ISREG(entry.st_mode) &&
+        ::pread(fd, start.data(), start.size(), 0) == static_cast<ssize_t>(start.size());
+    ::close(fd);
+    if (!read || start.compare(0, kSignature.size(), kSignature) != 0) {
         return std::nullopt;
     }
     return static_cast<unsigned char>(start[kVersionAt]);
@@ -200,7 +210,8 @@ bool IsJetFile(const std::string& path) {
 }
 
 std::vector<JetTableData> ReadJetTables(const std::string& path,
-                                        const std::vector<std::string>& tables) {
+                                        const std::vector<std::string>& tables,
+                                        const std::function<void()>& opened) {
     const std::optional<unsigned> version = VersionOf(path);
     if (!version) {
         ThrowLayerError(SQLITE_NOTADB, "not a Jet database: " + path);
@@ -211,6 +222,9 @@ std::vector<JetTableData> ReadJetTables(const std::string& path,
     }
     CheckSize(*version, path);
     Handle mdb = OpenForReading(path, *version);
+    if (opened) {
+        opened();
+    }
     if (mdb_read_catalog(mdb.get(), MDB_TABLE) == nullptr) {
         ThrowLayerError(SQLITE_CORRUPT, "the list of tables cannot be read");
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -44,7 +45,11 @@ struct JetTableData {
 // missing or has a column of another type, or a table holds fewer readable
 // rows than its definition counts (a page cut off, overwritten or of the
 // wrong table).
+//
+// `opened`, if given, runs once the file is open and before anything of it
+// is read: from there on the reading opens no further file.
 std::vector<JetTableData> ReadJetTables(const std::string& path,
-                                        const std::vector<std::string>& tables);
+                                        const std::vector<std::string>& tables,
+                                        const std::function<void()>& opened = {});
 
 }  // namespace pellandrix

@@ -60,17 +60,32 @@ std::string ProfileReadProblem(const std::string& iniPath) {
     if (::lstat(iniPath.c_str(), &entry) != 0) {
         return errno == ENOENT ? std::string() : std::strerror(errno);
     }
-    // Reading one byte finds a directory (EISDIR) as well as a file that
-    // opens but does not read; O_NONBLOCK keeps a FIFO from stalling here.
+    // Reading finds a directory (EISDIR) as well as a file that opens but
+    // does not read; O_NONBLOCK keeps a FIFO from stalling here.
     const int fd = ::open(iniPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return std::strerror(errno);
     }
-    char byte = 0;
-    const ssize_t got = ::read(fd, &byte, 1);
+    char start[4096];
+    const ssize_t got = ::read(fd, start, sizeof start);
     const int error = errno;
+    const bool regular = ::fstat(fd, &entry) == 0 && S_ISREG(entry.st_mode);
     ::close(fd);
-    return got < 0 ? std::strerror(error) : std::string();
+    if (got < 0) {
+        return std::strerror(error);
+    }
+    // A FIFO or device would stall the INI library's reading, or never end.
+    if (!regular) {
+        return "keine gewöhnliche Datei";
+    }
+    // The INI library reads bytes: in a UTF-16 file (as Windows' editors
+    // save one) it finds no key and would answer with the defaults.
+    if (std::memchr(start, '\0', static_cast<std::size_t>(got)) != nullptr ||
+        (got >= 2 &&
+         (std::memcmp(start, "\xff\xfe", 2) == 0 || std::memcmp(start, "\xfe\xff", 2) == 0))) {
+        return "sie ist als UTF-16 gespeichert; lesbar ist sie als UTF-8";
+    }
+    return std::string();
 }
 
 }  // namespace pellandrix

@@ -23,7 +23,10 @@ std::string GetProfileString(const std::string& iniPath, std::string_view sectio
 // Why the INI file at `iniPath` cannot be read, as the system's error
 // text: something is there (a directory, a file without read permission, a
 // link to nothing) that GetProfileString would take for a missing file and
-// answer with the fallbacks. Empty when the file reads or nothing is there.
+// answer with the fallbacks. Also (in German) a FIFO or device, which
+// would stall the reading, and a file saved as UTF-16 (a byte order mark
+// or a NUL byte in its first 4 KB), in which no key would be found. Empty
+// when the file reads or nothing is there.
 std::string ProfileReadProblem(const std::string& iniPath);
 
 }  // namespace pellandrix

@@ -6,6 +6,7 @@
 
 #include "store/dao_recordset.h"
 #include "store/dao_transaction.h"
+#include "store/run_record.h"
 #include "store/stored_keys.h"
 #include "store/table_base.h"
 #include "store/tpl_file_list.h"
@@ -15,19 +16,19 @@ namespace pellandrix {
 void CProjectList::LoadAll(CDaoDatabase& db) {
     CDaoRecordset recordset(db);
     recordset.Open(kDbOpenDynaset, "select * from [project];");
-    if (recordset.GetRecordCount() <= 0) {
-        return;
+    if (recordset.GetRecordCount() > 0) {
+        recordset.MoveFirst();
+        while (!recordset.IsEOF()) {
+            CProjectRecord* record = records_.Append(std::make_unique<CProjectRecord>());
+            record->ReadFrom(recordset);
+            record->Stored = true;
+            idCounter_ = record->ProjectId;
+            recordset.MoveNext();
+        }
     }
-    recordset.MoveFirst();
-    while (!recordset.IsEOF()) {
-        CProjectRecord* record = records_.Append(std::make_unique<CProjectRecord>());
-        record->ReadFrom(recordset);
-        record->Stored = true;
-        // Rows come in insertion order, so the last key seen is the
-        // highest one handed out so far.
-        idCounter_ = record->ProjectId;
-        recordset.MoveNext();
-    }
+    // Rows of a project deleted by an older version may outlive it: a new
+    // project must not take their id and show them as its own.
+    idCounter_ = std::max(idCounter_, LargestProjectIdInUse(db));
 }
 
 void CProjectList::SaveAll(CDaoDatabase& db) {
@@ -44,7 +45,7 @@ void CProjectList::SaveAll(CDaoDatabase& db) {
                 continue;
             }
             if (!largest) {
-                largest = LargestStoredKey(db, "select max(ProjectId) as K from [project];");
+                largest = LargestProjectIdInUse(db);
             }
             record.ProjectId = KeyForNewRow(record.ProjectId, *largest, "project");
             largest = record.ProjectId;
@@ -52,7 +53,11 @@ void CProjectList::SaveAll(CDaoDatabase& db) {
             record.Insert(db);
             record.Stored = true;
         } else if (record.Deleted != 0) {
+            // The project's files and run record go with it, all or none,
+            // so that nothing is left for a later project to inherit.
             record.Delete(db, record.ProjectId);
+            DeleteProjectFiles(db, record.ProjectId);
+            DeleteRunRecord(db, record.ProjectId);
         } else if (record.Exists(db, record.ProjectId)) {
             record.Update(db, record.ProjectId);
         } else {

@@ -16,13 +16,13 @@ class CTplFileList;
 class CProjectList {
   public:
     // Appends one record per row of table project, in ascending Id, without
-    // emptying the list first. The id counter ends at the ProjectId of the
-    // last row delivered. Engine errors leave as CDaoException; the records
-    // loaded so far stay.
+    // emptying the list first. The id counter ends at the largest project
+    // id any row of the database holds (LargestProjectIdInUse). Engine errors leave as
+    // CDaoException; the records loaded so far stay.
     void LoadAll(CDaoDatabase& db);
-    // Writes every record in one transaction: delete for dead records,
-    // update where a row exists, insert otherwise. On an engine error the
-    // transaction is rolled back and the error rethrown.
+    // Writes every record in one transaction: delete for dead records
+    // (with their template-file rows and run records), update where a row exists, insert otherwise.
+    // On an engine error the transaction is rolled back and the error rethrown.
     void SaveAll(CDaoDatabase& db);
     // SaveAll, then `files.SaveAll(db, projectId)`, each in its own
     // transaction.

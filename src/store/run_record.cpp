@@ -221,4 +221,33 @@ void DeleteRunRecord(CDaoDatabase& db, int projectId) {
     transaction.Commit();
 }
 
+namespace {
+
+int LargestOf(CDaoDatabase& db, const char* sql) {
+    SqliteStatement largest(db.Handle(), sql);
+    return largest.Step() ? static_cast<int>(largest.ColumnInt(0)) : 0;
+}
+
+}  // namespace
+
+int LargestRecordedProjectId(CDaoDatabase& db) {
+    if (!TablesExist(db)) {
+        return 0;
+    }
+    return LargestOf(db,
+                     "SELECT coalesce(max(K), 0) FROM (SELECT max(ProjectId) AS K FROM RunKey "
+                     "UNION ALL SELECT max(ProjectId) FROM RunTrace "
+                     "UNION ALL SELECT max(ProjectId) FROM RunOutput "
+                     "UNION ALL SELECT max(ProjectId) FROM RunFileHash)");
+}
+
+int LargestRecordedFileId(CDaoDatabase& db) {
+    if (!TablesExist(db)) {
+        return 0;
+    }
+    return LargestOf(db,
+                     "SELECT coalesce(max(K), 0) FROM (SELECT max(TPLFileId) AS K FROM RunTrace "
+                     "UNION ALL SELECT max(TPLFileId) FROM RunOutput)");
+}
+
 }  // namespace pellandrix

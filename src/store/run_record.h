@@ -60,7 +60,14 @@ void SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& before,
 // in one transaction, which joins a caller's. Nothing happens for none.
 void ForgetRunOutputs(CDaoDatabase& db, int projectId, const std::vector<std::string>& paths);
 
-// Removes everything recorded for the project (it is being deleted).
+// Removes everything recorded for the project (it is being deleted), in
+// one transaction, which joins a caller's.
 void DeleteRunRecord(CDaoDatabase& db, int projectId);
+
+// The largest project id / template-file id a row of the record's tables
+// still holds; 0 when there is none. A new project or file must take an id
+// above it, or it would inherit a record it never wrote.
+int LargestRecordedProjectId(CDaoDatabase& db);
+int LargestRecordedFileId(CDaoDatabase& db);
 
 }  // namespace pellandrix

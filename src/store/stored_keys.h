@@ -12,6 +12,14 @@ class CDaoDatabase;
 // CDaoException.
 int LargestStoredKey(CDaoDatabase& db, const std::string& sql);
 
+// The largest project id / template-file id that a row of any table still
+// holds: the projects, the template files (a deleted project's files left
+// by an older version included) and the run records. A new project or file
+// takes an id above it, so that it never shows or inherits rows it does
+// not own. Engine errors leave as CDaoException.
+int LargestProjectIdInUse(CDaoDatabase& db);
+int LargestFileIdInUse(CDaoDatabase& db);
+
 // The key a new record gets inside a save's transaction: its provisional
 // `key`, unless a row (up to `largestStored`) may already hold it; then the
 // next free one. Refuses (CDaoException naming `table`) to go past the

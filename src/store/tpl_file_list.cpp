@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "store/dao_database.h"
 #include "store/dao_recordset.h"
 #include "store/dao_transaction.h"
 #include "store/project_record.h"
@@ -18,17 +19,18 @@ void CTplFileList::LoadForProject(CDaoDatabase& db, int projectId) {
     CDaoRecordset recordset(db);
     recordset.Open(kDbOpenDynaset,
                    "select * from [TPLFile] where ProjectId = " + std::to_string(projectId) + ";");
-    if (recordset.GetRecordCount() <= 0) {
-        return;  // the counter stays: file ids keep growing across projects
+    if (recordset.GetRecordCount() > 0) {
+        recordset.MoveFirst();
+        while (!recordset.IsEOF()) {
+            CTplFileRecord* record = records_.Append(std::make_unique<CTplFileRecord>());
+            record->ReadFrom(recordset);
+            record->Stored = true;
+            recordset.MoveNext();
+        }
     }
-    recordset.MoveFirst();
-    while (!recordset.IsEOF()) {
-        CTplFileRecord* record = records_.Append(std::make_unique<CTplFileRecord>());
-        record->ReadFrom(recordset);
-        record->Stored = true;
-        idCounter_ = record->TPLFileId;
-        recordset.MoveNext();
-    }
+    // File ids keep growing across projects, and past the steps a run
+    // record still names: a new file never inherits an old one's record.
+    idCounter_ = std::max(idCounter_, LargestFileIdInUse(db));
 }
 
 void CTplFileList::SaveAll(CDaoDatabase& db, int projectId) {
@@ -45,10 +47,7 @@ void CTplFileList::SaveAll(CDaoDatabase& db, int projectId) {
                 continue;
             }
             if (!largest) {
-                largest = LargestStoredKey(db,
-                                           "select max(TPLFileId) as K from [TPLFile] where "
-                                           "ProjectId = " +
-                                               std::to_string(projectId) + ";");
+                largest = LargestFileIdInUse(db);
             }
             record.TPLFileId = KeyForNewRow(record.TPLFileId, *largest, "TPLFile");
             largest = record.TPLFileId;
@@ -64,6 +63,10 @@ void CTplFileList::SaveAll(CDaoDatabase& db, int projectId) {
         }
     }
     transaction.Commit();
+}
+
+void DeleteProjectFiles(CDaoDatabase& db, int projectId) {
+    db.Execute("delete * from [TPLFile] where ProjectId = " + std::to_string(projectId) + ";");
 }
 
 CTplFileRecord* CTplFileList::NewFile() {

@@ -16,8 +16,8 @@ class CProjectRecord;
 class CTplFileList {
   public:
     // Empties the list, then appends one record per row of the project's
-    // files. The id counter ends at the key of the last row delivered; a
-    // project without rows leaves it where it was.
+    // files. The id counter ends at the largest file id any row of the
+    // database holds (LargestFileIdInUse), or stays when it is above.
     void LoadForProject(CDaoDatabase& db, int projectId);
     // Writes every record under `projectId` in one transaction: delete for
     // dead records, update for existing rows, insert otherwise. On an engine
@@ -45,5 +45,9 @@ class CTplFileList {
     CNodeList<CTplFileRecord> records_;
     int idCounter_ = 0;
 };
+
+// Deletes every template-file row of project `projectId` (the project is
+// being deleted); joins the caller's transaction.
+void DeleteProjectFiles(CDaoDatabase& db, int projectId);
 
 }  // namespace pellandrix

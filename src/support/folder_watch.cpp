@@ -5,18 +5,26 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace pellandrix {
 
 namespace {
 
-constexpr std::uint32_t kEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
-                                  IN_DELETE | IN_ATTRIB | IN_MODIFY | IN_DELETE_SELF |
-                                  IN_MOVE_SELF | IN_ONLYDIR;
+constexpr std::uint32_t kFolderEvents = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
+                                        IN_DELETE | IN_ATTRIB | IN_MODIFY | IN_DELETE_SELF |
+                                        IN_MOVE_SELF | IN_ONLYDIR;
+constexpr std::uint32_t kFileEvents =
+    IN_CLOSE_WRITE | IN_MODIFY | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
 
 bool IsFolder(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // The nearest folder at or above `folder` that exists ("." at the end of
@@ -31,7 +39,17 @@ std::string Existing(std::string folder) {
 
 }  // namespace
 
-CFolderWatch::CFolderWatch() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+void CFolderWatch::Touched::Add(const Touched& more) {
+    paths.insert(more.paths.begin(), more.paths.end());
+    folders.insert(more.folders.begin(), more.folders.end());
+    everything = everything || more.everything;
+}
+
+CFolderWatch::CFolderWatch() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    if (fd_ < 0) {
+        error_ = std::strerror(errno);
+    }
+}
 
 CFolderWatch::~CFolderWatch() {
     if (fd_ >= 0) {
@@ -39,52 +57,75 @@ CFolderWatch::~CFolderWatch() {
     }
 }
 
-std::vector<std::string> CFolderWatch::WatchFolders(const std::set<std::string>& folders,
-                                                    std::vector<std::string>* failed,
-                                                    bool* cameBack) {
-    std::set<std::string> wanted;
+void CFolderWatch::Forget(const std::string& path) {
+    const auto at = byPath_.find(path);
+    if (at == byPath_.end()) {
+        return;
+    }
+    const auto watched = byWatch_.find(at->second);
+    if (watched != byWatch_.end()) {
+        watched->second.paths.erase(path);
+        // The same folder reached under two spellings has one watch: it
+        // goes with the last of them.
+        if (watched->second.paths.empty()) {
+            ::inotify_rm_watch(fd_, watched->first);
+            byWatch_.erase(watched);
+        }
+    }
+    byPath_.erase(at);
+}
+
+CFolderWatch::Result CFolderWatch::Watch(const std::set<std::string>& folders,
+                                         const std::set<std::string>& files) {
+    Result result;
+    std::map<std::string, bool> wanted;  // path to whether it is a folder
     std::set<std::string> missing;
-    std::vector<std::string> newlyMissing;
     for (const std::string& folder : folders) {
         const std::string there = Existing(folder);
-        wanted.insert(there);
+        wanted[there] = true;
         if (there != folder) {
             missing.insert(folder);
             if (missing_.count(folder) == 0) {
-                newlyMissing.push_back(folder);
+                result.missing.push_back(folder);
             }
         }
     }
-    if (cameBack != nullptr) {
-        *cameBack = false;
-        for (const std::string& folder : missing_) {
-            *cameBack = *cameBack || (folders.count(folder) != 0 && missing.count(folder) == 0);
-        }
+    for (const std::string& folder : missing_) {
+        result.cameBack =
+            result.cameBack || (folders.count(folder) != 0 && missing.count(folder) == 0);
     }
     missing_ = missing;
-    for (auto it = byFolder_.begin(); it != byFolder_.end();) {
-        if (wanted.count(it->first) == 0) {
-            ::inotify_rm_watch(fd_, it->second);
-            byWatch_.erase(it->second);
-            it = byFolder_.erase(it);
-        } else {
-            ++it;
+    for (const std::string& file : files) {
+        if (IsFile(file)) {
+            wanted.emplace(file, false);
         }
     }
-    for (const std::string& folder : wanted) {
+    std::vector<std::string> gone;
+    for (const auto& [path, wd] : byPath_) {
+        if (wanted.count(path) == 0) {
+            gone.push_back(path);
+        }
+    }
+    for (const std::string& path : gone) {
+        Forget(path);
+    }
+    for (const auto& [path, folder] : wanted) {
         // Adding again is harmless and renews a watch the kernel dropped
-        // when the folder went and came back.
-        const int wd = ::inotify_add_watch(fd_, folder.c_str(), kEvents);
+        // when the folder went and came back (under a new descriptor).
+        const int wd = ::inotify_add_watch(fd_, path.c_str(), folder ? kFolderEvents : kFileEvents);
         if (wd < 0) {
-            if (failed != nullptr) {
-                failed->push_back(folder);
-            }
+            result.failed.emplace_back(path, std::strerror(errno));
+            Forget(path);
             continue;
         }
-        byFolder_[folder] = wd;
-        byWatch_[wd] = folder;
+        if (const auto at = byPath_.find(path); at != byPath_.end() && at->second != wd) {
+            Forget(path);
+        }
+        byPath_[path] = wd;
+        byWatch_[wd].paths.insert(path);
+        byWatch_[wd].folder = folder;
     }
-    return newlyMissing;
+    return result;
 }
 
 CFolderWatch::Touched CFolderWatch::Drain() {
@@ -98,13 +139,19 @@ CFolderWatch::Touched CFolderWatch::Drain() {
         for (ssize_t at = 0; at < n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            if ((event->mask & (IN_Q_OVERFLOW | IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) != 0) {
-                touched.everything = true;
+            const auto watched = byWatch_.find(event->wd);
+            if ((event->mask & IN_Q_OVERFLOW) != 0 || watched == byWatch_.end()) {
+                touched.everything = touched.everything || (event->mask & IN_Q_OVERFLOW) != 0;
                 continue;
             }
-            const auto folder = byWatch_.find(event->wd);
-            if (folder != byWatch_.end() && event->len > 0) {
-                touched.paths.insert(folder->second + "/" + event->name);
+            for (const std::string& path : watched->second.paths) {
+                if (!watched->second.folder) {
+                    touched.paths.insert(path);
+                } else if ((event->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) != 0) {
+                    touched.everything = true;
+                } else if (event->len > 0) {
+                    touched.paths.insert(path + "/" + event->name);
+                }
             }
         }
     }

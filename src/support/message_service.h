@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +29,28 @@ class IMessagePresenter {
     virtual ~IMessagePresenter() = default;
     virtual MessageAnswer Present(MessageKind kind, const std::string& text,
                                   ButtonStyle buttons) = 0;
+};
+
+// Passes every message on to `inner`, first telling the listener (while one
+// is set) what is about to be shown, so that a window can keep a list of a
+// run's messages beside the boxes. `inner` must outlive the object.
+class CListenedPresenter : public IMessagePresenter {
+  public:
+    using Listener = std::function<void(MessageKind kind, const std::string& text)>;
+    explicit CListenedPresenter(IMessagePresenter& inner) : inner_(inner) {}
+
+    MessageAnswer Present(MessageKind kind, const std::string& text, ButtonStyle buttons) override {
+        if (listener_) {
+            listener_(kind, text);
+        }
+        return inner_.Present(kind, text, buttons);
+    }
+    // Empty: nobody listens.
+    void SetListener(Listener listener) { listener_ = std::move(listener); }
+
+  private:
+    IMessagePresenter& inner_;
+    Listener listener_;
 };
 
 // The program's one way of showing string-table messages. Does not own the

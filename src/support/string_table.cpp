@@ -1,6 +1,5 @@
 #include "support/string_table.h"
 
-#include <array>
 #include <utility>
 
 namespace pellandrix {
@@ -9,7 +8,7 @@ namespace {
 
 // The blanks in these texts (two after "Zeile", two after "#else", the one
 // ending message 1) are part of them: users and scripts match on them.
-constexpr std::array<std::pair<MessageId, std::string_view>, 49> kTexts{{
+constexpr std::pair<MessageId, std::string_view> kTexts[] = {
     {MessageId::kNewDatabase, "Es wird eine neue Datenbank in dem Verzeichnis %s angelegt. "},
     {MessageId::kSaveChanges, "Wollen Sie die letzten Änderungen speichern ?"},
     {MessageId::kNestedIfdef,
@@ -101,6 +100,20 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 49> kTexts{{
     {MessageId::kWatchUnavailable,
      "Die Verzeichnisse können nicht beobachtet werden (%s). Mit --poll SEKUNDEN prüft das "
      "Programm stattdessen in Abständen, ob sich etwas geändert hat."},
+    {MessageId::kOutsideSourceFolder,
+     "Die Vorlagendatei %s liegt nicht im Quellverzeichnis %s des Projekts. Mit --own-source "
+     "wird sie aus ihrem eigenen Verzeichnis aufgenommen."},
+    {MessageId::kProjectNameTaken,
+     "Ein Projekt namens %s gibt es bereits. Bitte wählen Sie einen anderen Namen."},
+    {MessageId::kProjectNameAmbiguous,
+     "Mehrere Projekte heißen %s (Nummern %s). Bitte geben Sie das Projekt als #Nummer an."},
+    {MessageId::kWatchFailed,
+     "%s kann nicht beobachtet werden (%s). Es wird stattdessen jede Sekunde geprüft, ob sich "
+     "dort etwas geändert hat."},
+    {MessageId::kJetFileBesideNewDatabase,
+     "Neben der neuen, leeren Projektdatenbank liegt die alte Jet-Datenbank %s. Ihre Projekte "
+     "werden nicht übernommen. Um sie umzuwandeln, beenden Sie das Programm, löschen die neue "
+     "Datenbank %s und geben der alten Datei deren Namen."},
     {MessageId::kTextNotUtf8,
      "Die Angabe %s ist kein gültiger UTF-8-Text. Namen und Pfade werden in UTF-8 gespeichert; "
      "eine Datei, deren Name einen anderen Zeichensatz hat, muss erst umbenannt werden."},
@@ -114,10 +127,13 @@ constexpr std::array<std::pair<MessageId, std::string_view>, 49> kTexts{{
     {MessageId::kProjectTextTooLarge,
      "Die Projektbeschreibung %s ist größer als %s MB und wird nicht gelesen. Es wurde nichts "
      "übernommen."},
+    {MessageId::kRemoveStalePages,
+     "Sollen die veralteten Seiten gelöscht werden (%s)? Gelöscht wird nur, was noch so ist, "
+     "wie ein Lauf es geschrieben hat."},
     {MessageId::kPreviewNoPort,
      "Die Vorschau kann auf 127.0.0.1 keinen freien Port ab %s finden (%s)."},
     {MessageId::kPreviewAddress, "Vorschau unter %s"},
-}};
+};
 
 }  // namespace
 

@@ -76,6 +76,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : CBaseDialog(kAboutDialogId, parent) {
     auto* dir = new QLineEdit(this);
     SetControlId(dir, kAboutDatabaseDir);
     dir->setReadOnly(true);
+    dir->setAccessibleName(QStringLiteral("Datenbankverzeichnis"));
+    dirLabel->setBuddy(dir);
     dir->setGeometry(DialogRect(40, 59, 216, 14));
 
     auto* createdLabel = new QLabel(QStringLiteral("erstellt am:"), this);
@@ -83,27 +85,38 @@ CAboutDlg::CAboutDlg(QWidget* parent) : CBaseDialog(kAboutDialogId, parent) {
     auto* created = new QLineEdit(this);
     SetControlId(created, kAboutCreated);
     created->setReadOnly(true);
+    created->setAccessibleName(QStringLiteral("erstellt am"));
+    createdLabel->setBuddy(created);
     created->setGeometry(DialogRect(40, 95, 80, 14));
 
+    // Once the INI file puts the database elsewhere, the folder that holds
+    // the INI file and fileext.def is no longer shown; it is named then, in
+    // a row like the ones above, and the buttons move below it.
+    const DatabaseLocation location = LocateDatabase();
+    const std::string workingDir = CurrentDirectory() + "/";
+    const bool elsewhere = std::filesystem::path(workingDir).lexically_normal() !=
+                           std::filesystem::path(location.directory).lexically_normal();
     auto* workLabel = new QLabel(QStringLiteral("Arbeitsordner:"), this);
-    workLabel->setGeometry(DialogRect(40, 119, 56, 8));
+    workLabel->setGeometry(DialogRect(40, 120, 150, 8));
     auto* work = new QLineEdit(this);
     SetControlId(work, kAboutWorkingDir);
     work->setReadOnly(true);
     work->setAccessibleName(QStringLiteral("Arbeitsordner"));
-    work->setGeometry(DialogRect(98, 116, 158, 14));
+    workLabel->setBuddy(work);
+    work->setGeometry(DialogRect(40, 131, 216, 14));
+    const int shift = elsewhere ? 15 : 0;
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     SetControlId(ok, 1);
     ok->setDefault(true);
-    ok->setGeometry(DialogRect(206, 140, 50, 14));
+    ok->setGeometry(DialogRect(206, 140 + shift, 50, 14));
 
     auto* help = new QPushButton(QStringLiteral("Hilfe"), this);
     SetControlId(help, kAboutHelp);
     help->setAutoDefault(false);
-    help->setGeometry(DialogRect(150, 140, 50, 14));
+    help->setGeometry(DialogRect(150, 140 + shift, 50, 14));
 
-    SetDialogSize(267, 161);
+    SetDialogSize(267, 161 + shift);
 
     // Initialisation.
     RegisterControls(kAboutControls);
@@ -115,18 +128,12 @@ CAboutDlg::CAboutDlg(QWidget* parent) : CBaseDialog(kAboutDialogId, parent) {
             // the first to need it.
             AddIcon(kHelpIconSlot, kHelpIconResource);
         }
-        SetButtonIcon(kAboutHelp, kHelpIconSlot);
+        SetButtonIcon(help, kHelpIconSlot);
     }
-    const DatabaseLocation location = LocateDatabase();
-    SetControlText(kAboutVersion, kVersionText);
-    SetControlText(kAboutDatabaseDir, location.directory);
-    SetControlText(kAboutCreated, CreationDate(location.fullPath));
-    // Once the INI file puts the database elsewhere, the folder that holds
-    // the INI file and fileext.def is no longer shown; it is named then.
-    const std::string workingDir = CurrentDirectory() + "/";
-    const bool elsewhere = std::filesystem::path(workingDir).lexically_normal() !=
-                           std::filesystem::path(location.directory).lexically_normal();
-    SetControlText(kAboutWorkingDir, workingDir);
+    version->setText(QString::fromUtf8(kVersionText));
+    dir->setText(QString::fromStdString(location.directory));
+    created->setText(QString::fromStdString(CreationDate(location.fullPath)));
+    work->setText(QString::fromStdString(workingDir));
     workLabel->setVisible(elsewhere);
     work->setVisible(elsewhere);
 

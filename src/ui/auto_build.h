@@ -6,51 +6,57 @@
 #include <memory>
 
 #include "app/generate_options.h"
-#include "support/folder_watch.h"
+#include "app/outcome.h"
+#include "app/watch_loop.h"
 
 class QSocketNotifier;
 
 namespace pellandrix {
-class CTplFileList;
-}
+class CMessageService;
+class CProjectSession;
+}  // namespace pellandrix
 
 namespace pellandrix::ui {
 
-// "automatisch erstellen": while on, a run that takes what did not change
-// from the record follows whenever a file the last run read has changed
-// and has been quiet for a moment. Runs never overlap, and none starts
-// while a message box is open: the change waits for it.
-class CAutoBuild : public QObject {
+// "automatisch erstellen": while on, the watch loop runs the project again
+// whenever what the last run read has changed. This object only wakes the
+// loop from the window's event loop. No run starts while one goes on or a
+// box is open over the window: the change waits for it.
+class CAutoBuild : public QObject, private IWatchHost {
     Q_OBJECT
 
   public:
-    // `run` does one such run and returns what it read; `busy` tells when
-    // a run must wait (one is going on). `files` is the project's list.
+    // `run` does one run that takes what did not change from the record and
+    // returns what it read; `busy` tells when a run must wait (one is going
+    // on). Borrows `session` and `messages`, which must outlive it.
     CAutoBuild(QObject* parent, std::function<RunInputs()> run, std::function<bool()> busy,
-               std::function<const CTplFileList&()> files);
+               const CProjectSession& session, CMessageService& messages);
     ~CAutoBuild() override;
 
-    bool IsOn() const { return on_; }
-    // Turning it on runs at once; turning it off stops watching.
-    void SetOn(bool on);
+    bool IsOn() const { return loop_ != nullptr; }
+    // Turning it on runs at once; refused (and left off) when the folders
+    // cannot be watched. Turning it off stops watching.
+    Outcome SetOn(bool on);
     // Another project is shown: while on, it is run and watched instead.
     void ProjectChanged();
+    // Whether a change was seen and waits to be looked at.
+    bool Waiting() const { return loop_ != nullptr && loop_->Waiting(); }
 
   private:
-    void RunNow();
-    void Touched();
-    void Quiet();
+    RunInputs Run() override { return run_(); }
+    bool MayRun() override;
+    void Wake();
 
     std::function<RunInputs()> run_;
     std::function<bool()> busy_;
-    std::function<const CTplFileList&()> files_;
-    std::unique_ptr<CFolderWatch> watch_;
+    const CProjectSession& session_;
+    CMessageService& messages_;
+    std::unique_ptr<CWatchLoop> loop_;
     std::unique_ptr<QSocketNotifier> notifier_;
-    QTimer quiet_;
-    RunInputs inputs_;
-    CFolderWatch::Touched touched_;
-    bool on_ = false;
-    bool due_ = false;  // the next quiet moment runs without looking
+    // A loop switched off while it was stepping goes when the step ends.
+    std::unique_ptr<CWatchLoop> retired_;
+    QTimer wake_;
+    int depth_ = 0;  // steps going on (a box's event loop may wake it again)
 };
 
 }  // namespace pellandrix::ui

@@ -1,17 +1,10 @@
 #include "ui/base_dialog.h"
 
 #include <QAbstractButton>
-#include <QAbstractItemView>
-#include <QCheckBox>
 #include <QChildEvent>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFontMetrics>
-#include <QGroupBox>
-#include <QItemSelectionModel>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -62,10 +55,14 @@ std::string HelpFileForDialogs() {
 }  // namespace
 
 CBaseDialog::CBaseDialog(int resourceId, QWidget* parent)
-    : QDialog(parent), helpId_(resourceId), resizer_(this) {
+    : QDialog(parent),
+      helpId_(resourceId),
+      resizer_(this),
+      help_(new CHelpMode(*this,
+                          [this](int id, QWidget* control) { ShowControlHelp(id, control); })) {
     setProperty("dialogId", resourceId);
-    // The dialog sees every key and mouse event of its own window first,
-    // like PreTranslateMessage: Enter → Tab, F1, help-mode tracking. The
+    // The dialog sees every key event of its own window first, like
+    // PreTranslateMessage: Enter → Tab, F1. The
     // filter sits on the dialog and on each of its widgets as it is added
     // (ChildAdded), so other windows' events never pass through it.
     installEventFilter(this);
@@ -77,11 +74,7 @@ CBaseDialog::CBaseDialog(int resourceId, QWidget* parent)
     }
 }
 
-CBaseDialog::~CBaseDialog() {
-    if (HelpMode != 0) {
-        HideHelpPopup();
-    }
-}
+CBaseDialog::~CBaseDialog() = default;
 
 // --- control ids ------------------------------------------------------------
 
@@ -102,14 +95,6 @@ QWidget* CBaseDialog::Control(int id) const {
         return nullptr;
     }
     return it->second.data();
-}
-
-int CBaseDialog::ControlIdOf(const QWidget* w) {
-    if (w == nullptr) {
-        return 0;
-    }
-    const QVariant v = w->property("controlId");
-    return v.isValid() ? v.toInt() : 0;
 }
 
 // --- dialog units -------------------------------------------------------------
@@ -201,8 +186,7 @@ void CBaseDialog::AddIcon(int slot, int iconResourceId) {
     (*iconSlots_)[static_cast<std::size_t>(slot)] = imageList_->Add(icon);
 }
 
-void CBaseDialog::SetButtonIcon(int controlId, int slot) {
-    auto* button = ControlAs<QAbstractButton>(controlId);
+void CBaseDialog::SetButtonIcon(QAbstractButton* button, int slot) {
     if (button == nullptr || imageList_ == nullptr || iconSlots_ == nullptr || slot < 0 ||
         slot >= static_cast<int>(iconSlots_->size())) {
         return;
@@ -229,8 +213,10 @@ void CBaseDialog::SetButtonIcon(int controlId, int slot) {
 
 // --- standard buttons -----------------------------------------------------------
 
-void CBaseDialog::CreateOkCancelHelpButtons(const QRect& ok, const QRect& cancel, const QRect& help,
-                                            std::function<void()> onOk) {
+CBaseDialog::StandardButtons CBaseDialog::CreateOkCancelHelpButtons(const QRect& ok,
+                                                                    const QRect& cancel,
+                                                                    const QRect& help,
+                                                                    std::function<void()> onOk) {
     auto* okButton = new QPushButton(QStringLiteral("OK"), this);
     okButton->setGeometry(ok);
     okButton->setDefault(true);
@@ -250,74 +236,17 @@ void CBaseDialog::CreateOkCancelHelpButtons(const QRect& ok, const QRect& cancel
     connect(helpButton, &QPushButton::clicked, this, [this] { ToggleHelpMode(); });
     if (App() != nullptr) {
         SetImageList(&App()->ImageList(), &App()->IconSlots());
-        SetButtonIcon(kHelpModeId, kHelpIconSlot);
+        SetButtonIcon(helpButton, kHelpIconSlot);
     }
     // Without the icon (not loaded yet, or not loadable) the button would be
     // blank; a question mark still says what it does.
     if (helpButton->icon().isNull()) {
         helpButton->setText(QStringLiteral("?"));
     }
+    return {okButton, cancelButton, helpButton};
 }
 
 // --- help --------------------------------------------------------------------------
-
-void CBaseDialog::SetHelpPointer(bool help) {
-    if (help) {
-        if (!savedPointers_.empty()) {
-            return;
-        }
-        TrackHelpPointer(this);
-        for (QWidget* w : findChildren<QWidget*>()) {
-            if (!w->isWindow()) {
-                TrackHelpPointer(w);
-            }
-        }
-    } else {
-        for (SavedPointer& saved : savedPointers_) {
-            if (saved.widget.isNull()) {
-                continue;
-            }
-            if (saved.hadCursor) {
-                saved.widget->setCursor(saved.cursor);
-            } else {
-                saved.widget->unsetCursor();
-            }
-            saved.widget->setMouseTracking(saved.hadTracking);
-        }
-        savedPointers_.clear();
-    }
-}
-
-void CBaseDialog::TrackHelpPointer(QWidget* w) {
-    savedPointers_.push_back({QPointer<QWidget>(w), w->testAttribute(Qt::WA_SetCursor), w->cursor(),
-                              w->hasMouseTracking()});
-    w->setCursor(Qt::WhatsThisCursor);
-    // Mouse tracking makes moves without a button reach the event filter, so
-    // the help appears when the pointer arrives at a control.
-    w->setMouseTracking(true);
-}
-
-void CBaseDialog::ToggleHelpMode() {
-    if (HelpMode != 0) {
-        SetHelpPointer(false);
-        HideHelpPopup();
-        HelpMode = 0;
-    } else {
-        SetHelpPointer(true);
-        HelpMode = 1;
-    }
-    LastHelpControl = 0;
-}
-
-void CBaseDialog::LeaveHelpMode() {
-    if (HelpMode == 0) {
-        return;
-    }
-    SetHelpPointer(false);
-    HideHelpPopup();
-    HelpMode = 0;
-    LastHelpControl = 0;
-}
 
 void CBaseDialog::ShowControlHelp(int controlId, QWidget* control) {
     if (controlId == 0) {
@@ -384,47 +313,8 @@ bool CBaseDialog::eventFilter(QObject* watched, QEvent* event) {
                 focusNextPrevChild(mods != Qt::ShiftModifier);
                 return true;
             }
-            if (HelpMode != 0) {
-                HideHelpPopup();
-            }
             break;
         }
-        case QEvent::Enter:
-        case QEvent::MouseMove: {
-            if (HelpMode == 0) {
-                break;
-            }
-            // The control under the pointer: the nearest widget with an id
-            // (a list view's viewport belongs to the list view); 0 for the
-            // dialog itself. It is found from the pointer's position, not
-            // from the receiver: a button or check box ignores mouse moves,
-            // and Qt then hands the same move on to the dialog, which must
-            // not count as the pointer leaving the control.
-            const QPoint global =
-                static_cast<QSinglePointEvent*>(event)->globalPosition().toPoint();
-            QWidget* control = childAt(mapFromGlobal(global));
-            if (control == nullptr) {
-                control = this;
-            }
-            while (control != this && control != nullptr && ControlIdOf(control) == 0) {
-                control = control->parentWidget();
-            }
-            const int id = (control == nullptr || control == this) ? 0 : ControlIdOf(control);
-            if (id != LastHelpControl) {
-                LastHelpControl = id;
-                if (id == 0) {
-                    HideHelpPopup();
-                } else {
-                    ShowControlHelp(id, control);
-                }
-            }
-            break;
-        }
-        case QEvent::MouseButtonPress:
-            if (HelpMode != 0) {
-                HideHelpPopup();
-            }
-            break;
         default:
             break;
     }
@@ -445,152 +335,6 @@ void CBaseDialog::closeEvent(QCloseEvent* event) {
 void CBaseDialog::done(int result) {
     LeaveHelpMode();
     QDialog::done(result);
-}
-
-// --- control operations by id --------------------------------------------------------
-
-void CBaseDialog::EnableControl(int id, bool enable) {
-    if (QWidget* w = Control(id)) {
-        w->setEnabled(enable);
-    }
-}
-
-void CBaseDialog::SetReadOnly(int id, bool readOnly) {
-    QWidget* w = Control(id);
-    if (w == nullptr) {
-        return;
-    }
-    w->setEnabled(true);
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-        edit->setReadOnly(readOnly);
-    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
-        plain->setReadOnly(readOnly);
-    } else if (auto* text = qobject_cast<QTextEdit*>(w)) {
-        text->setReadOnly(readOnly);
-    }
-}
-
-std::string CBaseDialog::GetControlText(int id) const {
-    const QWidget* w = Control(id);
-    QString text;
-    if (w == nullptr) {
-        return {};
-    }
-    if (auto* edit = qobject_cast<const QLineEdit*>(w)) {
-        text = edit->text();
-    } else if (auto* combo = qobject_cast<const QComboBox*>(w)) {
-        text = combo->currentText();
-    } else if (auto* button = qobject_cast<const QAbstractButton*>(w)) {
-        text = button->text();
-    } else if (auto* label = qobject_cast<const QLabel*>(w)) {
-        text = label->text();
-    } else if (auto* plain = qobject_cast<const QPlainTextEdit*>(w)) {
-        text = plain->toPlainText();
-    } else if (auto* rich = qobject_cast<const QTextEdit*>(w)) {
-        text = rich->toPlainText();
-    } else if (auto* group = qobject_cast<const QGroupBox*>(w)) {
-        text = group->title();
-    } else {
-        text = w->windowTitle();
-    }
-    return text.toStdString();
-}
-
-void CBaseDialog::SetControlText(int id, std::string_view text) {
-    QWidget* w = Control(id);
-    if (w == nullptr) {
-        return;
-    }
-    const QString value = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-        edit->setText(value);
-    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
-        if (combo->isEditable()) {
-            combo->setEditText(value);
-        } else {
-            combo->setCurrentIndex(
-                combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive));
-        }
-    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-        button->setText(value);
-    } else if (auto* label = qobject_cast<QLabel*>(w)) {
-        label->setText(value);
-    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
-        plain->setPlainText(value);
-    } else if (auto* rich = qobject_cast<QTextEdit*>(w)) {
-        rich->setPlainText(value);
-    } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
-        group->setTitle(value);
-    } else {
-        w->setWindowTitle(value);
-    }
-}
-
-bool CBaseDialog::SelectComboText(int id, std::string_view text) {
-    auto* combo = ControlAs<QComboBox>(id);
-    if (combo == nullptr) {
-        return false;
-    }
-    const int index =
-        combo->findText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                        Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index < 0) {
-        return false;
-    }
-    combo->setCurrentIndex(index);
-    return true;
-}
-
-void CBaseDialog::SelectComboIndex(int id, int index) {
-    if (auto* combo = ControlAs<QComboBox>(id)) {
-        combo->setCurrentIndex(index);
-    }
-}
-
-int CBaseDialog::GetCheck(int id) const {
-    const QWidget* w = Control(id);
-    if (auto* box = qobject_cast<const QCheckBox*>(w)) {
-        switch (box->checkState()) {
-            case Qt::Checked:
-                return 1;
-            case Qt::PartiallyChecked:
-                return 2;
-            default:
-                return 0;
-        }
-    }
-    if (auto* button = qobject_cast<const QAbstractButton*>(w)) {
-        return button->isChecked() ? 1 : 0;
-    }
-    return 0;
-}
-
-void CBaseDialog::SetCheck(int id, int state) {
-    QWidget* w = Control(id);
-    if (auto* box = qobject_cast<QCheckBox*>(w)) {
-        if (state == 2) {
-            box->setTristate(true);
-            box->setCheckState(Qt::PartiallyChecked);
-        } else {
-            box->setCheckState(state != 0 ? Qt::Checked : Qt::Unchecked);
-        }
-    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-        button->setChecked(state != 0);
-    }
-}
-
-void CBaseDialog::SelectListRow(int id, int row) {
-    auto* view = ControlAs<QAbstractItemView>(id);
-    if (view == nullptr || view->model() == nullptr || view->selectionModel() == nullptr) {
-        return;
-    }
-    const QModelIndex index = view->model()->index(row, 0, view->rootIndex());
-    if (!index.isValid()) {
-        return;
-    }
-    view->selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    view->scrollTo(index);
 }
 
 }  // namespace pellandrix::ui

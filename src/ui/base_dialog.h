@@ -7,13 +7,13 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "ui/dialog_resizer.h"
+#include "ui/help_mode.h"
 
 class QAbstractButton;
+class QPushButton;
 
 namespace pellandrix::ui {
 
@@ -29,9 +29,10 @@ struct ControlInfo {
 
 // The base of every dialog of the program: control ids on the
 // widgets, the control table with tooltips and help topics, the recorded
-// proportional layout, help mode, icon buttons from the application's image
-// list, Enter moving the focus like Tab, F1 help, and small operations on
-// controls by id.
+// proportional layout, help mode (a CHelpMode of its own), icon buttons from
+// the application's image list, Enter moving the focus like Tab, and F1
+// help. A dialog keeps typed pointers to the controls it works with; the
+// ids serve the control table, help mode and tests.
 //
 // How a dialog uses it:
 //   1. construct its widgets as children of the dialog, give each its id with
@@ -40,7 +41,7 @@ struct ControlInfo {
 //      resizable window: only the main window scales its layout);
 //   3. RegisterControls(table) once all controls exist and are placed;
 //   4. SetImageList(&App()->ImageList(), &App()->IconSlots()) and
-//      SetButtonIcon(id, slot) for icon buttons.
+//      SetButtonIcon(button, slot) for icon buttons.
 class CBaseDialog : public QDialog {
     Q_OBJECT
 
@@ -63,14 +64,12 @@ class CBaseDialog : public QDialog {
     // Set by a dialog while it fills its controls; notifications arriving
     // meanwhile are ignored by the dialog.
     int Refreshing = 0;
-    // Help mode is on.
-    int HelpMode = 0;
-    // Id of the control whose help was shown last in help mode.
-    int LastHelpControl = 0;
+    // The dialog's help mode.
+    CHelpMode& Help() const { return *help_; }
 
     // --- control ids ------------------------------------------------------
     // Gives `w` the control id `id` (stored as the widget's property
-    // "controlId" too, and as its objectName "ctl<id>" when it has none).
+    // "controlId" too, which ControlIdOf reads, and as its objectName "ctl<id>" when it has none).
     void SetControlId(QWidget* w, int id);
     // The widget with control id `id`, or null.
     QWidget* Control(int id) const;
@@ -78,8 +77,6 @@ class CBaseDialog : public QDialog {
     T* ControlAs(int id) const {
         return qobject_cast<T*>(Control(id));
     }
-    // The control id of `w` (0 for none).
-    static int ControlIdOf(const QWidget* w);
 
     // --- dialog units ------------------------------------------------------
     // A rectangle in dialog units converted to pixels with the dialog's font:
@@ -111,36 +108,18 @@ class CBaseDialog : public QDialog {
     // information), appends it to the image list and stores its index in
     // `slot`. An icon that cannot be loaded leaves the slot unchanged.
     void AddIcon(int slot, int iconResourceId);
-    // Shows the image of `slot` on button `controlId` instead of its
-    // caption (the caption stays as accessible name and tooltip).
-    void SetButtonIcon(int controlId, int slot);
+    // Shows the image of `slot` on `button` instead of its caption (the
+    // caption stays as accessible name and tooltip).
+    void SetButtonIcon(QAbstractButton* button, int slot);
 
     // --- help -----------------------------------------------------------
-    void ToggleHelpMode();
-    void LeaveHelpMode();
+    void ToggleHelpMode() { help_->Toggle(); }
+    void LeaveHelpMode() { help_->Leave(); }
     // Shows the popup help of one control: its topic from the control table,
     // nothing when the id or the topic is 0.
     virtual void ShowControlHelp(int controlId, QWidget* control);
     // F1: the help topic of HelpId() (App()->WinHelp(0x20000 + HelpId())).
     void ShowDialogHelp();
-
-    // --- control operations by id ------------------------------------------
-    void EnableControl(int id, bool enable);
-    // Enables an edit field and makes it read-only or writable.
-    void SetReadOnly(int id, bool readOnly);
-    // Text of an edit field, label, button, combo box (current text).
-    std::string GetControlText(int id) const;
-    void SetControlText(int id, std::string_view text);
-    // Selects the combo entry whose text equals `text`; false when none does
-    // (the selection is then unchanged).
-    bool SelectComboText(int id, std::string_view text);
-    void SelectComboIndex(int id, int index);
-    // Check box state: 0 unchecked, 1 checked, 2 partially.
-    int GetCheck(int id) const;
-    void SetCheck(int id, int state);
-    // Gives list row `row` the selected state and the current mark (list
-    // view: QTreeWidget/QTableWidget/QListWidget or any QAbstractItemView).
-    void SelectListRow(int id, int row);
 
   protected:
     // Creates the buttons of a settings dialog at `ok`, `cancel` and `help`
@@ -151,8 +130,13 @@ class CBaseDialog : public QDialog {
     //   the help-mode button, id kHelpModeId, accessible name "Hilfemodus";
     //   a click calls ToggleHelpMode(). It shows the help icon of App()'s
     //   image list, or a question mark when that has none (or without App()).
-    void CreateOkCancelHelpButtons(const QRect& ok, const QRect& cancel, const QRect& help,
-                                   std::function<void()> onOk);
+    struct StandardButtons {
+        QPushButton* ok;
+        QPushButton* cancel;
+        QPushButton* help;
+    };
+    StandardButtons CreateOkCancelHelpButtons(const QRect& ok, const QRect& cancel,
+                                              const QRect& help, std::function<void()> onOk);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -164,8 +148,6 @@ class CBaseDialog : public QDialog {
     // Installs the event filter on `object` and its children when it is a
     // widget of this dialog's window.
     void WatchWidget(QObject* object);
-    void SetHelpPointer(bool help);
-    void TrackHelpPointer(QWidget* widget);
 
     int helpId_;
     bool resizing_ = false;
@@ -174,15 +156,7 @@ class CBaseDialog : public QDialog {
     std::vector<int>* iconSlots_ = nullptr;
     CDialogResizer resizer_;
     std::map<int, QPointer<QWidget>> controls_;
-    // Per-window pointer and mouse tracking changed by help mode, restored
-    // when it ends.
-    struct SavedPointer {
-        QPointer<QWidget> widget;
-        bool hadCursor;
-        QCursor cursor;
-        bool hadTracking;
-    };
-    std::vector<SavedPointer> savedPointers_;
+    CHelpMode* help_;  // a child of the dialog
 };
 
 }  // namespace pellandrix::ui

@@ -18,12 +18,12 @@ void FillExtensionCombo(QComboBox* combo, const CFileExtList& list) {
 }
 
 void FillExtensionCombo(QComboBox* combo) {
-    FillExtensionCombo(combo, App()->Core().Extensions());
+    FillExtensionCombo(combo, App()->Session().Extensions());
 }
 
 void SelectExtension(QComboBox* combo, std::string_view extension) {
     if (extension.empty()) {
-        combo->setCurrentIndex(combo->count() > 0 ? 0 : -1);
+        combo->setCurrentIndex(-1);
         return;
     }
     // Exact, case-sensitive match: "htm" must not pick "html", and "HTM"

@@ -20,8 +20,9 @@ void FillExtensionCombo(QComboBox* combo, const CFileExtList& list);
 void FillExtensionCombo(QComboBox* combo);
 
 // Selects in `combo` the entry whose text equals `extension` exactly (case
-// and all). An empty `extension` selects the first entry, if any. An
-// extension that the box does not offer leaves it without a selection.
+// and all). An extension that the box does not offer, or none, leaves it
+// without a selection; which extension applies is the session's rule
+// (CProjectSession::ExtensionFor).
 void SelectExtension(QComboBox* combo, std::string_view extension);
 
 // The text of the selected entry; empty when nothing is selected.

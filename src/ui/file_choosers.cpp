@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include <filesystem>
+#include <utility>
+
+#include "app/template_location.h"
 
 namespace pellandrix::ui {
 
@@ -24,16 +26,12 @@ ChooserState& State() {
     return state;
 }
 
-// directory ← drive and directory without the trailing separator; name ←
-// name and extension.
+// The chosen file's name and folder, split as the session splits every
+// template path.
 void SplitPath(const std::string& path, std::string& name, std::string& directory) {
-    const std::filesystem::path p(path);
-    name = p.filename().string();
-    std::string dir = p.parent_path().string();
-    while (dir.size() > 1 && dir.back() == '/') {
-        dir.pop_back();
-    }
-    directory = dir;
+    TemplateLocation location = SplitTemplatePath(path);
+    name = std::move(location.name);
+    directory = std::move(location.folder);
 }
 
 // Restores the process's current directory whatever the dialog does.

@@ -44,6 +44,10 @@ QAction* CFileListMenu::AddAction(const QString& text, RowCheck enabled, RowActi
     return action;
 }
 
+void CFileListMenu::AddSeparator() {
+    menu_->addSeparator();
+}
+
 void CFileListMenu::AddOpeningEntries() {
     // The places are worked out afresh at each opening and each choice:
     // the entry's settings or the files may have changed in between.

@@ -50,6 +50,9 @@ class CFileListMenu : public QObject {
     // `run(row)`. The returned action belongs to the menu.
     QAction* AddAction(const QString& text, RowCheck enabled, RowAction run);
 
+    // Adds a line between the entries so far and the next group.
+    void AddSeparator();
+
     // Opens the menu for `row` at `globalPos` without waiting for a choice.
     // Nothing happens for a row the list does not have.
     void OpenFor(int row, const QPoint& globalPos);

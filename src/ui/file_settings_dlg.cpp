@@ -56,31 +56,32 @@ void CFileSettingsDlg::CreateControls() {
     }
     CreateNameGroup();
     CreateGenerationGroup();
-    CreateDirectoryGroup(80, true);
-    CreateDirectoryGroup(120, false);
+    source_ = CreateDirectoryGroup(80, true);
+    target_ = CreateDirectoryGroup(120, false);
     // Cancel is two lines high, for the caption of an unconfirmed file.
-    CreateOkCancelHelpButtons(DialogRect(4, 160, 50, 18), DialogRect(58, 160, 60, 18),
-                              DialogRect(153, 160, 20, 18), [this] { OnOk(); });
+    cancel_ = CreateOkCancelHelpButtons(DialogRect(4, 160, 50, 18), DialogRect(58, 160, 60, 18),
+                                        DialogRect(153, 160, 20, 18), [this] { OnOk(); })
+                  .cancel;
 }
 
 void CFileSettingsDlg::CreateNameGroup() {
     auto* label = new QLabel(QStringLiteral("Dateiname:"), this);
     label->setGeometry(DialogRect(8, 12, 161, 8));
-    auto* name = new QLineEdit(this);
-    name->setGeometry(DialogRect(8, 21, 161, 12));
-    name->setMaxLength(static_cast<int>(decltype(CTplFileRecord::TPLFileName)::kMaxLength));
-    name->setAccessibleName(QStringLiteral("Dateiname"));
-    label->setBuddy(name);
-    SetControlId(name, kNameField);
+    name_ = new QLineEdit(this);
+    name_->setGeometry(DialogRect(8, 21, 161, 12));
+    name_->setMaxLength(static_cast<int>(decltype(CTplFileRecord::TPLFileName)::kMaxLength));
+    name_->setAccessibleName(QStringLiteral("Dateiname"));
+    label->setBuddy(name_);
+    SetControlId(name_, kNameField);
 }
 
 void CFileSettingsDlg::CreateGenerationGroup() {
-    auto* create = new QCheckBox(QStringLiteral("Datei erstellen"), this);
-    create->setGeometry(DialogRect(8, 47, 90, 10));
-    SetControlId(create, kCreateFileBox);
-    auto* always = new QCheckBox(QStringLiteral("immer neu erstellen"), this);
-    always->setGeometry(DialogRect(8, 61, 90, 10));
-    SetControlId(always, kAlwaysParseBox);
+    createFile_ = new QCheckBox(QStringLiteral("Datei erstellen"), this);
+    createFile_->setGeometry(DialogRect(8, 47, 90, 10));
+    SetControlId(createFile_, kCreateFileBox);
+    alwaysParse_ = new QCheckBox(QStringLiteral("immer neu erstellen"), this);
+    alwaysParse_->setGeometry(DialogRect(8, 61, 90, 10));
+    SetControlId(alwaysParse_, kAlwaysParseBox);
 
     auto* label = new QLabel(QStringLiteral("Dateiendung"), this);
     label->setGeometry(DialogRect(104, 47, 65, 8));
@@ -92,7 +93,7 @@ void CFileSettingsDlg::CreateGenerationGroup() {
     SetControlId(extensions_, kExtensionCombo);
 }
 
-void CFileSettingsDlg::CreateDirectoryGroup(int y, bool source) {
+CFileSettingsDlg::DirectoryRow CFileSettingsDlg::CreateDirectoryGroup(int y, bool source) {
     auto* box = new QCheckBox(source ? QStringLiteral("Quellverzeichnis aus Projekt übernehmen")
                                      : QStringLiteral("Zielverzeichnis aus Projekt übernehmen"),
                               this);
@@ -117,49 +118,48 @@ void CFileSettingsDlg::CreateDirectoryGroup(int y, bool source) {
     } else {
         connect(choose, &QPushButton::clicked, this, [this] { OnChooseTarget(); });
     }
+    return {box, field, choose};
 }
 
 void CFileSettingsDlg::FillControls() {
     FillExtensionCombo(extensions_);
-    SetControlText(kNameField, entry_.TPLFileName.str());
-    SetCheck(kCreateFileBox, entry_.CreateFile);
-    SetCheck(kAlwaysParseBox, entry_.AlwaysParse);
-    SetCheck(kSourceFromProjectBox, entry_.SourceFromProject);
-    SetCheck(kTargetFromProjectBox, entry_.TargetFromProject);
-    SelectExtension(extensions_, entry_.CreateFileExt.empty() ? project_.DefCreateFileExt.str()
-                                                              : entry_.CreateFileExt.str());
+    name_->setText(QString::fromStdString(entry_.TPLFileName.str()));
+    createFile_->setChecked(entry_.CreateFile != 0);
+    alwaysParse_->setChecked(entry_.AlwaysParse != 0);
+    source_.fromProject->setChecked(entry_.SourceFromProject != 0);
+    target_.fromProject->setChecked(entry_.TargetFromProject != 0);
+    SelectExtension(extensions_, App()->Session().ExtensionFor(entry_, project_));
     if (!entry_.SourceFromProject) {
-        SetControlText(kSourceField, entry_.SourcePath.str());
+        source_.field->setText(QString::fromStdString(entry_.SourcePath.str()));
     }
     if (!entry_.TargetFromProject) {
-        SetControlText(kTargetField, entry_.TargetPath.str());
+        target_.field->setText(QString::fromStdString(entry_.TargetPath.str()));
     }
     if (entry_.Unconfirmed) {
-        SetControlText(kCancelButton, "Datei nicht \nübernehmen");
+        cancel_->setText(QStringLiteral("Datei nicht \nübernehmen"));
     }
 }
 
 void CFileSettingsDlg::UpdateDirectoryFields() {
     // The name is shown for reference only; it changes through the
     // template-file choice, which also sets the source directory.
-    EnableControl(kNameField, true);
-    SetReadOnly(kNameField, true);
-    UpdateDirectoryField(kSourceFromProjectBox, kSourceField, kChooseTemplate,
-                         project_.SourcePath.str());
-    UpdateDirectoryField(kTargetFromProjectBox, kTargetField, kChooseTarget,
-                         project_.TargetPath.str());
+    name_->setEnabled(true);
+    name_->setReadOnly(true);
+    UpdateDirectoryField(source_, project_.SourcePath.str());
+    UpdateDirectoryField(target_, project_.TargetPath.str());
 }
 
-void CFileSettingsDlg::UpdateDirectoryField(int boxId, int fieldId, int buttonId,
+void CFileSettingsDlg::UpdateDirectoryField(const DirectoryRow& row,
                                             const std::string& projectPath) {
-    const bool fromProject = GetCheck(boxId) != 0;
+    const bool fromProject = row.fromProject->isChecked();
     if (fromProject) {
-        SetControlText(fieldId, projectPath);
+        row.field->setText(QString::fromStdString(projectPath));
     }
     // A cleared box keeps the project's directory in the field as a
     // starting point for the user's own.
-    SetReadOnly(fieldId, fromProject);
-    EnableControl(buttonId, !fromProject);
+    row.field->setEnabled(true);
+    row.field->setReadOnly(fromProject);
+    row.choose->setEnabled(!fromProject);
 }
 
 void CFileSettingsDlg::OnChooseTemplate() {
@@ -168,27 +168,27 @@ void CFileSettingsDlg::OnChooseTemplate() {
     if (!ChooseTemplateFiles(this, entry_.SourcePath.str(), "tpl", name, directory, false)) {
         return;
     }
-    SetControlText(kNameField, name);
-    SetControlText(kSourceField, directory);
+    name_->setText(QString::fromStdString(name));
+    source_.field->setText(QString::fromStdString(directory));
 }
 
 void CFileSettingsDlg::OnChooseTarget() {
-    std::string folder = GetControlText(kTargetField);
+    std::string folder = target_.field->text().toStdString();
     if (BrowseForFolder(this, folder)) {
-        SetControlText(kTargetField, folder);
+        target_.field->setText(QString::fromStdString(folder));
     }
 }
 
 void CFileSettingsDlg::OnOk() {
     FileSettings settings;
-    settings.name = GetControlText(kNameField);
-    settings.createFile = GetCheck(kCreateFileBox) != 0;
-    settings.alwaysParse = GetCheck(kAlwaysParseBox) != 0;
-    settings.sourceFromProject = GetCheck(kSourceFromProjectBox) != 0;
-    settings.targetFromProject = GetCheck(kTargetFromProjectBox) != 0;
+    settings.name = name_->text().toStdString();
+    settings.createFile = createFile_->isChecked();
+    settings.alwaysParse = alwaysParse_->isChecked();
+    settings.sourceFromProject = source_.fromProject->isChecked();
+    settings.targetFromProject = target_.fromProject->isChecked();
     settings.extension = SelectedExtension(extensions_);
-    settings.sourcePath = GetControlText(kSourceField);
-    settings.targetPath = GetControlText(kTargetField);
+    settings.sourcePath = source_.field->text().toStdString();
+    settings.targetPath = target_.field->text().toStdString();
     // Refused: the dialog stays open so that the user can mend the value.
     if (App()->ShowRefusal(App()->Session().ApplyFileSettings(entry_, settings))) {
         accept();

@@ -4,7 +4,10 @@
 #include "store/tpl_file_record.h"
 #include "ui/base_dialog.h"
 
+class QCheckBox;
 class QComboBox;
+class QLineEdit;
+class QPushButton;
 
 namespace pellandrix::ui {
 
@@ -53,17 +56,29 @@ class CFileSettingsDlg : public CBaseDialog {
     void CreateControls();
     void CreateNameGroup();
     void CreateGenerationGroup();
-    void CreateDirectoryGroup(int y, bool source);
+    // One directory's box, field and ". . ." button.
+    struct DirectoryRow {
+        QCheckBox* fromProject = nullptr;
+        QLineEdit* field = nullptr;
+        QPushButton* choose = nullptr;
+    };
+    DirectoryRow CreateDirectoryGroup(int y, bool source);
     void FillControls();
     void UpdateDirectoryFields();
-    void UpdateDirectoryField(int boxId, int fieldId, int buttonId, const std::string& projectPath);
+    static void UpdateDirectoryField(const DirectoryRow& row, const std::string& projectPath);
     void OnChooseTemplate();
     void OnChooseTarget();
     void OnOk();
 
     CProjectRecord& project_;
     CTplFileRecord& entry_;
+    QLineEdit* name_ = nullptr;
+    QCheckBox* createFile_ = nullptr;
+    QCheckBox* alwaysParse_ = nullptr;
     QComboBox* extensions_ = nullptr;
+    DirectoryRow source_;
+    DirectoryRow target_;
+    QPushButton* cancel_ = nullptr;
 };
 
 }  // namespace pellandrix::ui

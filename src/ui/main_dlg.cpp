@@ -1,21 +1,27 @@
 #include "ui/main_dlg.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QProgressBar>
 #include <QResizeEvent>
+#include <QTreeWidgetItem>
 
 #include <algorithm>
 #include <exception>
 
+#include "app/open_commands.h"
 #include "engine/run_status.h"
 #include "store/dao_exception.h"
+#include "store/database_location.h"
 #include "ui/auto_build.h"
 #include "ui/file_list_view.h"
 #include "ui/file_settings_dlg.h"
 #include "ui/main_window_projects.h"
+#include "ui/messages_window.h"
 #include "ui/pellandrix_app.h"
+#include "ui/row_marks.h"
 
 namespace pellandrix::ui {
 
@@ -39,19 +45,12 @@ int CMainDlg::RefreshFileList() {
         return 0;
     }
     Refreshing = 1;
+    Session().NumberRows();
     int row = 0;
-    for (CTplFileRecord& entry : Core().Files().Records()) {
-        entry.ListRow = -1;
-        if (entry.Deleted) {
-            continue;
+    for (const CTplFileRecord& entry : Session().Files().Records()) {
+        if (!entry.Deleted) {
+            ShowEntryRow(entry, row++);
         }
-        if (!entry.Selected) {
-            entry.RunStatus = static_cast<int>(RunStatus::Deactivated);
-        } else if (entry.RunStatus == static_cast<int>(RunStatus::Deactivated)) {
-            entry.RunStatus = static_cast<int>(RunStatus::Activated);
-        }
-        ShowEntryRow(entry, row);
-        entry.ListRow = row++;
     }
     fileList_->TruncateRows(row);
     Refreshing = 0;
@@ -62,20 +61,45 @@ void CMainDlg::ShowEntryRow(const CTplFileRecord& entry, int row) {
     // Rows are rewritten in place rather than deleted and inserted, so the
     // selection and the scroll position survive a refresh.
     fileList_->SetRowName(row, entry.TPLFileName.str());
-    fileList_->SetCellText(row, 1, RunStatusText(entry.RunStatus));
+    ShowRowStatus(entry, row);
     fileList_->SetCellText(row, 2, entry.CreateFile ? "X" : "");
     fileList_->SetCellText(row, 3, entry.CreateFile ? entry.CreateFileExt.str() : "");
     fileList_->SetRowChecked(row, entry.Selected != 0);
 }
 
-void CMainDlg::UpdateButtons() {
-    const bool project = ProjectIdFromCombo(*projectBox_, Core().Projects()) != 0;
-    for (int id : {kDeleteProject, kProjectSettings, kAddFiles, kRemoveFile}) {
-        EnableControl(id, project);
+void CMainDlg::ShowRowStatus(const CTplFileRecord& entry, int row) {
+    fileList_->SetCellText(row, 1, RunStatusText(entry.RunStatus));
+    QTreeWidgetItem& item = *fileList_->topLevelItem(row);
+    if (entry.RunStatus == static_cast<int>(RunStatus::Failed)) {
+        QString why =
+            messages_->MessagesOfTemplate(PlacesOf(entry, CurrentDirectory()).templateFile);
+        if (why.isEmpty()) {
+            why = QStringLiteral(
+                "Fehler: die Meldungen des Laufs stehen im Fenster "
+                "„Meldungen“ (Strg+M).");
+        }
+        MarkErrorRow(item, *fileList_, why);
+    } else if (entry.RunStatus == static_cast<int>(RunStatus::Unchanged)) {
+        MarkQuietRow(item, *fileList_);
+    } else {
+        ClearRowMarks(item);
     }
-    const bool files = Core().Files().CountLive() > 0;
-    EnableControl(kCreateFiles, files);
-    EnableControl(kSelectAll, files);
+}
+
+void CMainDlg::ShowAutoState() {
+    const bool waiting = autoBuild_ != nullptr && autoBuild_->IsOn() && !running_;
+    progress_->setFormat(waiting ? QStringLiteral("automatisch – wartet") : QString());
+    progress_->setTextVisible(waiting);
+}
+
+void CMainDlg::UpdateButtons() {
+    const bool project = ProjectIdFromCombo(*projectBox_, Session().Projects()) != 0;
+    for (QAbstractButton* button : {deleteProject_, projectSettings_, addFiles_, removeFile_}) {
+        button->setEnabled(project);
+    }
+    const bool files = Session().Files().CountLive() > 0;
+    createFiles_->setEnabled(files);
+    selectAll_->setEnabled(files);
 }
 
 int CMainDlg::ChangeProject() {
@@ -120,7 +144,7 @@ CTplFileRecord* CMainDlg::EntryAtSelectionMark() const {
 }
 
 void CMainDlg::FillProjectBox() {
-    FillProjectCombo(*projectBox_, Core().Projects());
+    FillProjectCombo(*projectBox_, Session().Projects());
 }
 
 bool CMainDlg::RunCommand(const std::function<void()>& command) {
@@ -138,13 +162,13 @@ bool CMainDlg::RunCommand(const std::function<void()>& command) {
 // --- the generation run's view ---------------------------------------------
 
 void CMainDlg::RefreshRowStatus(int row) {
-    const CTplFileRecord* entry = Core().Files().FindByListRow(row);
+    const CTplFileRecord* entry = Session().Files().FindByListRow(row);
     if (entry == nullptr) {
         return;
     }
     const int wasRefreshing = Refreshing;
     Refreshing = 1;
-    fileList_->SetCellText(row, 1, RunStatusText(entry->RunStatus));
+    ShowRowStatus(*entry, row);
     fileList_->SetRowChecked(row, entry->Selected != 0);
     Refreshing = wasRefreshing;
     FollowRun();

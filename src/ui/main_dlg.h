@@ -6,6 +6,7 @@
 #include "engine/run_view.h"
 #include "ui/base_dialog.h"
 
+class QAbstractButton;
 class QCloseEvent;
 class QComboBox;
 class QProgressBar;
@@ -22,6 +23,7 @@ namespace pellandrix::ui {
 class CAutoBuild;
 class CFileListMenu;
 class CFileListView;
+class CMessagesWindow;
 
 // The program's main window (dialog 102, "Pellandrix"): the project box
 // with the project commands, the file list of the current project with a
@@ -94,6 +96,8 @@ class CMainDlg : public CBaseDialog, public IRunView {
     // The file list's context menu, to which further entries can be added.
     CFileListMenu* FileMenu() const { return fileMenu_; }
     CAutoBuild* AutoBuild() const { return autoBuild_; }
+    // The "Meldungen" window: the last run's messages, the project's check.
+    CMessagesWindow* MessagesWindow() const { return messages_; }
 
     // IRunView: the generation run's statuses and progress, repainted at
     // once so the window follows the run.
@@ -119,6 +123,7 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void CreateBottomRow();
     void ConnectCommands();
     void ConnectAutoBuild();
+    void ConnectMessagesWindow();
     void InitialiseContents();
     void SetReadableMinimumSize();
 
@@ -151,12 +156,31 @@ class CMainDlg : public CBaseDialog, public IRunView {
     // Shows the session's current project: its files and the buttons.
     void ShowCurrentProject();
     void ShowEntryRow(const CTplFileRecord& entry, int row);
+    // The status cell of `row`: its text, and the row marked by it ("Fehler"
+    // stands out, "unverändert" is quieter).
+    void ShowRowStatus(const CTplFileRecord& entry, int row);
     CTplFileRecord* EntryAtSelectionMark() const;
     void FollowRun();
+    // While "automatisch erstellen" is on and no run goes, the progress
+    // field says so.
+    void ShowAutoState();
 
+    // The window's buttons.
+    QAbstractButton* quit_ = nullptr;
+    QAbstractButton* selectAll_ = nullptr;
+    QAbstractButton* createFiles_ = nullptr;
+    QAbstractButton* addFiles_ = nullptr;
+    QAbstractButton* removeFile_ = nullptr;
+    QAbstractButton* newProject_ = nullptr;
+    QAbstractButton* deleteProject_ = nullptr;
+    QAbstractButton* projectSettings_ = nullptr;
+    QAbstractButton* fileSettings_ = nullptr;
+    QAbstractButton* helpMode_ = nullptr;
+    QAbstractButton* about_ = nullptr;
     CFileListView* fileList_ = nullptr;
     CFileListMenu* fileMenu_ = nullptr;
-    CAutoBuild* autoBuild_ = nullptr;  // a child of the window
+    CAutoBuild* autoBuild_ = nullptr;      // a child of the window
+    CMessagesWindow* messages_ = nullptr;  // a child of the window
     QComboBox* projectBox_ = nullptr;
     QProgressBar* progress_ = nullptr;
     int initialised_ = 0;

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/template_paths.h"
 #include "ui/about_dlg.h"
 #include "ui/file_choosers.h"
 #include "ui/file_list_view.h"
 #include "ui/main_dlg.h"
 #include "ui/main_window_projects.h"
+#include "ui/messages_window.h"
 #include "ui/new_project_dlg.h"
 #include "ui/pellandrix_app.h"
 #include "ui/project_settings_dlg.h"
@@ -61,7 +63,7 @@ void CMainDlg::OnNewProject() {
     };
     const auto editSettings = [this](CProjectRecord& project) {
         FillProjectBox();
-        SelectProjectInCombo(*projectBox_, Core().Projects(), project.ProjectId);
+        SelectProjectInCombo(*projectBox_, Session().Projects(), project.ProjectId);
         ShowCurrentProject();
         OnProjectSettings();
         return Outcome();
@@ -92,7 +94,7 @@ void CMainDlg::OnProjectSettings() {
     // and the name may have changed: the box is refilled either way.
     dialog.exec();
     FillProjectBox();
-    SelectProjectInCombo(*projectBox_, Core().Projects(), project->ProjectId);
+    SelectProjectInCombo(*projectBox_, Session().Projects(), project->ProjectId);
 }
 
 void CMainDlg::OnAddFiles() {
@@ -110,11 +112,9 @@ void CMainDlg::OnAddFiles() {
 }
 
 bool CMainDlg::AddChosenFile(const std::string& name, const std::string& directory) {
-    FileSettings chosen;
-    chosen.name = name;
-    chosen.sourcePath = directory;
     std::vector<CTplFileRecord*> added;
-    const Outcome outcome = Session().AddTemplateFiles({chosen}, true, &added);
+    const Outcome outcome =
+        Session().AddTemplatePaths({JoinPath(directory, name)}, FileSettings(), true, &added);
     if (!outcome) {
         // A file already in the project is simply not added again.
         if (outcome.Refused().id != MessageId::kFileAlreadyInProject) {
@@ -171,12 +171,30 @@ RunInputs CMainDlg::RunChanged() {
 RunInputs CMainDlg::Generate(const GenerateOptions& options) {
     // The close box is ignored while the run lasts.
     struct RunningScope {
-        bool& running;
-        explicit RunningScope(bool& r) : running(r) { running = true; }
-        ~RunningScope() { running = false; }
-    } scope(running_);
+        CMainDlg& window;
+        explicit RunningScope(CMainDlg& w) : window(w) {
+            window.running_ = true;
+            window.ShowAutoState();
+        }
+        ~RunningScope() {
+            window.running_ = false;
+            window.ShowAutoState();
+        }
+    } scope(*this);
+    // The window lists the run's messages beside the boxes, each with the
+    // place the run was at when it came.
+    struct ListeningScope {
+        explicit ListeningScope(CMessagesWindow& window) {
+            window.BeginRun();
+            App()->ListenToMessages([&window](MessageKind kind, const std::string& text) {
+                window.AddRunMessage({kind == MessageKind::Error, text, Session().RunPlace()});
+            });
+        }
+        ~ListeningScope() { App()->ListenToMessages(nullptr); }
+    } listening(*messages_);
     GenerateReport report;
     Session().Generate(*this, options, &report);
+    messages_->EndRun();
     return std::move(report.inputs);
 }
 

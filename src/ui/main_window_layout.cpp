@@ -3,21 +3,26 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidget>
 
 #include <algorithm>
 #include <cmath>
 
 #include "ui/auto_build.h"
+#include "ui/desktop_launcher.h"
 #include "ui/file_list_menu.h"
 #include "ui/file_list_view.h"
 #include "ui/icon_image_list.h"
 #include "ui/main_dlg.h"
 #include "ui/main_window_button.h"
+#include "ui/messages_window.h"
 #include "ui/pellandrix_app.h"
 
 namespace pellandrix::ui {
@@ -48,6 +53,25 @@ constexpr ControlInfo kControlTable[] = {
 constexpr std::array<int, CFileListView::kColumnCount> kColumnPixels = {180, 85, 50, 70};
 constexpr double kClassicPixelsPerUnit = 1.5;
 
+// A menu entry that stands for a window-wide action shows its shortcut. The
+// entry reacts to it only while its own menu is open, where it does the same.
+void ShortcutHint(QAction& entry, const QKeySequence& keys) {
+    entry.setShortcut(keys);
+    entry.setShortcutContext(Qt::WidgetShortcut);
+}
+
+// Shift+F10 opens a button's context menu, as the menu key does; X11 turns
+// only the latter into a context-menu event.
+void OpenMenuOnShiftF10(QAbstractButton& button) {
+    auto* shortcut = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), &button);
+    shortcut->setContext(Qt::WidgetShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, &button, [&button] {
+        const QPoint at(button.width() / 2, button.height() / 2);
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, at, button.mapToGlobal(at));
+        QCoreApplication::sendEvent(&button, &event);
+    });
+}
+
 }  // namespace
 
 CMainDlg::CMainDlg(QWidget* parent) : CBaseDialog(kResourceId, parent) {
@@ -67,8 +91,8 @@ CMainDlg::CMainDlg(QWidget* parent) : CBaseDialog(kResourceId, parent) {
     AddIcon(kHelpIconSlot, kHelpIconResource);
     initialised_ = 1;
     setWindowIcon(LoadIconResource(kAppIconResource));
-    SetButtonIcon(kHelpMode, kHelpIconSlot);
-    SetButtonIcon(kAbout, kInformationIconSlot);
+    SetButtonIcon(helpMode_, kHelpIconSlot);
+    SetButtonIcon(about_, kInformationIconSlot);
 
     InitialiseContents();
     SetReadableMinimumSize();
@@ -103,29 +127,30 @@ void CMainDlg::CreateProjectRow() {
     SetControlId(projectBox_, kProjectBox);
 
     struct Button {
+        QAbstractButton*& button;
         int id;
         const char* caption;
         QRect rect;
     };
     const Button buttons[] = {
-        {kNewProject, "neues \nProjekt", DialogRect(132, 9, 50, 23)},
-        {kDeleteProject, "Projekt \nlöschen", DialogRect(186, 9, 50, 23)},
-        {kProjectSettings, "Projekt\neinstellungen", DialogRect(240, 9, 58, 23)},
+        {newProject_, kNewProject, "neues \nProjekt", DialogRect(132, 9, 50, 23)},
+        {deleteProject_, kDeleteProject, "Projekt \nlöschen", DialogRect(186, 9, 50, 23)},
+        {projectSettings_, kProjectSettings, "Projekt\neinstellungen", DialogRect(240, 9, 58, 23)},
     };
     for (const Button& b : buttons) {
-        auto* button = new CWrapButton(QString::fromUtf8(b.caption), this);
-        button->setGeometry(b.rect);
-        SetControlId(button, b.id);
+        b.button = new CWrapButton(QString::fromUtf8(b.caption), this);
+        b.button->setGeometry(b.rect);
+        SetControlId(b.button, b.id);
     }
 
-    auto* help = new QPushButton(this);
-    help->setGeometry(DialogRect(303, 12, 16, 16));
-    help->setAccessibleName(QStringLiteral("Hilfemodus"));
-    SetControlId(help, kHelpMode);
-    auto* about = new QPushButton(this);
-    about->setGeometry(DialogRect(321, 12, 16, 16));
-    about->setAccessibleName(QStringLiteral("Informationen zur Version"));
-    SetControlId(about, kAbout);
+    helpMode_ = new QPushButton(this);
+    helpMode_->setGeometry(DialogRect(303, 12, 16, 16));
+    helpMode_->setAccessibleName(QStringLiteral("Hilfemodus"));
+    SetControlId(helpMode_, kHelpMode);
+    about_ = new QPushButton(this);
+    about_->setGeometry(DialogRect(321, 12, 16, 16));
+    about_->setAccessibleName(QStringLiteral("Informationen zur Version"));
+    SetControlId(about_, kAbout);
 }
 
 void CMainDlg::CreateFileArea() {
@@ -142,39 +167,41 @@ void CMainDlg::CreateFileArea() {
     frame->setAccessibleName(QStringLiteral("Dateibefehle"));
 
     struct Button {
+        QAbstractButton*& button;
         int id;
         const char* caption;
         QRect rect;
     };
     const Button buttons[] = {
-        {kAddFiles, "Datei(n) in Projekt hinzufügen", DialogRect(275, 47, 59, 32)},
-        {kRemoveFile, "Datei aus\nProjekt entfernen", DialogRect(275, 84, 59, 32)},
-        {kFileSettings, "Datei \neinstellungen", DialogRect(275, 121, 59, 23)},
+        {addFiles_, kAddFiles, "Datei(n) in Projekt hinzufügen", DialogRect(275, 47, 59, 32)},
+        {removeFile_, kRemoveFile, "Datei aus\nProjekt entfernen", DialogRect(275, 84, 59, 32)},
+        {fileSettings_, kFileSettings, "Datei \neinstellungen", DialogRect(275, 121, 59, 23)},
     };
     for (const Button& b : buttons) {
-        auto* button = new CWrapButton(QString::fromUtf8(b.caption), this);
-        button->setGeometry(b.rect);
-        SetControlId(button, b.id);
+        b.button = new CWrapButton(QString::fromUtf8(b.caption), this);
+        b.button->setGeometry(b.rect);
+        SetControlId(b.button, b.id);
     }
 }
 
 void CMainDlg::CreateBottomRow() {
     struct Button {
+        QAbstractButton*& button;
         int id;
         const char* caption;
         QRect rect;
     };
     const Button buttons[] = {
-        {kQuit, "Programm \nbeenden", DialogRect(7, 259, 56, 23)},
-        {kSelectAll, "alles \nauswählen", DialogRect(68, 259, 56, 23)},
-        {kCreateFiles, "Dateien \nerstellen", DialogRect(129, 259, 56, 23)},
+        {quit_, kQuit, "Programm \nbeenden", DialogRect(7, 259, 56, 23)},
+        {selectAll_, kSelectAll, "alles \nauswählen", DialogRect(68, 259, 56, 23)},
+        {createFiles_, kCreateFiles, "Dateien \nerstellen", DialogRect(129, 259, 56, 23)},
     };
     for (const Button& b : buttons) {
-        auto* button = new CWrapButton(QString::fromUtf8(b.caption), this);
-        button->setGeometry(b.rect);
-        SetControlId(button, b.id);
+        b.button = new CWrapButton(QString::fromUtf8(b.caption), this);
+        b.button->setGeometry(b.rect);
+        SetControlId(b.button, b.id);
     }
-    ControlAs<QPushButton>(kQuit)->setDefault(true);
+    static_cast<QPushButton*>(quit_)->setDefault(true);
 
     progress_ = new QProgressBar(this);
     progress_->setGeometry(DialogRect(191, 265, 148, 11));
@@ -186,42 +213,44 @@ void CMainDlg::CreateBottomRow() {
 }
 
 void CMainDlg::ConnectCommands() {
-    const std::pair<int, void (CMainDlg::*)()> commands[] = {
-        {kQuit, &CMainDlg::OnQuit},
-        {kSelectAll, &CMainDlg::OnSelectAll},
-        {kCreateFiles, &CMainDlg::OnCreateFiles},
-        {kAddFiles, &CMainDlg::OnAddFiles},
-        {kRemoveFile, &CMainDlg::OnRemoveFile},
-        {kNewProject, &CMainDlg::OnNewProject},
-        {kDeleteProject, &CMainDlg::OnDeleteProject},
-        {kProjectSettings, &CMainDlg::OnProjectSettings},
-        {kFileSettings, &CMainDlg::OnFileSettings},
-        {kHelpMode, &CMainDlg::ToggleHelpMode},
-        {kAbout, &CMainDlg::OnAbout},
+    const std::pair<QAbstractButton*, void (CMainDlg::*)()> commands[] = {
+        {quit_, &CMainDlg::OnQuit},
+        {selectAll_, &CMainDlg::OnSelectAll},
+        {createFiles_, &CMainDlg::OnCreateFiles},
+        {addFiles_, &CMainDlg::OnAddFiles},
+        {removeFile_, &CMainDlg::OnRemoveFile},
+        {newProject_, &CMainDlg::OnNewProject},
+        {deleteProject_, &CMainDlg::OnDeleteProject},
+        {projectSettings_, &CMainDlg::OnProjectSettings},
+        {fileSettings_, &CMainDlg::OnFileSettings},
+        {helpMode_, &CMainDlg::ToggleHelpMode},
+        {about_, &CMainDlg::OnAbout},
     };
-    for (const auto& [id, handler] : commands) {
-        connect(ControlAs<QAbstractButton>(id), &QAbstractButton::clicked, this,
+    for (const auto& [button, handler] : commands) {
+        connect(button, &QAbstractButton::clicked, this,
                 [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
     }
     // The incremental run sits beside the button, which keeps the full run:
     // in its context menu, and on F5 anywhere in the window.
-    auto* changed = new QAction(QStringLiteral("nur Geänderte erstellen"), this);
+    auto* changed = new QAction(QStringLiteral("nur &Geänderte erstellen"), this);
     changed->setShortcut(Qt::Key_F5);
     changed->setObjectName(QStringLiteral("createChangedFiles"));
     connect(changed, &QAction::triggered, this, [this] {
-        if (ControlAs<QAbstractButton>(kCreateFiles)->isEnabled()) {
+        if (createFiles_->isEnabled()) {
             RunCommand([this] { OnCreateChangedFiles(); });
         }
     });
     addAction(changed);
-    auto* button = ControlAs<QAbstractButton>(kCreateFiles);
-    button->addAction(changed);
-    button->setContextMenuPolicy(Qt::ActionsContextMenu);
-    fileMenu_->AddAction(
-        changed->text(),
-        [this](int) { return ControlAs<QAbstractButton>(kCreateFiles)->isEnabled(); },
-        [changed](int) { changed->trigger(); });
+    createFiles_->addAction(changed);
+    createFiles_->setContextMenuPolicy(Qt::ActionsContextMenu);
+    OpenMenuOnShiftF10(*createFiles_);
+    fileMenu_->AddSeparator();
+    ShortcutHint(*fileMenu_->AddAction(
+                     changed->text(), [this](int) { return createFiles_->isEnabled(); },
+                     [changed](int) { changed->trigger(); }),
+                 changed->shortcut());
     ConnectAutoBuild();
+    ConnectMessagesWindow();
     // Only a user's choice in the box switches projects; filling it does not.
     connect(projectBox_, &QComboBox::activated, this,
             [this] { RunCommand([this] { ChangeProject(); }); });
@@ -241,26 +270,58 @@ void CMainDlg::ConnectAutoBuild() {
             RunCommand([&] { inputs = RunChanged(); });
             return inputs;
         },
-        [this] { return running_; },
-        []() -> const CTplFileList& { return App()->Session().Files(); });
-    auto* toggle = new QAction(QStringLiteral("automatisch erstellen"), this);
+        [this] { return running_; }, App()->Session(), App()->Core().Messages());
+    auto* toggle = new QAction(QStringLiteral("&automatisch erstellen"), this);
     toggle->setCheckable(true);
     toggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F5));
     toggle->setObjectName(QStringLiteral("autoBuild"));
     addAction(toggle);
     QAction* entry = fileMenu_->AddAction(
-        toggle->text(),
-        [this](int) { return ControlAs<QAbstractButton>(kCreateFiles)->isEnabled(); },
+        toggle->text(), [this](int) { return createFiles_->isEnabled(); },
         [toggle](int) { toggle->trigger(); });
     entry->setCheckable(true);
+    ShortcutHint(*entry, toggle->shortcut());
     connect(toggle, &QAction::toggled, this, [this, toggle, entry](bool on) {
-        if (on && !ControlAs<QAbstractButton>(kCreateFiles)->isEnabled()) {
+        if (on && !createFiles_->isEnabled()) {
             toggle->setChecked(false);
             return;
         }
+        // Left unticked when the folders cannot be watched: nothing would
+        // ever run.
+        if (const Outcome set = autoBuild_->SetOn(on); !set) {
+            toggle->setChecked(false);
+            App()->ShowRefusal(set);
+            return;
+        }
         entry->setChecked(on);
-        autoBuild_->SetOn(on);
+        ShowAutoState();
     });
+}
+
+// "Meldungen": from the file list's context menu and on Ctrl+M.
+void CMainDlg::ConnectMessagesWindow() {
+    messages_ = new CMessagesWindow(
+        this, StartDetached, [this](bool removeStale) -> std::optional<std::vector<SiteFinding>> {
+            std::optional<std::vector<SiteFinding>> findings;
+            RunCommand([&] { findings = App()->Session().Check({removeStale}); });
+            // Deleting reads the list again as stored; the window shows it.
+            RefreshFileList();
+            UpdateButtons();
+            return findings;
+        });
+    auto* show = new QAction(QStringLiteral("&Meldungen"), this);
+    show->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    show->setObjectName(QStringLiteral("showMessages"));
+    connect(show, &QAction::triggered, this, [this] {
+        messages_->show();
+        messages_->raise();
+        messages_->activateWindow();
+    });
+    addAction(show);
+    fileMenu_->AddSeparator();
+    ShortcutHint(*fileMenu_->AddAction(
+                     show->text(), [](int) { return true; }, [show](int) { show->trigger(); }),
+                 show->shortcut());
 }
 
 void CMainDlg::InitialiseContents() {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "store/project_record.h"
+#include "ui/pellandrix_app.h"
 
 namespace pellandrix::ui {
 
@@ -24,7 +25,7 @@ void CNewProjectDlg::CreateControls() {
     auto* label = new QLabel(QStringLiteral("neuer Projektname:"), this);
     label->setGeometry(DialogRect(7, 7, 133, 8));
 
-    auto* name = new QLineEdit(this);
+    auto* name = name_ = new QLineEdit(this);
     name->setGeometry(DialogRect(7, 17, 133, 12));
     name->setMaxLength(static_cast<int>(decltype(CProjectRecord::ProjectName)::kMaxLength));
     name->setAccessibleName(QStringLiteral("neuer Projektname"));
@@ -46,10 +47,13 @@ void CNewProjectDlg::CreateControls() {
 }
 
 void CNewProjectDlg::OnOk() {
-    std::string name = GetControlText(kNameField);
+    std::string name = name_->text().toStdString();
     // An empty name cannot be told apart in the project box, so the user
     // has to type one or cancel; a message would only repeat that.
     if (name.empty()) {
+        return;
+    }
+    if (!App()->ShowRefusal(App()->Session().CheckNameFree(name))) {
         return;
     }
     enteredName_ = std::move(name);

@@ -69,9 +69,12 @@ CPellandrixApp* App() {
 }
 
 CPellandrixApp::CPellandrixApp()
-    : ownPresenter_(std::make_unique<CQtPresenter>()), presenter_(ownPresenter_.get()) {}
+    : ownPresenter_(std::make_unique<CQtPresenter>()),
+      presenter_(ownPresenter_.get()),
+      listened_(std::make_unique<CListenedPresenter>(*presenter_)) {}
 
-CPellandrixApp::CPellandrixApp(IMessagePresenter& presenter) : presenter_(&presenter) {}
+CPellandrixApp::CPellandrixApp(IMessagePresenter& presenter)
+    : presenter_(&presenter), listened_(std::make_unique<CListenedPresenter>(presenter)) {}
 
 CPellandrixApp::~CPellandrixApp() {
     // The database closes with the core; the image list goes with the
@@ -217,7 +220,7 @@ bool CPellandrixApp::ShowRefusal(const Outcome& outcome) {
 
 void CPellandrixApp::MakeCore() {
     session_.reset();
-    core_ = std::make_unique<CAppCore>(*presenter_);
+    core_ = std::make_unique<CAppCore>(*listened_);
     session_ = std::make_unique<CProjectSession>(*core_);
 }
 

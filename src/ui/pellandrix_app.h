@@ -95,6 +95,12 @@ class CPellandrixApp {
     CMainDlg* MainWindow() const { return mainWindow_; }
     void SetMainWindow(CMainDlg* window) { mainWindow_ = window; }
 
+    // While `listener` is set, it hears every message before it is shown
+    // (the messages window's list of a run); empty ends that.
+    void ListenToMessages(CListenedPresenter::Listener listener) {
+        listened_->SetListener(std::move(listener));
+    }
+
     // The help file (Pellandrix-Hilfe.html): the first existing of the start
     // directory, the installed data directory and the source tree's data/
     // folder; the start directory's path when none exists.
@@ -116,6 +122,7 @@ class CPellandrixApp {
     std::unique_ptr<CQtPresenter> ownPresenter_;
     std::unique_ptr<QTranslator> germanQtTexts_;
     IMessagePresenter* presenter_;
+    std::unique_ptr<CListenedPresenter> listened_;  // passes on to presenter_
     void MakeCore();
     void DropCore();
 

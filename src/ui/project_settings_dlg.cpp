@@ -52,6 +52,7 @@ void CProjectSettingsDlg::CreateControls() {
 
 void CProjectSettingsDlg::CreateFields() {
     struct Field {
+        QLineEdit*& edit;
         int id;
         const char* label;
         int y;
@@ -59,15 +60,15 @@ void CProjectSettingsDlg::CreateFields() {
         bool hasChooser;
     };
     const Field fields[] = {
-        {kNameField, "Projektname:", 12, kNameWidth, false},
-        {kSourceField, "Quellverzeichnis:", 37, kPathWidth, true},
-        {kTargetField, "Zielverzeichnis:", 62, kPathWidth, true},
+        {name_, kNameField, "Projektname:", 12, kNameWidth, false},
+        {source_, kSourceField, "Quellverzeichnis:", 37, kPathWidth, true},
+        {target_, kTargetField, "Zielverzeichnis:", 62, kPathWidth, true},
     };
     for (const Field& f : fields) {
         const QString caption = QString::fromUtf8(f.label);
         auto* label = new QLabel(caption, this);
         label->setGeometry(DialogRect(14, f.y, 172, 8));
-        auto* edit = new QLineEdit(this);
+        auto* edit = f.edit = new QLineEdit(this);
         edit->setGeometry(DialogRect(14, f.y + 9, f.hasChooser ? 152 : 172, 12));
         edit->setMaxLength(f.maxLength);
         edit->setAccessibleName(caption.chopped(1));
@@ -96,14 +97,13 @@ void CProjectSettingsDlg::CreateFields() {
 
 void CProjectSettingsDlg::FillFields() {
     FillExtensionCombo(extensions_);
-    SetControlText(kNameField, project_.ProjectName.str());
-    SetControlText(kSourceField, project_.SourcePath.str());
-    SetControlText(kTargetField, project_.TargetPath.str());
-    SelectExtension(extensions_, project_.DefCreateFileExt.str());
+    name_->setText(QString::fromStdString(project_.ProjectName.str()));
+    source_->setText(QString::fromStdString(project_.SourcePath.str()));
+    target_->setText(QString::fromStdString(project_.TargetPath.str()));
+    SelectExtension(extensions_, App()->Session().ExtensionFor(project_));
 }
 
 void CProjectSettingsDlg::ChooseDirectory(bool source) {
-    const int field = source ? kSourceField : kTargetField;
     std::string folder = (source ? project_.SourcePath : project_.TargetPath).str();
     if (!BrowseForFolder(this, folder)) {
         return;
@@ -111,13 +111,13 @@ void CProjectSettingsDlg::ChooseDirectory(bool source) {
     // The record takes the folder at once, so that the choice survives a
     // later Cancel; the other fields keep what the user typed.
     if (App()->ShowRefusal(App()->Session().SetProjectFolder(project_, source, folder))) {
-        SetControlText(field, folder);
+        (source ? source_ : target_)->setText(QString::fromStdString(folder));
     }
 }
 
 void CProjectSettingsDlg::OnOk() {
-    const ProjectSettings settings{GetControlText(kNameField), GetControlText(kSourceField),
-                                   GetControlText(kTargetField), SelectedExtension(extensions_)};
+    const ProjectSettings settings{name_->text().toStdString(), source_->text().toStdString(),
+                                   target_->text().toStdString(), SelectedExtension(extensions_)};
     // Refused: the dialog stays open so that the user can mend the value.
     if (App()->ShowRefusal(App()->Session().ApplyProjectSettings(project_, settings))) {
         accept();

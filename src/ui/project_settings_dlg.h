@@ -4,6 +4,7 @@
 #include "ui/base_dialog.h"
 
 class QComboBox;
+class QLineEdit;
 
 namespace pellandrix::ui {
 
@@ -46,6 +47,9 @@ class CProjectSettingsDlg : public CBaseDialog {
     void OnOk();
 
     CProjectRecord& project_;
+    QLineEdit* name_ = nullptr;
+    QLineEdit* source_ = nullptr;
+    QLineEdit* target_ = nullptr;
     QComboBox* extensions_ = nullptr;
 };
 

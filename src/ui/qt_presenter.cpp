@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace pellandrix::ui {
 
@@ -45,8 +46,9 @@ MessageAnswer CQtPresenter::Present(MessageKind kind, const std::string& text,
         box.setWindowModality(Qt::WindowModal);
     }
     box.setWindowTitle(QString::fromUtf8(kTitle));
-    box.setText(QString::fromStdString(text));
-    box.setTextFormat(Qt::PlainText);
+    box.setTextFormat(Qt::RichText);
+    box.setText(BoxText(text));
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     switch (kind) {
         case MessageKind::Notice:
             box.setIcon(QMessageBox::Warning);
@@ -99,6 +101,24 @@ MessageAnswer CQtPresenter::Present(MessageKind kind, const std::string& text,
         return MessageAnswer::No;
     }
     return MessageAnswer::Other;
+}
+
+QString CQtPresenter::BoxText(const std::string& text) {
+    // Qt breaks lines at hyphens and slashes too, which tears paths apart,
+    // and it keeps a piece of text whole only as a paragraph of its own: a
+    // path gets one, the blanks around it becoming its line breaks.
+    static const QRegularExpression kPath(QStringLiteral("[ \\t]*(\\S*/\\S*)[ \\t]*"));
+    const QString prose = QStringLiteral("<p style=\"margin:0; white-space:pre-wrap\">");
+    const QString plain = QString::fromStdString(text);
+    QString html = prose;
+    qsizetype done = 0;
+    for (const QRegularExpressionMatch& path : kPath.globalMatch(plain)) {
+        html += plain.mid(done, path.capturedStart() - done).toHtmlEscaped() +
+                QStringLiteral("</p><p style=\"margin:0; white-space:pre\">") +
+                path.captured(1).toHtmlEscaped() + QStringLiteral("</p>") + prose;
+        done = path.capturedEnd();
+    }
+    return html + plain.mid(done).toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 void CQtPresenter::ScriptAnswers(std::deque<MessageAnswer> answers) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <deque>
 #include <string>
 #include <vector>
@@ -12,7 +14,8 @@ namespace pellandrix::ui {
 // kind (Notice: warning, Question: question, Error: critical), buttons by
 // style, title "pellandrix", owned by the active modal dialog (else the
 // active window) and modal to it only. Escape or the close box give
-// MessageAnswer::Other.
+// MessageAnswer::Other. The text can be selected with the mouse, and a
+// path in it stands whole on a line of its own (BoxText).
 //
 // Test hooks: after ScriptAnswers no box is shown any more; each message is
 // recorded and answered with the next scripted answer (Other once the
@@ -24,6 +27,11 @@ class CQtPresenter : public IMessagePresenter {
 
     // Window title of the boxes: the executable's name.
     static constexpr const char* kTitle = "pellandrix";
+
+    // `text` as the box shows it: rich text in which every blank and line
+    // break stays as it is and lines wrap at blanks, but a word holding a
+    // "/" (a path) stands whole on a line of its own, never broken.
+    static QString BoxText(const std::string& text);
 
     static void ScriptAnswers(std::deque<MessageAnswer> answers);
     static void StopScripting();

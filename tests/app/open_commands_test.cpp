@@ -83,6 +83,23 @@ TEST_F(OpenCommandsTest, TemplatesOpenInTheEditorForPlainTextFoldersWithXdgOpen)
     EXPECT_EQ(EditorCommand(desktop, "/srv/a.tpl"),
               (LaunchCommand{"editor", {"--neu", "/srv/a.tpl"}}));
     EXPECT_EQ(FolderCommand("/srv/out"), (LaunchCommand{"xdg-open", {"/srv/out"}}));
+    // An editor not known to take "+LINE" gets just the file at a line.
+    EXPECT_EQ(EditorCommandAt(desktop, "/srv/a.tpl", 7),
+              (LaunchCommand{"editor", {"--neu", "/srv/a.tpl"}}));
+}
+
+TEST_F(OpenCommandsTest, AnEditorThatTakesALineGetsItBeforeTheFile) {
+    desktop.textEditor = "org.gnome.gedit.desktop";
+    Entry("system", "org.gnome.gedit.desktop", "[Desktop Entry]\nExec=/usr/bin/gedit %U\n");
+    EXPECT_EQ(EditorCommandAt(desktop, "/srv/a b.tpl", 12),
+              (LaunchCommand{"/usr/bin/gedit", {"+12", "file:///srv/a%20b.tpl"}}));
+    // The file as a whole: no line.
+    EXPECT_EQ(EditorCommandAt(desktop, "/srv/a b.tpl", 0),
+              (LaunchCommand{"/usr/bin/gedit", {"file:///srv/a%20b.tpl"}}));
+    // xdg-open would take "+12" for a file.
+    desktop.textEditor.clear();
+    EXPECT_EQ(EditorCommandAt(desktop, "/srv/a.tpl", 3),
+              (LaunchCommand{"xdg-open", {"/srv/a.tpl"}}));
 }
 
 TEST(OpenCommands, PlacesOfAnEntryAreAbsolute) {

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "app/template_location.h"
+#include "engine/run_status.h"
+#include "store/run_record.h"
 #include "store/tpl_file_list.h"
+#include "support/string_table.h"
 #include "testkit/files.h"
 #include "testkit/recording_presenter.h"
 #include "testkit/temp_dir.h"
@@ -128,13 +134,24 @@ TEST_F(SessionTest, SwitchingSavesTheProjectLeftAndACancelledNewProjectOnlyUsesA
     EXPECT_FALSE(session.SwitchTo("Zwei"));
     ASSERT_TRUE(session.SwitchTo("Web"));
     EXPECT_EQ(Stored(), std::vector<std::string>{"a.tpl@src"});
-    // A new namesake of the current project becomes current itself, and the
-    // files of the project it replaces are saved first.
+    // Projects are addressed by name: a namesake is refused, as a new
+    // project and as a rename, and the current project stays.
     ASSERT_TRUE(session.AddTemplateFiles({File("b.tpl", "src")}, false));
     const int web = session.Current()->ProjectId;
-    ASSERT_TRUE(session.NewProject([] { return std::optional<std::string>("Web"); },
-                                   [](CProjectRecord&) { return Outcome(); }, &id));
-    EXPECT_EQ(session.Current()->ProjectId, id);
+    EXPECT_EQ(session
+                  .NewProject([] { return std::optional<std::string>("Web"); },
+                              [](CProjectRecord&) { return Outcome(); }, &id)
+                  .Refused()
+                  .id,
+              MessageId::kProjectNameTaken);
+    EXPECT_EQ(session.Current()->ProjectId, web);
+    EXPECT_EQ(
+        session
+            .ApplyProjectSettings(*session.Projects().FindByName("Zwei"), {"Web", "", "", "html"})
+            .Refused()
+            .id,
+        MessageId::kProjectNameTaken);
+    session.SaveFiles();
     EXPECT_EQ(Stored(web), (std::vector<std::string>{"a.tpl@src", "b.tpl@src"}));
     // An empty name is refused, and the refused project leaves nothing.
     EXPECT_EQ(session
@@ -150,6 +167,109 @@ TEST_F(SessionTest, SwitchingSavesTheProjectLeftAndACancelledNewProjectOnlyUsesA
     EXPECT_EQ(session.Projects().FindById(web), nullptr);
     EXPECT_TRUE(session.Open("Zwei"));
     EXPECT_EQ(session.Open("Nope").Refused().id, MessageId::kUnknownProject);
+}
+
+TEST_F(SessionTest, EverySpellingOfOneFileIsOneEntryAndTheFileCheckedIsTheOneStored) {
+    std::filesystem::create_directories(dir.Path() / "src");
+    std::filesystem::create_directories(dir.Path() / "other");
+    testkit::WriteBytes(dir / "src/x.tpl", "x\n");
+    testkit::WriteBytes(dir / "other/y.tpl", "y\n");
+    std::filesystem::create_directory_symlink(dir.Path() / "src", dir.Path() / "link");
+    const FileSettings common;
+    std::vector<CTplFileRecord*> added;
+    ASSERT_TRUE(session.AddTemplatePaths({"src/x.tpl"}, common, false, &added));
+    EXPECT_EQ(added.front()->SourcePath.str(), "src");
+    EXPECT_EQ(added.front()->CreateFileExt.str(), "html");
+    for (const std::string& spelling : {std::string("./src/x.tpl"), std::string("src//x.tpl"),
+                                        dir / "src/x.tpl", std::string("link/x.tpl")}) {
+        EXPECT_EQ(session.AddTemplatePaths({spelling}, common, false).Refused().id,
+                  MessageId::kFileAlreadyInProject)
+            << spelling;
+    }
+    // A file outside the project's folder would be looked for in it.
+    const Outcome outside = session.AddTemplatePaths({"other/y.tpl"}, common, false);
+    EXPECT_EQ(outside.Refused().id, MessageId::kOutsideSourceFolder);
+    EXPECT_NE(FormatMessage(outside.Refused().id, outside.Refused().first, outside.Refused().second)
+                  .find("--own-source"),
+              std::string::npos);
+    FileSettings own;
+    own.sourceFromProject = false;
+    ASSERT_TRUE(session.AddTemplatePaths({"other/y.tpl"}, own, false));
+    EXPECT_EQ(session.AddTemplatePaths({"src/gone.tpl"}, common, false).Refused().id,
+              MessageId::kTemplateNotFound);
+    // The desktop program adds where the file was chosen, unconfirmed, and
+    // a file already there is refused there too.
+    EXPECT_EQ(session.AddTemplatePaths({dir / "link/x.tpl"}, common, true).Refused().id,
+              MessageId::kFileAlreadyInProject);
+    EXPECT_EQ(session.Files().CountLive(), 2);
+}
+
+TEST(TemplateLocation, SplitsAsAnEntryStoresNameAndFolder) {
+    const auto split = [](const std::string& path) {
+        const TemplateLocation l = SplitTemplatePath(path);
+        return l.folder + "|" + l.name;
+    };
+    EXPECT_EQ(split("x.tpl"), ".|x.tpl");
+    EXPECT_EQ(split("/x.tpl"), "/|x.tpl");
+    EXPECT_EQ(split("a/b//x.tpl"), "a/b|x.tpl");
+}
+
+TEST_F(SessionTest, DeletingAProjectTakesItsFilesAndRecordAndNoIdInUseIsHandedOutAgain) {
+    ASSERT_TRUE(session.AddTemplateFiles({File("a.tpl", "src")}, false));
+    session.Save();
+    const int web = session.Current()->ProjectId;
+    SaveRunRecord(core.Database(), web, {}, RunRecord{"key", {{{1, 0}, "trace"}}, {}, {}});
+    session.DeleteProject("Web");
+    session.Save();
+    EXPECT_TRUE(Stored(web).empty());
+    EXPECT_TRUE(LoadRunRecord(core.Database(), web).traces.empty());
+
+    // Files an older version left behind under a deleted project's id are
+    // never shown under a new one, and neither its nor its files' ids are
+    // taken again.
+    core.Database().Execute("insert into [TPLFile] (ProjectId, TPLFileId, TPLFileName) values (" +
+                            std::to_string(web + 5) + ", 40, 'orphan.tpl');");
+    session.LoadProjects();
+    int id = 0;
+    ASSERT_TRUE(session.NewProject([] { return std::optional<std::string>("Neu"); },
+                                   [](CProjectRecord&) { return Outcome(); }, &id));
+    EXPECT_GT(id, web + 5);
+    EXPECT_EQ(session.Files().CountLive(), 0);
+    std::vector<CTplFileRecord*> added;
+    ASSERT_TRUE(session.AddTemplateFiles({File("b.tpl", "src")}, false, &added));
+    session.Save();
+    EXPECT_GT(added.front()->TPLFileId, 40);
+    EXPECT_EQ(Stored(web + 5), std::vector<std::string>{"orphan.tpl@"});
+}
+
+TEST_F(SessionTest, ANameSeveralProjectsShareIsRefusedAndIdsAddressThem) {
+    int zwei = 0;
+    ASSERT_TRUE(session.NewProject([] { return std::optional<std::string>("Zwei"); },
+                                   [](CProjectRecord&) { return Outcome(); }, &zwei));
+    // As a database written by an older version may hold them.
+    core.Database().Execute("update [project] set ProjectName = 'Web';");
+    const Outcome ambiguous = session.Open("Web");
+    EXPECT_EQ(ambiguous.Refused().id, MessageId::kProjectNameAmbiguous);
+    EXPECT_EQ(ambiguous.Refused().second, "#1, #" + std::to_string(zwei));
+    ASSERT_TRUE(session.Open("#" + std::to_string(zwei)));
+    EXPECT_EQ(session.Current()->ProjectId, zwei);
+    EXPECT_EQ(session.Open("#99").Refused().id, MessageId::kUnknownProject);
+}
+
+TEST_F(SessionTest, RowsAreNumberedAndTheStatusFollowsTheTick) {
+    ASSERT_TRUE(session.AddTemplateFiles({File("a.tpl", "src"), File("b.tpl", "src")}, false));
+    CTplFileRecord* a = session.EntryAtRow(0);
+    CTplFileRecord* b = session.EntryAtRow(1);
+    ASSERT_NE(b, nullptr);
+    session.SetSelected(*b, true);
+    EXPECT_EQ(b->RunStatus, static_cast<int>(RunStatus::Activated));
+    b->RunStatus = static_cast<int>(RunStatus::Done);
+    session.SelectAll();
+    EXPECT_EQ(b->RunStatus, static_cast<int>(RunStatus::Done));
+    session.RemoveFile(*a);
+    EXPECT_EQ(session.EntryAtRow(0), b);
+    session.SetSelected(*b, false);
+    EXPECT_EQ(b->RunStatus, static_cast<int>(RunStatus::Deactivated));
 }
 
 }  // namespace

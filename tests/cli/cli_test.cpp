@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <tuple>
 
@@ -235,6 +236,39 @@ TEST(Cli, AnOldJetDatabaseIsConvertedWithANotice) {
         << f.err;
     EXPECT_EQ(testkit::ReadBytes(f.dir / "Pellandrix.mdb"), cut);
     EXPECT_FALSE(testkit::Exists(f.dir / "Pellandrix.jet"));
+}
+
+// What Tab completion asks: no database is made, a Jet file is neither
+// converted nor read, and an existing database is listed byte for byte as
+// it was.
+TEST(Cli, ProjectsReadOnlyNeverWrites) {
+    CliFixture f;
+    const auto names = [&f] {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(f.dir.Path())) {
+            found.push_back(entry.path().filename().string());
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    EXPECT_EQ(f.Run({"projects", "--read-only"}), 2);
+    EXPECT_EQ(f.ErrLines().size(), 1u);
+    EXPECT_EQ(names(), Lines{});
+    const std::string jet = testkit::WriteCheckedJetFile(
+        f.dir / "Pellandrix.mdb", testkit::JetVersion::kJet4, testkit::SampleProjectJetTables(3));
+    EXPECT_EQ(f.Run({"projects", "--read-only"}), 2);
+    EXPECT_EQ(f.out, "");
+    EXPECT_EQ(names(), Lines{"Pellandrix.mdb"});
+    EXPECT_EQ(testkit::ReadBytes(f.dir / "Pellandrix.mdb"), jet);
+
+    std::filesystem::remove(f.dir / "Pellandrix.mdb");
+    EXPECT_EQ(f.Run({"add-project", "Web"}), 0);
+    const std::string database = testkit::ReadBytes(f.dir / "Pellandrix.mdb");
+    EXPECT_EQ(f.Run({"projects", "--read-only"}), 0);
+    EXPECT_EQ(f.out, "1\tWeb\t\t\t\n");
+    EXPECT_EQ(f.err, "");
+    EXPECT_EQ(names(), Lines{"Pellandrix.mdb"});
+    EXPECT_EQ(testkit::ReadBytes(f.dir / "Pellandrix.mdb"), database);
 }
 
 TEST(Cli, IniFileMovesTheDatabase) {

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "cli_fixture.h"
+#include "support/content_hash.h"
 
 namespace pellandrix {
 namespace {
@@ -104,7 +106,7 @@ class Sequence {
     void Edit() {
         const int t = Pick(0, templates_ - 1);
         const std::string id = std::to_string(t + 1);
-        switch (Pick(0, 8)) {
+        switch (Pick(0, 12)) {
             case 0:
             case 1:
                 Both(Template(t), Text());
@@ -130,6 +132,18 @@ class Sequence {
                 break;
             case 7:
                 HandEditOutput();
+                break;
+            case 9:
+                AddEntry();
+                break;
+            case 10:
+                Sql("DELETE FROM TPLFile WHERE TPLFileId = " + id);
+                break;
+            case 11:
+                RenameEntry(t, id);
+                break;
+            case 12:
+                ChangeSettings();
                 break;
             default:
                 break;  // nothing changed at all
@@ -221,6 +235,42 @@ class Sequence {
         Query(incremental_, sql);
         Query(full_, sql);
     }
+    // A new template, maybe included already by name.
+    void AddEntry() {
+        const int t = templates_++;
+        Both(Template(t), Text());
+        for (CliFixture* f : {&incremental_, &full_}) {
+            f->Run({"add-file", "P", Template(t), "--select"});
+        }
+    }
+
+    // The template moves to a name no #include line has used, and the
+    // entry with it.
+    void RenameEntry(int t, const std::string& id) {
+        const std::string name = "r" + std::to_string(renamed_++) + ".tpl";
+        for (CliFixture* f : {&incremental_, &full_}) {
+            std::error_code ignored;
+            fs::rename(f->dir / Template(t), f->dir / ("src/" + name), ignored);
+        }
+        Sql("UPDATE TPLFile SET TPLFileName = '" + name + "' WHERE TPLFileId = " + id);
+    }
+
+    void ChangeSettings() {
+        switch (Pick(0, 2)) {
+            case 0:
+                Sql("UPDATE project SET DefCreateFileExt = CASE DefCreateFileExt WHEN 'html' THEN "
+                    "'htm' ELSE 'html' END");
+                break;
+            case 1:
+                Sql("UPDATE project SET TargetPath = CASE TargetPath WHEN 'out' THEN 'out2' "
+                    "ELSE 'out' END");
+                break;
+            default:
+                Both("fileext.def", Chance(50) ? "html\r\nhtm\r\nxml\r\n" : "html\r\nhtm\r\n");
+                break;
+        }
+    }
+
     void HandEditOutput() {
         const Files files = Snapshot(incremental_);
         if (files.empty()) {
@@ -265,9 +315,75 @@ class Sequence {
 
     std::mt19937 rng_;
     int templates_ = 0;
+    int renamed_ = 0;
     CliFixture incremental_;
     CliFixture full_;
 };
+
+// Project P of src/ into out/ with these templates, in this order, ticked.
+void TickedProject(CliFixture& f, const std::vector<std::pair<std::string, std::string>>& texts) {
+    for (const char* folder : {"src", "out"}) {
+        fs::create_directory(f.dir / folder);
+    }
+    f.Write("fileext.def", "html\r\nhtm\r\n");
+    f.Run({"add-project", "P", "--source", "src", "--target", "out"});
+    std::vector<std::string> args{"add-file", "P"};
+    for (const auto& [name, text] : texts) {
+        f.Write("src/" + name, text);
+        args.push_back("src/" + name);
+    }
+    args.push_back("--select");
+    f.Run(args);
+}
+
+// --explain names what made a step be done again: the setting, the file and
+// the entry, one cause standing for the others.
+TEST(Incremental, ExplainNamesTheSettingAndTheEntryThatChanged) {
+    CliFixture f;
+    TickedProject(f, {{"a.tpl", "#include \"b.tpl\"\n"}, {"b.tpl", "b\n"}});
+    const auto explained = [&f](const std::string& sql) {
+        Query(f, sql);
+        f.Run({"generate", "P", "--changed", "--explain"});
+        return f.OutLines();
+    };
+    f.Run({"generate", "P"});
+    EXPECT_EQ(explained("UPDATE TPLFile SET AlwaysParse = 0 WHERE TPLFileName = 'b.tpl'"),
+              (std::vector<std::string>{"fertig\ta.tpl\tAlwaysParse von \"b.tpl\" geändert",
+                                        "unverändert\tb.tpl\t"}));
+    EXPECT_EQ(explained("UPDATE TPLFile SET CreateFileExt = 'htm' WHERE TPLFileName = 'b.tpl'"),
+              (std::vector<std::string>{
+                  "fertig\ta.tpl\tAusgabe von \"b.tpl\" jetzt out/b.htm statt out/b.html",
+                  "fertig\tb.tpl\tAusgabe von \"b.tpl\" jetzt out/b.htm statt out/b.html"}));
+    f.Write("fileext.def", "html\r\nhtm\r\nxml\r\n");
+    EXPECT_EQ(explained(""), (std::vector<std::string>{"fertig\ta.tpl\tfileext.def geändert",
+                                                       "fertig\tb.tpl\tfileext.def geändert"}));
+}
+
+std::string Hex(const std::string& bytes) {
+    const ContentHash hash = HashBytes(bytes);
+    char digits[33];
+    std::snprintf(digits, sizeof digits, "%016llx%016llx",
+                  static_cast<unsigned long long>(hash.high),
+                  static_cast<unsigned long long>(hash.low));
+    return digits;
+}
+
+// record prints what each step read and wrote, with the hashes found; the
+// row of a page that is gone and that nothing writes any more is dropped.
+TEST(Incremental, RecordShowsEachStepAndForgetsPagesNothingKeeps) {
+    CliFixture f;
+    TickedProject(f, {{"a.tpl", "A\n"}, {"old.tpl", "O\n"}});
+    f.Run({"generate", "P"});
+    Query(f, "DELETE FROM TPLFile WHERE TPLFileName = 'old.tpl'");
+    fs::remove(f.dir / "out/old.html");
+    f.Run({"generate", "P"});
+    ASSERT_EQ(f.Run({"record", "P"}), 0);
+    EXPECT_EQ(f.OutLines(), (std::vector<std::string>{
+                                "Schritt a.tpl, Durchgang 1",
+                                "  liest Vorlage src/a.tpl " + Hex("A\n") + ", Ausgabe out/a.html",
+                                "  schreibt out/a.html " + Hex("A\r\n"), "Dateien",
+                                "  out/a.html " + Hex("A\r\n") + " von a.tpl, Durchgang 1"}));
+}
 
 int SequenceCount() {
     const char* count = std::getenv("PELLANDRIX_DIFFERENTIAL_SEQUENCES");

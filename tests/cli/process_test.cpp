@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "store/dao_database.h"
+#include "support/string_table.h"
 #include "testkit/files.h"
 #include "testkit/temp_dir.h"
 
@@ -109,6 +111,65 @@ TEST(CliProcess, ParseErrorsGoToStandardErrorAndSetTheExitStatus) {
     EXPECT_EQ(run.out, "fertig\ta.tpl\n");
     EXPECT_EQ(testkit::ReadBytes(dir / "t/a.html"), "ok\r\n");
     EXPECT_EQ(Shell(dir, "'" + kCli + "' generate Q").status, 2);
+}
+
+// What a second process sees is what the first one stored: each case runs
+// the real program once per command.
+TEST(CliProcess, OneFileIsOneEntryHoweverSpeltAndMustLieInTheSourceFolder) {
+    testkit::TempDir dir;
+    fs::create_directory(dir.Path() / "src");
+    fs::create_directory(dir.Path() / "other");
+    testkit::WriteBytes(dir / "src/x.tpl", "x\n");
+    testkit::WriteBytes(dir / "other/y.tpl", "y\n");
+    const std::string cli = "'" + kCli + "' ";
+    ASSERT_EQ(Shell(dir, cli + "add-project P --source src --target src --ext html").status, 0);
+    const Result twice = Shell(dir, cli + "add-project P");
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_EQ(twice.err, FormatMessage(MessageId::kProjectNameTaken, "P", "") + "\n");
+
+    const Result outside = Shell(dir, cli + "add-file P other/y.tpl");
+    EXPECT_EQ(outside.status, 2);
+    EXPECT_NE(outside.err.find("--own-source"), std::string::npos) << outside.err;
+    ASSERT_EQ(Shell(dir, cli + "add-file P src/x.tpl --select").status, 0);
+    for (const std::string& spelling : {std::string("./src/x.tpl"), dir / "src/x.tpl"}) {
+        EXPECT_EQ(Shell(dir, cli + "add-file P '" + spelling + "'").status, 2) << spelling;
+    }
+    ASSERT_EQ(Shell(dir, cli + "add-file P other/y.tpl --own-source --select").status, 0);
+    EXPECT_EQ(Shell(dir, cli + "files P").out,
+              "1\tx.tpl\t1\t1\t1\t1\t1\thtml\tsrc\tsrc\n"
+              "2\ty.tpl\t1\t1\t1\t0\t1\thtml\tother\tsrc\n");
+    const Result run = Shell(dir, cli + "generate P");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "fertig\tx.tpl\nfertig\ty.tpl\n");
+}
+
+TEST(CliProcess, OlderDatabasesNamesakesAreReachedByIdAndOrphansStayHidden) {
+    testkit::TempDir dir;
+    fs::create_directory(dir.Path() / "src");
+    testkit::WriteBytes(dir / "src/x.tpl", "x\n");
+    const std::string cli = "'" + kCli + "' ";
+    for (const char* name : {"A", "B", "Alt"}) {
+        ASSERT_EQ(Shell(dir, cli + "add-project " + name + " --source src --ext html").status, 0);
+    }
+    ASSERT_EQ(Shell(dir, cli + "add-file Alt src/x.tpl").status, 0);
+    {
+        // What an older version left: two projects of one name, and the
+        // files of a deleted project with the highest id.
+        CDaoDatabase db;
+        db.Open((dir.Path() / "Pellandrix.mdb").string());
+        db.Execute("update [project] set ProjectName = 'A' where ProjectId = 2;");
+        db.Execute("delete * from [project] where ProjectId = 3;");
+    }
+    const Result ambiguous = Shell(dir, cli + "files A");
+    EXPECT_EQ(ambiguous.status, 2);
+    EXPECT_EQ(ambiguous.err, FormatMessage(MessageId::kProjectNameAmbiguous, "A", "#1, #2") + "\n");
+    EXPECT_EQ(Shell(dir, cli + "add-file '#2' src/x.tpl").status, 0);
+    EXPECT_EQ(Shell(dir, cli + "files '#2'").out.substr(0, 7), "2\tx.tpl");
+
+    const Result created = Shell(dir, cli + "add-project Neu --source src");
+    EXPECT_EQ(created.out, "4\n");
+    EXPECT_EQ(Shell(dir, cli + "files Neu").out, "");
+    EXPECT_EQ(Shell(dir, cli + "add-file Neu src/x.tpl").out, "3\n");
 }
 
 // A listing, page list or project text that could not be written whole

@@ -150,6 +150,9 @@ TEST(RunFaults, LinksOutOfTheTargetFoldersAreLeftAloneAndLinksWithinAreWrittenTh
     testkit::WriteBytes(p.dir / "out2/shared.html", "old");
     fs::create_symlink(p.dir / "elsewhere/secret.txt", p.out + "/page.html");
     fs::create_symlink(p.dir / "out2/shared.html", p.out + "/alias.html");
+    // Refused, the link of a page that is not kept is not deleted either.
+    fs::create_symlink(p.dir / "elsewhere/secret.txt", p.out + "/part.html");
+    p.Add("part.tpl", "part\n").CreateFile = 0;
     CTplFileRecord& page = p.Add("page.tpl", "page\n");
     p.Add("alias.tpl", "alias\n");
     p.Add("other.tpl", "other\n").TargetPath = p.dir / "out2";
@@ -157,12 +160,14 @@ TEST(RunFaults, LinksOutOfTheTargetFoldersAreLeftAloneAndLinksWithinAreWrittenTh
     EXPECT_EQ(testkit::ReadBytes(p.dir / "elsewhere/secret.txt"), "secret");
     EXPECT_TRUE(HiddenFiles(p.dir / "elsewhere").empty());
     EXPECT_TRUE(fs::is_symlink(p.out + "/page.html"));
+    EXPECT_TRUE(fs::is_symlink(p.out + "/part.html"));
     EXPECT_EQ(page.RunStatus, static_cast<int>(RunStatus::Failed));
     EXPECT_EQ(testkit::ReadBytes(p.dir / "out2/shared.html"), "alias\r\n");
     EXPECT_TRUE(fs::is_symlink(p.out + "/alias.html"));
     EXPECT_EQ(p.presenter.Texts(),
-              std::vector<std::string>{
-                  FormatMessage(MessageId::kOutsideTargetFolders, p.out + "/page.html", "")});
+              (std::vector<std::string>{
+                  FormatMessage(MessageId::kOutsideTargetFolders, p.out + "/part.html", ""),
+                  FormatMessage(MessageId::kOutsideTargetFolders, p.out + "/page.html", "")}));
 }
 
 // Every file in `dir`, by name, with its bytes.

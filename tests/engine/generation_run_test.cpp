@@ -160,6 +160,42 @@ TEST(GenerationRun, IncludeCycleIsReportedOncePerLineAndPassAndNoPageStaysInProg
     EXPECT_EQ(p.view.events.back(), "buttons");
 }
 
+// A page is made again in the pass in include order only when its file does
+// not hold its own text, judged by the bytes: an include that put other text
+// there and a later one that put the page's own text back leave it alone,
+// inside an include cycle as well.
+TEST(GenerationRun, APageWhoseFileHoldsItsOwnTextAgainIsNotMadeAgainNorFailed) {
+    {
+        ProjectFixture p;
+        p.Add("z.tpl", "z L\n#endif\n");
+        p.Add("a.tpl", Include("z.tpl").c_str());
+        p.Add("b.tpl", ("#define L ell\n" + Include("a.tpl")).c_str());
+        p.Add("p.tpl", Include("b.tpl").c_str());
+        RunGeneration(p.parser, p.view);
+        EXPECT_EQ(p.presenter.Texts().size(), 8u);
+        EXPECT_EQ(p.Out("z.html"), "z L\r\n");
+        EXPECT_EQ(p.Out("a.html"), "z L\r\n");
+        EXPECT_EQ(p.Out("b.html"), "z ell\r\n");
+        EXPECT_EQ(p.Out("p.html"), "z ell\r\n");
+        for (const CTplFileRecord& e : p.parser.Files().Records()) {
+            EXPECT_EQ(e.RunStatus, kDone) << e.TPLFileName.str();
+        }
+    }
+    ProjectFixture p;
+    p.Add("n.tpl", ("n X\n" + Include("c.tpl")).c_str());
+    p.Add("c.tpl", Include("n.tpl").c_str());
+    p.Add("d.tpl", ("#define X dx\n" + Include("n.tpl")).c_str());
+    p.Add("e.tpl", Include("d.tpl").c_str());
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("n.html"), "n X\r\n");
+    EXPECT_EQ(p.Out("c.html"), "n X\r\n");
+    EXPECT_EQ(p.Out("d.html"), "n dx\r\n");
+    EXPECT_EQ(p.Out("e.html"), "n dx\r\n");
+    for (const CTplFileRecord& e : p.parser.Files().Records()) {
+        EXPECT_EQ(e.RunStatus, kDone) << e.TPLFileName.str();
+    }
+}
+
 TEST(GenerationRun, DeletedEntriesAreSkippedEverywhere) {
     ProjectFixture p;
     CTplFileRecord& gone = p.Add("gone.tpl", "g\n");

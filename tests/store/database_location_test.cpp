@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -184,27 +185,36 @@ TEST_F(CreateOrOpenTest, OnlyTheLastDirectoryLevelIsMade) {
 TEST_F(CreateOrOpenTest, AnIniThatExistsButCannotBeReadStopsTheStartUp) {
     const DatabaseLocation expected = LocateDatabase(Cwd());
     const std::string ini = dir / kIniFileName;
-    const auto refusal = [&](int error) {
+    const auto refusal = [&](const std::string& cause) {
         try {
             CDaoDatabase other;
             CreateOrOpenDatabase(other, messages, LocateDatabase(Cwd()), [this] { ++hookCalls; });
         } catch (const CDaoException& e) {
-            EXPECT_EQ(e.Message(),
-                      FormatMessage(MessageId::kIniUnreadable, ini, std::strerror(error)));
+            EXPECT_EQ(e.Message(), FormatMessage(MessageId::kIniUnreadable, ini, cause));
             return;
         }
         ADD_FAILURE() << "the start-up went on with the default database";
     };
     std::filesystem::create_directory(ini);
-    refusal(EISDIR);
+    refusal(std::strerror(EISDIR));
     std::filesystem::remove(ini);
     std::filesystem::create_symlink(dir / "gone.ini", ini);
-    refusal(ENOENT);
+    refusal(std::strerror(ENOENT));
     std::filesystem::remove(ini);
+    ASSERT_EQ(::mkfifo(ini.c_str(), 0600), 0);
+    refusal("keine gewöhnliche Datei");
+    std::filesystem::remove(ini);
+    // "[database]\ndatabase_path=/srv" as Windows' editors save UTF-16.
+    std::string utf16("\xff\xfe");
+    for (const char c : std::string("[database]\r\ndatabase_path=/srv\r\n")) {
+        utf16 += std::string{c, '\0'};
+    }
+    WriteBytes(ini, utf16);
+    refusal("sie ist als UTF-16 gespeichert; lesbar ist sie als UTF-8");
     WriteIni("[database]\ndatabase_path=/srv/pellandrix\n");
     std::filesystem::permissions(ini, std::filesystem::perms::none);
     if (::access(ini.c_str(), R_OK) != 0) {
-        refusal(EACCES);
+        refusal(std::strerror(EACCES));
     }
     EXPECT_TRUE(presenter.shown.empty());
     EXPECT_EQ(hookCalls, 0);
@@ -294,6 +304,17 @@ TEST_F(CreateOrOpenTest, StartsRacingForOneDatabaseBothGoThrough) {
 }
 
 TEST_F(CreateOrOpenTest, AFileThatIsNotADatabaseIsReportedAndKept) {
+    // A FIFO is refused without being opened for reading, which would wait
+    // for a writer for ever.
+    ASSERT_EQ(::mkfifo(std::string(dir / "Pellandrix.mdb").c_str(), 0600), 0);
+    try {
+        Run(LocateDatabase(Cwd()));
+        ADD_FAILURE() << "no exception";
+    } catch (const CDaoException& e) {
+        EXPECT_EQ(e.Message(),
+                  std::string(dir / "Pellandrix.mdb") + " ist keine gewöhnliche Datei");
+    }
+    std::filesystem::remove(dir / "Pellandrix.mdb");
     const std::string bytes(5000, 'x');
     WriteBytes(dir / "Pellandrix.mdb", bytes);
     try {

@@ -143,6 +143,26 @@ TEST_F(JetConversionTest, TheOldFileTakesTheFirstFreeJetName) {
     EXPECT_EQ(ReadBytes(dir / "Pellandrix.1.jet"), "noch älter");
 }
 
+// A conversion killed after giving the Jet file its second name is finished
+// by the next start under that name; a database lost after a conversion is
+// made anew only with a word about the Jet file beside it.
+TEST_F(JetConversionTest, AStartFinishesAKilledConversionAndNamesAJetFileBesideANewDatabase) {
+    const std::string jet =
+        testkit::WriteCheckedJetFile(Path(), JetVersion::kJet4, testkit::SampleProjectJetTables(2));
+    ASSERT_EQ(::link(Path().c_str(), std::string(dir / "Pellandrix.jet").c_str()), 0);
+    EXPECT_EQ(Start(JetFileChoice::kConvertWithNotice), DatabaseOpening::kOpened);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"Pellandrix.jet", "Pellandrix.mdb"}));
+    EXPECT_EQ(ReadBytes(dir / "Pellandrix.jet"), jet);
+
+    db.Close();
+    std::filesystem::remove(Path());
+    presenter.shown.clear();
+    EXPECT_EQ(Start(JetFileChoice::kConvertWithNotice), DatabaseOpening::kCreated);
+    ASSERT_EQ(presenter.Texts().size(), 2u);
+    EXPECT_EQ(presenter.Texts()[1],
+              FormatMessage(MessageId::kJetFileBesideNewDatabase, dir / "Pellandrix.jet", Path()));
+}
+
 TEST_F(JetConversionTest, AskingFirstConvertsOnlyOnYes) {
     const std::string jet =
         testkit::WriteCheckedJetFile(Path(), JetVersion::kJet4, testkit::SampleProjectJetTables(2));
@@ -171,6 +191,10 @@ TEST_F(JetConversionTest, DamagedOrForeignFilesAreRefusedAndKept) {
     const std::string good = testkit::WriteCheckedJetFile(Path(), JetVersion::kJet4,
                                                           testkit::SampleProjectJetTables(200));
     // Pages: 0 header, 1 usage maps, 2-3 catalog, 4-5 project, 6 on TPLFile.
+    // Four bytes of the catalog's pointer to its usage map, aimed at a row
+    // past the end of the map page, crash libmdb itself.
+    std::string crashing = good;
+    crashing.replace(2 * page + 0x37, 4, std::string("\xff\x01\x00\x00", 4));
     const auto replacePage = [&](std::size_t at, std::size_t from) {
         return good.substr(0, at * page) + good.substr(from * page, page) +
                good.substr((at + 1) * page);
@@ -183,6 +207,7 @@ TEST_F(JetConversionTest, DamagedOrForeignFilesAreRefusedAndKept) {
     using Tables = std::vector<JetTable>;
     const std::pair<std::string, std::string> cases[] = {
         {good.substr(0, good.size() - 100), "cut short"},
+        {crashing, "die alte Datenbank ist beschädigt: das Lesen brach mit Signal"},
         {good.substr(0, good.size() - 2 * page), "rows readable"},
         {replacePage(8, 5), "rows readable"},
         {replacePage(6, 8), "no readable table TPLFile"},
@@ -201,6 +226,14 @@ TEST_F(JetConversionTest, DamagedOrForeignFilesAreRefusedAndKept) {
              }
          }),
          "column ProjectId"},
+        // U+0081, one of the bytes Windows-1252 leaves undefined, read as
+        // the C1 control it stands for.
+        {check([](Tables& t) { t[1].rows[0][3] = JetValue(std::string("seite\u0081.tpl")); }),
+         FormatMessage(MessageId::kControlCharacter, "TPLFile.TPLFileName in der Zeile mit Id 3",
+                       "")},
+        {check([](Tables& t) { t[1].rows[1][5] = JetValue(std::string("/srv/a\nb")); }),
+         FormatMessage(MessageId::kControlCharacter, "TPLFile.SourcePath in der Zeile mit Id 5",
+                       "")},
         {check([](Tables& t) { t[0].rows[1][2] = JetValue(std::string(50, 'p')); }),
          FormatMessage(MessageId::kRowNotRepresentable, "project.ProjectName", "2")},
     };

@@ -193,4 +193,22 @@ class FolderSwapper {
     std::thread thread_;
 };
 
+// Lets this process open no descriptor numbered `count` or above while
+// the object lives (0: none at all), as when its limit is reached.
+class DescriptorLimit {
+  public:
+    explicit DescriptorLimit(rlim_t count) {
+        ::getrlimit(RLIMIT_NOFILE, &previous_);
+        rlimit limit = previous_;
+        limit.rlim_cur = count;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &previous_); }
+    DescriptorLimit(const DescriptorLimit&) = delete;
+    DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+  private:
+    rlimit previous_{};
+};
+
 }  // namespace pellandrix::testkit

@@ -568,7 +568,7 @@ std::vector<JetTable> SampleProjectJetTables(int files, bool withCreateFileExt) 
         JetRow row{number(3 + 2 * i),
                    number(1),
                    number(i + 1),
-                   text("seite_ä_" + std::to_string(i) + (i == 2 ? "\u0081" : "") + ".tpl"),
+                   text("seite_ä_" + std::to_string(i) + ".tpl"),
                    number(i % 2),
                    text(i == 0 ? longPath : source),
                    i % 3 == 0 ? JetValue() : text(target),

@@ -60,10 +60,9 @@ std::vector<JetTable> ProjectJetTables(bool withCreateFileExt = true);
 // ProjectJetTables with rows as an old database may hold them: projects
 // with ProjectId 1, 2 and 5 under Id 1, 2 and 7, and `files` template files
 // of project 1 under Ids 3, 5, 7, ... Texts carry umlauts, "€" and "–"
-// (Windows-1252's own characters), in the third file's name U+0081 (a byte
-// Windows-1252 leaves undefined), apostrophes, one path of 250 characters,
-// empty texts and Nulls; one flag is Null too. Every value fits the
-// records.
+// (Windows-1252's own characters), apostrophes, one path of 250
+// characters, empty texts and Nulls; one flag is Null too. Every value fits
+// the records and is accepted as add-project and add-file accept.
 std::vector<JetTable> SampleProjectJetTables(int files, bool withCreateFileExt = true);
 
 // The name of sample project 1.

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "control_text.h"
 #include "testkit/files.h"
 #include "testkit/temp_dir.h"
 #include "ui/about_dlg.h"
@@ -40,12 +41,12 @@ TEST_F(AboutDlgTest, ShowsVersionDatabaseDirectoryAndCreationDate) {
     EXPECT_EQ(dlg.HelpId(), 136);
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Info über Pellandrix"));
     EXPECT_EQ(dlg.size(), QSize(dlg.DialogUnitsX(267), dlg.DialogUnitsY(161)));
-    EXPECT_EQ(dlg.GetControlText(kAboutVersion), "Version 1.020");
-    const std::string directory = dlg.GetControlText(kAboutDatabaseDir);
+    EXPECT_EQ(TextOf(dlg.Control(kAboutVersion)), "Version 1.020");
+    const std::string directory = TextOf(dlg.Control(kAboutDatabaseDir));
     EXPECT_EQ(directory, std::filesystem::current_path().string() + "/");
     EXPECT_EQ(directory.back(), '/');
     // The database was made just now: today's date.
-    EXPECT_EQ(dlg.GetControlText(kAboutCreated), CAboutDlg::FormatDate(std::time(nullptr)));
+    EXPECT_EQ(TextOf(dlg.Control(kAboutCreated)), CAboutDlg::FormatDate(std::time(nullptr)));
     EXPECT_TRUE(dlg.ControlAs<QLineEdit>(kAboutDatabaseDir)->isReadOnly());
     EXPECT_TRUE(dlg.ControlAs<QLineEdit>(kAboutCreated)->isReadOnly());
     // The help button shows the help icon instead of its caption.
@@ -71,10 +72,21 @@ TEST_F(AboutDlgTest, TheWorkingFolderIsShownWhenTheDatabaseLiesElsewhere) {
     ASSERT_EQ(app.StartUp(), 0);
     CAboutDlg dlg;
     const std::string here = std::filesystem::current_path().string() + "/";
-    EXPECT_EQ(dlg.GetControlText(kAboutDatabaseDir), here + "data/");
+    EXPECT_EQ(TextOf(dlg.Control(kAboutDatabaseDir)), here + "data/");
     EXPECT_FALSE(dlg.Control(kAboutWorkingDir)->isHidden());
-    EXPECT_EQ(dlg.GetControlText(kAboutWorkingDir), here);
+    EXPECT_EQ(TextOf(dlg.Control(kAboutWorkingDir)), here);
     EXPECT_TRUE(dlg.ControlAs<QLineEdit>(kAboutWorkingDir)->isReadOnly());
+    // Its row is laid out like the rows above: label on top, field as wide,
+    // and the buttons below it.
+    const QRect work = dlg.Control(kAboutWorkingDir)->geometry();
+    const QRect database = dlg.Control(kAboutDatabaseDir)->geometry();
+    EXPECT_EQ(work.left(), database.left());
+    EXPECT_EQ(work.width(), database.width());
+    EXPECT_GT(dlg.ControlAs<QPushButton>(1)->y(), work.bottom());
+    // A screen reader names every field.
+    for (const QLineEdit* field : dlg.findChildren<QLineEdit*>()) {
+        EXPECT_FALSE(field->accessibleName().isEmpty()) << field->text().toStdString();
+    }
 }
 
 TEST_F(AboutDlgTest, OkEndsWithOkEscapeWithCancelHelpShowsTheStartPage) {
@@ -122,8 +134,8 @@ TEST(AboutDlgDate, WithoutAStartedAppTheBoxStillOpens) {
     TempDir dir;
     const ScopedCurrentDir cd(dir.Path());
     CAboutDlg dlg;
-    EXPECT_EQ(dlg.GetControlText(kAboutCreated), "");  // no database file
-    EXPECT_EQ(dlg.GetControlText(kAboutDatabaseDir),
+    EXPECT_EQ(TextOf(dlg.Control(kAboutCreated)), "");  // no database file
+    EXPECT_EQ(TextOf(dlg.Control(kAboutDatabaseDir)),
               std::filesystem::current_path().string() + "/");
 }
 

@@ -152,13 +152,13 @@ TEST(BaseDialog, ConstructionAndIds) {
     TestDialog dlg;
     EXPECT_EQ(dlg.HelpId(), 104);
     EXPECT_EQ(dlg.Refreshing, 0);
-    EXPECT_EQ(dlg.HelpMode, 0);
-    EXPECT_EQ(dlg.LastHelpControl, 0);
+    EXPECT_FALSE(dlg.Help().IsOn());
+    EXPECT_EQ(dlg.Help().LastControl(), 0);
     EXPECT_EQ(dlg.Control(1011), dlg.name);
     EXPECT_EQ(dlg.ControlAs<QLineEdit>(1012), dlg.source);
     EXPECT_EQ(dlg.ControlAs<QPushButton>(1012), nullptr);
     EXPECT_EQ(dlg.Control(4711), nullptr);
-    EXPECT_EQ(CBaseDialog::ControlIdOf(dlg.ok), 1);
+    EXPECT_EQ(ControlIdOf(dlg.ok), 1);
     EXPECT_EQ(dlg.HelpTopicOf(1012), 2002);
     EXPECT_EQ(dlg.HelpTopicOf(1013), 0);
     EXPECT_EQ(dlg.HelpTopicOf(4711), 0);
@@ -247,15 +247,15 @@ TEST(BaseDialog, HelpModeShowsEachControlsPopupOncePerArrival) {
     EXPECT_TRUE(ShownHelpPopups().empty());
 
     dlg.ToggleHelpMode();
-    ASSERT_EQ(dlg.HelpMode, 1);
-    EXPECT_EQ(dlg.LastHelpControl, 0);
+    ASSERT_TRUE(dlg.Help().IsOn());
+    EXPECT_EQ(dlg.Help().LastControl(), 0);
     EXPECT_EQ(dlg.cursor().shape(), Qt::WhatsThisCursor);
     EXPECT_EQ(dlg.name->cursor().shape(), Qt::WhatsThisCursor);
 
     QTest::mouseMove(dlg.name, QPoint(5, 5));
     ASSERT_EQ(ShownHelpPopups().size(), 1u);
     EXPECT_NE(ShownHelpPopups()[0].find("Projektname"), std::string::npos);
-    EXPECT_EQ(dlg.LastHelpControl, 1011);
+    EXPECT_EQ(dlg.Help().LastControl(), 1011);
     EXPECT_TRUE(HelpPopupVisible());
     // Resting on the same control does not repeat it.
     QTest::mouseMove(dlg.name, QPoint(8, 6));
@@ -268,14 +268,14 @@ TEST(BaseDialog, HelpModeShowsEachControlsPopupOncePerArrival) {
     // A control without a topic shows nothing but counts as an arrival.
     QTest::mouseMove(dlg.notes, QPoint(5, 5));
     EXPECT_EQ(ShownHelpPopups().size(), 2u);
-    EXPECT_EQ(dlg.LastHelpControl, 1013);
+    EXPECT_EQ(dlg.Help().LastControl(), 1013);
     // Back and forth shows again.
     QTest::mouseMove(dlg.name, QPoint(5, 5));
     EXPECT_EQ(ShownHelpPopups().size(), 3u);
 
     dlg.ToggleHelpMode();
-    EXPECT_EQ(dlg.HelpMode, 0);
-    EXPECT_EQ(dlg.LastHelpControl, 0);
+    EXPECT_FALSE(dlg.Help().IsOn());
+    EXPECT_EQ(dlg.Help().LastControl(), 0);
     EXPECT_FALSE(HelpPopupVisible());
     // The text cursor of the edit field is back.
     EXPECT_EQ(dlg.name->cursor().shape(), Qt::IBeamCursor);
@@ -293,7 +293,7 @@ TEST(BaseDialog, HelpPopupOfAButtonStaysWhileThePointerRestsOnIt) {
     QTest::mouseMove(dlg.ok, QPoint(5, 5));
     QTest::mouseMove(dlg.ok, QPoint(9, 6));
     ASSERT_EQ(ShownHelpPopups().size(), 1u);
-    EXPECT_EQ(dlg.LastHelpControl, 1);
+    EXPECT_EQ(dlg.Help().LastControl(), 1);
     EXPECT_TRUE(HelpPopupVisible());
 }
 
@@ -303,21 +303,20 @@ TEST(BaseDialog, ButtonsWorkInHelpModeAndBackgroundClickLeavesIt) {
     QSignalSpy helpClicks(dlg.help, &QPushButton::clicked);
     QTest::mouseClick(dlg.help, Qt::LeftButton);  // ToggleHelpMode
     EXPECT_EQ(helpClicks.count(), 1);
-    EXPECT_EQ(dlg.HelpMode, 1);
+    EXPECT_TRUE(dlg.Help().IsOn());
     // A click on the background leaves help mode.
     QTest::mouseClick(&dlg, Qt::LeftButton, Qt::NoModifier,
                       QPoint(dlg.width() - 3, dlg.height() - 3));
-    EXPECT_EQ(dlg.HelpMode, 0);
+    EXPECT_FALSE(dlg.Help().IsOn());
     EXPECT_EQ(dlg.cursor().shape(), Qt::ArrowCursor);
-    // LeaveHelpMode outside help mode does nothing.
-    dlg.LastHelpControl = 5;
+    // Leaving help mode outside it does nothing.
     dlg.LeaveHelpMode();
-    EXPECT_EQ(dlg.LastHelpControl, 5);
+    EXPECT_FALSE(dlg.Help().IsOn());
     // A button press in help mode runs its command.
     dlg.ToggleHelpMode();
     QTest::mouseClick(dlg.ok, Qt::LeftButton);
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
-    EXPECT_EQ(dlg.HelpMode, 0);  // closing leaves help mode
+    EXPECT_FALSE(dlg.Help().IsOn());  // closing leaves help mode
 }
 
 TEST(BaseDialog, ClosingLeavesHelpMode) {
@@ -325,8 +324,8 @@ TEST(BaseDialog, ClosingLeavesHelpMode) {
     ShowAndActivate(dlg);
     dlg.ToggleHelpMode();
     dlg.close();
-    EXPECT_EQ(dlg.HelpMode, 0);
-    EXPECT_EQ(dlg.LastHelpControl, 0);
+    EXPECT_FALSE(dlg.Help().IsOn());
+    EXPECT_EQ(dlg.Help().LastControl(), 0);
 }
 
 TEST(BaseDialog, F1ShowsTheDialogsTopic) {
@@ -436,7 +435,7 @@ TEST(BaseDialog, StandardButtonsFollowTheFieldsAndReachTheDialogsOwnCommands) {
 
     ShowAndActivate(dlg);
     QTest::mouseClick(help, Qt::LeftButton);
-    EXPECT_EQ(dlg.HelpMode, 1);
+    EXPECT_TRUE(dlg.Help().IsOn());
     // OK runs the dialog's own command, which decides whether to close.
     QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_EQ(dlg.oks, 1);
@@ -446,7 +445,7 @@ TEST(BaseDialog, StandardButtonsFollowTheFieldsAndReachTheDialogsOwnCommands) {
     EXPECT_EQ(dlg.rejects, 1);
     EXPECT_EQ(dlg.result(), QDialog::Rejected);
     EXPECT_FALSE(dlg.isVisible());
-    EXPECT_EQ(dlg.HelpMode, 0);
+    EXPECT_FALSE(dlg.Help().IsOn());
 }
 
 TEST(BaseDialog, IconButtons) {
@@ -463,70 +462,13 @@ TEST(BaseDialog, IconButtons) {
     dlg.AddIcon(3, 999);  // no such icon: slot unchanged
     EXPECT_EQ(iconSlots[3], -1);
     EXPECT_EQ(images.Count(), 2);
-    dlg.SetButtonIcon(1025, 7);
+    dlg.SetButtonIcon(dlg.help, 7);
     EXPECT_FALSE(dlg.help->icon().isNull());
     EXPECT_TRUE(dlg.help->text().isEmpty());
     EXPECT_EQ(dlg.help->accessibleName(), QStringLiteral("Hilfe"));
     // An empty slot leaves the caption.
-    dlg.SetButtonIcon(1, 3);
+    dlg.SetButtonIcon(dlg.ok, 3);
     EXPECT_EQ(dlg.ok->text(), QStringLiteral("OK"));
-}
-
-TEST(BaseDialog, ControlOperationsById) {
-    CBaseDialog dlg(105);
-    auto* edit = new QLineEdit(&dlg);
-    dlg.SetControlId(edit, 1021);
-    auto* combo = new QComboBox(&dlg);
-    combo->addItems({QStringLiteral("html"), QStringLiteral("htm"), QStringLiteral("shtml")});
-    dlg.SetControlId(combo, 1024);
-    auto* check = new QCheckBox(QStringLiteral("Datei erstellen"), &dlg);
-    dlg.SetControlId(check, 1022);
-    auto* tree = new QTreeWidget(&dlg);
-    tree->setColumnCount(2);
-    for (int i = 0; i < 3; ++i) {
-        tree->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("f%1.tpl").arg(i), QString()}));
-    }
-    dlg.SetControlId(tree, 1006);
-
-    dlg.SetControlText(1021, "/tmp/quelle ä");
-    EXPECT_EQ(dlg.GetControlText(1021), "/tmp/quelle ä");
-    dlg.EnableControl(1021, false);
-    EXPECT_FALSE(edit->isEnabled());
-    dlg.SetReadOnly(1021, true);
-    EXPECT_TRUE(edit->isEnabled());
-    EXPECT_TRUE(edit->isReadOnly());
-    dlg.SetReadOnly(1021, false);
-    EXPECT_FALSE(edit->isReadOnly());
-
-    EXPECT_TRUE(dlg.SelectComboText(1024, "htm"));
-    EXPECT_EQ(combo->currentIndex(), 1);
-    EXPECT_EQ(dlg.GetControlText(1024), "htm");
-    EXPECT_FALSE(dlg.SelectComboText(1024, "HTM"));  // exact, case-sensitive
-    EXPECT_EQ(combo->currentIndex(), 1);
-    dlg.SelectComboIndex(1024, 2);
-    EXPECT_EQ(dlg.GetControlText(1024), "shtml");
-    dlg.SelectComboIndex(1024, -1);
-    EXPECT_EQ(dlg.GetControlText(1024), "");
-
-    EXPECT_EQ(dlg.GetCheck(1022), 0);
-    dlg.SetCheck(1022, 1);
-    EXPECT_TRUE(check->isChecked());
-    EXPECT_EQ(dlg.GetCheck(1022), 1);
-    dlg.SetCheck(1022, 0);
-    EXPECT_EQ(dlg.GetCheck(1022), 0);
-    EXPECT_EQ(dlg.GetControlText(1022), "Datei erstellen");
-
-    dlg.SelectListRow(1006, 2);
-    EXPECT_EQ(tree->currentIndex().row(), 2);
-    EXPECT_TRUE(tree->topLevelItem(2)->isSelected());
-    dlg.SelectListRow(1006, 7);  // no such row: nothing changes
-    EXPECT_EQ(tree->currentIndex().row(), 2);
-
-    // Unknown ids are ignored.
-    dlg.SetControlText(4711, "x");
-    EXPECT_EQ(dlg.GetControlText(4711), "");
-    EXPECT_EQ(dlg.GetCheck(4711), 0);
-    EXPECT_FALSE(dlg.SelectComboText(4711, "x"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "control_text.h"
 #include "testkit/files.h"
 #include "testkit/recording_presenter.h"
 #include "testkit/temp_dir.h"

@@ -75,25 +75,25 @@ struct FileSettings : ::testing::Test {
 TEST_F(FileSettings, ShowsTheEntryWithTheProjectsDirectoryWhereItTakesIt) {
     D dlg(project, entry);
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Dateieinstellungen"));
-    EXPECT_EQ(dlg.GetControlText(D::kNameField), "index.tpl");
+    EXPECT_EQ(TextOf(dlg.Control(D::kNameField)), "index.tpl");
     EXPECT_TRUE(ReadOnly(dlg, D::kNameField));
-    EXPECT_EQ(dlg.GetCheck(D::kCreateFileBox), 1);
-    EXPECT_EQ(dlg.GetCheck(D::kAlwaysParseBox), 0);
+    EXPECT_EQ(CheckOf(dlg.Control(D::kCreateFileBox)), 1);
+    EXPECT_EQ(CheckOf(dlg.Control(D::kAlwaysParseBox)), 0);
     EXPECT_EQ(ComboTexts(dlg.ControlAs<QComboBox>(D::kExtensionCombo)),
               QStringList({"htm", "html", "php"}));
-    EXPECT_EQ(dlg.GetControlText(D::kExtensionCombo), "php");
+    EXPECT_EQ(TextOf(dlg.Control(D::kExtensionCombo)), "php");
 
-    EXPECT_EQ(dlg.GetCheck(D::kSourceFromProjectBox), 0);
-    EXPECT_EQ(dlg.GetControlText(D::kSourceField), "/own/src");
+    EXPECT_EQ(CheckOf(dlg.Control(D::kSourceFromProjectBox)), 0);
+    EXPECT_EQ(TextOf(dlg.Control(D::kSourceField)), "/own/src");
     EXPECT_FALSE(ReadOnly(dlg, D::kSourceField));
     EXPECT_TRUE(Enabled(dlg, D::kChooseTemplate));
 
-    EXPECT_EQ(dlg.GetCheck(D::kTargetFromProjectBox), 1);
-    EXPECT_EQ(dlg.GetControlText(D::kTargetField), "/proj/out");
+    EXPECT_EQ(CheckOf(dlg.Control(D::kTargetFromProjectBox)), 1);
+    EXPECT_EQ(TextOf(dlg.Control(D::kTargetField)), "/proj/out");
     EXPECT_TRUE(ReadOnly(dlg, D::kTargetField));
     EXPECT_FALSE(Enabled(dlg, D::kChooseTarget));
 
-    EXPECT_EQ(dlg.GetControlText(D::kCancelButton), "Abbruch");
+    EXPECT_EQ(TextOf(dlg.Control(D::kCancelButton)), "Abbruch");
     EXPECT_EQ(UnnamedControls(dlg), QStringList());
     EXPECT_EQ(ClippedCaptions(dlg), QStringList());
 }
@@ -101,7 +101,7 @@ TEST_F(FileSettings, ShowsTheEntryWithTheProjectsDirectoryWhereItTakesIt) {
 TEST_F(FileSettings, AnEmptyExtensionStartsWithTheProjectDefaultAndOkStoresIt) {
     entry.CreateFileExt = "";
     D dlg(project, entry);
-    EXPECT_EQ(dlg.GetControlText(D::kExtensionCombo), "html");
+    EXPECT_EQ(TextOf(dlg.Control(D::kExtensionCombo)), "html");
     ASSERT_TRUE(ShowActive(dlg));
     Click(dlg, 1);
     EXPECT_EQ(entry.CreateFileExt.str(), "html");
@@ -112,18 +112,18 @@ TEST_F(FileSettings, TheDirectoryBoxesSwitchTheFieldsBetweenProjectAndOwnDirecto
     ASSERT_TRUE(ShowActive(dlg));
     Type(dlg, D::kSourceField, QStringLiteral("/typed/src"));
     Click(dlg, D::kSourceFromProjectBox);
-    EXPECT_EQ(dlg.GetControlText(D::kSourceField), "/proj/src");
+    EXPECT_EQ(TextOf(dlg.Control(D::kSourceField)), "/proj/src");
     EXPECT_TRUE(ReadOnly(dlg, D::kSourceField));
     EXPECT_FALSE(Enabled(dlg, D::kChooseTemplate));
 
     // Cleared again, the field keeps the project's directory to start from.
     Click(dlg, D::kSourceFromProjectBox);
-    EXPECT_EQ(dlg.GetControlText(D::kSourceField), "/proj/src");
+    EXPECT_EQ(TextOf(dlg.Control(D::kSourceField)), "/proj/src");
     EXPECT_FALSE(ReadOnly(dlg, D::kSourceField));
     EXPECT_TRUE(Enabled(dlg, D::kChooseTemplate));
 
     Click(dlg, D::kTargetFromProjectBox);
-    EXPECT_EQ(dlg.GetControlText(D::kTargetField), "/proj/out");
+    EXPECT_EQ(TextOf(dlg.Control(D::kTargetField)), "/proj/out");
     EXPECT_FALSE(ReadOnly(dlg, D::kTargetField));
     EXPECT_TRUE(Enabled(dlg, D::kChooseTarget));
 }
@@ -157,7 +157,7 @@ TEST_F(FileSettings, ANewFileTakesTheProjectsSourceDirectoryUnlessChosenAgain) {
     entry.Unconfirmed = 1;
     {
         D dlg(project, entry);
-        EXPECT_EQ(dlg.GetControlText(D::kSourceField), "/proj/src");
+        EXPECT_EQ(TextOf(dlg.Control(D::kSourceField)), "/proj/src");
         ASSERT_TRUE(ShowActive(dlg));
         Click(dlg, 1);
         EXPECT_EQ(entry.SourcePath.str(), "/proj/src");
@@ -168,8 +168,8 @@ TEST_F(FileSettings, ANewFileTakesTheProjectsSourceDirectoryUnlessChosenAgain) {
     Click(dlg, D::kSourceFromProjectBox);
     ScriptChosenFiles({"/picked/again/page.tpl"});
     Click(dlg, D::kChooseTemplate);
-    EXPECT_EQ(dlg.GetControlText(D::kNameField), "page.tpl");
-    EXPECT_EQ(dlg.GetControlText(D::kSourceField), "/picked/again");
+    EXPECT_EQ(TextOf(dlg.Control(D::kNameField)), "page.tpl");
+    EXPECT_EQ(TextOf(dlg.Control(D::kSourceField)), "/picked/again");
     EXPECT_EQ(entry.TPLFileName.str(), "index.tpl");  // only OK changes the entry
     Click(dlg, 1);
     EXPECT_EQ(entry.TPLFileName.str(), "page.tpl");
@@ -185,13 +185,13 @@ TEST_F(FileSettings, CancelledChoicesLeaveTheFieldsAndAChosenFolderFillsTheTarge
     Click(dlg, D::kChooseTemplate);
     ScriptChosenFolder(std::nullopt);
     Click(dlg, D::kChooseTarget);
-    EXPECT_EQ(dlg.GetControlText(D::kNameField), "index.tpl");
-    EXPECT_EQ(dlg.GetControlText(D::kSourceField), "/own/src");
-    EXPECT_EQ(dlg.GetControlText(D::kTargetField), "/own/out");
+    EXPECT_EQ(TextOf(dlg.Control(D::kNameField)), "index.tpl");
+    EXPECT_EQ(TextOf(dlg.Control(D::kSourceField)), "/own/src");
+    EXPECT_EQ(TextOf(dlg.Control(D::kTargetField)), "/own/out");
 
     ScriptChosenFolder("/chosen/out");
     Click(dlg, D::kChooseTarget);
-    EXPECT_EQ(dlg.GetControlText(D::kTargetField), "/chosen/out");
+    EXPECT_EQ(TextOf(dlg.Control(D::kTargetField)), "/chosen/out");
     EXPECT_EQ(entry.TargetPath.str(), "/own/out");
 }
 
@@ -199,7 +199,7 @@ TEST_F(FileSettings, CancelOnAnUnconfirmedFileRemovesItInEveryWay) {
     entry.Unconfirmed = 1;
     {
         D dlg(project, entry);
-        EXPECT_EQ(dlg.GetControlText(D::kCancelButton), "Datei nicht \nübernehmen");
+        EXPECT_EQ(TextOf(dlg.Control(D::kCancelButton)), "Datei nicht \nübernehmen");
         EXPECT_EQ(ClippedCaptions(dlg), QStringList());
         ASSERT_TRUE(ShowActive(dlg));
         Click(dlg, D::kCreateFileBox);
@@ -245,13 +245,13 @@ TEST_F(FileSettings, EnterMovesTheFocusAndTheHelpButtonTogglesHelpMode) {
     EXPECT_EQ(QApplication::focusWidget(), dlg.Control(D::kChooseTemplate));
 
     Click(dlg, D::kHelpButton);
-    EXPECT_EQ(dlg.HelpMode, 1);
+    EXPECT_TRUE(dlg.Help().IsOn());
     // Each field's popup comes from its row of the control table; arriving
     // at the other field shows that one's, coming back shows the first again.
     const size_t popupsBefore = ShownHelpPopups().size();
     for (int id : {D::kSourceField, D::kTargetField, D::kSourceField}) {
         PointTo(dlg.Control(id));
-        EXPECT_EQ(dlg.LastHelpControl, id);
+        EXPECT_EQ(dlg.Help().LastControl(), id);
     }
     ASSERT_EQ(ShownHelpPopups().size(), popupsBefore + 3);
     const CHelpFile& help = HelpFileAt(App()->HelpFilePath());
@@ -262,7 +262,7 @@ TEST_F(FileSettings, EnterMovesTheFocusAndTheHelpButtonTogglesHelpMode) {
     Click(dlg, D::kTargetFromProjectBox);
     EXPECT_TRUE(Enabled(dlg, D::kChooseTarget));
     Click(dlg, D::kHelpButton);
-    EXPECT_EQ(dlg.HelpMode, 0);
+    EXPECT_FALSE(dlg.Help().IsOn());
 }
 
 }  // namespace

@@ -6,15 +6,19 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QProgressBar>
 #include <QSignalSpy>
 
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 
 #include "app/open_commands.h"
 #include "support/string_table.h"
+#include "testkit/faults.h"
 #include "ui/auto_build.h"
 #include "ui/file_list_menu.h"
 #include "ui/file_settings_dlg.h"
@@ -169,7 +173,7 @@ TEST_F(MainDlgTest, FileSettingsKeepTheRowSelectedAndShowTheNewValues) {
     ModalScript script({[](QDialog& dialog) {
         auto* settings = dynamic_cast<CFileSettingsDlg*>(&dialog);
         ASSERT_NE(settings, nullptr);
-        settings->SetCheck(CFileSettingsDlg::kCreateFileBox, 0);
+        settings->ControlAs<QCheckBox>(CFileSettingsDlg::kCreateFileBox)->setChecked(false);
         Press(1)(dialog);
     }});
     Click(CMainDlg::kFileSettings);
@@ -234,46 +238,34 @@ TEST_F(MainDlgTest, AGenerationRunEndsWithEveryTickedFileDoneAndTheBarReset) {
 
     // F5 runs again taking what did not change from the record; the button
     // offers the same in its context menu.
-    const QList<QAction*> menu = window.ControlAs<QPushButton>(CMainDlg::kCreateFiles)->actions();
+    auto* button = window.ControlAs<QPushButton>(CMainDlg::kCreateFiles);
+    const QList<QAction*> menu = button->actions();
     ASSERT_EQ(menu.size(), 1);
-    EXPECT_EQ(menu[0]->text(), QStringLiteral("nur Geänderte erstellen"));
+    EXPECT_EQ(menu[0]->text(), QStringLiteral("nur &Geänderte erstellen"));
     QTest::keyClick(&window, Qt::Key_F5);
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"unverändert", "unverändert", "deaktiviert"}));
     testkit::WriteBytes(src + "/kopf.tpl", "#define TITEL Neu\r\n<h1>TITEL</h1>\r\n");
     menu[0]->trigger();
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"fertig", "fertig", "deaktiviert"}));
     EXPECT_EQ(testkit::ReadBytes(out + "/seite.htm"), "<h1>Neu</h1>\r\n<p>Neu</p>\r\n");
+
+    // Shift+F10 on the button opens that menu, as the menu key does.
+    QStringList opened;
+    QTimer::singleShot(0, [&opened] {
+        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (const QAction* action : popup->actions()) {
+                opened << action->text();
+            }
+            popup->close();
+        }
+    });
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_EQ(opened, QStringList{menu[0]->text()});
 }
 
 // ---------------------------------------------------------------------------
 // Context menu
-
-// A stand-in program in `bin`: prints `answer`, and writes its arguments,
-// one a line, to `bin`/<name>.args once it has them all. It runs with
-// nothing but `bin` in PATH.
-void FakeProgram(const std::string& bin, const std::string& name, const std::string& answer = "") {
-    const std::string args = bin + "/" + name + ".args";
-    testkit::WriteBytes(bin + "/" + name, "#!/bin/sh\n" +
-                                              (answer.empty() ? "" : "echo " + answer + "\n") +
-                                              "printf '%s\\n' \"$@\" > '" + args +
-                                              ".tmp'\n/bin/mv '" + args + ".tmp' '" + args + "'\n");
-    std::filesystem::permissions(bin + "/" + name, std::filesystem::perms::owner_all);
-}
-
-// What the stand-in `name` was started with; empty when it was not within
-// a few seconds.
-std::vector<std::string> ArgumentsOf(const std::string& bin, const std::string& name) {
-    const std::string args = bin + "/" + name + ".args";
-    if (!QTest::qWaitFor([&] { return testkit::Exists(args); }, 10000)) {
-        return {};
-    }
-    std::vector<std::string> lines;
-    std::istringstream in(testkit::ReadBytes(args));
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 // Opens the menu as a right click on `row` does.
 void RightClick(CFileListView& list, int row) {
@@ -282,9 +274,20 @@ void RightClick(CFileListView& list, int row) {
     QApplication::sendEvent(list.viewport(), &event);
 }
 
+// The menu's entries, without the separators between their groups.
+std::vector<QAction*> Entries(CFileListMenu& menu) {
+    std::vector<QAction*> entries;
+    for (QAction* action : menu.Menu().actions()) {
+        if (!action->isSeparator()) {
+            entries.push_back(action);
+        }
+    }
+    return entries;
+}
+
 std::vector<bool> EnabledEntries(CFileListMenu& menu) {
     std::vector<bool> enabled;
-    for (const QAction* action : menu.Menu().actions()) {
+    for (const QAction* action : Entries(menu)) {
         enabled.push_back(action->isEnabled());
     }
     return enabled;
@@ -307,13 +310,20 @@ TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
 
     // b.tpl has neither template nor page; the right click selects its row.
     // The fourth and fifth entries, "nur Geänderte erstellen" and
-    // "automatisch erstellen", go with the button.
+    // "automatisch erstellen", go with the button, the sixth opens the
+    // "Meldungen" window.
     RightClick(*window.FileList(), 1);
     EXPECT_TRUE(menu.Menu().isVisible());
     EXPECT_EQ(menu.Row(), 1);
     EXPECT_EQ(window.FileList()->SelectionMark(), 1);
-    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{false, false, true, true, true, true}));
-    menu.Menu().actions()[5]->trigger();
+    EXPECT_EQ(EnabledEntries(menu),
+              (std::vector<bool>{false, false, true, true, true, true, true}));
+    // Groups are set apart; the window-wide entries show their keys.
+    EXPECT_TRUE(menu.Menu().actions()[3]->isSeparator());
+    EXPECT_EQ(Entries(menu)[3]->shortcut(), QKeySequence(Qt::Key_F5));
+    EXPECT_EQ(Entries(menu)[4]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F5));
+    EXPECT_EQ(Entries(menu)[5]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+    Entries(menu)[6]->trigger();
     EXPECT_EQ(chosen, 1);
     menu.Menu().hide();
 
@@ -321,7 +331,7 @@ TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
     window.FileList()->SetSelectionMark(0);
     QTest::keyClick(window.FileList(), Qt::Key_F10, Qt::ShiftModifier);
     EXPECT_TRUE(menu.Menu().isVisible());
-    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{true, true, true, true, true, false}));
+    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{true, true, true, true, true, true, false}));
     menu.Menu().hide();
     window.FileList()->SetSelectionMark(2);
     QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1),
@@ -329,17 +339,20 @@ TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
     QApplication::sendEvent(window.FileList(), &key);
     EXPECT_EQ(menu.Row(), 2);
     // c.tpl makes no page at all.
-    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{false, false, true, true, true, false}));
+    EXPECT_EQ(EnabledEntries(menu),
+              (std::vector<bool>{false, false, true, true, true, true, false}));
     menu.Menu().hide();
 
     // Every entry is named for a screen reader by its caption.
     QAccessibleInterface* items = QAccessible::queryAccessibleInterface(&menu.Menu());
     ASSERT_NE(items, nullptr);
-    ASSERT_EQ(items->childCount(), 6);
+    ASSERT_EQ(items->childCount(), 9);
     EXPECT_EQ(items->child(0)->text(QAccessible::Name), QStringLiteral("Seite im Browser öffnen"));
-    EXPECT_EQ(items->child(3)->text(QAccessible::Name), QStringLiteral("nur Geänderte erstellen"));
+    EXPECT_EQ(items->child(4)->text(QAccessible::Name), QStringLiteral("nur Geänderte erstellen"));
     for (int i = 0; i < items->childCount(); ++i) {
-        EXPECT_FALSE(items->child(i)->text(QAccessible::Name).isEmpty()) << i;
+        if (items->child(i)->role() != QAccessible::Separator) {
+            EXPECT_FALSE(items->child(i)->text(QAccessible::Name).isEmpty()) << i;
+        }
     }
 }
 
@@ -398,15 +411,66 @@ TEST_F(MainDlgTest, AutomaticRunsFollowAnEditedTemplateUntilSwitchedOff) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return testkit::ReadBytes(out + "/seite.htm") == "zwei\r\n"; }, 5000));
     EXPECT_EQ(Statuses(), std::vector<std::string>{"fertig"});
+    // Between runs the progress field tells that it is on.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return window.Progress()->text() == QStringLiteral("automatisch – wartet"); }, 5000));
     // A parse error shows its message as a run's would.
     testkit::WriteBytes(src + "/seite.tpl", "#endif\r\n");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Messages().empty(); }, 5000));
 
     QTest::keyClick(&window, Qt::Key_F5, Qt::ControlModifier);
     EXPECT_FALSE(window.AutoBuild()->IsOn());
+    EXPECT_FALSE(window.Progress()->isTextVisible());
     testkit::WriteBytes(src + "/seite.tpl", "drei\r\n");
-    QTest::qWait(400);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window.AutoBuild()->Waiting());
     EXPECT_NE(testkit::ReadBytes(out + "/seite.htm"), "drei\r\n");
+}
+
+TEST_F(MainDlgTest, AutomaticRunsWaitUntilASaveIsWholeAndNoticeAMissingFolderOnce) {
+    const std::string src = Dir() / "src";
+    const std::string out = Dir() / "out";
+    std::filesystem::create_directories(src);
+    std::filesystem::create_directories(out);
+    testkit::WriteBytes(src + "/seite.tpl", "#include \"inc/teil.txt\"\r\neins\r\n");
+    Seed("Alpha", {{"seite.tpl", 1}}, src, out);
+    CMainDlg& window = Open();
+    const std::vector<std::string> notice{FormatMessage(MessageId::kWatchFolderMissing, "inc", "")};
+
+    QTest::keyClick(&window, Qt::Key_F5, Qt::ControlModifier);
+    ASSERT_TRUE(window.AutoBuild()->IsOn());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return testkit::Exists(out + "/seite.htm"); }, 5000));
+
+    // A save in two writes: the first alone is a block without its end.
+    // Once the first is seen, nothing runs before the second is written.
+    testkit::WriteBytes(src + "/seite.tpl", "#ifdef X\r\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.AutoBuild()->Waiting(); }, 5000));
+    EXPECT_EQ(testkit::ReadBytes(out + "/seite.htm"), "eins\r\n");
+    testkit::WriteBytes(src + "/seite.tpl", "#ifdef X\r\n#endif\r\nzwei\r\n");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return testkit::ReadBytes(out + "/seite.htm") == "zwei\r\n"; }, 5000));
+    // Two runs: the missing folder was noticed once.
+    EXPECT_EQ(Messages(), notice);
+}
+
+TEST_F(MainDlgTest, AutomaticRunsStayOffWhenFoldersCannotBeWatched) {
+    const std::string src = Dir() / "src";
+    std::filesystem::create_directories(src);
+    testkit::WriteBytes(src + "/seite.tpl", "eins\r\n");
+    Seed("Alpha", {{"seite.tpl", 1}}, src, src);
+    CMainDlg& window = Open();
+    auto* toggle = window.findChild<QAction*>(QStringLiteral("autoBuild"));
+    ASSERT_NE(toggle, nullptr);
+    {
+        // No descriptor left for inotify.
+        const testkit::DescriptorLimit none(0);
+        QTest::keyClick(&window, Qt::Key_F5, Qt::ControlModifier);
+    }
+    EXPECT_FALSE(window.AutoBuild()->IsOn());
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_EQ(Messages(), std::vector<std::string>{FormatMessage(MessageId::kWatchUnavailable,
+                                                                 std::strerror(EMFILE), "")});
+    EXPECT_FALSE(testkit::Exists(src + "/seite.htm"));
 }
 
 // ---------------------------------------------------------------------------

@@ -67,7 +67,7 @@ TEST_F(MainDlgTest, ShowsTheCaptionsColumnsAndNamesOfTheLayout) {
         {1011, "Datei \neinstellungen"},
     };
     for (const auto& [id, caption] : captions) {
-        EXPECT_EQ(window.GetControlText(id), caption) << id;
+        EXPECT_EQ(TextOf(window.Control(id)), caption) << id;
     }
     EXPECT_EQ(window.ControlAs<QPushButton>(CMainDlg::kCreateFiles)->accessibleName(),
               QStringLiteral("Dateien erstellen"));
@@ -201,7 +201,7 @@ TEST_F(MainDlgTest, ANewProjectIsNamedConfiguredAndStoredAtOnce) {
 
     ASSERT_NE(window.CurrentProject(), nullptr);
     EXPECT_EQ(window.CurrentProject()->ProjectName.str(), "Web");
-    EXPECT_EQ(window.GetControlText(CMainDlg::kProjectBox), "Web");
+    EXPECT_EQ(TextOf(window.Control(CMainDlg::kProjectBox)), "Web");
     for (int id : kProjectCommands) {
         EXPECT_TRUE(Enabled(id)) << id;
     }
@@ -254,7 +254,7 @@ TEST_F(MainDlgTest, DeletingAProjectCountsOnlyOkAsConsent) {
     AnswerNext({MessageAnswer::Ok});
     Click(CMainDlg::kDeleteProject);
     EXPECT_EQ(window.ProjectBox()->count(), 1);
-    EXPECT_EQ(window.GetControlText(CMainDlg::kProjectBox), "Beta");
+    EXPECT_EQ(TextOf(window.Control(CMainDlg::kProjectBox)), "Beta");
     EXPECT_EQ(window.CurrentProject()->ProjectName.str(), "Beta");
     EXPECT_EQ(Rows().at(0).at(0), "b.tpl");
     EXPECT_EQ(StoredFiles(alpha), (std::vector<StoredFile>{{"a.tpl", 1}}));
@@ -314,7 +314,7 @@ TEST_F(MainDlgTest, ProjectSettingsRefillTheBoxWithTheChangedName) {
     Click(CMainDlg::kProjectSettings);
     EXPECT_TRUE(script.Done());
     EXPECT_EQ(window.ProjectBox()->itemText(1), QStringLiteral("Gamma"));
-    EXPECT_EQ(window.GetControlText(CMainDlg::kProjectBox), "Gamma");
+    EXPECT_EQ(TextOf(window.Control(CMainDlg::kProjectBox)), "Gamma");
     EXPECT_EQ(window.CurrentProject()->ProjectName.str(), "Gamma");
 }
 

@@ -13,13 +13,16 @@
 #include <QtTest/QtTest>
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "control_text.h"
 #include "store/dao_database.h"
 #include "store/project_list.h"
 #include "store/tpl_file_list.h"
@@ -104,6 +107,34 @@ inline ModalScript::Handler FillAndAccept(std::vector<std::pair<int, std::string
         }
         Press(1)(dialog);
     };
+}
+
+// A stand-in program in `bin`: prints `answer`, and writes its arguments,
+// one a line, to `bin`/<name>.args once it has them all. It runs with
+// nothing but `bin` in PATH.
+inline void FakeProgram(const std::string& bin, const std::string& name,
+                        const std::string& answer = "") {
+    const std::string args = bin + "/" + name + ".args";
+    testkit::WriteBytes(bin + "/" + name, "#!/bin/sh\n" +
+                                              (answer.empty() ? "" : "echo " + answer + "\n") +
+                                              "printf '%s\\n' \"$@\" > '" + args +
+                                              ".tmp'\n/bin/mv '" + args + ".tmp' '" + args + "'\n");
+    std::filesystem::permissions(bin + "/" + name, std::filesystem::perms::owner_all);
+}
+
+// What the stand-in `name` was started with; empty when it was not within
+// a few seconds.
+inline std::vector<std::string> ArgumentsOf(const std::string& bin, const std::string& name) {
+    const std::string args = bin + "/" + name + ".args";
+    if (!QTest::qWaitFor([&] { return testkit::Exists(args); }, 10000)) {
+        return {};
+    }
+    std::vector<std::string> lines;
+    std::istringstream in(testkit::ReadBytes(args));
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 class MainDlgTest : public ::testing::Test {

@@ -10,6 +10,7 @@
 #include "ui/extension_combo.h"
 #include "ui/file_choosers.h"
 #include "ui/new_project_dlg.h"
+#include "ui/pellandrix_app.h"
 #include "ui/project_settings_dlg.h"
 
 namespace pellandrix::ui {
@@ -55,6 +56,28 @@ TEST(NewProjectDlg, RefusesAnEmptyNameSilentlyAndTakesTheTypedOneAsItStands) {
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
     EXPECT_EQ(dlg.EnteredName(), "  Übersicht ");
+}
+
+TEST(NewProjectDlg, StaysOpenWithTheMessageForANameInUse) {
+    StartedApp app;
+    ASSERT_TRUE(app.Started());
+    CProjectSession& session = App()->Session();
+    session.LoadProjects();
+    ASSERT_TRUE(session.NewProject([] { return std::optional<std::string>("Site"); },
+                                   [](CProjectRecord&) { return Outcome(); }));
+    const size_t messagesBefore = app.Presenter().shown.size();
+    CNewProjectDlg dlg;
+    ASSERT_TRUE(ShowActive(dlg));
+    TypeInto(dlg, CNewProjectDlg::kNameField, QStringLiteral("Site"));
+    Click(dlg, 1);
+    EXPECT_TRUE(dlg.isVisible());
+    ASSERT_EQ(app.Presenter().shown.size(), messagesBefore + 1);
+    EXPECT_EQ(app.Presenter().shown.back().text,
+              FormatMessage(MessageId::kProjectNameTaken, "Site", ""));
+    TypeInto(dlg, CNewProjectDlg::kNameField, QStringLiteral("Site 2"));
+    Click(dlg, 1);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(dlg.EnteredName(), "Site 2");
 }
 
 TEST(NewProjectDlg, CutsTheNameToTheRecordWidthAndCancelsWithEscape) {
@@ -119,9 +142,9 @@ struct ProjectSettings : ::testing::Test {
 TEST_F(ProjectSettings, FillsTheFieldsFromTheRecordAndSelectsTheStoredExtension) {
     CProjectSettingsDlg dlg(project);
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Projekteinstellungen"));
-    EXPECT_EQ(dlg.GetControlText(1011), "Site");
-    EXPECT_EQ(dlg.GetControlText(1012), "/data/src");
-    EXPECT_EQ(dlg.GetControlText(1013), "/data/out");
+    EXPECT_EQ(TextOf(dlg.Control(1011)), "Site");
+    EXPECT_EQ(TextOf(dlg.Control(1012)), "/data/src");
+    EXPECT_EQ(TextOf(dlg.Control(1013)), "/data/out");
     auto* combo = dlg.ControlAs<QComboBox>(1023);
     EXPECT_EQ(ComboTexts(combo), QStringList({"htm", "html", "php"}));
     EXPECT_EQ(combo->currentText(), QStringLiteral("html"));
@@ -134,7 +157,7 @@ TEST_F(ProjectSettings, FillsTheFieldsFromTheRecordAndSelectsTheStoredExtension)
     EXPECT_FALSE(help->icon().isNull());
     ASSERT_TRUE(ShowActive(dlg));
     Click(dlg, 1025);
-    EXPECT_EQ(dlg.HelpMode, 1);
+    EXPECT_TRUE(dlg.Help().IsOn());
 }
 
 TEST_F(ProjectSettings, SelectsTheFirstExtensionWhenNoneIsStoredAndNoneForAnUnknownOne) {
@@ -195,15 +218,15 @@ TEST_F(ProjectSettings, ADirectoryChoiceGoesIntoTheRecordAtOnceAndKeepsWhatWasTy
     ScriptChosenFolder("/chosen/src");
     Click(dlg, 1014);
     EXPECT_EQ(project.SourcePath.str(), "/chosen/src");
-    EXPECT_EQ(dlg.GetControlText(1012), "/chosen/src");
-    EXPECT_EQ(dlg.GetControlText(1011), "Typed name");
-    EXPECT_EQ(dlg.GetControlText(1013), "/typed/out");
+    EXPECT_EQ(TextOf(dlg.Control(1012)), "/chosen/src");
+    EXPECT_EQ(TextOf(dlg.Control(1011)), "Typed name");
+    EXPECT_EQ(TextOf(dlg.Control(1013)), "/typed/out");
     EXPECT_EQ(dlg.ControlAs<QComboBox>(1023)->currentText(), QStringLiteral("html"));
 
     ScriptChosenFolder("/chosen/out");
     Click(dlg, 1015);
     EXPECT_EQ(project.TargetPath.str(), "/chosen/out");
-    EXPECT_EQ(dlg.GetControlText(1013), "/chosen/out");
+    EXPECT_EQ(TextOf(dlg.Control(1013)), "/chosen/out");
 
     // Cancel keeps both choices but nothing typed.
     TypeInto(dlg, 1011, QStringLiteral("Typed again"));
@@ -221,7 +244,7 @@ TEST_F(ProjectSettings, ACancelledDirectoryChoiceChangesNothing) {
     ScriptChosenFolder(std::nullopt);
     Click(dlg, 1014);
     EXPECT_EQ(project.SourcePath.str(), "/data/src");
-    EXPECT_EQ(dlg.GetControlText(1011), "Typed name");
+    EXPECT_EQ(TextOf(dlg.Control(1011)), "Typed name");
 }
 
 TEST_F(ProjectSettings, FieldsAcceptNoMoreThanTheRecordHolds) {
@@ -229,8 +252,8 @@ TEST_F(ProjectSettings, FieldsAcceptNoMoreThanTheRecordHolds) {
     ASSERT_TRUE(ShowActive(dlg));
     TypeInto(dlg, 1011, QString(60, QLatin1Char('n')));
     TypeInto(dlg, 1012, QString(300, QLatin1Char('s')));
-    EXPECT_EQ(dlg.GetControlText(1011).size(), 49u);
-    EXPECT_EQ(dlg.GetControlText(1012).size(), 255u);
+    EXPECT_EQ(TextOf(dlg.Control(1011)).size(), 49u);
+    EXPECT_EQ(TextOf(dlg.Control(1012)).size(), 255u);
 }
 
 TEST_F(ProjectSettings, EnterMovesFromFieldToFieldAndEscapeCancels) {

@@ -5,6 +5,10 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextLayout>
 #include <QTimer>
 
 #include "ui/qt_presenter.h"
@@ -46,8 +50,9 @@ TEST(QtPresenter, RealBoxesMapTheirButtons) {
     WhenBoxShows([](QMessageBox* box) {
         EXPECT_EQ(box->windowTitle(), QStringLiteral("pellandrix"));
         EXPECT_EQ(box->icon(), QMessageBox::Question);
-        EXPECT_EQ(box->text(),
+        EXPECT_EQ(QTextDocumentFragment::fromHtml(box->text()).toPlainText(),
                   QStringLiteral("Wollen Sie die Datei 50%s.tpl wirklich entfernen ?"));
+        EXPECT_TRUE(box->textInteractionFlags() & Qt::TextSelectableByMouse);
         ButtonWithText(box, QMessageBox::Yes)->click();
     });
     EXPECT_EQ(
@@ -65,6 +70,28 @@ TEST(QtPresenter, RealBoxesMapTheirButtons) {
     WhenBoxShows([](QMessageBox* box) { ButtonWithText(box, QMessageBox::Cancel)->click(); });
     EXPECT_EQ(presenter.Present(MessageKind::Question, "?", ButtonStyle::OkCancel),
               MessageAnswer::Other);
+}
+
+TEST(QtPresenter, BoxTextKeepsEveryCharacterAndNeverBreaksInsideAPath) {
+    const std::string path = "/srv/web-seiten/unter-ordner/eine-lange-seite.htm";
+    QTextDocument document;
+    document.setHtml(
+        CQtPresenter::BoxText("Parse-Fehler in Datei " + path + " in Zeile  3:\n<b>&amp;</b>"));
+    // The path takes a line of its own; nothing else changes.
+    // (Qt's import may end the text with a paragraph break of its own.)
+    QString shown = document.toPlainText();
+    if (shown.endsWith(QLatin1Char('\n'))) {
+        shown.chop(1);
+    }
+    EXPECT_EQ(shown.toStdString(),
+              "Parse-Fehler in Datei\n" + path + "\nin Zeile  3:\n<b>&amp;</b>");
+    // Narrower than the path: the prose wraps, the path stays whole.
+    document.setTextWidth(60);
+    ASSERT_GT(document.size().height(), 0);  // laid out at that width
+    EXPECT_GT(document.firstBlock().layout()->lineCount(), 1);
+    const QTextBlock pathBlock = document.firstBlock().next();
+    ASSERT_EQ(pathBlock.text().toStdString(), path);
+    EXPECT_EQ(pathBlock.layout()->lineCount(), 1);
 }
 
 TEST(QtPresenter, EscapeAndTheCloseBoxGiveOther) {

@@ -1,0 +1,181 @@
+#include "app/watch_loop.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "app/project_session.h"
+#include "app/watch_inputs.h"
+
+namespace pellandrix {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+int MillisecondsUntil(std::chrono::steady_clock::time_point then,
+                      std::chrono::steady_clock::time_point now) {
+    if (then <= now) {
+        return 0;
+    }
+    // Rounded up: woken a little early, the loop would only ask again.
+    const auto left = std::chrono::ceil<milliseconds>(then - now);
+    return static_cast<int>(left.count());
+}
+
+}  // namespace
+
+CWatchLoop::CWatchLoop(IWatchHost& host, const CProjectSession& session, CMessageService& messages,
+                       std::optional<double> pollSeconds)
+    : host_(host), session_(session), messages_(messages) {
+    if (pollSeconds) {
+        pollMs_ = static_cast<int>(std::lround(std::max(*pollSeconds, kMinPollSeconds) * 1000));
+    } else {
+        watch_ = std::make_unique<CFolderWatch>();
+    }
+}
+
+CWatchLoop::~CWatchLoop() = default;
+
+Outcome CWatchLoop::Start() const {
+    if (watch_ != nullptr && !watch_->Ok()) {
+        return Outcome::Refuse(MessageId::kWatchUnavailable, watch_->Error());
+    }
+    return {};
+}
+
+int CWatchLoop::Descriptor() const {
+    return watch_ != nullptr ? watch_->Descriptor() : -1;
+}
+
+void CWatchLoop::RunSoon() {
+    inputs_ = {};
+    due_ = true;
+}
+
+int CWatchLoop::Step() {
+    Absorb(Clock::now());
+    if (stepping_) {
+        return kQuietMs;
+    }
+    if (Waiting()) {
+        const Clock::time_point now = Clock::now();
+        if (now - lastChange_ < milliseconds(kQuietMs)) {
+            return NextWake(now);
+        }
+        if (!host_.MayRun()) {
+            return kQuietMs;
+        }
+        struct Stepping {
+            bool& on;
+            explicit Stepping(bool& flag) : on(flag) { on = true; }
+            ~Stepping() { on = false; }
+        } stepping(stepping_);
+        Look();
+    }
+    return NextWake(Clock::now());
+}
+
+void CWatchLoop::Absorb(Clock::time_point now) {
+    if (watch_ != nullptr) {
+        const CFolderWatch::Touched more = watch_->Drain();
+        if (!more.Empty()) {
+            touched_.Add(more);
+            lastChange_ = now;
+        }
+    }
+    // What is polled is looked at when its time comes, without a quiet
+    // period: no event tells when writing it began.
+    if ((pollMs_ || !failed_.empty()) && now >= nextPoll_) {
+        if (pollMs_) {
+            touched_.everything = true;
+        } else {
+            touched_.folders.insert(failed_.begin(), failed_.end());
+        }
+        nextPoll_ = now + milliseconds(pollMs_.value_or(kFallbackPollMs));
+    }
+}
+
+void CWatchLoop::Look() {
+    const bool cameBack = Rewatch();
+    CFolderWatch::Touched touched = std::exchange(touched_, {});
+    touched.everything = touched.everything || cameBack;
+    const bool due = std::exchange(due_, false);
+    // The entries first: a changed list is read again before the run.
+    const bool entries = EntriesChanged(touched);
+    if (!due && !entries && !InputsChanged(inputs_, touched)) {
+        return;
+    }
+    // Reading the entries again may have found the project gone.
+    if (!host_.MayRun()) {
+        due_ = true;
+        return;
+    }
+    RunNow();
+}
+
+void CWatchLoop::RunNow() {
+    entriesKey_ = EntriesKey(session_.Current(), session_.Files());
+    inputs_ = host_.Run();
+    Rewatch();
+    if (watch_ != nullptr) {
+        watch_->Drain();
+    }
+    // What changed while the run read it, or before the watch stood, is
+    // found by looking at everything once.
+    const CFolderWatch::Touched everything{{}, {}, true};
+    if (inputs_.changedDuringRun) {
+        due_ = true;
+        lastChange_ = Clock::now();
+    } else if (EntriesChanged(everything) || InputsChanged(inputs_, everything)) {
+        touched_.everything = true;
+        lastChange_ = Clock::now();
+    }
+}
+
+// Watches what the last run read; notices each folder that went missing
+// and each that cannot be watched, once. True when a missing one came back.
+bool CWatchLoop::Rewatch() {
+    if (watch_ == nullptr) {
+        return false;
+    }
+    const WatchTargets targets = WhatToWatch(inputs_, session_.Files(), host_.DatabaseFile());
+    const CFolderWatch::Result result = watch_->Watch(targets.folders, targets.files);
+    for (const std::string& folder : result.missing) {
+        messages_.ShowNotice(MessageId::kWatchFolderMissing, folder);
+    }
+    std::set<std::string> failed;
+    for (const auto& [path, reason] : result.failed) {
+        failed.insert(path);
+        if (failed_.count(path) == 0) {
+            messages_.ShowNotice(MessageId::kWatchFailed, path, reason);
+        }
+    }
+    if (failed_.empty() && !failed.empty()) {
+        nextPoll_ = Clock::now() + milliseconds(kFallbackPollMs);
+    }
+    failed_ = std::move(failed);
+    return result.cameBack;
+}
+
+bool CWatchLoop::EntriesChanged(const CFolderWatch::Touched& touched) {
+    if (!DatabaseTouched(host_.DatabaseFile(), touched)) {
+        return false;
+    }
+    host_.ReloadEntries();
+    return EntriesKey(session_.Current(), session_.Files()) != entriesKey_;
+}
+
+int CWatchLoop::NextWake(Clock::time_point now) const {
+    int wake = -1;
+    if (Waiting()) {
+        wake = MillisecondsUntil(lastChange_ + milliseconds(kQuietMs), now);
+    }
+    if (pollMs_ || !failed_.empty()) {
+        const int poll = MillisecondsUntil(nextPoll_, now);
+        wake = wake < 0 ? poll : std::min(wake, poll);
+    }
+    return wake;
+}
+
+}  // namespace pellandrix
