@@ -19,9 +19,8 @@ struct CommandInfo {
     std::size_t optionalArguments = 0;  // further positional arguments allowed
 };
 
-constexpr std::array<CommandInfo, 10> kCommands{{
+constexpr std::array<CommandInfo, 11> kCommands{{
     {"projects", 0, false, "--read-only"},
-    {"projects", 0, false, ""},
     {"files", 1, false, ""},
     {"generate", 1, false, "--all --changed --dry-run --explain --locations"},
     {"watch", 1, false, "--all --poll"},
