@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and running Pellandrix
 # need. Idempotent: packages already present are not fetched again.
+# With --bench it also installs the peers the benchmarks compare against
+# (bench/suite), which the tests never need.
 set -euo pipefail
 
 packages=(
@@ -12,6 +14,9 @@ packages=(
   dpkg-dev desktop-file-utils appstream groff-base
   clang-format
 )
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(hugo make cpp time hyperfine gpp m4 strace linux-perf)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
