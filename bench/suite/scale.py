@@ -143,11 +143,15 @@ class Bench:
 
 def measure_shape(shape, args):
     source, meta = shapes.prepare(shape, args.seed, args.work, args.cli)
-    folder = scratch_copy(source, args.work, shape)
+    folder = os.path.join(args.work, shape + "-scale")
+    reused = args.reuse and os.path.isdir(folder)
+    if not reused:
+        folder = scratch_copy(source, args.work, shape)
     bench = Bench(args, source, folder, meta["pages"])
     bench.with_make = shape not in args.no_make.split(",")
-    # The builders' first build, which their no-change runs need.
-    bench.builders("full run")
+    # The builders' first build, which their no-change runs need; after an
+    # interrupted run it only completes the pages left, so it is no row then.
+    bench.builders("first build" if reused else "full run")
     for rep in range(args.reps):
         bench.repetition(rep)
         print(".", end="", flush=True, file=sys.stderr)
@@ -167,6 +171,8 @@ def main():
     p.add_argument("--header-reps", type=int, default=99,
                    help="repetitions with ninja and make after the header was edited")
     p.add_argument("--no-make", default="", help="shapes measured without make")
+    p.add_argument("--reuse", action="store_true",
+                   help="keep a scratch copy left by an earlier run whose project is untouched")
     p.add_argument("--markdown")
     args = p.parse_args()
     args.cli = os.path.abspath(args.cli)
