@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, testing and running Pellandrix
 # need. Idempotent: packages already present are not fetched again.
+# With --bench it also installs the peers the benchmarks compare against
+# (bench/suite), which the tests never need.
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,9 @@ packages=(
   libmicrohttpd-dev
   chromium chromium-driver python3-selenium
 )
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(hugo make cpp time hyperfine gpp m4 strace linux-perf)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -12,13 +12,15 @@ import flat_shape
 import site_shape
 
 # Bump when the generated content changes, so old folders are rewritten.
-CONTENT_VERSION = 1
+CONTENT_VERSION = 2
 
 SHAPES = {
     "small": {"defines": 50, "lines": 20000},
     "large": {"defines": 1000, "lines": 1000000},
     "many": {"defines": 10000, "lines": 200000},
     "site": {"pages": 2000},
+    "site20k": {"pages": 20000},
+    "site200": {"pages": 200},
 }
 
 INI = "[database]\ndatabase_path=.\\data\ndatabase_name=bench.db\n"

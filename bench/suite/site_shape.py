@@ -6,6 +6,7 @@ Layout of the workload folder:
                         footer.tpl and one pNNNNN.tpl per page
   peers/cpp, gpp, m4    the same pages in each macro processor's syntax,
                         including the pieces with its own include
+  peers/hugo            the same site for Hugo (see hugo_shape)
   peers/text            pieces and page bodies as plain text, with one sed
                         script per page (site and page substitutions); cat
                         joins the same pieces
@@ -15,6 +16,7 @@ Layout of the workload folder:
 
 import os
 
+import hugo_shape
 import peer_syntax
 import workload
 
@@ -85,6 +87,7 @@ def write(folder, seed, pages):
     for piece, lines in pieces.items():
         _write(os.path.join(dirs["text"], piece + ".txt"), _text(lines))
     site_sed = peer_syntax.define_lines("sed", site)
+    hugo_shape.write_site(folder, site, page_names, pieces)
 
     names = []
     for number in range(1, pages + 1):
@@ -113,6 +116,7 @@ def write(folder, seed, pages):
 
         expanded = dict(site.expanded)
         expanded.update(page.expanded)
+        hugo_shape.write_page(folder, name, page, _text(body, expanded))
         _write(os.path.join(folder, "expected", name + ".html"),
                _text(pieces["header"], expanded) + _text(pieces["nav"], expanded)
                + _text(body, expanded) + _text(pieces["footer"], expanded))

@@ -32,6 +32,14 @@ def read(path):
         return b""
 
 
+def peak_mb(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) / 1024
+    return float("nan")
+
+
 def measure(cli, folder, project, template, page, reps):
     # Output to a file: a pipe nobody reads would stop the watch once full.
     log = os.path.join(folder, "watch.log")
@@ -55,7 +63,7 @@ def measure(cli, folder, project, template, page, reps):
                 raise SystemExit("page never written")
             times.append(time.perf_counter() - start)
             time.sleep(1)
-        return times
+        return times, peak_mb(proc.pid)
     finally:
         proc.terminate()
         proc.wait()
@@ -66,6 +74,7 @@ def main():
     parser.add_argument("cli")
     parser.add_argument("--reps", type=int, default=5)
     parser.add_argument("--work", default="build/bench-work")
+    parser.add_argument("--shapes", default="site")
     args = parser.parse_args()
     cli = os.path.abspath(args.cli)
     repo = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -80,20 +89,25 @@ def main():
              measure(cli, example, "Website", os.path.join(example, "templates", "about.tpl"),
                      os.path.join(example, "out", "about.html"), args.reps))]
 
-    source, meta = shapes.prepare("site", "7", args.work, cli)
-    folder = os.path.join(args.work, "watch-site")
-    shutil.rmtree(folder, ignore_errors=True)
-    shutil.copytree(source, folder)
-    page = meta["pages"][len(meta["pages"]) // 2]
-    rows.append(("site shape (2,000 pages)",
-                 measure(cli, folder, shapes.PROJECT,
-                         os.path.join(folder, "templates", page + ".tpl"),
-                         os.path.join(folder, "out", page + ".html"), args.reps)))
-    print("| project | save to page written, median of %d | fastest | slowest |" % args.reps)
-    print("|---|---|---|---|")
-    for name, times in rows:
-        print("| %s | %.0f ms | %.0f ms | %.0f ms |" % (name, 1000 * statistics.median(times),
-                                                     1000 * min(times), 1000 * max(times)))
+    for shape in args.shapes.split(","):
+        source, meta = shapes.prepare(shape, "7", args.work, cli)
+        folder = os.path.join(args.work, "watch-" + shape)
+        shutil.rmtree(folder, ignore_errors=True)
+        # The project alone: the peers' files and the expected pages are
+        # not watched and only take time to copy.
+        shutil.copytree(source, folder, ignore=lambda path, names: [
+            n for n in names if path == source and n in ("peers", "expected", "runs")])
+        page = meta["pages"][len(meta["pages"]) // 2]
+        rows.append(("site shape (%d pages)" % len(meta["pages"]),
+                     measure(cli, folder, shapes.PROJECT,
+                             os.path.join(folder, "templates", page + ".tpl"),
+                             os.path.join(folder, "out", page + ".html"), args.reps)))
+    print("| project | save to page written, median of %d | fastest | slowest | peak RSS |"
+          % args.reps)
+    print("|---|---|---|---|---|")
+    for name, (times, peak) in rows:
+        print("| %s | %.0f ms | %.0f ms | %.0f ms | %.1f MB |" % (
+            name, 1000 * statistics.median(times), 1000 * min(times), 1000 * max(times), peak))
 
 
 if __name__ == "__main__":
