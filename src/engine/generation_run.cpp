@@ -11,6 +11,7 @@
 #include "engine/run_status.h"
 #include "engine/step_rules.h"
 #include "engine/template_paths.h"
+#include "support/file_place.h"
 #include "support/leftover_files.h"
 
 namespace pellandrix {
@@ -41,6 +42,7 @@ class Run {
             }
         }
         Restore(before);
+        parser_.PutBackOriginals();
         memo_->StartOver();
         const ShownScope passing(parser_.Messages(), &CMessageService::PassOver, shown);
         Attempt();
@@ -84,12 +86,29 @@ class Run {
         position_ = 0;
     }
 
+    // A dry run deletes nothing, but announces the leftovers the run would
+    // sweep, each by its path in the first target folder naming it.
+    void NoteLeftovers() {
+        std::unordered_set<FileId, FileIdHash> seen;
+        ForEachLive([&](const CTplFileRecord& entry) {
+            const FolderHandle folder = OpenFolder(entry.TargetPath.str());
+            if (!folder || !seen.insert(folder->id).second) {
+                return;
+            }
+            for (const std::string& name : FindLeftovers(folder->fd.Get())) {
+                memo_->Files().NoteDeleted(JoinPath(entry.TargetPath.str(), name));
+            }
+        });
+    }
+
     void Attempt() {
         const RunScope scope(parser_);
         if (memo_ == nullptr || !memo_->DryRun()) {
             for (const FolderHandle& folder : parser_.TargetFolders()) {
                 SweepLeftovers(folder->fd.Get());
             }
+        } else {
+            NoteLeftovers();
         }
         const int selected = MarkWaiting();
         view_.UpdateFirstItem();

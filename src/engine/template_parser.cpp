@@ -85,7 +85,7 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecor
     }
     if (memo_ != nullptr && memo_->DryRun()) {
         frame->isDry = true;
-        frame->hasOutput = TargetFolderTakesFiles(frame->outputPath);
+        frame->hasOutput = decision.place && CTextWriter::CanOpen(*decision.place);
         troubled_ = troubled_ || !frame->hasOutput;
         if (!frame->hasOutput) {
             frame->result = CreateFailure(frame->outputPath);
@@ -109,7 +109,6 @@ void CTemplateParser::BeginRun() {
     guard_.Reset(files_);
     byName_.clear();
     byId_.clear();
-    folders_.clear();
     verdicts_.clear();
     for (CTplFileRecord& entry : files_.Records()) {
         if (!entry.Deleted) {
@@ -205,6 +204,7 @@ bool CTemplateParser::RemoveGenerated(const std::string& path, bool dryRun) {
         return false;
     }
     if (!dryRun && decision.place) {
+        KeepOriginal(path);
         RemoveIfSame(*decision.place, *decision.found);
     }
     return true;
@@ -362,6 +362,7 @@ OutputResult CTemplateParser::FinishFrame(Frame& frame) {
     // file is compared, since the disk may not hold it (see CRunFiles).
     const bool known = memo_ != nullptr && memo_->Files().Written().count(frame.outputPath) != 0;
     const std::optional<FileId> before = known ? std::nullopt : FileAt(frame.outputPath);
+    KeepOriginal(frame.outputPath);
     frame.written = frame.writer.Commit();
     if (frame.written) {
         // A text the file already held leaves the very file in place; any

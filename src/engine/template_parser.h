@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -114,6 +115,11 @@ class CTemplateParser {
     // stays. A path the run refused to write is never deleted either: the
     // message said it is left as it is. `dryRun` only decides.
     bool RemoveGenerated(const std::string& path, bool dryRun);
+    // Puts back the pages an incremental run changed before it found it
+    // must start over as a full run, as they were when the run began: the
+    // full run then starts from what a full run starts from. Keeps nothing
+    // afterwards.
+    void PutBackOriginals();
 
     // Where the run is, for a message shown now: the template being read
     // at the line being handled, then each template that includes it at the
@@ -154,8 +160,11 @@ class CTemplateParser {
     void NoteTemplateRead(Frame& frame);
     // The hash of the text `frame` put in place; none when it wrote none.
     static std::optional<ContentHash> TextHash(const Frame& frame);
-    bool TargetFolderTakesFiles(const std::string& outputPath);
     CTplFileRecord* EntryById(int id) const;
+    // Keeps what is at `path` before an incremental run first replaces or
+    // deletes it (see PutBackOriginals); a regular file's bytes, or that
+    // nothing was there.
+    void KeepOriginal(const std::string& path);
 
     CMessageService& messages_;
     IRunView* view_ = nullptr;
@@ -168,10 +177,10 @@ class CTemplateParser {
     // The live entries by name and id, as BeginRun found them.
     EntryIndex byName_;
     std::unordered_map<int, CTplFileRecord*> byId_;
-    std::unordered_map<std::string, bool> folders_;  // see TargetFolderTakesFiles
     // Verdicts on generated files that steps taken from the record would
     // have written, looked up once per run.
     std::unordered_map<std::string, COutputGuard::Verdict> verdicts_;
+    std::map<std::string, std::optional<std::string>> originals_;  // see KeepOriginal
     CTplFileList files_;
     CDefineTable defines_;
     CLineEngine engine_;

@@ -1,7 +1,12 @@
 // What a parser does for an incremental run's memo while it generates: it
 // records what each template read and wrote, and reads through the run's
 // notion of the files.
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
 
 #include "engine/template_frame.h"
 #include "support/text_file.h"
@@ -19,16 +24,44 @@ CTplFileRecord* CTemplateParser::EntryById(int id) const {
     return found != byId_.end() ? found->second : nullptr;
 }
 
-bool CTemplateParser::TargetFolderTakesFiles(const std::string& outputPath) {
-    const std::size_t slash = outputPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : outputPath.substr(0, slash + 1);
-    const auto known = folders_.find(folder);
-    if (known != folders_.end()) {
-        return known->second;
+void CTemplateParser::KeepOriginal(const std::string& path) {
+    if (memo_ == nullptr || !memo_->Incremental() || memo_->DryRun() ||
+        originals_.count(path) != 0) {
+        return;
     }
-    const bool takes = ::access(folder.c_str(), W_OK | X_OK) == 0;
-    folders_.emplace(folder, takes);
-    return takes;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) {
+            originals_.emplace(path, std::nullopt);
+        }
+        return;
+    }
+    // Devices and pipes are written into, not replaced: there is nothing
+    // to put back.
+    if (S_ISREG(st.st_mode)) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        if (in) {
+            originals_.emplace(path, bytes.str());
+        }
+    }
+}
+
+void CTemplateParser::PutBackOriginals() {
+    for (const auto& [path, bytes] : originals_) {
+        if (bytes) {
+            CTextWriter writer;
+            if (writer.Open(path)) {
+                writer.WriteAsIs(*bytes);
+                writer.Commit();
+            }
+        } else if (const COutputGuard::Decision gone = guard_.DecideDelete(path);
+                   gone.verdict == COutputGuard::Verdict::Allowed && gone.place && gone.found) {
+            RemoveIfSame(*gone.place, *gone.found);
+        }
+    }
+    originals_.clear();
 }
 
 void CTemplateParser::AppendRecorded(ITextSink* output, const std::string& path, TraceOp op) {

@@ -2,6 +2,9 @@
 // observation of the step's trace is checked in order against the run as it
 // stands, with the step's own effects laid over it as they happen, and only
 // when all still hold are the effects applied.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -9,6 +12,7 @@
 #include "engine/run_status.h"
 #include "engine/template_parser.h"
 #include "engine/template_paths.h"
+#include "support/text_file.h"
 
 namespace pellandrix {
 
@@ -103,7 +107,34 @@ struct CTemplateParser::Replay {
         if (Verdict(output) != COutputGuard::Verdict::Allowed) {
             return Fail(output + " darf nicht geschrieben werden");
         }
-        return parser.TargetFolderTakesFiles(output) || Fail(entry->TargetPath.str() + " fehlt");
+        return TakesText(output, *entry);
+    }
+
+    // Whether writing `output` now would do what the record says: the
+    // writer takes the file, and no other page path reaches it.
+    bool TakesText(const std::string& output, const CTplFileRecord& entry) {
+        const COutputGuard::Decision decision = parser.guard_.DecideWrite(output);
+        if (!decision.place) {
+            return Fail(entry.TargetPath.str() + " fehlt");
+        }
+        return (OwnFile(output) && CTextWriter::CanOpen(*decision.place)) ||
+               Fail(output + " kann so nicht geschrieben werden");
+    }
+
+    // A page reached through a link or a second name may be another page:
+    // what was written or read there can not be told by path alone.
+    static bool OwnFile(const std::string& path) {
+        struct stat st;
+        return ::lstat(path.c_str(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_nlink == 1);
+    }
+
+    // A page or file read as text must be one of its own that can be read.
+    bool Readable(const TraceStep& step) {
+        if (!OwnFile(step.path) ||
+            (::access(step.path.c_str(), F_OK) == 0 && ::access(step.path.c_str(), R_OK) != 0)) {
+            return Fail(step.path + " kann so nicht gelesen werden");
+        }
+        return Content(step);
     }
 
     COutputGuard::Verdict Verdict(const std::string& output) {
@@ -206,7 +237,7 @@ struct CTemplateParser::Replay {
                     break;
                 case TraceOp::Plain:
                 case TraceOp::Verbatim:
-                    holds = Content(step);
+                    holds = Readable(step);
                     break;
                 case TraceOp::Include:
                     holds = Include(step);

@@ -78,20 +78,24 @@ std::string TemporaryFileTemplate(const std::string& target) {
            std::to_string(::getpid()) + "." + std::string(kRandomPart, 'X');
 }
 
-int SweepLeftovers(int folder) {
+namespace {
+
+// Calls `act` with a descriptor of `folder` and the name of each leftover
+// of a process that no longer runs in it.
+template <typename Act>
+void ForEachLeftover(int folder, Act act) {
     // Listed through a descriptor of its own, opened from `folder` itself,
-    // so that what is removed is in that very folder.
+    // so that what is acted on is in that very folder.
     const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0) {
-        return 0;
+        return;
     }
     const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(listing));
     if (!dir) {
         ::close(listing);
-        return 0;
+        return;
     }
     const int dirFd = ::dirfd(dir.get());
-    int removed = 0;
     while (const dirent* entry = ::readdir(dir.get())) {
         const pid_t pid = ProcessOf(entry->d_name);
         struct stat st;
@@ -100,9 +104,24 @@ int SweepLeftovers(int folder) {
             !S_ISREG(st.st_mode)) {
             continue;
         }
-        removed += ::unlinkat(dirFd, entry->d_name, 0) == 0 ? 1 : 0;
+        act(dirFd, entry->d_name);
     }
+}
+
+}  // namespace
+
+int SweepLeftovers(int folder) {
+    int removed = 0;
+    ForEachLeftover(folder, [&removed](int dirFd, const char* name) {
+        removed += ::unlinkat(dirFd, name, 0) == 0 ? 1 : 0;
+    });
     return removed;
+}
+
+std::vector<std::string> FindLeftovers(int folder) {
+    std::vector<std::string> names;
+    ForEachLeftover(folder, [&names](int, const char* name) { names.emplace_back(name); });
+    return names;
 }
 
 }  // namespace pellandrix

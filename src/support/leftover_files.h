@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace pellandrix {
 
@@ -20,5 +21,9 @@ std::string TemporaryFileTemplate(const std::string& target);
 // Files of a live process (this one included), links, and every other name
 // are left alone. Returns how many were removed.
 int SweepLeftovers(int folder);
+
+// The names of the files SweepLeftovers would remove from `folder` now,
+// nothing removed: what a dry run announces.
+std::vector<std::string> FindLeftovers(int folder);
 
 }  // namespace pellandrix

@@ -254,6 +254,25 @@ bool CTextWriter::Open(SFilePlace place, CSpareFiles* spares) {
     committed_.reset();
     target_.failed = false;
     target_.createFailed = false;
+    if (!CanOpen(place)) {
+        return false;
+    }
+    std::optional<struct stat> st = place.Status();
+    if (st && S_ISLNK(st->st_mode)) {
+        st.reset();  // leading nowhere: it is replaced itself
+    }
+    if (st && !S_ISREG(st->st_mode)) {
+        return OpenDevice(place);
+    }
+    target_.mode = st ? (st->st_mode & 07777) : NewFileMode();
+    target_.place = std::move(place);
+    static CPlacement renaming;
+    target_.placement = spares != nullptr ? &spareSwap_.emplace(*spares) : &renaming;
+    way_ = MemoryWay(target_);
+    return true;
+}
+
+bool CTextWriter::CanOpen(const SFilePlace& place) {
     if (!place.folder) {
         return false;
     }
@@ -269,20 +288,10 @@ bool CTextWriter::Open(SFilePlace place, CSpareFiles* spares) {
         // open for writing; renaming would silently replace it.
         return false;
     }
-    if (st && !S_ISREG(st->st_mode)) {
-        return OpenDevice(place);
-    }
-    // The temporary file is only created once the text turns out to be new;
-    // until then this check stands in for creating it.
-    if (::faccessat(place.Folder(), ".", W_OK | X_OK, 0) != 0) {
-        return false;
-    }
-    target_.mode = st ? (st->st_mode & 07777) : NewFileMode();
-    target_.place = std::move(place);
-    static CPlacement renaming;
-    target_.placement = spares != nullptr ? &spareSwap_.emplace(*spares) : &renaming;
-    way_ = MemoryWay(target_);
-    return true;
+    // A device or pipe is written into; otherwise the temporary file is
+    // only created once the text turns out to be new, and until then this
+    // check stands in for creating it.
+    return (st && !S_ISREG(st->st_mode)) || ::faccessat(place.Folder(), ".", W_OK | X_OK, 0) == 0;
 }
 
 bool CTextWriter::OpenDevice(const SFilePlace& place) {

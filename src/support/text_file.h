@@ -130,6 +130,9 @@ class CTextWriter : public ITextSink {
     // The same for the file at `place`, no link followed there: every file
     // is made, compared, renamed and written within the place's folder.
     bool Open(SFilePlace place, CSpareFiles* spares = nullptr);
+    // Whether Open would take `place` as it stands, nothing created or
+    // opened: what a dry run or a step taken from the record relies on.
+    static bool CanOpen(const SFilePlace& place);
     // Appends `text`, translating each line feed to CR LF. Errors are
     // remembered and reported by Commit.
     void Write(std::string_view text) override;
