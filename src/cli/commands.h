@@ -30,7 +30,7 @@ void PrintStatuses(CommandContext& c, const GenerateReport* report);
 
 // The commands. Each returns the exit status; engine errors leave as
 // CDaoException for the caller to report.
-int ListProjects(CommandContext& c);
+int ListProjects(CommandContext& c, const CliOptions& o);
 int ListFiles(CommandContext& c, const CliOptions& o);
 // The project's run record as text (CProjectSession::LastRunText).
 int PrintRecord(CommandContext& c, const CliOptions& o);

@@ -40,7 +40,4 @@ struct ParseResult {
 // stand anywhere after the command; "--" ends options.
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 
-// The text printed for --help.
-const char* HelpText();
-
 }  // namespace pellandrix::cli
