@@ -119,6 +119,36 @@ const CliCommand kCommands[] = {
       --target gilt das Zielverzeichnis des Projekts, ohne --ext seine
       Standard-Dateiendung. Eine Datei, die schon (unter welcher Schreibweise
       auch immer) zum Projekt gehört, wird abgewiesen.
+)"},
+    {"remove-file", 2, true, "", 0, RemoveFileCommand,
+     R"(  remove-file PROJEKT DATEI [DATEI...]
+      Nimmt Vorlagendateien aus dem Projekt. DATEI ist ein Name, wie files
+      ihn zeigt, oder #ID, die TPLFileId aus files. Ist eine DATEI unbekannt
+      oder mehrdeutig, wird keine entfernt.
+)"},
+    {"set-file", 2, false,
+     "--select --unselect --create --no-create --always-parse --no-always-parse --ext "
+     "--own-source --project-source --target --project-target",
+     0, SetFileCommand,
+     R"(  set-file PROJEKT DATEI [--select|--unselect] [--create|--no-create]
+           [--always-parse|--no-always-parse] [--ext ENDUNG]
+           [--own-source VERZ|--project-source] [--target VERZ|--project-target]
+      Ändert die Einstellungen einer Vorlagendatei wie ihr Einstellungsdialog
+      und mit seinen Prüfungen; was keine Option nennt, bleibt. DATEI wie
+      bei remove-file. --own-source VERZ und --target VERZ geben der Datei
+      ein eigenes Verzeichnis, --project-source und --project-target lassen
+      sie das des Projekts nehmen.
+)"},
+    {"set-project", 1, false, "--name --source --target --ext", 0, SetProjectCommand,
+     R"(  set-project PROJEKT [--name NEU] [--source VERZ] [--target VERZ] [--ext ENDUNG]
+      Ändert die Einstellungen eines Projekts wie sein Einstellungsdialog und
+      mit seinen Prüfungen; was keine Option nennt, bleibt. Dateien, die ein
+      Verzeichnis vom Projekt nehmen, erhalten das neue.
+)"},
+    {"remove-project", 1, false, "", 0, RemoveProjectCommand,
+     R"(  remove-project PROJEKT
+      Löscht das Projekt samt seiner Dateiliste aus der Datenbank. Vorlagen
+      und erzeugte Seiten auf der Platte bleiben.
 
 )"},
     {"export", 1, false, "", 1, ExportProject,

@@ -45,5 +45,11 @@ int ImportProject(CommandContext& c, const CliOptions& o);
 // Lists the findings of CProjectSession::Check, one "file:line: text" line
 // each; 1 when one of them is not settled.
 int CheckSite(CommandContext& c, const CliOptions& o);
+// Change or remove entries and projects through the session's verbs, each
+// as one transaction: a refusal (exit status 2) changes nothing.
+int SetFileCommand(CommandContext& c, const CliOptions& o);
+int RemoveFileCommand(CommandContext& c, const CliOptions& o);
+int SetProjectCommand(CommandContext& c, const CliOptions& o);
+int RemoveProjectCommand(CommandContext& c, const CliOptions& o);
 
 }  // namespace pellandrix::cli

@@ -40,11 +40,23 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
         o.removeStale = true;
     else if (name == "--select")
         o.select = true;
+    else if (name == "--unselect")
+        o.unselect = true;
+    else if (name == "--create")
+        o.create = true;
     else if (name == "--no-create")
         o.noCreate = true;
+    else if (name == "--always-parse")
+        o.alwaysParse = true;
     else if (name == "--no-always-parse")
         o.noAlwaysParse = true;
-    else if (name == "--own-source")
+    else if (name == "--project-source")
+        o.projectSource = true;
+    else if (name == "--project-target")
+        o.projectTarget = true;
+    // set-file names the folder an entry of its own takes; add-file takes
+    // the folder of the file it is given.
+    else if (name == "--own-source" && o.command != "set-file")
         o.ownSource = true;
     else if (name == "--read-only")
         o.readOnly = true;
@@ -59,12 +71,24 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
             o.target = value;
         else if (name == "--as")
             o.as = value;
-        else if (name == "--poll")
+        else if (name == "--name")
+            o.name = value;
+        else if (name == "--own-source") {
+            o.ownSource = true;
+            o.source = value;
+        } else if (name == "--poll")
             return TakePoll(o, value);
         else
             o.ext = value;
     }
     return {};
+}
+
+// Both of a pair of options that say opposite things.
+bool Contradictory(const CliOptions& o) {
+    return (o.select && o.unselect) || (o.create && o.noCreate) ||
+           (o.alwaysParse && o.noAlwaysParse) || (o.ownSource && o.projectSource) ||
+           (o.target && o.projectTarget);
 }
 
 }  // namespace
@@ -114,6 +138,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         } else {
             o.arguments.push_back(a);
         }
+    }
+    if (r.error.empty() && Contradictory(o)) {
+        r.error = "widersprüchliche Optionen für " + o.command;
     }
     if (r.error.empty() && !o.help && o.arguments.size() < command->arguments) {
         r.error = "zu wenige Angaben für " + o.command;

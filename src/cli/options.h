@@ -10,7 +10,7 @@ namespace pellandrix::cli {
 struct CliOptions {
     std::string directory;  // -C DIR; empty: the current directory
     std::string command;    // projects, files, generate, watch, add-project, add-file, export,
-                            // import, check
+                            // import, check, ...
     std::vector<std::string> arguments;
     bool help = false;
     bool all = false;
@@ -20,14 +20,20 @@ struct CliOptions {
     bool locations = false;
     bool removeStale = false;
     bool select = false;
+    bool unselect = false;
+    bool create = false;
     bool noCreate = false;
+    bool alwaysParse = false;
     bool noAlwaysParse = false;
-    bool ownSource = false;
+    bool ownSource = false;  // set-file: with the folder in `source`
+    bool projectSource = false;
+    bool projectTarget = false;
     bool readOnly = false;
     std::optional<std::string> source;
     std::optional<std::string> target;
     std::optional<std::string> ext;
     std::optional<std::string> as;
+    std::optional<std::string> name;
     std::optional<double> pollSeconds;
 };
 
