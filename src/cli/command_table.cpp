@@ -6,6 +6,11 @@ namespace pellandrix::cli {
 
 namespace {
 
+// Watch without the hooks that serve adds.
+int WatchCommand(CommandContext& c, const CliOptions& o) {
+    return Watch(c, o);
+}
+
 constexpr std::string_view kIntroduction =
     R"(Aufruf: pellandrix-cli [-C VERZEICHNIS] BEFEHL [ANGABEN...]
 
@@ -56,7 +61,7 @@ const CliCommand kCommands[] = {
       ältere wird nicht ergänzt; in diesen Fällen Meldung und Rückgabewert 2.
       So fragt die Vervollständigung der Shell nach den Projektnamen.
 )"},
-    {"files", 1, false, "", 0, ListFiles,
+    {"files", 1, false, "--read-only", 0, ListFiles,
      R"(  files PROJEKT
       Eine Zeile je Vorlagendatei des Projekts: TPLFileId, TPLFileName,
       Selected, CreateFile, AlwaysParse, SourceFromProject, TargetFromProject,
@@ -86,7 +91,7 @@ const CliCommand kCommands[] = {
       Meldung aus einer eingebundenen Vorlage darunter eine Zeile
       "  eingebunden von PFAD:ZEILE" je einbindender Datei.
 )"},
-    {"watch", 1, false, "--all --poll", 0, Watch,
+    {"watch", 1, false, "--all --poll", 0, WatchCommand,
      R"(  watch PROJEKT [--all] [--poll SEKUNDEN]
       Erzeugt wie generate --changed und beobachtet danach jede Datei, die
       der Lauf gelesen hat (Vorlagen, eingebundene Dateien, auch fehlende,
@@ -101,6 +106,20 @@ const CliCommand kCommands[] = {
       Seite.
       --poll SEKUNDEN prüft statt mit inotify alle SEKUNDEN Sekunden (ab 0.1)
       die Inhalte (für Netzlaufwerke, auf denen inotify nichts sieht).
+)"},
+    {"serve", 1, false, "--all --poll --port --open", 0, Serve,
+     R"(  serve PROJEKT [--all] [--poll SEKUNDEN] [--port N] [--open]
+      Arbeitet wie watch (dieselben Läufe, Zeilen, Rückgabewerte und
+      Optionen) und zeigt die Zielverzeichnisse zugleich als Vorschau im
+      Browser: unter http://127.0.0.1:8080/ (nur auf diesem Rechner
+      erreichbar; ist der Port belegt, der nächste freie). Die Adresse steht
+      auf der Fehlerausgabe. Jede ausgelieferte HTML-Seite lädt sich neu,
+      sobald ein Lauf, der sie (oder eine von ihr geladene Datei) geschrieben
+      hat, zu Ende ist; die Meldungen eines Laufs stehen mit PFAD:ZEILE über
+      jeder Seite, bis ein Lauf ohne Meldungen endet. Die Seiten auf der
+      Platte bleiben unverändert.
+      --port N versucht zuerst Port N statt 8080.
+      --open öffnet die Startseite im Browser wie "Seite im Browser öffnen".
 )"},
     {"add-project", 1, false, "--source --target --ext", 0, AddProject,
      R"(  add-project NAME [--source VERZ] [--target VERZ] [--ext ENDUNG]

@@ -23,6 +23,17 @@ std::string TakePoll(CliOptions& o, const std::string& value) {
     return {};
 }
 
+// The first port to try: 1 to 65535.
+std::string TakePort(CliOptions& o, const std::string& value) {
+    char* end = nullptr;
+    const long port = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || port < 1 || port > 65535) {
+        return "--port erwartet eine Portnummer von 1 bis 65535, nicht " + value;
+    }
+    o.port = static_cast<int>(port);
+    return {};
+}
+
 // Sets a flag or takes the value of a valued option. Returns an error text.
 std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<std::string>& args,
                        std::size_t& i) {
@@ -60,6 +71,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
         o.ownSource = true;
     else if (name == "--read-only")
         o.readOnly = true;
+    else if (name == "--open")
+        o.open = true;
     else {
         if (i + 1 >= args.size()) {
             return "Option " + std::string(name) + " erwartet einen Wert";
@@ -78,6 +91,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
             o.source = value;
         } else if (name == "--poll")
             return TakePoll(o, value);
+        else if (name == "--port")
+            return TakePort(o, value);
         else
             o.ext = value;
     }

@@ -29,12 +29,14 @@ struct CliOptions {
     bool projectSource = false;
     bool projectTarget = false;
     bool readOnly = false;
+    bool open = false;
     std::optional<std::string> source;
     std::optional<std::string> target;
     std::optional<std::string> ext;
     std::optional<std::string> as;
     std::optional<std::string> name;
     std::optional<double> pollSeconds;
+    std::optional<int> port;
 };
 
 struct ParseResult {

@@ -62,6 +62,8 @@ enum class MessageId : int {
     kProjectTextCut = 74,
     kProjectTextTooLarge = 75,
     kRemoveStalePages = 76,
+    kPreviewNoPort = 80,
+    kPreviewAddress = 81,
     kUnknownTemplateFile = 87,
     kTemplateFileAmbiguous = 88,
 };
