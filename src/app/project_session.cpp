@@ -66,26 +66,59 @@ std::optional<int> IdReference(std::string_view text) {
                                                  : std::nullopt;
 }
 
+// The records of `records` that `nameOrId` names: by id for "#ID", else by
+// name; deleted ones never. `id` and `name` read a record's.
+template <typename Records, typename Id, typename Name>
+auto Named(Records& records, std::string_view nameOrId, Id id, Name name) {
+    const std::optional<int> wanted = IdReference(nameOrId);
+    std::vector<decltype(&*records.begin())> named;
+    for (auto& record : records) {
+        const bool match = wanted ? id(record) == *wanted : name(record) == nameOrId;
+        if (!record.Deleted && match) {
+            named.push_back(&record);
+        }
+    }
+    return named;
+}
+
+// "#1, #4": the ids of the records a name is ambiguous between.
+template <typename Named, typename Id>
+std::string IdList(const Named& named, Id id) {
+    std::string ids;
+    for (const auto* record : named) {
+        ids += (ids.empty() ? "#" : ", #") + std::to_string(id(*record));
+    }
+    return ids;
+}
+
 }  // namespace
 
 Outcome CProjectSession::Find(std::string_view nameOrId, CProjectRecord** found) const {
-    const std::optional<int> id = IdReference(nameOrId);
-    std::vector<CProjectRecord*> named;
-    for (CProjectRecord& project : core_.Projects().Records()) {
-        const bool match = id ? project.ProjectId == *id : project.ProjectName.str() == nameOrId;
-        if (!project.Deleted && match) {
-            named.push_back(&project);
-        }
-    }
+    const auto id = [](const CProjectRecord& p) { return p.ProjectId; };
+    const auto named = Named(core_.Projects().Records(), nameOrId, id,
+                             [](const CProjectRecord& p) { return p.ProjectName.str(); });
     if (named.empty()) {
         return Outcome::Refuse(MessageId::kUnknownProject, std::string(nameOrId));
     }
     if (named.size() > 1) {
-        std::string ids;
-        for (const CProjectRecord* project : named) {
-            ids += (ids.empty() ? "#" : ", #") + std::to_string(project->ProjectId);
-        }
-        return Outcome::Refuse(MessageId::kProjectNameAmbiguous, std::string(nameOrId), ids);
+        return Outcome::Refuse(MessageId::kProjectNameAmbiguous, std::string(nameOrId),
+                               IdList(named, id));
+    }
+    *found = named.front();
+    return {};
+}
+
+Outcome CProjectSession::FindFile(std::string_view nameOrId, CTplFileRecord** found) const {
+    const auto id = [](const CTplFileRecord& f) { return f.TPLFileId; };
+    const auto named = Named(core_.Files().Records(), nameOrId, id,
+                             [](const CTplFileRecord& f) { return f.TPLFileName.str(); });
+    if (named.empty()) {
+        return Outcome::Refuse(MessageId::kUnknownTemplateFile, std::string(nameOrId),
+                               current_ != nullptr ? current_->ProjectName.str() : std::string());
+    }
+    if (named.size() > 1) {
+        return Outcome::Refuse(MessageId::kTemplateFileAmbiguous, std::string(nameOrId),
+                               IdList(named, id));
     }
     *found = named.front();
     return {};
@@ -182,8 +215,12 @@ Outcome CProjectSession::SetProjectFolder(CProjectRecord& project, bool source,
 
 void CProjectSession::DeleteProject(std::string_view name) {
     if (CProjectRecord* project = core_.Projects().FindByName(name)) {
-        project->Deleted = 1;
+        DeleteProject(*project);
     }
+}
+
+void CProjectSession::DeleteProject(CProjectRecord& project) {
+    project.Deleted = 1;
     // The deleted project is still current, so this saves its files before
     // the first live project takes over.
     const CProjectRecord* first = nullptr;

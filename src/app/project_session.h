@@ -108,6 +108,8 @@ class CProjectSession {
     // live project current (saving the deleted project's files). The
     // project row goes at the next save of the project list.
     void DeleteProject(std::string_view name);
+    // The same for `project`, however it was found (Find).
+    void DeleteProject(CProjectRecord& project);
 
     // --- template files of the current project -----------------------------
     // Adds one entry per settings to the current project: all or none, with
@@ -133,6 +135,11 @@ class CProjectSession {
     // Checks `settings` and stores them in `entry`; a folder taken from the
     // project is the project's, whatever `settings` says. Confirms the entry.
     Outcome ApplyFileSettings(CTplFileRecord& entry, const FileSettings& settings);
+    // Resolves what the user calls an entry of the current project: "#ID"
+    // names the live entry with that TPLFileId, any other text the one live
+    // entry of that TPLFileName. Refused when there is none (message 87),
+    // or when several share the name (message 88, with their ids).
+    Outcome FindFile(std::string_view nameOrId, CTplFileRecord** found) const;
     // Marks `entry` deleted (its row goes at the next save of the files).
     void RemoveFile(CTplFileRecord& entry);
     // Ticks or clears an entry, or every live entry.

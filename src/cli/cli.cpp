@@ -9,6 +9,7 @@
 
 #include "app/app_core.h"
 #include "app/project_session.h"
+#include "cli/command_table.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/progress_view.h"
@@ -40,40 +41,6 @@ class DirectoryGuard {
     std::filesystem::path previous_;
 };
 
-int Dispatch(CommandContext& c, const CliOptions& o) {
-    if (o.command == "projects") {
-        return ListProjects(c);
-    }
-    if (o.command == "files") {
-        return ListFiles(c, o);
-    }
-    if (o.command == "record") {
-        return PrintRecord(c, o);
-    }
-    if (o.command == "generate") {
-        return Generate(c, o);
-    }
-    if (o.command == "watch") {
-        return Watch(c, o);
-    }
-    if (o.command == "serve") {
-        return Serve(c, o);
-    }
-    if (o.command == "add-project") {
-        return AddProject(c, o);
-    }
-    if (o.command == "export") {
-        return ExportProject(c, o);
-    }
-    if (o.command == "import") {
-        return ImportProject(c, o);
-    }
-    if (o.command == "check") {
-        return CheckSite(c, o);
-    }
-    return AddFile(c, o);
-}
-
 int StartAndRun(const CliOptions& o, std::ostream& out, std::ostream& err, bool errIsTerminal) {
     CStreamPresenter presenter(err);
     CProgressView progress(err, errIsTerminal);
@@ -95,7 +62,7 @@ int StartAndRun(const CliOptions& o, std::ostream& out, std::ostream& err, bool 
     CProjectSession session(core);
     CommandContext context{session, core.Messages(), presenter, progress, out, err};
     try {
-        return Dispatch(context, o);
+        return FindCommand(o.command)->run(context, o);
     } catch (const CDaoException& e) {
         progress.Clear();
         core.Messages().ShowError(MessageId::kDatabaseError, e.Message());

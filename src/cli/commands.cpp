@@ -76,7 +76,7 @@ int Refused(CommandContext& c, const Outcome& outcome) {
     return kExitFailure;
 }
 
-int ListProjects(CommandContext& c) {
+int ListProjects(CommandContext& c, const CliOptions& /*o*/) {
     c.session.LoadProjects();
     for (const CProjectRecord& p : c.session.Projects().Records()) {
         if (!p.Deleted) {

@@ -31,7 +31,7 @@ void PrintStatuses(CommandContext& c, const GenerateReport* report);
 
 // The commands. Each returns the exit status; engine errors leave as
 // CDaoException for the caller to report.
-int ListProjects(CommandContext& c);
+int ListProjects(CommandContext& c, const CliOptions& o);
 int ListFiles(CommandContext& c, const CliOptions& o);
 // The project's run record as text (CProjectSession::LastRunText).
 int PrintRecord(CommandContext& c, const CliOptions& o);
@@ -55,5 +55,11 @@ int ImportProject(CommandContext& c, const CliOptions& o);
 // Lists the findings of CProjectSession::Check, one "file:line: text" line
 // each; 1 when one of them is not settled.
 int CheckSite(CommandContext& c, const CliOptions& o);
+// Change or remove entries and projects through the session's verbs, each
+// as one transaction: a refusal (exit status 2) changes nothing.
+int SetFileCommand(CommandContext& c, const CliOptions& o);
+int RemoveFileCommand(CommandContext& c, const CliOptions& o);
+int SetProjectCommand(CommandContext& c, const CliOptions& o);
+int RemoveProjectCommand(CommandContext& c, const CliOptions& o);
 
 }  // namespace pellandrix::cli

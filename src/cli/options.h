@@ -10,7 +10,7 @@ namespace pellandrix::cli {
 struct CliOptions {
     std::string directory;  // -C DIR; empty: the current directory
     std::string command;    // projects, files, generate, watch, add-project, add-file, export,
-                            // import, check
+                            // import, check, ...
     std::vector<std::string> arguments;
     bool help = false;
     bool all = false;
@@ -20,15 +20,21 @@ struct CliOptions {
     bool locations = false;
     bool removeStale = false;
     bool select = false;
+    bool unselect = false;
+    bool create = false;
     bool noCreate = false;
+    bool alwaysParse = false;
     bool noAlwaysParse = false;
-    bool ownSource = false;
+    bool ownSource = false;  // set-file: with the folder in `source`
+    bool projectSource = false;
+    bool projectTarget = false;
     bool readOnly = false;
     bool open = false;
     std::optional<std::string> source;
     std::optional<std::string> target;
     std::optional<std::string> ext;
     std::optional<std::string> as;
+    std::optional<std::string> name;
     std::optional<double> pollSeconds;
     std::optional<int> port;
 };
@@ -41,8 +47,5 @@ struct ParseResult {
 // Parses the arguments after the program name. Options of a command may
 // stand anywhere after the command; "--" ends options.
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
-
-// The text printed for --help.
-const char* HelpText();
 
 }  // namespace pellandrix::cli

@@ -133,6 +133,10 @@ constexpr std::pair<MessageId, std::string_view> kTexts[] = {
     {MessageId::kPreviewNoPort,
      "Die Vorschau kann auf 127.0.0.1 keinen freien Port ab %s finden (%s)."},
     {MessageId::kPreviewAddress, "Vorschau unter %s"},
+    {MessageId::kUnknownTemplateFile, "Die Vorlagendatei %s gehört nicht zum Projekt %s."},
+    {MessageId::kTemplateFileAmbiguous,
+     "Mehrere Vorlagendateien des Projekts heißen %s (Nummern %s). Bitte geben Sie die Datei als "
+     "#Nummer an."},
 };
 
 }  // namespace

@@ -64,6 +64,8 @@ enum class MessageId : int {
     kRemoveStalePages = 76,
     kPreviewNoPort = 80,
     kPreviewAddress = 81,
+    kUnknownTemplateFile = 87,
+    kTemplateFileAmbiguous = 88,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

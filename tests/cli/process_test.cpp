@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -170,6 +171,43 @@ TEST(CliProcess, OlderDatabasesNamesakesAreReachedByIdAndOrphansStayHidden) {
     EXPECT_EQ(created.out, "4\n");
     EXPECT_EQ(Shell(dir, cli + "files Neu").out, "");
     EXPECT_EQ(Shell(dir, cli + "add-file Neu src/x.tpl").out, "3\n");
+}
+
+TEST(CliProcess, ChangesAndRemovalsShowInTheNextListingAndRefusalsWriteNothing) {
+    testkit::TempDir dir;
+    fs::create_directory(dir.Path() / "src");
+    testkit::WriteBytes(dir / "src/x.tpl", "x\n");
+    testkit::WriteBytes(dir / "src/y.tpl", "y\n");
+    const std::string cli = "'" + kCli + "' ";
+    ASSERT_EQ(Shell(dir, cli + "add-project P --source src --target out --ext html").status, 0);
+    ASSERT_EQ(Shell(dir, cli + "add-project Q").status, 0);
+    ASSERT_EQ(Shell(dir, cli + "add-file P src/x.tpl src/y.tpl").status, 0);
+
+    EXPECT_EQ(Shell(dir, cli + "set-file P x.tpl --select --no-create --target own").status, 0);
+    EXPECT_EQ(Shell(dir, cli + "set-project P --name R --source src --target neu").status, 0);
+    EXPECT_EQ(Shell(dir, cli + "files R").out,
+              "1\tx.tpl\t1\t0\t1\t1\t0\thtml\tsrc\town\n"
+              "2\ty.tpl\t0\t1\t1\t1\t1\thtml\tsrc\tneu\n");
+    EXPECT_EQ(Shell(dir, cli + "set-file R '#1' --unselect --project-target").status, 0);
+    const std::string followsAgain = "1\tx.tpl\t0\t0\t1\t1\t1\thtml\tsrc\tneu\n";
+    EXPECT_EQ(Shell(dir, cli + "files R").out.substr(0, followsAgain.size()), followsAgain);
+
+    const std::string before = testkit::ReadBytes(dir / "Pellandrix.mdb");
+    const std::string wide(300, 'w');
+    const std::vector<std::string> refusals{
+        "remove-file R y.tpl nichtda.tpl", "set-project R --name Q", "set-project R --name " + wide,
+        "set-file R y.tpl --ext \"$(printf 'a\\tb')\"", "remove-project Nichtda"};
+    for (const std::string& refused : refusals) {
+        const Result r = Shell(dir, cli + refused);
+        EXPECT_EQ(r.status, 2) << refused;
+        EXPECT_FALSE(r.err.empty()) << refused;
+        EXPECT_EQ(testkit::ReadBytes(dir / "Pellandrix.mdb"), before) << refused;
+    }
+    EXPECT_EQ(Shell(dir, cli + "remove-file R y.tpl").status, 0);
+    EXPECT_EQ(Shell(dir, cli + "files R").out.substr(0, 7), "1\tx.tpl");
+    EXPECT_EQ(Shell(dir, cli + "files R").out.find("y.tpl"), std::string::npos);
+    EXPECT_EQ(Shell(dir, cli + "remove-project R").status, 0);
+    EXPECT_EQ(Shell(dir, cli + "projects").out, "2\tQ\t\t\t\n");
 }
 
 // A listing, page list or project text that could not be written whole
