@@ -11,6 +11,8 @@ packages=(
   clang-14 libclang-rt-14-dev
   dpkg-dev desktop-file-utils appstream groff-base
   clang-format
+  libmicrohttpd-dev
+  chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -43,6 +43,7 @@ expect "pellandrix-cli generate Me" $'Meine\\ Seite\nMehr'
 expect "pellandrix-cli -C other files " "Anderswo"
 expect "pellandrix-cli import x --" "--as"
 expect "pellandrix-cli watch --" $'--all\n--poll'
+expect "pellandrix-cli serve Meine\ Seite --port 8081 --" $'--all\n--open\n--poll\n--port'
 [[ $(compgen -W "$(_pellandrix_cli_projects "")" -- M | wc -l) == 2 ]] || { echo "compgen" >&2; failed=1; }
 expect "pellandrix-cli projects --" "--read-only"
 # Tab writes nothing: no database in a folder without one, and an old Jet

@@ -9,6 +9,7 @@
 
 #include "engine/template_paths.h"
 #include "support/desktop_entry.h"
+#include "support/program_start.h"
 
 namespace pellandrix {
 
@@ -36,24 +37,12 @@ std::vector<std::string> SplitAt(const std::string& text, char separator) {
     return parts;
 }
 
-bool IsFound(const std::string& program, const std::string& searchPath) {
-    if (program.find('/') != std::string::npos) {
-        return ::access(program.c_str(), X_OK) == 0;
-    }
-    for (const std::string& dir : SplitAt(searchPath, ':')) {
-        if (::access((dir + "/" + program).c_str(), X_OK) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The first command of $BROWSER whose program is there, for `url`.
 std::optional<LaunchCommand> FromBrowserVariable(const DesktopChoices& desktop,
                                                  const std::string& url) {
     for (const std::string& command : SplitAt(desktop.browserVariable, ':')) {
         std::vector<std::string> words = SplitAt(command, ' ');
-        if (words.empty() || !IsFound(words.front(), desktop.searchPath)) {
+        if (words.empty() || !ProgramFound(words.front(), desktop.searchPath)) {
             continue;
         }
         bool placed = false;
@@ -73,7 +62,7 @@ std::optional<LaunchCommand> FromBrowserVariable(const DesktopChoices& desktop,
 
 // The application entry `id` asked to open `path`.
 std::optional<LaunchCommand> FromEntry(const DesktopChoices& desktop, const std::string& id,
-                                       const std::string& path) {
+                                       const std::string& path, const std::string& url) {
     if (id.empty()) {
         return std::nullopt;
     }
@@ -81,7 +70,7 @@ std::optional<LaunchCommand> FromEntry(const DesktopChoices& desktop, const std:
     if (!exec) {
         return std::nullopt;
     }
-    std::vector<std::string> words = ExpandExecValue(*exec, path, FileUrl(path));
+    std::vector<std::string> words = ExpandExecValue(*exec, path, url);
     if (words.empty()) {
         return std::nullopt;
     }
@@ -123,21 +112,25 @@ std::string FileUrl(const std::string& path) {
 }
 
 LaunchCommand BrowserCommand(const DesktopChoices& desktop, const std::string& page) {
-    const std::string url = FileUrl(page);
+    return BrowserUrlCommand(desktop, FileUrl(page), page);
+}
+
+LaunchCommand BrowserUrlCommand(const DesktopChoices& desktop, const std::string& url,
+                                const std::string& path) {
     if (auto command = FromBrowserVariable(desktop, url)) {
         return *command;
     }
-    if (auto command = FromEntry(desktop, desktop.defaultBrowser, page)) {
+    if (auto command = FromEntry(desktop, desktop.defaultBrowser, path, url)) {
         return *command;
     }
-    if (IsFound("x-www-browser", desktop.searchPath)) {
+    if (ProgramFound("x-www-browser", desktop.searchPath)) {
         return {"x-www-browser", {url}};
     }
     return {"xdg-open", {url}};
 }
 
 LaunchCommand EditorCommand(const DesktopChoices& desktop, const std::string& file) {
-    if (auto command = FromEntry(desktop, desktop.textEditor, file)) {
+    if (auto command = FromEntry(desktop, desktop.textEditor, file, FileUrl(file))) {
         return *command;
     }
     return {"xdg-open", {file}};

@@ -60,6 +60,12 @@ std::string FileUrl(const std::string& path);
 //   4. xdg-open with the URL, the last resort.
 LaunchCommand BrowserCommand(const DesktopChoices& desktop, const std::string& page);
 
+// The same for any `url` (an http address of the live preview); `path`
+// stands for a browser entry's file field codes (%f), the URL itself when
+// there is no file.
+LaunchCommand BrowserUrlCommand(const DesktopChoices& desktop, const std::string& url,
+                                const std::string& path);
+
 // The desktop's default program for plain text asked to open `file` (its
 // entry's Exec); xdg-open of the file when there is none. Not the handler
 // for the file's own type: a template full of HTML would open in the

@@ -56,6 +56,9 @@ int Dispatch(CommandContext& c, const CliOptions& o) {
     if (o.command == "watch") {
         return Watch(c, o);
     }
+    if (o.command == "serve") {
+        return Serve(c, o);
+    }
     if (o.command == "add-project") {
         return AddProject(c, o);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <ostream>
 
 #include "app/project_session.h"
@@ -35,9 +36,18 @@ int ListFiles(CommandContext& c, const CliOptions& o);
 // The project's run record as text (CProjectSession::LastRunText).
 int PrintRecord(CommandContext& c, const CliOptions& o);
 int Generate(CommandContext& c, const CliOptions& o);
+// What a loop like watch's tells beside its output lines: a run is about
+// to begin; a run has ended and its status lines are written. Either may be
+// empty.
+struct WatchHooks {
+    std::function<void()> runBegins;
+    std::function<void()> runEnded;
+};
 // Runs like generate --changed, then again whenever a file the last run
 // read has changed, until SIGINT or SIGTERM (exit status 0).
-int Watch(CommandContext& c, const CliOptions& o);
+int Watch(CommandContext& c, const CliOptions& o, const WatchHooks& hooks = {});
+// Watch, with the live preview of the target folders served beside it.
+int Serve(CommandContext& c, const CliOptions& o);
 int AddProject(CommandContext& c, const CliOptions& o);
 int AddFile(CommandContext& c, const CliOptions& o);
 int ExportProject(CommandContext& c, const CliOptions& o);

@@ -19,11 +19,12 @@ struct CommandInfo {
     std::size_t optionalArguments = 0;  // further positional arguments allowed
 };
 
-constexpr std::array<CommandInfo, 10> kCommands{{
+constexpr std::array<CommandInfo, 11> kCommands{{
     {"projects", 0, false, "--read-only"},
     {"files", 1, false, ""},
     {"generate", 1, false, "--all --changed --dry-run --explain --locations"},
     {"watch", 1, false, "--all --poll"},
+    {"serve", 1, false, "--all --poll --port --open"},
     {"add-project", 1, false, "--source --target --ext"},
     {"add-file", 2, true, "--ext --select --no-create --no-always-parse --own-source --target"},
     {"export", 1, false, "", 1},
@@ -63,6 +64,17 @@ std::string TakePoll(CliOptions& o, const std::string& value) {
     return {};
 }
 
+// The first port to try: 1 to 65535.
+std::string TakePort(CliOptions& o, const std::string& value) {
+    char* end = nullptr;
+    const long port = std::strtol(value.c_str(), &end, 10);
+    if (value.empty() || *end != '\0' || port < 1 || port > 65535) {
+        return "--port erwartet eine Portnummer von 1 bis 65535, nicht " + value;
+    }
+    o.port = static_cast<int>(port);
+    return {};
+}
+
 // Sets a flag or takes the value of a valued option. Returns an error text.
 std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<std::string>& args,
                        std::size_t& i) {
@@ -88,6 +100,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
         o.ownSource = true;
     else if (name == "--read-only")
         o.readOnly = true;
+    else if (name == "--open")
+        o.open = true;
     else {
         if (i + 1 >= args.size()) {
             return "Option " + std::string(name) + " erwartet einen Wert";
@@ -101,6 +115,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
             o.as = value;
         else if (name == "--poll")
             return TakePoll(o, value);
+        else if (name == "--port")
+            return TakePort(o, value);
         else
             o.ext = value;
     }
@@ -221,6 +237,18 @@ Befehle:
       Seite.
       --poll SEKUNDEN prüft statt mit inotify alle SEKUNDEN Sekunden (ab 0.1)
       die Inhalte (für Netzlaufwerke, auf denen inotify nichts sieht).
+  serve PROJEKT [--all] [--poll SEKUNDEN] [--port N] [--open]
+      Arbeitet wie watch (dieselben Läufe, Zeilen, Rückgabewerte und
+      Optionen) und zeigt die Zielverzeichnisse zugleich als Vorschau im
+      Browser: unter http://127.0.0.1:8080/ (nur auf diesem Rechner
+      erreichbar; ist der Port belegt, der nächste freie). Die Adresse steht
+      auf der Fehlerausgabe. Jede ausgelieferte HTML-Seite lädt sich neu,
+      sobald ein Lauf, der sie (oder eine von ihr geladene Datei) geschrieben
+      hat, zu Ende ist; die Meldungen eines Laufs stehen mit PFAD:ZEILE über
+      jeder Seite, bis ein Lauf ohne Meldungen endet. Die Seiten auf der
+      Platte bleiben unverändert.
+      --port N versucht zuerst Port N statt 8080.
+      --open öffnet die Startseite im Browser wie "Seite im Browser öffnen".
   add-project NAME [--source VERZ] [--target VERZ] [--ext ENDUNG]
       Legt ein Projekt an und gibt seine ProjectId aus. Ein Name, den schon
       ein Projekt trägt, wird abgewiesen.

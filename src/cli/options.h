@@ -24,11 +24,13 @@ struct CliOptions {
     bool noAlwaysParse = false;
     bool ownSource = false;
     bool readOnly = false;
+    bool open = false;
     std::optional<std::string> source;
     std::optional<std::string> target;
     std::optional<std::string> ext;
     std::optional<std::string> as;
     std::optional<double> pollSeconds;
+    std::optional<int> port;
 };
 
 struct ParseResult {

@@ -9,6 +9,9 @@ MessageAnswer CStreamPresenter::Present(MessageKind kind, const std::string& tex
     }
     err_ << PlacedMessage(text, places_ ? places_() : std::vector<SourcePlace>()) << '\n';
     err_.flush();
+    if (listener_) {
+        listener_(text);
+    }
     if (kind == MessageKind::Error) {
         ++errors_;
     }

@@ -32,11 +32,15 @@ class CStreamPresenter : public IMessagePresenter {
     // messages stand as they are.
     void SetPlaces(std::function<std::vector<SourcePlace>()> hook) { places_ = std::move(hook); }
 
+    // Told the text of every message after it was written. May be empty.
+    void SetListener(std::function<void(const std::string&)> hook) { listener_ = std::move(hook); }
+
   private:
     std::ostream& err_;
     int errors_ = 0;
     std::function<void()> beforeLine_;
     std::function<std::vector<SourcePlace>()> places_;
+    std::function<void(const std::string&)> listener_;
 };
 
 }  // namespace pellandrix::cli

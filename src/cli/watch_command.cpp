@@ -81,10 +81,13 @@ std::string Now() {
 // them, and the project read again from the database when it changed there.
 class CliWatchHost : public IWatchHost {
   public:
-    CliWatchHost(CommandContext& c, const CliOptions& o)
-        : c_(c), o_(o), database_(LocateDatabase().fullPath) {}
+    CliWatchHost(CommandContext& c, const CliOptions& o, const WatchHooks& hooks)
+        : c_(c), o_(o), hooks_(hooks), database_(LocateDatabase().fullPath) {}
 
     RunInputs Run() override {
+        if (hooks_.runBegins) {
+            hooks_.runBegins();
+        }
         c_.out << "Lauf " << ++number_ << " beginnt " << Now() << '\n' << std::flush;
         GenerateOptions options;
         options.all = o_.all;
@@ -95,6 +98,9 @@ class CliWatchHost : public IWatchHost {
         c_.progress.Clear();
         PrintStatuses(c_, nullptr);
         c_.out << std::flush;
+        if (hooks_.runEnded) {
+            hooks_.runEnded();
+        }
         return std::move(report.inputs);
     }
     bool MayRun() override { return !gone_; }
@@ -111,6 +117,7 @@ class CliWatchHost : public IWatchHost {
   private:
     CommandContext& c_;
     const CliOptions& o_;
+    const WatchHooks& hooks_;
     std::string database_;
     int number_ = 0;
     std::optional<Outcome> gone_;
@@ -118,12 +125,12 @@ class CliWatchHost : public IWatchHost {
 
 }  // namespace
 
-int Watch(CommandContext& c, const CliOptions& o) {
+int Watch(CommandContext& c, const CliOptions& o, const WatchHooks& hooks) {
     if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
         return Refused(c, opened);
     }
     const Signals signals;
-    CliWatchHost host(c, o);
+    CliWatchHost host(c, o, hooks);
     CWatchLoop loop(host, c.session, c.messages, o.pollSeconds);
     if (Outcome started = loop.Start(); !started) {
         return Refused(c, started);

@@ -130,6 +130,9 @@ constexpr std::pair<MessageId, std::string_view> kTexts[] = {
     {MessageId::kRemoveStalePages,
      "Sollen die veralteten Seiten gelöscht werden (%s)? Gelöscht wird nur, was noch so ist, "
      "wie ein Lauf es geschrieben hat."},
+    {MessageId::kPreviewNoPort,
+     "Die Vorschau kann auf 127.0.0.1 keinen freien Port ab %s finden (%s)."},
+    {MessageId::kPreviewAddress, "Vorschau unter %s"},
 };
 
 }  // namespace

@@ -62,6 +62,8 @@ enum class MessageId : int {
     kProjectTextCut = 74,
     kProjectTextTooLarge = 75,
     kRemoveStalePages = 76,
+    kPreviewNoPort = 80,
+    kPreviewAddress = 81,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields
