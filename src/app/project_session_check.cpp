@@ -1,10 +1,12 @@
 // The check verb of the session: what is wrong with the site on disk.
 #include <algorithm>
+#include <iterator>
 #include <tuple>
 #include <unordered_set>
 
 #include "app/project_session.h"
 #include "store/dao_transaction.h"
+#include "store/tpl_file_list.h"
 
 namespace pellandrix {
 
@@ -32,15 +34,25 @@ std::vector<SiteFinding> CProjectSession::Check(const CheckOptions& options) {
             findings.push_back(StaleFinding(page, false));
         }
     } else {
-        // Under the write lock, with the list read again: what goes is what
-        // the record and the entries say now, and the record forgets it with
-        // it. Should the record not be written after all, its rows name
-        // files that are gone, which no check takes for stale.
+        // Under the write lock, with the stored list read beside the
+        // window's own: a page goes only when neither still makes it, so
+        // another process's entries count, and unsaved edits in memory stay
+        // as they are (reading the list into them would undo those). Should
+        // the record not be written after all, its rows name files that are
+        // gone, which no check takes for stale.
         CDaoTransaction transaction(db);
-        LoadCurrentFiles();
+        CTplFileList stored;
+        stored.LoadForProject(db, projectId);
         const RunRecord record = LoadRunRecord(db, projectId);
         const std::vector<StalePage> pages = FindStalePages(record, Files());
-        const std::vector<std::string> deleted = RemoveStalePages(pages, record, Files());
+        std::unordered_set<std::string> staleStored;
+        for (const StalePage& page : FindStalePages(record, stored)) {
+            staleStored.insert(page.path);
+        }
+        std::vector<StalePage> removable;
+        std::copy_if(pages.begin(), pages.end(), std::back_inserter(removable),
+                     [&](const StalePage& page) { return staleStored.count(page.path) != 0; });
+        const std::vector<std::string> deleted = RemoveStalePages(removable, record, stored);
         const std::unordered_set<std::string> gone(deleted.begin(), deleted.end());
         for (const StalePage& page : pages) {
             findings.push_back(StaleFinding(page, gone.count(page.path) != 0));

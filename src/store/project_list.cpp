@@ -6,6 +6,7 @@
 
 #include "store/dao_recordset.h"
 #include "store/dao_transaction.h"
+#include "store/desktop_options.h"
 #include "store/run_record.h"
 #include "store/stored_keys.h"
 #include "store/table_base.h"
@@ -58,6 +59,7 @@ void CProjectList::SaveAll(CDaoDatabase& db) {
             record.Delete(db, record.ProjectId);
             DeleteProjectFiles(db, record.ProjectId);
             DeleteRunRecord(db, record.ProjectId);
+            DeleteDesktopOptions(db, record.ProjectId);
         } else if (record.Exists(db, record.ProjectId)) {
             record.Update(db, record.ProjectId);
         } else {

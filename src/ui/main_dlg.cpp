@@ -115,7 +115,7 @@ void CMainDlg::ShowCurrentProject() {
     UpdateButtons();
     RefreshFileList();
     if (autoBuild_ != nullptr) {
-        autoBuild_->ProjectChanged();
+        RestoreAutoBuild();
     }
 }
 

@@ -123,6 +123,9 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void CreateBottomRow();
     void ConnectCommands();
     void ConnectAutoBuild();
+    // Turns "automatisch erstellen" on or off as kept for the current
+    // project; while it stays as it is, the project shown is run and watched.
+    void RestoreAutoBuild();
     void ConnectMessagesWindow();
     void InitialiseContents();
     void SetReadableMinimumSize();

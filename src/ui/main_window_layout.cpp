@@ -2,6 +2,7 @@
 // control table, and the first filling from the project list.
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -14,7 +15,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string>
 
+#include "store/desktop_options.h"
 #include "ui/auto_build.h"
 #include "ui/desktop_launcher.h"
 #include "ui/file_list_menu.h"
@@ -28,6 +32,11 @@
 namespace pellandrix::ui {
 
 namespace {
+
+// The desktop's choices kept across starts: "automatisch erstellen" per
+// project, "nach einem Lauf mit Meldungen öffnen" for the whole program.
+constexpr std::string_view kAutoBuildOption = "AutoBuild";
+constexpr std::string_view kOpenMessagesOption = "OpenMessagesAfterRun";
 
 // Help topics and tooltips of the window's controls, in table order.
 constexpr ControlInfo kControlTable[] = {
@@ -288,6 +297,7 @@ void CMainDlg::ConnectAutoBuild() {
         }
         // Left unticked when the folders cannot be watched: nothing would
         // ever run.
+        const bool was = autoBuild_->IsOn();
         if (const Outcome set = autoBuild_->SetOn(on); !set) {
             toggle->setChecked(false);
             App()->ShowRefusal(set);
@@ -295,7 +305,33 @@ void CMainDlg::ConnectAutoBuild() {
         }
         entry->setChecked(on);
         ShowAutoState();
+        // Kept for the project, so that the next start watches it again;
+        // only a real change is written (unticking a refused toggle is none).
+        if (const CProjectRecord* project = CurrentProject(); project != nullptr && was != on) {
+            RunCommand([&] {
+                SaveDesktopOption(App()->Core().Database(), project->ProjectId, kAutoBuildOption,
+                                  on ? "1" : "0");
+            });
+        }
     });
+}
+
+// The project shown now is watched when its choice says so (or was while
+// it stays on).
+void CMainDlg::RestoreAutoBuild() {
+    bool wanted = false;
+    if (const CProjectRecord* project = CurrentProject()) {
+        RunCommand([&] {
+            wanted = LoadDesktopOption(App()->Core().Database(), project->ProjectId,
+                                       kAutoBuildOption) == std::optional<std::string>("1");
+        });
+    }
+    auto* toggle = findChild<QAction*>(QStringLiteral("autoBuild"));
+    if (toggle->isChecked() != wanted) {
+        toggle->setChecked(wanted);
+    } else {
+        autoBuild_->ProjectChanged();
+    }
 }
 
 // "Meldungen": from the file list's context menu and on Ctrl+M.
@@ -304,11 +340,16 @@ void CMainDlg::ConnectMessagesWindow() {
         this, StartDetached, [this](bool removeStale) -> std::optional<std::vector<SiteFinding>> {
             std::optional<std::vector<SiteFinding>> findings;
             RunCommand([&] { findings = App()->Session().Check({removeStale}); });
-            // Deleting reads the list again as stored; the window shows it.
+            // Deleted pages change the rows' page entries; the list shows them anew.
             RefreshFileList();
             UpdateButtons();
             return findings;
         });
+    connect(messages_->OpenAfterRunBox(), &QCheckBox::toggled, this, [this](bool on) {
+        RunCommand([&] {
+            SaveDesktopOption(App()->Core().Database(), 0, kOpenMessagesOption, on ? "1" : "0");
+        });
+    });
     auto* show = new QAction(QStringLiteral("&Meldungen"), this);
     show->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     show->setObjectName(QStringLiteral("showMessages"));
@@ -333,7 +374,12 @@ void CMainDlg::InitialiseContents() {
     fileList_->SetInitialColumnWidths(widths);
     initialClientWidth_ = width();
 
-    RunCommand([] { App()->Session().LoadProjects(); });
+    RunCommand([this] {
+        App()->Session().LoadProjects();
+        messages_->OpenAfterRunBox()->setChecked(
+            LoadDesktopOption(App()->Core().Database(), 0, kOpenMessagesOption) !=
+            std::optional<std::string>("0"));
+    });
     App()->SetMainWindow(this);
     FillProjectBox();
     RunCommand([this] { ChangeProject(); });

@@ -6,6 +6,7 @@
 
 #include "app/template_location.h"
 #include "engine/run_status.h"
+#include "store/desktop_options.h"
 #include "store/run_record.h"
 #include "store/tpl_file_list.h"
 #include "support/string_table.h"
@@ -204,6 +205,38 @@ TEST_F(SessionTest, EverySpellingOfOneFileIsOneEntryAndTheFileCheckedIsTheOneSto
     EXPECT_EQ(session.Files().CountLive(), 2);
 }
 
+TEST_F(SessionTest, RemovingStalePagesKeepsUnsavedListEditsAndWhatTheStoredListMakes) {
+    struct : IRunView {
+        void RefreshRowStatus(int) override {}
+        void SetProgressRange(int, int) override {}
+        void SetProgressPos(int) override {}
+    } view;
+    std::filesystem::create_directory(dir / "src");
+    std::filesystem::create_directory(dir / "out");
+    testkit::WriteBytes(dir / "src/a.tpl", "a\n");
+    testkit::WriteBytes(dir / "src/b.tpl", "b\n");
+    std::vector<CTplFileRecord*> added;
+    ASSERT_TRUE(
+        session.AddTemplateFiles({File("a.tpl", "src"), File("b.tpl", "src")}, false, &added));
+    session.Save();
+    session.Generate(view, true);
+    ASSERT_TRUE(testkit::Exists(dir / "out/b.html"));
+
+    // Removed in the window, not saved: the window's list keeps the removal,
+    // and the page stays while the stored list still makes it.
+    session.RemoveFile(*added[1]);
+    const std::vector<SiteFinding> found = session.Check({true});
+    EXPECT_EQ(session.Files().CountLive(), 1);
+    ASSERT_EQ(found.size(), 1U);
+    EXPECT_FALSE(found[0].settled);
+    EXPECT_TRUE(testkit::Exists(dir / "out/b.html"));
+
+    session.Save();
+    ASSERT_EQ(session.Check({true}).size(), 1U);
+    EXPECT_FALSE(testkit::Exists(dir / "out/b.html"));
+    EXPECT_TRUE(testkit::Exists(dir / "out/a.html"));
+}
+
 TEST(TemplateLocation, SplitsAsAnEntryStoresNameAndFolder) {
     const auto split = [](const std::string& path) {
         const TemplateLocation l = SplitTemplatePath(path);
@@ -219,10 +252,12 @@ TEST_F(SessionTest, DeletingAProjectTakesItsFilesAndRecordAndNoIdInUseIsHandedOu
     session.Save();
     const int web = session.Current()->ProjectId;
     SaveRunRecord(core.Database(), web, {}, RunRecord{"key", {{{1, 0}, "trace"}}, {}, {}});
+    SaveDesktopOption(core.Database(), web, "AutoBuild", "1");
     session.DeleteProject("Web");
     session.Save();
     EXPECT_TRUE(Stored(web).empty());
     EXPECT_TRUE(LoadRunRecord(core.Database(), web).traces.empty());
+    EXPECT_EQ(LoadDesktopOption(core.Database(), web, "AutoBuild"), std::nullopt);
 
     // Files an older version left behind under a deleted project's id are
     // never shown under a new one, and neither its nor its files' ids are

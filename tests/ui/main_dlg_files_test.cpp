@@ -427,6 +427,32 @@ TEST_F(MainDlgTest, AutomaticRunsFollowAnEditedTemplateUntilSwitchedOff) {
     EXPECT_NE(testkit::ReadBytes(out + "/seite.htm"), "drei\r\n");
 }
 
+TEST_F(MainDlgTest, AutomaticRunsAreRememberedPerProjectAcrossStarts) {
+    const std::string src = Dir() / "src";
+    const std::string out = Dir() / "out";
+    std::filesystem::create_directories(src);
+    std::filesystem::create_directories(out);
+    testkit::WriteBytes(src + "/seite.tpl", "eins\r\n");
+    Seed("Alpha", {{"seite.tpl", 1}}, src, out);
+    Seed("Beta", {{"seite.tpl", 1}}, src, Dir() / "out2");
+    QTest::keyClick(&Open(), Qt::Key_F5, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return testkit::Exists(out + "/seite.htm"); }, 5000));
+    std::filesystem::remove(out + "/seite.htm");
+
+    // The next start runs and watches Alpha at once; Beta keeps its own choice.
+    CMainDlg& window = Open();
+    EXPECT_TRUE(window.AutoBuild()->IsOn());
+    EXPECT_TRUE(window.findChild<QAction*>(QStringLiteral("autoBuild"))->isChecked());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return testkit::Exists(out + "/seite.htm"); }, 5000));
+    ChooseProject(1);
+    EXPECT_FALSE(window.AutoBuild()->IsOn());
+    ChooseProject(0);
+    EXPECT_TRUE(window.AutoBuild()->IsOn());
+
+    QTest::keyClick(&window, Qt::Key_F5, Qt::ControlModifier);
+    EXPECT_FALSE(Open().AutoBuild()->IsOn());
+}
+
 TEST_F(MainDlgTest, AutomaticRunsWaitUntilASaveIsWholeAndNoticeAMissingFolderOnce) {
     const std::string src = Dir() / "src";
     const std::string out = Dir() / "out";

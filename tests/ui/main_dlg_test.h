@@ -151,8 +151,10 @@ class MainDlgTest : public ::testing::Test {
         app_->ShutDown();
     }
 
-    // Opens the main window on what the database holds now.
+    // Opens the main window on what the database holds now, as the next
+    // start would (one open before is closed first).
     CMainDlg& Open() {
+        window_.reset();
         window_ = std::make_unique<CMainDlg>();
         window_->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));

@@ -68,6 +68,8 @@ TEST_F(MainDlgTest, ARunsMessagesShowWhereTheyAroseAndARowOpensItsLineInTheEdito
     EXPECT_FALSE(messages.isVisible());
     EXPECT_EQ(Column(messages, 1),
               (std::vector<std::string>{src + "/kopf.tpl:1", src + "/kopf.tpl:2"}));
+    // The choice holds at the next start.
+    EXPECT_FALSE(Open().MessagesWindow()->OpenAfterRunBox()->isChecked());
 }
 
 TEST_F(MainDlgTest, TheProjectCheckListsFindingsAndDeletesStalePagesOnlyWhenConfirmed) {
