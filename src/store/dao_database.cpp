@@ -110,29 +110,26 @@ void CDaoDatabase::Create(const std::string& path, std::string_view locale) {
 }
 
 void CDaoDatabase::Open(const std::string& path) {
+    OpenExisting(path, true);
+}
+
+void CDaoDatabase::OpenReadOnly(const std::string& path) {
+    OpenExisting(path, false);
+}
+
+void CDaoDatabase::OpenExisting(const std::string& path, bool writable) {
     if (IsOpen()) {
         ThrowLayerError(SQLITE_MISUSE, "the database is already open");
     }
     try {
         // No SQLITE_OPEN_CREATE: a missing file is an error, never a new one.
-        OpenHandle(path, SQLITE_OPEN_READWRITE);
+        OpenHandle(path, writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
         CheckReadable();
-        CheckWritable();
+        if (writable) {
+            CheckWritable();
+        }
     } catch (const CDaoException&) {
         // Nothing was written; closing now makes sure nothing will be.
-        Close();
-        throw;
-    }
-}
-
-void CDaoDatabase::OpenReadOnly(const std::string& path) {
-    if (IsOpen()) {
-        ThrowLayerError(SQLITE_MISUSE, "the database is already open");
-    }
-    try {
-        OpenHandle(path, SQLITE_OPEN_READONLY);
-        CheckReadable();
-    } catch (const CDaoException&) {
         Close();
         throw;
     }

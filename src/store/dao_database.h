@@ -106,6 +106,8 @@ class CDaoDatabase {
     };
 
     void OpenHandle(const std::string& path, int flags);
+    // Open and OpenReadOnly: an existing file only; a failed check closes it.
+    void OpenExisting(const std::string& path, bool writable);
     void CheckReadable();
     void CheckAll();
     std::vector<std::string> CheckedTables();
