@@ -18,7 +18,7 @@
 #include <optional>
 #include <string>
 
-#include "store/desktop_options.h"
+#include "app/remembered_choices.h"
 #include "ui/auto_build.h"
 #include "ui/desktop_launcher.h"
 #include "ui/file_list_menu.h"
@@ -32,11 +32,6 @@
 namespace pellandrix::ui {
 
 namespace {
-
-// The desktop's choices kept across starts: "automatisch erstellen" per
-// project, "nach einem Lauf mit Meldungen öffnen" for the whole program.
-constexpr std::string_view kAutoBuildOption = "AutoBuild";
-constexpr std::string_view kOpenMessagesOption = "OpenMessagesAfterRun";
 
 // Help topics and tooltips of the window's controls, in table order.
 constexpr ControlInfo kControlTable[] = {
@@ -308,10 +303,7 @@ void CMainDlg::ConnectAutoBuild() {
         // Kept for the project, so that the next start watches it again;
         // only a real change is written (unticking a refused toggle is none).
         if (const CProjectRecord* project = CurrentProject(); project != nullptr && was != on) {
-            RunCommand([&] {
-                SaveDesktopOption(App()->Core().Database(), project->ProjectId, kAutoBuildOption,
-                                  on ? "1" : "0");
-            });
+            RunCommand([&] { RememberAutoBuild(App()->Core(), project->ProjectId, on); });
         }
     });
 }
@@ -321,10 +313,7 @@ void CMainDlg::ConnectAutoBuild() {
 void CMainDlg::RestoreAutoBuild() {
     bool wanted = false;
     if (const CProjectRecord* project = CurrentProject()) {
-        RunCommand([&] {
-            wanted = LoadDesktopOption(App()->Core().Database(), project->ProjectId,
-                                       kAutoBuildOption) == std::optional<std::string>("1");
-        });
+        RunCommand([&] { wanted = AutoBuildRemembered(App()->Core(), project->ProjectId); });
     }
     auto* toggle = findChild<QAction*>(QStringLiteral("autoBuild"));
     if (toggle->isChecked() != wanted) {
@@ -346,9 +335,7 @@ void CMainDlg::ConnectMessagesWindow() {
             return findings;
         });
     connect(messages_->OpenAfterRunBox(), &QCheckBox::toggled, this, [this](bool on) {
-        RunCommand([&] {
-            SaveDesktopOption(App()->Core().Database(), 0, kOpenMessagesOption, on ? "1" : "0");
-        });
+        RunCommand([&] { RememberOpenMessagesAfterRun(App()->Core(), on); });
     });
     auto* show = new QAction(QStringLiteral("&Meldungen"), this);
     show->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
@@ -376,9 +363,7 @@ void CMainDlg::InitialiseContents() {
 
     RunCommand([this] {
         App()->Session().LoadProjects();
-        messages_->OpenAfterRunBox()->setChecked(
-            LoadDesktopOption(App()->Core().Database(), 0, kOpenMessagesOption) !=
-            std::optional<std::string>("0"));
+        messages_->OpenAfterRunBox()->setChecked(OpenMessagesAfterRunRemembered(App()->Core()));
     });
     App()->SetMainWindow(this);
     FillProjectBox();
