@@ -8,6 +8,7 @@
 
 #include "app/generate_options.h"
 #include "app/outcome.h"
+#include "app/watch_inputs.h"
 #include "support/folder_watch.h"
 
 namespace pellandrix {
@@ -85,7 +86,9 @@ class CWatchLoop {
     void Absorb(Clock::time_point now);
     void Look();
     void RunNow();
-    bool Rewatch();
+    CFolderWatch::Touched ChangedDuring(const WatchTargets& during);
+    bool Rewatch(bool recompute);
+    bool LinksMayHaveChanged(const CFolderWatch::Touched& touched) const;
     bool EntriesChanged(const CFolderWatch::Touched& touched);
     int NextWake(Clock::time_point now) const;
 
@@ -95,6 +98,7 @@ class CWatchLoop {
     std::optional<int> pollMs_;
     std::unique_ptr<CFolderWatch> watch_;
     RunInputs inputs_;
+    WatchTargets watched_;  // what Rewatch watches now
     std::string entriesKey_;
     CFolderWatch::Touched touched_;
     std::set<std::string> failed_;  // what could not be watched, looked at in intervals

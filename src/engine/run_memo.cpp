@@ -137,6 +137,7 @@ void CRunMemo::StartOver() {
     traces_.clear();
     reasons_.clear();
     writers_.clear();
+    writable_.clear();
     recording_ = false;
 }
 

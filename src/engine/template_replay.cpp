@@ -113,12 +113,18 @@ struct CTemplateParser::Replay {
     // Whether writing `output` now would do what the record says: the
     // writer takes the file, and no other page path reaches it.
     bool TakesText(const std::string& output, const CTplFileRecord& entry) {
+        if (parser.memo_->KnownWritable(output)) {
+            return true;
+        }
         const COutputGuard::Decision decision = parser.guard_.DecideWrite(output);
         if (!decision.place) {
             return Fail(entry.TargetPath.str() + " fehlt");
         }
-        return (OwnFile(output) && CTextWriter::CanOpen(*decision.place)) ||
-               Fail(output + " kann so nicht geschrieben werden");
+        if (!OwnFile(output) || !CTextWriter::CanOpen(*decision.place)) {
+            return Fail(output + " kann so nicht geschrieben werden");
+        }
+        parser.memo_->NoteWritable(output);
+        return true;
     }
 
     // A page reached through a link or a second name may be another page:

@@ -6,6 +6,7 @@
 
 #include "app/template_location.h"
 #include "engine/run_status.h"
+#include "store/dao_database.h"
 #include "store/desktop_options.h"
 #include "store/run_record.h"
 #include "store/tpl_file_list.h"
@@ -235,6 +236,37 @@ TEST_F(SessionTest, RemovingStalePagesKeepsUnsavedListEditsAndWhatTheStoredListM
     ASSERT_EQ(session.Check({true}).size(), 1U);
     EXPECT_FALSE(testkit::Exists(dir / "out/b.html"));
     EXPECT_TRUE(testkit::Exists(dir / "out/a.html"));
+}
+
+TEST_F(SessionTest, ARunTrustsTheRecordItKeptOnlyWhileNoOtherProgramWroteTheDatabase) {
+    struct : IRunView {
+        void RefreshRowStatus(int) override {}
+        void SetProgressRange(int, int) override {}
+        void SetProgressPos(int) override {}
+    } view;
+    std::filesystem::create_directory(dir / "src");
+    std::filesystem::create_directory(dir / "out");
+    testkit::WriteBytes(dir / "src/a.tpl", "a\n");
+    ASSERT_TRUE(session.AddTemplateFiles({File("a.tpl", "src")}, false));
+    session.Save();
+    session.SelectAll();
+    GenerateOptions changed;
+    changed.changed = true;
+    const auto generated = [&] {
+        GenerateReport report;
+        session.Generate(view, changed, &report);
+        return report.reasons.size();
+    };
+    ASSERT_EQ(generated(), 1U);
+    ASSERT_EQ(generated(), 0U);
+    // Another program forgets the steps behind this one's back: the record
+    // this session kept is stale and must not be taken.
+    CDaoDatabase other;
+    other.Open(core.Database().Path());
+    other.Execute("DELETE FROM RunTrace");
+    other.Close();
+    EXPECT_EQ(generated(), 1U);
+    EXPECT_EQ(generated(), 0U);
 }
 
 TEST(TemplateLocation, SplitsAsAnEntryStoresNameAndFolder) {
