@@ -104,6 +104,10 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     parser.SetView(&view);
     parser.SetMemo(&memo);
     RunGeneration(parser, view);
+    // Before the record is saved: saving takes the run's traces.
+    if (report != nullptr && options.inputs) {
+        report->inputs = InputsOf(memo);
+    }
     if (recording) {
         try {
             RunRecord after = memo.After();
@@ -125,9 +129,6 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
         }
         if (options.dryRun) {
             Planned(memo, *report);
-        }
-        if (options.inputs) {
-            report->inputs = InputsOf(memo);
         }
     }
 }

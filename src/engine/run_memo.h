@@ -65,9 +65,10 @@ class CRunMemo {
     // Everything this run learnt, for the next run: what the record of the
     // last run must become. The files the record had are kept, but for
     // those that no longer exist and that no step of this run wrote or
-    // took from the record.
+    // took from the record. Called once, at the end: this run's traces move
+    // into it (Traces() is empty after), so that they are not held twice.
     const RunRecord& Before() const { return before_; }
-    RunRecord After() const;
+    RunRecord After();
     // The traces of this run's steps, encoded.
     const std::map<std::pair<int, int>, std::string>& Traces() const { return traces_; }
 

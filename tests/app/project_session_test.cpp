@@ -9,6 +9,7 @@
 #include "store/dao_database.h"
 #include "store/desktop_options.h"
 #include "store/run_record.h"
+#include "store/sqlite_statement.h"
 #include "store/tpl_file_list.h"
 #include "support/string_table.h"
 #include "testkit/files.h"
@@ -259,12 +260,22 @@ TEST_F(SessionTest, ARunTrustsTheRecordItKeptOnlyWhileNoOtherProgramWroteTheData
     };
     ASSERT_EQ(generated(), 1U);
     ASSERT_EQ(generated(), 0U);
-    // Another program forgets the steps behind this one's back: the record
-    // this session kept is stale and must not be taken.
+    // Saving a record as it stands writes nothing: another connection sees
+    // no commit (its data_version stays).
     CDaoDatabase other;
     other.Open(core.Database().Path());
+    const auto commits = [&] {
+        SqliteStatement version(other.Handle(), "PRAGMA data_version");
+        version.Step();
+        return version.ColumnInt(0);
+    };
+    const std::int64_t before = commits();
+    const RunRecord stored = LoadRunRecord(core.Database(), session.Current()->ProjectId);
+    SaveRunRecord(core.Database(), session.Current()->ProjectId, stored, stored);
+    EXPECT_EQ(commits(), before);
+    // Another program forgets the steps behind this one's back: the record
+    // this session kept is stale and must not be taken.
     other.Execute("DELETE FROM RunTrace");
-    other.Close();
     EXPECT_EQ(generated(), 1U);
     EXPECT_EQ(generated(), 0U);
 }
