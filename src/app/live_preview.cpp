@@ -40,7 +40,8 @@ std::string CLivePreview::PageAddress(const CTplFileRecord& entry) const {
     // page since the last run.
     const std::string page = PlacesOf(entry, currentDir_).page;
     const std::optional<std::string> path =
-        page.empty() ? std::nullopt : CPreviewSite(PreviewFolders(session_, currentDir_)).UrlOf(page);
+        page.empty() ? std::nullopt
+                     : CPreviewSite(PreviewFolders(session_, currentDir_)).UrlOf(page);
     if (!path) {
         return Address();
     }

@@ -28,8 +28,8 @@ int Serve(CommandContext& c, const CliOptions& o) {
     }
     const std::string currentDir = std::filesystem::current_path().string();
     CPreviewServer server;
-    if (Outcome started =
-            server.Start(o.port.value_or(CPreviewServer::kDefaultPort), PreviewFolders(c.session, currentDir));
+    if (Outcome started = server.Start(o.port.value_or(CPreviewServer::kDefaultPort),
+                                       PreviewFolders(c.session, currentDir));
         !started) {
         return Refused(c, started);
     }

@@ -18,8 +18,8 @@
 #include <optional>
 #include <string>
 
-#include "app/remembered_choices.h"
 #include "app/live_preview.h"
+#include "app/remembered_choices.h"
 #include "ui/auto_build.h"
 #include "ui/desktop_launcher.h"
 #include "ui/file_list_menu.h"
