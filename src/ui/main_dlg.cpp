@@ -97,8 +97,10 @@ void CMainDlg::ShowAutoState() {
     }
     progress_->setFormat(text);
     progress_->setTextVisible(waiting);
-    // Also while a run goes, when the field shows no text.
+    // Also while a run goes, when the field shows no text, and for a
+    // screen reader, which reads the field's value, not its text.
     progress_->setToolTip(QString::fromStdString(address));
+    progress_->setAccessibleDescription(progress_->toolTip());
 }
 
 void CMainDlg::UpdateButtons() {

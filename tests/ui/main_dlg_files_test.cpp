@@ -560,6 +560,7 @@ TEST_F(MainDlgTest, ThePreviewServesTheRowsPageWhileTickedAndNoLonger) {
     const QString address = window->Progress()->text().section(QStringLiteral("unter "), 1);
     EXPECT_EQ(window->Progress()->text(),
               QStringLiteral("automatisch – wartet, Vorschau unter ") + address);
+    EXPECT_EQ(window->Progress()->accessibleDescription(), address);
     EXPECT_EQ(opened, std::vector<std::string>{address.toStdString() + "erste%20seite.htm"});
     const HttpAnswer page = Get(address + QStringLiteral("erste%20seite.htm"));
     EXPECT_EQ(page.error, QNetworkReply::NoError);
