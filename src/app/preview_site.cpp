@@ -70,7 +70,8 @@ std::optional<std::string> SafeRelative(std::string_view rest) {
 
 // Whether the nearest thing on the way from `root` to the missing `path`
 // that is there is a folder whose real path lies inside the root's: no link
-// on the way leads out. So when not even the root is there.
+// on the way leads out. True as well when not even the root is there, since
+// nothing under it can lead anywhere then.
 bool WayStaysInside(const std::string& path, const std::string& root) {
     std::filesystem::path at(path);
     while (at.string().size() > root.size() && at.has_relative_path()) {
