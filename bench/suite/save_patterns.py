@@ -37,25 +37,9 @@ import tempfile
 import time
 
 import shapes
+from watch_latency import read, wait_for
 
 PAGE = "page"
-
-
-def wait_for(predicate, limit=60.0):
-    end = time.perf_counter() + limit
-    while time.perf_counter() < end:
-        if predicate():
-            return True
-        time.sleep(0.001)
-    return False
-
-
-def read(path):
-    try:
-        with open(path, "rb") as f:
-            return f.read()
-    except OSError:
-        return b""
 
 
 def template_text(save, size):

@@ -57,6 +57,12 @@ struct SessionTest : ::testing::Test {
         return rows;
     }
 
+    // A run's progress, shown nowhere.
+    struct : IRunView {
+        void RefreshRowStatus(int) override {}
+        void SetProgressRange(int, int) override {}
+        void SetProgressPos(int) override {}
+    } view;
     testkit::TempDir dir;
     testkit::ScopedCurrentDir cd{dir.Path()};
     testkit::RecordingPresenter presenter;
@@ -209,11 +215,6 @@ TEST_F(SessionTest, EverySpellingOfOneFileIsOneEntryAndTheFileCheckedIsTheOneSto
 }
 
 TEST_F(SessionTest, RemovingStalePagesKeepsUnsavedListEditsAndWhatTheStoredListMakes) {
-    struct : IRunView {
-        void RefreshRowStatus(int) override {}
-        void SetProgressRange(int, int) override {}
-        void SetProgressPos(int) override {}
-    } view;
     std::filesystem::create_directory(dir / "src");
     std::filesystem::create_directory(dir / "out");
     testkit::WriteBytes(dir / "src/a.tpl", "a\n");
@@ -241,11 +242,6 @@ TEST_F(SessionTest, RemovingStalePagesKeepsUnsavedListEditsAndWhatTheStoredListM
 }
 
 TEST_F(SessionTest, ARunTrustsTheRecordItKeptOnlyWhileNoOtherProgramWroteTheDatabase) {
-    struct : IRunView {
-        void RefreshRowStatus(int) override {}
-        void SetProgressRange(int, int) override {}
-        void SetProgressPos(int) override {}
-    } view;
     std::filesystem::create_directory(dir / "src");
     std::filesystem::create_directory(dir / "out");
     testkit::WriteBytes(dir / "src/a.tpl", "a\n");
