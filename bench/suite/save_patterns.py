@@ -24,7 +24,8 @@ closes, so a run on a half-saved file is seen twice over: a run more than
 there were saves, and a message about the open conditional in the watch's
 output.
 
-Usage: save_patterns.py CLI [--saves N] [--size KB] [--chunk KB] [--work DIR]
+Usage: save_patterns.py CLI [--saves N] [--size KB] [--chunk KB] [--pause MS]
+                         [--work DIR]
 """
 
 import argparse
@@ -66,10 +67,17 @@ class Gaps:
         self.last = None if whole else now
 
 
+# Seconds to stop after the first chunk (--pause): a writer held up that
+# long must show as runs on a half-saved file, which checks the counting.
+PAUSE = 0.0
+
+
 def write_chunks(fd, data, chunk, gaps):
     for at in range(0, len(data), chunk):
         os.write(fd, data[at:at + chunk])
         gaps.event(whole=at + chunk >= len(data))
+        if at == 0 and PAUSE:
+            time.sleep(PAUSE)
 
 
 def save_rename(path, data, chunk, gaps, spare):
@@ -138,7 +146,11 @@ def main():
     p.add_argument("--size", type=int, default=256, help="template size in KB")
     p.add_argument("--chunk", type=int, default=8, help="bytes per write in KB")
     p.add_argument("--work", default="build/bench-work")
+    p.add_argument("--pause", type=float, default=0.0,
+                   help="ms to stop after the first chunk, to check the counting")
     args = p.parse_args()
+    global PAUSE
+    PAUSE = args.pause / 1000
     cli = os.path.abspath(args.cli)
     folder = os.path.abspath(os.path.join(args.work, "save-patterns"))
     set_up(cli, folder, args.size * 1024)
