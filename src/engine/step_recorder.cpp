@@ -2,7 +2,6 @@
 // notion of the files while it does.
 #include "engine/step_recorder.h"
 
-#include "engine/template_parser.h"
 #include "support/text_file.h"
 
 namespace pellandrix {
@@ -26,7 +25,7 @@ void CStepRecorder::RecordFrame(TemplateFrame& frame) {
 void CStepRecorder::AppendRecorded(ITextSink* output, const std::string& path, TraceOp op) {
     CRunMemo* memo = context_.Memo();
     if (memo == nullptr) {
-        CTemplateParser::AppendFileVerbatim(output, path);
+        AppendFileVerbatim(output, path);
         return;
     }
     CRunFiles& files = memo->Files();

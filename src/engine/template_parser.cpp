@@ -58,20 +58,6 @@ std::optional<ContentHash> TextHash(const TemplateFrame& frame) {
 CTemplateParser::CTemplateParser(CMessageService& messages, CTplFileList& files)
     : context_(messages, files), engine_(defines_, messages) {}
 
-bool CTemplateParser::AppendFileVerbatim(ITextSink* output, const std::string& path) {
-    CTextReader reader;
-    if (!reader.Open(path)) {
-        return false;
-    }
-    std::string_view chunk;
-    while (reader.ReadChunk(&chunk)) {
-        if (output != nullptr) {
-            output->Write(chunk);
-        }
-    }
-    return true;
-}
-
 bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
     return ProcessEntry(entry) != OutputResult::TemplateUnreadable;
 }

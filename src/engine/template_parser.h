@@ -54,11 +54,6 @@ class CTemplateParser {
     // The same, telling what became of the entry's own generated file.
     OutputResult ProcessEntry(CTplFileRecord& entry);
 
-    // Copies the text file `path` to `output` chunk by chunk, obeying no
-    // directive. A null output reads the file and writes nothing. Returns
-    // false when the file cannot be opened.
-    static bool AppendFileVerbatim(ITextSink* output, const std::string& path);
-
   private:
     OutputResult ProcessInRun(CTplFileRecord& entry);
     // Reads the top frame until it reaches an #include of a template to
