@@ -14,7 +14,9 @@ using testkit::ProjectFixture;
 TEST(GenerationContext, PutsBackPagesAsThisRunFoundThem) {
     ProjectFixture p;
     p.Add("a.tpl", "a\n");
-    CRunMemo memo(RunRecord{}, "", true, false);
+    RunRecord record;
+    record.key = "k";
+    CRunMemo memo(std::move(record), "k", true, false);
     p.parser.SetMemo(&memo);
     CGenerationContext& run = p.parser.Context();
     const std::string page = p.out + "/a.html";
