@@ -11,6 +11,7 @@
 #include "app/generate_options.h"
 #include "app/outcome.h"
 #include "app/project_text.h"
+#include "app/run_record_text.h"
 #include "app/settings.h"
 #include "app/site_check.h"
 #include "engine/run_view.h"
@@ -157,9 +158,11 @@ class CProjectSession {
     // Entries left so read "unverändert". A dry run writes nothing at all.
     // `report`, when not null, receives the reasons and a dry run's changes.
     void Generate(IRunView& view, const GenerateOptions& options, GenerateReport* report);
-    // The current project's record of its last run, as RunRecordText puts
-    // it; empty without a current project or a record. Reads only.
-    std::string LastRunText();
+    // The current project's record of its last run, ready for display;
+    // empty without a current project or a record. Reads only.
+    RunRecordView LastRun();
+    // The same as RunRecordText puts it.
+    std::string LastRunText() { return RunRecordText(LastRun()); }
 
     // Checks the current project's site as it is on disk and returns the
     // findings (see site_check.h), by kind, then by file and line: broken

@@ -124,11 +124,11 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     }
 }
 
-std::string CProjectSession::LastRunText() {
+RunRecordView CProjectSession::LastRun() {
     if (current_ == nullptr) {
         return {};
     }
-    return RunRecordText(LoadRunRecord(core_.Database(), current_->ProjectId), core_.Files());
+    return ViewRunRecord(LoadRunRecord(core_.Database(), current_->ProjectId), core_.Files());
 }
 
 }  // namespace pellandrix
