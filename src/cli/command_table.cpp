@@ -75,8 +75,7 @@ const CliCommand kCommands[] = {
       Selected, CreateFile, AlwaysParse, SourceFromProject, TargetFromProject,
       CreateFileExt, SourcePath, TargetPath.
 )"},
-    {"generate", 1, false, "--all --changed --dry-run --explain --locations --json", 0,
-     Generate,
+    {"generate", 1, false, "--all --changed --dry-run --explain --locations --json", 0, Generate,
      R"(  generate PROJEKT [--all] [--changed] [--dry-run] [--explain] [--locations]
            [--json]
       Erzeugt die ausgewählten Vorlagendateien wie "Dateien erstellen".

@@ -95,10 +95,10 @@ void PrintPlanned(CommandContext& c, const GenerateReport& report, bool json) {
 // places whether or not the lines on standard error show them.
 void SendMessagesAsJson(CommandContext& c, bool placesInLines) {
     c.presenter.SetPlaces([&c] { return c.session.RunPlace(); }, placesInLines);
-    c.presenter.SetSink([&c](MessageKind kind, const std::string& text,
-                             const std::vector<SourcePlace>& places) {
-        WriteMessageJson(c.out, kind, text, places);
-    });
+    c.presenter.SetSink(
+        [&c](MessageKind kind, const std::string& text, const std::vector<SourcePlace>& places) {
+            WriteMessageJson(c.out, kind, text, places);
+        });
 }
 
 }  // namespace

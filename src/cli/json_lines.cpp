@@ -59,7 +59,9 @@ Json ActionJson(const RecordAction& action) {
     Json object;
     switch (step.op) {
         case TraceOp::Frame:
-            object = {{"op", "template"}, {"path", step.path}, {"hash", HashJson(step.hash)},
+            object = {{"op", "template"},
+                      {"path", step.path},
+                      {"hash", HashJson(step.hash)},
                       {"output", step.other}};
             break;
         case TraceOp::Plain:
@@ -133,7 +135,8 @@ void WriteMessageJson(std::ostream& out, MessageKind kind, const std::string& te
     for (const SourcePlace& place : places) {
         where.push_back({{"path", place.path}, {"line", place.line}});
     }
-    WriteLine(out, {{"type", "message"}, {"kind", KindName(kind)}, {"text", text}, {"places", where}});
+    WriteLine(out,
+              {{"type", "message"}, {"kind", KindName(kind)}, {"text", text}, {"places", where}});
 }
 
 void WriteFindingJson(std::ostream& out, const SiteFinding& finding) {

@@ -40,7 +40,8 @@ class CStreamPresenter : public IMessagePresenter {
     // Told every message after its line was written, with its kind, its
     // text as the line has it without places, and its places (as SetPlaces
     // found them). May be empty.
-    using Sink = std::function<void(MessageKind, const std::string&, const std::vector<SourcePlace>&)>;
+    using Sink =
+        std::function<void(MessageKind, const std::string&, const std::vector<SourcePlace>&)>;
     void SetSink(Sink sink) { sink_ = std::move(sink); }
 
     // Told the text of every message after it was written. May be empty.
