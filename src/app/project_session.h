@@ -161,8 +161,6 @@ class CProjectSession {
     // The current project's record of its last run, ready for display;
     // empty without a current project or a record. Reads only.
     RunRecordView LastRun();
-    // The same as RunRecordText puts it.
-    std::string LastRunText() { return RunRecordText(LastRun()); }
 
     // Checks the current project's site as it is on disk and returns the
     // findings (see site_check.h), by kind, then by file and line: broken

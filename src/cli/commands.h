@@ -39,7 +39,8 @@ void PrintStatuses(CommandContext& c, const GenerateReport* report);
 // CDaoException for the caller to report.
 int ListProjects(CommandContext& c, const CliOptions& o);
 int ListFiles(CommandContext& c, const CliOptions& o);
-// The project's run record as text (CProjectSession::LastRunText).
+// The project's run record (CProjectSession::LastRun) as RunRecordText
+// puts it, or as JSON Lines.
 int PrintRecord(CommandContext& c, const CliOptions& o);
 int Generate(CommandContext& c, const CliOptions& o);
 // What a loop like watch's tells beside its output lines: a run is about
