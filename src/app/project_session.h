@@ -11,6 +11,7 @@
 #include "app/generate_options.h"
 #include "app/outcome.h"
 #include "app/project_text.h"
+#include "app/run_record_text.h"
 #include "app/settings.h"
 #include "app/site_check.h"
 #include "engine/run_view.h"
@@ -158,9 +159,9 @@ class CProjectSession {
     // Entries left so read "unverändert". A dry run writes nothing at all.
     // `report`, when not null, receives the reasons and a dry run's changes.
     void Generate(IRunView& view, const GenerateOptions& options, GenerateReport* report);
-    // The current project's record of its last run, as RunRecordText puts
-    // it; empty without a current project or a record. Reads only.
-    std::string LastRunText();
+    // The current project's record of its last run, ready for display;
+    // empty without a current project or a record. Reads only.
+    RunRecordView LastRun();
     // Changes whenever another program has committed to the database (this
     // program's own writes leave it as it is): while it stays, what was read
     // from the database is still what it holds. -1 when it cannot be read.

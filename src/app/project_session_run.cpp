@@ -155,11 +155,11 @@ std::int64_t CProjectSession::ForeignCommits() {
     }
 }
 
-std::string CProjectSession::LastRunText() {
+RunRecordView CProjectSession::LastRun() {
     if (current_ == nullptr) {
         return {};
     }
-    return RunRecordText(LoadRunRecord(core_.Database(), current_->ProjectId), core_.Files());
+    return ViewRunRecord(LoadRunRecord(core_.Database(), current_->ProjectId), core_.Files());
 }
 
 }  // namespace pellandrix
