@@ -99,6 +99,7 @@ TEST(CliHostileNames, ControlCharactersInNamesAreRefused) {
         {{"add-project", "Latin\xe9"}, "Latin\\xe9", MessageId::kTextNotUtf8},
         {{"add-file", "Web", "src/a\tb.tpl"}, "a\\tb.tpl", control},
         {{"add-file", "Web", "src/a.tpl", "--ext", "../../x"}, "../../x", MessageId::kNotAFileName},
+        {{"bogus\x1b[2J"}, "unbekannter Befehl bogus\\x1b[2J", MessageId::kUsageError},
     };
     for (const auto& [args, value, id] : refused) {
         EXPECT_EQ(f.Run(args), cli::kExitFailure);
