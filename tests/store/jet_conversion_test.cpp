@@ -4,12 +4,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
+#include <string>
 #include <thread>
 
 #include "store/dao_exception.h"
@@ -269,6 +272,22 @@ TEST_F(JetConversionTest, DamagedOrForeignFilesAreRefusedAndKept) {
 
 // Two starts at once: the one that waited for the other's conversion opens
 // its result instead of converting that again.
+// Whether some process comes to wait for a lock on the file with inode
+// `inode`: /proc/locks lists a blocked request with "->" before its line.
+bool WaitsForLock(ino_t inode) {
+    const std::string mark = ":" + std::to_string(inode) + " ";
+    for (int i = 0; i < 2000; ++i) {
+        std::istringstream locks(testkit::ReadBytes("/proc/locks"));
+        for (std::string line; std::getline(locks, line);) {
+            if (line.find("->") != std::string::npos && line.find(mark) != std::string::npos) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 TEST_F(JetConversionTest, AStartThatWaitedForAnotherConversionOpensItsResult) {
     testkit::WriteCheckedJetFile(Path(), JetVersion::kJet3, testkit::SampleProjectJetTables(2));
     const int fd = ::open(Path().c_str(), O_RDONLY | O_CLOEXEC);
@@ -282,7 +301,11 @@ TEST_F(JetConversionTest, AStartThatWaitedForAnotherConversionOpensItsResult) {
             refusal = e.Message();
         }
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The other start is known to wait once the kernel lists its request
+    // as blocked on this file's lock.
+    struct stat held {};
+    ASSERT_EQ(::fstat(fd, &held), 0);
+    ASSERT_TRUE(WaitsForLock(held.st_ino));
     // What the first start does while holding the lock.
     std::filesystem::rename(Path(), dir / "Pellandrix.jet");
     CreateDatabaseOnce(Path(), [](CDaoDatabase& made) {
