@@ -33,9 +33,16 @@ int CSpareFiles::Take(const SFilePlace& target, SFilePlace& spare, struct stat& 
     return fd.Release();
 }
 
-bool CSpareFiles::HoldsPlaced(const SFilePlace& target, const FileId& now) const {
+std::optional<FileId> CSpareFiles::HoldsPlaced(const SFilePlace& target) const {
     const auto it = entries_.find(target.Key());
-    return it != entries_.end() && it->second.placed == now;
+    if (it == entries_.end()) {
+        return std::nullopt;
+    }
+    const std::optional<struct stat> now = target.Status();
+    if (!now || !(FileId{now->st_dev, now->st_ino} == it->second.placed)) {
+        return std::nullopt;
+    }
+    return it->second.placed;
 }
 
 void CSpareFiles::Keep(const SFilePlace& target, const FileId& placed, const SFilePlace& spare,

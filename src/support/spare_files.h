@@ -39,8 +39,9 @@ class CSpareFiles {
     // is no longer the file that was kept (then it is left alone).
     int Take(const SFilePlace& target, SFilePlace& spare, struct stat& st);
 
-    // True when `target` still holds the file this run last put there.
-    bool HoldsPlaced(const SFilePlace& target, const FileId& now) const;
+    // The file at `target` when it is still the one this run last put
+    // there; none otherwise. Looks at the target only when the run put one.
+    std::optional<FileId> HoldsPlaced(const SFilePlace& target) const;
 
     // Notes that `placed` is now at `target`, and that `spare` (a place
     // beside it, or none) holds `spareId`, the file it replaced. A spare

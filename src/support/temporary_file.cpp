@@ -122,14 +122,13 @@ CTemporaryFile CSpareSwap::Make(const SFilePlace& target, mode_t mode) {
 }
 
 bool CSpareSwap::PutInPlace(CTemporaryFile& file, const FileId& id, const SFilePlace& target) {
-    const std::optional<struct stat> now = target.Status();
+    const std::optional<FileId> now = spares_.HoldsPlaced(target);
     const SFilePlace& temp = file.Place();
-    if (now && spares_.HoldsPlaced(target, FileId{now->st_dev, now->st_ino}) &&
-        ::renameat2(temp.Folder(), temp.name.c_str(), target.Folder(), target.name.c_str(),
-                    RENAME_EXCHANGE) == 0) {
+    if (now && ::renameat2(temp.Folder(), temp.name.c_str(), target.Folder(), target.name.c_str(),
+                           RENAME_EXCHANGE) == 0) {
         // Swapped in one step: the replaced file, which this run wrote,
         // now waits under the temporary name for the target's next text.
-        spares_.Keep(target, id, temp, FileId{now->st_dev, now->st_ino}, placing_);
+        spares_.Keep(target, id, temp, *now, placing_);
         file.Placed();
         return true;
     }

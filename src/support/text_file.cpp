@@ -19,7 +19,10 @@ CTextReader::~CTextReader() {
 
 bool CTextReader::Open(const std::string& path) {
     Close();
-    const int fd = OpenNotWaiting(path.c_str(), O_RDONLY);
+    // Not waiting for a named pipe's other end; the reader only goes on with
+    // a regular file, which reads alike with or without O_NONBLOCK, so the
+    // flag can stay.
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
