@@ -28,4 +28,14 @@ DesktopChoices AskBrowserChoices() {
     return desktop;
 }
 
+Outcome OpenUrlInBrowser(const std::string& url) {
+    LaunchCommand command = BrowserUrlCommand(AskBrowserChoices(), url, url);
+    std::vector<std::string> argv{command.program};
+    argv.insert(argv.end(), command.arguments.begin(), command.arguments.end());
+    if (!StartDetached(argv)) {
+        return Outcome::Refuse(MessageId::kCannotStartProgram, command.program, url);
+    }
+    return {};
+}
+
 }  // namespace pellandrix

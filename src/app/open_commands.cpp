@@ -93,9 +93,9 @@ EntryPlaces PlacesOf(const CTplFileRecord& entry, const std::string& currentDir)
     return places;
 }
 
-std::string FileUrl(const std::string& path) {
+std::string PercentEncodedPath(const std::string& path) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string url = "file://";
+    std::string url;
     for (const char c : path) {
         const auto byte = static_cast<unsigned char>(c);
         const bool alnum =
@@ -109,6 +109,10 @@ std::string FileUrl(const std::string& path) {
         }
     }
     return url;
+}
+
+std::string FileUrl(const std::string& path) {
+    return "file://" + PercentEncodedPath(path);
 }
 
 LaunchCommand BrowserCommand(const DesktopChoices& desktop, const std::string& page) {

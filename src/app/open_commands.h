@@ -44,8 +44,10 @@ struct EntryPlaces {
 };
 EntryPlaces PlacesOf(const CTplFileRecord& entry, const std::string& currentDir);
 
-// "file://" and the absolute `path`, every byte but letters, digits,
-// "-._~/" percent-encoded.
+// `path` with every byte but letters, digits and "-._~/" percent-encoded.
+std::string PercentEncodedPath(const std::string& path);
+
+// "file://" and the absolute `path`, percent-encoded as above.
 std::string FileUrl(const std::string& path);
 
 // The user's web browser asked to show the local file `page` (as a file

@@ -195,6 +195,15 @@ std::string FolderListing(std::string_view sitePath, const std::vector<std::stri
     return page + "</ul>\n</body></html>\n";
 }
 
+std::string NotFoundPage(std::string_view sitePath) {
+    return "<!DOCTYPE html>\n<html lang=\"de\"><head><meta charset=\"utf-8\">"
+           "<title>Seite nicht gefunden</title></head>\n<body><h1>Seite nicht gefunden</h1>\n"
+           "<p>Unter <code>" +
+           HtmlEscaped(sitePath) +
+           "</code> steht noch keine Seite. Sobald ein Lauf sie schreibt, erscheint sie "
+           "hier.</p>\n</body></html>\n";
+}
+
 std::string JsonString(std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string json = "\"";

@@ -42,6 +42,10 @@ std::string_view LiveScript();
 // per name (folders end with "/"), names escaped.
 std::string FolderListing(std::string_view sitePath, const std::vector<std::string>& names);
 
+// The page that stands in for the page at `sitePath` until a run writes
+// it: "Seite nicht gefunden" and the path, escaped.
+std::string NotFoundPage(std::string_view sitePath);
+
 // `text` as a JSON string, quotes included.
 std::string JsonString(std::string_view text);
 

@@ -39,6 +39,22 @@ PreviewReply NotFound() {
                      "</body></html>\n");
 }
 
+// The page stands in for the one a later run may write; a path refused for
+// where it leads gets the bare answer, with nothing in it to tell why.
+PreviewReply Missing(const CPreviewSite& site, const PreviewRequest& request,
+                     std::string_view runMark) {
+    const std::optional<std::string> url = site.NotYetThere(request.rawPath);
+    if (!url) {
+        return NotFound();
+    }
+    // A folder shows its index page once a run wrote one.
+    const std::string page = url->ends_with('/') ? *url + "index.html" : *url;
+    if (!TakesLiveScript(page)) {
+        return NotFound();
+    }
+    return TextReply(404, WithLiveScript(NotFoundPage(*url), page, runMark));
+}
+
 // Changes with the file's identity, size or modification time, and for a
 // page with the live script also with the run it names.
 std::string ETagOf(const struct stat& st, std::optional<std::string_view> runMark) {
@@ -161,7 +177,7 @@ PreviewReply FileReply(const CPreviewSite& site, const PreviewRequest& request,
                        std::string_view runMark) {
     const std::optional<CPreviewSite::Found> found = site.Resolve(request.rawPath);
     if (!found) {
-        return NotFound();
+        return Missing(site, request, runMark);
     }
     return found->folder ? ServeFolder(site, *found, request, runMark)
                          : ServeFile(*found, request, runMark);

@@ -31,7 +31,12 @@ struct PreviewRequest {
 
 // The answer for `request` from `site`; `runMark` names the server and the
 // last run that had ended (see WithLiveScript):
-//   - 404 for whatever CPreviewSite::Resolve does not find;
+//   - 404 for whatever CPreviewSite::Resolve does not find: for an HTML
+//     page or a folder's index page that a run may still write (see
+//     CPreviewSite::NotYetThere), a page with the live script, so that it
+//     shows the runs' messages and reloads once a run wrote the page; for
+//     anything else, paths refused for where they lead among them, a bare
+//     page;
 //   - a folder asked for without its final "/": 301 to the path with it;
 //   - a folder: its index.html (or index.htm), else a listing of what it
 //     holds but hidden files (the root's also names the other mounts);

@@ -47,6 +47,9 @@ PreviewRun SummarizeRun(const CProjectSession& session, std::vector<PreviewMessa
 // Signals are blocked in its threads; the process's own handling stays.
 class CPreviewServer {
   public:
+    // Where Start looks first when no port is asked for.
+    static constexpr int kDefaultPort = 8080;
+
     CPreviewServer();
     // Stops serving; open connections are closed.
     ~CPreviewServer();

@@ -68,6 +68,25 @@ std::optional<std::string> SafeRelative(std::string_view rest) {
     return relative;
 }
 
+// Whether the nearest thing on the way from `root` to the missing `path`
+// that is there is a folder whose real path lies inside the root's: no link
+// on the way leads out. True as well when not even the root is there, since
+// nothing under it can lead anywhere then.
+bool WayStaysInside(const std::string& path, const std::string& root) {
+    std::filesystem::path at(path);
+    while (at.string().size() > root.size() && at.has_relative_path()) {
+        at = at.parent_path();
+        struct stat st;
+        if (::lstat(at.c_str(), &st) == 0) {
+            const std::optional<std::string> real = RealPath(at.string());
+            const std::optional<std::string> realRoot = RealPath(root);
+            return real && realRoot && Inside(*real, *realRoot) &&
+                   ::stat(real->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 CPreviewSite::CPreviewSite(const std::vector<std::string>& folders) {
@@ -85,7 +104,7 @@ CPreviewSite::CPreviewSite(const std::vector<std::string>& folders) {
     }
 }
 
-std::optional<CPreviewSite::Found> CPreviewSite::Resolve(std::string_view rawPath) const {
+std::optional<CPreviewSite::Written> CPreviewSite::Locate(std::string_view rawPath) const {
     if (roots_.empty() || !rawPath.starts_with('/')) {
         return std::nullopt;
     }
@@ -100,25 +119,48 @@ std::optional<CPreviewSite::Found> CPreviewSite::Resolve(std::string_view rawPat
             break;
         }
     }
-    const std::optional<std::string> relative = SafeRelative(rest);
-    const std::optional<std::string> realRoot = RealPath(root->folder);
-    if (!relative || !realRoot) {
+    std::optional<std::string> relative = SafeRelative(rest);
+    if (!relative) {
         return std::nullopt;
     }
-    const std::string written = Normal(root->folder + "/" + *relative);
+    std::string path = Normal(root->folder + "/" + *relative);
+    return Written{root, std::move(*relative), std::move(path)};
+}
+
+std::optional<CPreviewSite::Found> CPreviewSite::Resolve(std::string_view rawPath) const {
+    const std::optional<Written> written = Locate(rawPath);
+    if (!written) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> realRoot = RealPath(written->root->folder);
     // Symbolic links may lead anywhere inside the root, never out of it.
-    const std::optional<std::string> real = RealPath(written);
+    const std::optional<std::string> real = RealPath(written->path);
     struct stat st;
     // A final "/" names a folder: "page.html/" is no page.
-    if (!real || !Inside(*real, *realRoot) || ::stat(real->c_str(), &st) != 0 ||
+    if (!realRoot || !real || !Inside(*real, *realRoot) || ::stat(real->c_str(), &st) != 0 ||
         !(S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && !rawPath.ends_with('/')))) {
         return std::nullopt;
     }
-    Found found{*real, UrlOf(written).value_or(root->prefix + *relative), S_ISDIR(st.st_mode)};
+    Found found{*real, UrlOf(written->path).value_or(written->root->prefix + written->relative),
+                S_ISDIR(st.st_mode)};
     if (found.folder && !found.urlPath.ends_with('/')) {
         found.urlPath += '/';
     }
     return found;
+}
+
+std::optional<std::string> CPreviewSite::NotYetThere(std::string_view rawPath) const {
+    const std::optional<Written> written = Locate(rawPath);
+    struct stat st;
+    if (!written || ::lstat(written->path.c_str(), &st) == 0 ||
+        !WayStaysInside(written->path, written->root->folder)) {
+        return std::nullopt;
+    }
+    std::string url = UrlOf(written->path).value_or(written->root->prefix + written->relative);
+    if (rawPath.ends_with('/') && !url.ends_with('/')) {
+        url += '/';
+    }
+    return url;
 }
 
 std::optional<std::string> CPreviewSite::UrlOf(const std::string& path) const {

@@ -34,6 +34,15 @@ class CPreviewSite {
     // neither a regular file nor a folder.
     std::optional<Found> Resolve(std::string_view rawPath) const;
 
+    // The decoded site path `rawPath` would have once a run writes the file
+    // or folder it names, for a path that names nothing yet (a final "/"
+    // kept). Nothing when Resolve would refuse it for where it leads or what
+    // it is: the segments Resolve refuses, anything there under that name
+    // (a link as well), or a nearest existing folder on its way that is no
+    // folder or whose real path lies outside the root. So what it answers
+    // tells nothing about files outside the roots.
+    std::optional<std::string> NotYetThere(std::string_view rawPath) const;
+
     // The decoded site path of the absolute file `path`, or nothing when it
     // lies under no root (by its written path, not its real one).
     std::optional<std::string> UrlOf(const std::string& path) const;
@@ -46,6 +55,14 @@ class CPreviewSite {
         std::string prefix;  // "/" or "/~N/"
         std::string folder;  // lexically normal, no trailing "/"
     };
+    // The root `rawPath` lies under and its written path there, lexically
+    // normal; nothing for a segment Resolve refuses.
+    struct Written {
+        const Root* root = nullptr;
+        std::string relative;  // decoded, as in the request
+        std::string path;
+    };
+    std::optional<Written> Locate(std::string_view rawPath) const;
     std::vector<Root> roots_;
 };
 

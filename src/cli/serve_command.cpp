@@ -6,22 +6,17 @@
 #include "app/preview_server.h"
 #include "cli/cli.h"
 #include "cli/commands.h"
-#include "support/program_start.h"
 
 namespace pellandrix::cli {
 
 namespace {
 
-constexpr int kDefaultPort = 8080;
-
 // The start page in the user's browser, chosen as for "Seite im Browser
 // öffnen"; a browser that cannot be started is said, the serving goes on.
 void OpenInBrowser(CommandContext& c, const std::string& url) {
-    LaunchCommand command = BrowserUrlCommand(AskBrowserChoices(), url, url);
-    std::vector<std::string> argv{command.program};
-    argv.insert(argv.end(), command.arguments.begin(), command.arguments.end());
-    if (!StartDetached(argv)) {
-        c.messages.ShowError(MessageId::kCannotStartProgram, command.program, url);
+    if (Outcome opened = OpenUrlInBrowser(url); !opened) {
+        const Refusal& why = opened.Refused();
+        c.messages.ShowError(why.id, why.first, why.second);
     }
 }
 
@@ -33,8 +28,8 @@ int Serve(CommandContext& c, const CliOptions& o) {
     }
     const std::string currentDir = std::filesystem::current_path().string();
     CPreviewServer server;
-    if (Outcome started =
-            server.Start(o.port.value_or(kDefaultPort), PreviewFolders(c.session, currentDir));
+    if (Outcome started = server.Start(o.port.value_or(CPreviewServer::kDefaultPort),
+                                       PreviewFolders(c.session, currentDir));
         !started) {
         return Refused(c, started);
     }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "app/live_preview.h"
 #include "app/open_commands.h"
 #include "engine/run_status.h"
 #include "store/dao_exception.h"
@@ -88,8 +89,18 @@ void CMainDlg::ShowRowStatus(const CTplFileRecord& entry, int row) {
 
 void CMainDlg::ShowAutoState() {
     const bool waiting = autoBuild_ != nullptr && autoBuild_->IsOn() && !running_;
-    progress_->setFormat(waiting ? QStringLiteral("automatisch – wartet") : QString());
+    QString text = waiting ? QStringLiteral("automatisch – wartet") : QString();
+    const std::string address = preview_ != nullptr ? preview_->Address() : std::string();
+    if (waiting && !address.empty()) {
+        text += QStringLiteral(", ") +
+                QString::fromStdString(FormatMessage(MessageId::kPreviewAddress, address, {}));
+    }
+    progress_->setFormat(text);
     progress_->setTextVisible(waiting);
+    // Also while a run goes, when the field shows no text, and for a
+    // screen reader, which reads the field's value, not its text.
+    progress_->setToolTip(QString::fromStdString(address));
+    progress_->setAccessibleDescription(progress_->toolTip());
 }
 
 void CMainDlg::UpdateButtons() {
@@ -111,6 +122,10 @@ int CMainDlg::ChangeProject() {
 }
 
 void CMainDlg::ShowCurrentProject() {
+    // Another project: the pages served belonged to the one left.
+    if (preview_ != nullptr) {
+        StopPreview();
+    }
     fileList_->TruncateRows(0);
     UpdateButtons();
     RefreshFileList();

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "app/generate_options.h"
 #include "engine/run_view.h"
 #include "ui/base_dialog.h"
 
 class QAbstractButton;
+class QAction;
 class QCloseEvent;
 class QComboBox;
 class QProgressBar;
@@ -14,6 +16,7 @@ class QResizeEvent;
 class QTreeWidgetItem;
 
 namespace pellandrix {
+class CLivePreview;
 class CProjectRecord;
 class CTplFileRecord;
 }  // namespace pellandrix
@@ -96,6 +99,8 @@ class CMainDlg : public CBaseDialog, public IRunView {
     // The file list's context menu, to which further entries can be added.
     CFileListMenu* FileMenu() const { return fileMenu_; }
     CAutoBuild* AutoBuild() const { return autoBuild_; }
+    // "Vorschau im Browser": the preview server beside the automatic runs.
+    const CLivePreview& Preview() const { return *preview_; }
     // The "Meldungen" window: the last run's messages, the project's check.
     CMessagesWindow* MessagesWindow() const { return messages_; }
 
@@ -126,6 +131,15 @@ class CMainDlg : public CBaseDialog, public IRunView {
     // Turns "automatisch erstellen" on or off as kept for the current
     // project; while it stays as it is, the project shown is run and watched.
     void RestoreAutoBuild();
+    // "Vorschau im Browser" (main_window_preview.cpp).
+    void ConnectPreview();
+    // Ticked for list row `row`: serves the project's target folders,
+    // switches "automatisch erstellen" on for as long as it is needed, and
+    // opens the row's page once a run has written it. Unticked: StopPreview.
+    void SetPreview(bool on, int row);
+    // Stops serving and unticks the entry; "automatisch erstellen" goes off
+    // again when only the preview had switched it on.
+    void StopPreview();
     void ConnectMessagesWindow();
     void InitialiseContents();
     void SetReadableMinimumSize();
@@ -165,7 +179,7 @@ class CMainDlg : public CBaseDialog, public IRunView {
     CTplFileRecord* EntryAtSelectionMark() const;
     void FollowRun();
     // While "automatisch erstellen" is on and no run goes, the progress
-    // field says so.
+    // field says so, and where the preview is served while it is on.
     void ShowAutoState();
 
     // The window's buttons.
@@ -184,6 +198,11 @@ class CMainDlg : public CBaseDialog, public IRunView {
     CFileListMenu* fileMenu_ = nullptr;
     CAutoBuild* autoBuild_ = nullptr;      // a child of the window
     CMessagesWindow* messages_ = nullptr;  // a child of the window
+    std::unique_ptr<CLivePreview> preview_;
+    QAction* previewEntry_ = nullptr;  // belongs to the file list's menu
+    // "automatisch erstellen" is on only because the preview switched it
+    // on: it goes off with the preview, and the project does not keep it.
+    bool autoForPreview_ = false;
     QComboBox* projectBox_ = nullptr;
     QProgressBar* progress_ = nullptr;
     int initialised_ = 0;

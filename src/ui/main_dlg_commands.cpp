@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/live_preview.h"
 #include "engine/template_paths.h"
 #include "ui/about_dlg.h"
 #include "ui/file_choosers.h"
@@ -182,19 +183,28 @@ RunInputs CMainDlg::Generate(const GenerateOptions& options) {
         }
     } scope(*this);
     // The window lists the run's messages beside the boxes, each with the
-    // place the run was at when it came.
+    // place the run was at when it came; so does the preview's overlay.
+    std::vector<PreviewMessage> shown;
     struct ListeningScope {
-        explicit ListeningScope(CMessagesWindow& window) {
+        ListeningScope(CMessagesWindow& window, std::vector<PreviewMessage>& shown) {
             window.BeginRun();
-            App()->ListenToMessages([&window](MessageKind kind, const std::string& text) {
-                window.AddRunMessage({kind == MessageKind::Error, text, Session().RunPlace()});
+            App()->ListenToMessages([&window, &shown](MessageKind kind, const std::string& text) {
+                std::vector<SourcePlace> place = Session().RunPlace();
+                shown.push_back({text, place});
+                window.AddRunMessage({kind == MessageKind::Error, text, std::move(place)});
             });
         }
         ~ListeningScope() { App()->ListenToMessages(nullptr); }
-    } listening(*messages_);
+    };
     GenerateReport report;
-    Session().Generate(*this, options, &report);
-    messages_->EndRun();
+    {
+        const ListeningScope listening(*messages_, shown);
+        Session().Generate(*this, options, &report);
+        messages_->EndRun();
+    }
+    // Pages reload only now that the run has written them whole; a browser
+    // that cannot be started is no message of the run.
+    App()->ShowRefusal(preview_->RunEnded(std::move(shown)));
     return std::move(report.inputs);
 }
 

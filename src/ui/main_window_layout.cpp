@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 
+#include "app/live_preview.h"
 #include "app/remembered_choices.h"
 #include "ui/auto_build.h"
 #include "ui/desktop_launcher.h"
@@ -254,6 +255,7 @@ void CMainDlg::ConnectCommands() {
                      [changed](int) { changed->trigger(); }),
                  changed->shortcut());
     ConnectAutoBuild();
+    ConnectPreview();
     ConnectMessagesWindow();
     // Only a user's choice in the box switches projects; filling it does not.
     connect(projectBox_, &QComboBox::activated, this,
@@ -299,11 +301,21 @@ void CMainDlg::ConnectAutoBuild() {
             return;
         }
         entry->setChecked(on);
+        // The preview lives on the automatic runs.
+        if (!on && preview_->IsOn()) {
+            preview_->Stop();
+            previewEntry_->setChecked(false);
+        }
         ShowAutoState();
         // Kept for the project, so that the next start watches it again;
-        // only a real change is written (unticking a refused toggle is none).
-        if (const CProjectRecord* project = CurrentProject(); project != nullptr && was != on) {
+        // only a real change is written (unticking a refused toggle is
+        // none), and not what the preview alone switched.
+        if (const CProjectRecord* project = CurrentProject();
+            project != nullptr && was != on && !autoForPreview_) {
             RunCommand([&] { RememberAutoBuild(App()->Core(), project->ProjectId, on); });
+        }
+        if (!on) {
+            autoForPreview_ = false;
         }
     });
 }

@@ -33,6 +33,21 @@ TEST(PreviewSite, FoldersOutsideTheFirstAreMountedThoseInsideItAreNot) {
     EXPECT_FALSE(site.Resolve("/~2/../other/x.html"));
 }
 
+TEST(PreviewSite, APathIsNotYetThereOnlyWhereARunCouldStillWriteIt) {
+    testkit::TempDir dir;
+    std::filesystem::create_directories(dir.Path() / "out/sub");
+    testkit::WriteBytes(dir / "out/x.html", "x");
+    const CPreviewSite site({dir / "out", dir / "later"});
+
+    EXPECT_EQ(site.NotYetThere("/sub/neu%20seite.html"), "/sub/neu seite.html");
+    // A target folder the first run has not made yet.
+    EXPECT_EQ(site.NotYetThere("/~2/"), "/~2/");
+    EXPECT_EQ(site.NotYetThere("/~2/a/b.html"), "/~2/a/b.html");
+    EXPECT_FALSE(site.NotYetThere("/sub/"));
+    EXPECT_FALSE(site.NotYetThere("/x.html/y.html"));
+    EXPECT_FALSE(site.NotYetThere("/sub/../neu.html"));
+}
+
 TEST(PreviewContent, TheLiveScriptGoesBeforeTheLastBodyEndElseAtTheEnd) {
     const std::string tag =
         R"(<script src="/.pellandrix/live.js" data-page="/a&quot;b.html" data-run="7.2"></script>)";

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app/live_preview.h"
 #include "app/template_location.h"
 #include "engine/run_status.h"
 #include "store/desktop_options.h"
@@ -305,6 +306,22 @@ TEST_F(SessionTest, RowsAreNumberedAndTheStatusFollowsTheTick) {
     EXPECT_EQ(session.EntryAtRow(0), b);
     session.SetSelected(*b, false);
     EXPECT_EQ(b->RunStatus, static_cast<int>(RunStatus::Deactivated));
+}
+
+TEST_F(SessionTest, ThePreviewAddressOfARowIsItsServedPageElseTheStartPage) {
+    ASSERT_TRUE(session.AddTemplateFiles({File("erste seite.tpl", "src")}, false));
+    CTplFileRecord& entry = *session.EntryAtRow(0);
+    CLivePreview preview(session);
+    EXPECT_EQ(preview.PageAddress(entry), "");
+
+    ASSERT_TRUE(preview.Start(dir.Path().string(), 0));
+    const std::string start = preview.Address();
+    EXPECT_TRUE(start.starts_with("http://127.0.0.1:")) << start;
+    EXPECT_EQ(preview.PageAddress(entry), start + "erste%20seite.html");
+    entry.CreateFile = 0;
+    EXPECT_EQ(preview.PageAddress(entry), start);
+    preview.Stop();
+    EXPECT_EQ(preview.Address(), "");
 }
 
 }  // namespace

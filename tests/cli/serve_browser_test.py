@@ -2,9 +2,11 @@
 """The live preview in a real browser (Debian's chromium through
 chromium-driver and python3-selenium, headless, no network): a page opened
 through `pellandrix-cli serve` shows each save by itself, a run's parse
-error as an overlay with path and line, and the overlay goes with the fix.
+error as an overlay with path and line, and the overlay goes with the fix;
+a page its first run did not write shows why, then itself once written.
 Usage: serve_browser_test.py PELLANDRIX_CLI"""
 
+import os
 import shutil
 import sys
 import tempfile
@@ -15,7 +17,7 @@ from selenium.webdriver.chrome.options import Options
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.support.ui import WebDriverWait
 
-from serve_fixture import free_port, served_site
+from serve_fixture import SITE, free_port, served_site
 
 CLI = None
 # What the page may take from a save to showing it.
@@ -36,7 +38,6 @@ def start_browser(profile):
 class ServeInBrowser(unittest.TestCase):
     def setUp(self):
         self.s = served_site(CLI)
-        self.s.start("--port", str(free_port()))
         self.profile = tempfile.mkdtemp(prefix="pellandrix-chromium-")
         self.browser = start_browser(self.profile)
 
@@ -61,8 +62,12 @@ class ServeInBrowser(unittest.TestCase):
     def overlay(self):
         return self.shown("pellandrix-meldungen")
 
+    def open(self, page):
+        self.s.start("--port", str(free_port()))
+        self.browser.get(self.s.address + page)
+
     def test_saves_show_by_themselves_and_a_parse_error_as_an_overlay_until_fixed(self):
-        self.browser.get(self.s.address + "index.html")
+        self.open("index.html")
         self.assertEqual(self.text(), "Teil eins")
         # Gone with a reload; the test never reloads.
         self.browser.execute_script("window.unreloaded = true;")
@@ -79,6 +84,15 @@ class ServeInBrowser(unittest.TestCase):
 
         self.s.save("src/part.tpl", '<p id="text">Teil vier</p>\n')
         self.shows(lambda _: self.text() == "Teil vier" and self.overlay() is None)
+
+    def test_a_page_its_first_run_did_not_write_shows_why_then_itself(self):
+        os.remove(os.path.join(self.s.dir, "src/index.tpl"))
+        self.open("index.html")
+        self.assertEqual(self.browser.title, "Seite nicht gefunden")
+        self.assertIn("index.tpl kann nicht gelesen werden", self.shows(lambda _: self.overlay()))
+
+        self.s.save("src/index.tpl", SITE["src/index.tpl"])
+        self.shows(lambda _: self.text() == "Teil eins" and self.overlay() is None)
 
 
 if __name__ == "__main__":

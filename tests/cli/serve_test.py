@@ -72,6 +72,7 @@ class ServeHttp(unittest.TestCase):
         os.symlink("../secret.txt", os.path.join(out, "link-out.txt"))
         os.symlink("..", os.path.join(out, "updir"))
         os.symlink("note.txt", os.path.join(out, "link-in.txt"))
+        os.symlink("../fehlt.html", os.path.join(out, "dangling.html"))
         cls.s.start("--port", str(free_port()))
 
     @classmethod
@@ -127,11 +128,23 @@ class ServeHttp(unittest.TestCase):
                      "/sub/../../secret.txt", "/sub/%2e%2e/%2e%2e/secret.txt", "//secret.txt",
                      "/link-out.txt", "/updir/secret.txt", "/updir/", "/.hidden.html",
                      "/list/.secret", "/list/%2esecret", "/note.txt%00.html", "/./note.txt",
-                     "/nichts.html", "secret.txt", "/%c0%ae%c0%ae/secret.txt",
-                     "/.pellandrix/", "/index.html/"):
+                     "/updir/neu.html", "/dangling.html", "/.neu.html", "secret.txt",
+                     "/%c0%ae%c0%ae/secret.txt", "/.pellandrix/", "/index.html/"):
             status, _, body = raw_get(self.s.port, path)
             self.assertEqual((path, status), (path, 404))
             self.assertNotIn("außerhalb".encode(), body)
+            self.assertNotIn(b"<script", body)
+
+    def test_a_page_no_run_has_written_yet_is_a_404_that_waits_for_it(self):
+        for path, page in (("/neu%3Cb%3E.html", "/neu&lt;b&gt;.html"),
+                           ("/fehlt/", "/fehlt/index.html")):
+            status, head, body = raw_get(self.s.port, path)
+            self.assertEqual((path, status), (path, 404))
+            self.assertIn("text/html", head)
+            self.assertIn(b"Seite nicht gefunden", body)
+            self.assertNotIn(b"<b>", body)
+            self.assertIn(f'<script src="/.pellandrix/live.js" data-page="{page}"'.encode(), body)
+        self.assertNotIn(b"<script", raw_get(self.s.port, "/fehlt.png")[2])
 
     def test_folders_redirect_show_their_index_or_a_listing(self):
         status, head, _ = raw_get(self.s.port, "/sub")

@@ -9,6 +9,9 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
 #include <QProgressBar>
 #include <QSignalSpy>
 
@@ -16,6 +19,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "app/live_preview.h"
 #include "app/open_commands.h"
 #include "support/string_table.h"
 #include "testkit/faults.h"
@@ -309,21 +313,21 @@ TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
         [&chosen](int row) { chosen = row; });
 
     // b.tpl has neither template nor page; the right click selects its row.
-    // The fourth and fifth entries, "nur Geänderte erstellen" and
-    // "automatisch erstellen", go with the button, the sixth opens the
-    // "Meldungen" window.
+    // The fourth to sixth entries, "nur Geänderte erstellen",
+    // "automatisch erstellen" and "Vorschau im Browser", go with the
+    // button, the seventh opens the "Meldungen" window.
     RightClick(*window.FileList(), 1);
     EXPECT_TRUE(menu.Menu().isVisible());
     EXPECT_EQ(menu.Row(), 1);
     EXPECT_EQ(window.FileList()->SelectionMark(), 1);
     EXPECT_EQ(EnabledEntries(menu),
-              (std::vector<bool>{false, false, true, true, true, true, true}));
+              (std::vector<bool>{false, false, true, true, true, true, true, true}));
     // Groups are set apart; the window-wide entries show their keys.
     EXPECT_TRUE(menu.Menu().actions()[3]->isSeparator());
     EXPECT_EQ(Entries(menu)[3]->shortcut(), QKeySequence(Qt::Key_F5));
     EXPECT_EQ(Entries(menu)[4]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F5));
-    EXPECT_EQ(Entries(menu)[5]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
-    Entries(menu)[6]->trigger();
+    EXPECT_EQ(Entries(menu)[6]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+    Entries(menu)[7]->trigger();
     EXPECT_EQ(chosen, 1);
     menu.Menu().hide();
 
@@ -331,7 +335,8 @@ TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
     window.FileList()->SetSelectionMark(0);
     QTest::keyClick(window.FileList(), Qt::Key_F10, Qt::ShiftModifier);
     EXPECT_TRUE(menu.Menu().isVisible());
-    EXPECT_EQ(EnabledEntries(menu), (std::vector<bool>{true, true, true, true, true, true, false}));
+    EXPECT_EQ(EnabledEntries(menu),
+              (std::vector<bool>{true, true, true, true, true, true, true, false}));
     menu.Menu().hide();
     window.FileList()->SetSelectionMark(2);
     QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(1, 1),
@@ -340,13 +345,13 @@ TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
     EXPECT_EQ(menu.Row(), 2);
     // c.tpl makes no page at all.
     EXPECT_EQ(EnabledEntries(menu),
-              (std::vector<bool>{false, false, true, true, true, true, false}));
+              (std::vector<bool>{false, false, true, true, true, true, true, false}));
     menu.Menu().hide();
 
     // Every entry is named for a screen reader by its caption.
     QAccessibleInterface* items = QAccessible::queryAccessibleInterface(&menu.Menu());
     ASSERT_NE(items, nullptr);
-    ASSERT_EQ(items->childCount(), 9);
+    ASSERT_EQ(items->childCount(), 10);
     EXPECT_EQ(items->child(0)->text(QAccessible::Name), QStringLiteral("Seite im Browser öffnen"));
     EXPECT_EQ(items->child(4)->text(QAccessible::Name), QStringLiteral("nur Geänderte erstellen"));
     for (int i = 0; i < items->childCount(); ++i) {
@@ -497,6 +502,87 @@ TEST_F(MainDlgTest, AutomaticRunsStayOffWhenFoldersCannotBeWatched) {
     EXPECT_EQ(Messages(), std::vector<std::string>{FormatMessage(MessageId::kWatchUnavailable,
                                                                  std::strerror(EMFILE), "")});
     EXPECT_FALSE(testkit::Exists(src + "/seite.htm"));
+}
+
+// What a GET of `url` brought, as a browser sends it.
+struct HttpAnswer {
+    QNetworkReply::NetworkError error;
+    QByteArray body;
+};
+HttpAnswer Get(const QString& url) {
+    QNetworkAccessManager net;
+    net.setProxy(QNetworkProxy::NoProxy);
+    const std::unique_ptr<QNetworkReply> reply(net.get(QNetworkRequest(QUrl(url))));
+    QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+    EXPECT_TRUE(reply->isFinished() || finished.wait(10000)) << url.toStdString();
+    return {reply->error(), reply->readAll()};
+}
+
+TEST_F(MainDlgTest, ThePreviewServesTheRowsPageWhileTickedAndNoLonger) {
+    const std::string src = Dir() / "src";
+    const std::string out = Dir() / "out";
+    const std::string bin = Dir() / "bin";
+    for (const std::string& dir : {src, out, bin}) {
+        std::filesystem::create_directories(dir);
+    }
+    testkit::WriteBytes(src + "/erste seite.tpl", "<body>eins</body>\r\n");
+    Seed("Alpha", {{"erste seite.tpl", 1}}, src, out);
+    FakeProgram(bin, "netz");
+    // The browser is started in a session of its own, as the command line
+    // starts it.
+    std::filesystem::create_symlink("/usr/bin/setsid", bin + "/setsid");
+    const testkit::ScopedEnv path("PATH", bin);
+    const testkit::ScopedEnv browser("BROWSER", bin + "/netz");
+    CMainDlg* window = &Open();
+    const auto tick = [&] {
+        RightClick(*window->FileList(), 0);
+        window->findChild<QAction*>(QStringLiteral("preview"))->trigger();
+        return window->findChild<QAction*>(QStringLiteral("preview"))->isChecked();
+    };
+
+    // A server that cannot start is said, and nothing stays on.
+    {
+        const testkit::DescriptorLimit none(0);
+        EXPECT_FALSE(tick());
+    }
+    EXPECT_FALSE(window->AutoBuild()->IsOn());
+    EXPECT_EQ(Messages(), std::vector<std::string>{FormatMessage(MessageId::kPreviewNoPort, "8080",
+                                                                 std::strerror(EMFILE))});
+
+    // Ticked: runs, then the browser gets the row's page as served, and the
+    // progress field tells where.
+    ASSERT_TRUE(tick());
+    EXPECT_TRUE(window->AutoBuild()->IsOn());
+    const std::vector<std::string> opened = ArgumentsOf(bin, "netz");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->Progress()->text().contains(QStringLiteral("Vorschau unter")); },
+        5000));
+    const QString address = window->Progress()->text().section(QStringLiteral("unter "), 1);
+    EXPECT_EQ(window->Progress()->text(),
+              QStringLiteral("automatisch – wartet, Vorschau unter ") + address);
+    EXPECT_EQ(window->Progress()->accessibleDescription(), address);
+    EXPECT_EQ(opened, std::vector<std::string>{address.toStdString() + "erste%20seite.htm"});
+    const HttpAnswer page = Get(address + QStringLiteral("erste%20seite.htm"));
+    EXPECT_EQ(page.error, QNetworkReply::NoError);
+    EXPECT_TRUE(page.body.startsWith("<body>eins"));
+    EXPECT_TRUE(page.body.contains("/.pellandrix/live.js"));
+
+    // Closing the window ends the serving; what only the preview switched
+    // on is not kept for the project.
+    window->close();
+    EXPECT_EQ(Get(address).error, QNetworkReply::ConnectionRefusedError);
+    window = &Open();
+    EXPECT_FALSE(window->AutoBuild()->IsOn());
+
+    // Unticked, it stops; automatic runs the user chose go on.
+    QTest::keyClick(window, Qt::Key_F5, Qt::ControlModifier);
+    ASSERT_TRUE(tick());
+    const QString again = QString::fromStdString(window->Preview().Address());
+    EXPECT_EQ(Get(again).error, QNetworkReply::NoError);
+    EXPECT_FALSE(tick());
+    EXPECT_EQ(Get(again).error, QNetworkReply::ConnectionRefusedError);
+    EXPECT_TRUE(window->AutoBuild()->IsOn());
+    EXPECT_EQ(window->Progress()->text(), QStringLiteral("automatisch – wartet"));
 }
 
 // ---------------------------------------------------------------------------
