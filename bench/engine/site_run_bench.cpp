@@ -15,6 +15,7 @@
 #include "engine/run_memo.h"
 #include "engine/run_view.h"
 #include "engine/template_parser.h"
+#include "quiet_run.h"
 #include "store/dao_database.h"
 #include "store/run_record.h"
 #include "support/message_service.h"
@@ -26,18 +27,8 @@ constexpr int kPages = 300;
 constexpr int kSiteDefines = 200;
 constexpr int kBodyLines = 30;
 
-class SilentPresenter : public IMessagePresenter {
-  public:
-    MessageAnswer Present(MessageKind, const std::string&, ButtonStyle) override {
-        return MessageAnswer::Ok;
-    }
-};
-
-struct NoView : IRunView {
-    void RefreshRowStatus(int) override {}
-    void SetProgressRange(int, int) override {}
-    void SetProgressPos(int) override {}
-};
+using bench::NoView;
+using bench::SilentPresenter;
 
 std::string Name(int i) {
     return "N" + std::to_string(i) + "_VALUE";
