@@ -166,7 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CountingPresenter presenter;
     CMessageService messages(presenter);
-    CTemplateParser parser(messages);
+    CTplFileList files;
+    CTemplateParser parser(messages, files);
     if (BuildProject(AsText(data, size), parser, s)) {
         AddChain(parser, s);
     }

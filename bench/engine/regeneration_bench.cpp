@@ -30,7 +30,7 @@ using bench::SilentPresenter;
 // A temporary project folder with templates in src/ and pages in out/.
 class ChainProject {
   public:
-    ChainProject(bool leafFirst, bool context) : parser_(messages_) {
+    ChainProject(bool leafFirst, bool context) : parser_(messages_, files_) {
         std::string dir = (std::filesystem::temp_directory_path() / "pellandrix-chain-XXXXXX");
         if (::mkdtemp(dir.data()) == nullptr) {
             throw std::filesystem::filesystem_error("mkdtemp", std::error_code());
@@ -74,6 +74,7 @@ class ChainProject {
 
     SilentPresenter presenter_;
     CMessageService messages_{presenter_};
+    CTplFileList files_;
     CTemplateParser parser_;
     NoView view_;
     std::filesystem::path dir_;

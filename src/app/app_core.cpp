@@ -2,7 +2,8 @@
 
 namespace pellandrix {
 
-CAppCore::CAppCore(IMessagePresenter& presenter) : messages_(presenter), parser_(messages_) {}
+CAppCore::CAppCore(IMessagePresenter& presenter)
+    : messages_(presenter), parser_(messages_, files_) {}
 
 DatabaseOpening CAppCore::StartUp(JetFileChoice jet) {
     location_ = LocateDatabase();
@@ -21,10 +22,9 @@ CProjectRecord* CAppCore::LoadProjectFiles(int projectId) {
     if (project == nullptr) {
         return nullptr;
     }
-    CTplFileList& files = parser_.Files();
-    files.LoadForProject(database_, projectId);
+    files_.LoadForProject(database_, projectId);
     int row = 0;
-    for (CTplFileRecord& file : files.Records()) {
+    for (CTplFileRecord& file : files_.Records()) {
         file.ListRow = file.Deleted ? -1 : row++;
     }
     return project;

@@ -12,9 +12,10 @@
 namespace pellandrix {
 
 // What the desktop program and the command-line program hold for a whole
-// run: the message service, the project list, the template parser with the
-// current project's files and the define table, the offered extensions and
-// the open project database. Borrows the presenter, which must outlive it.
+// run: the message service, the project list, the current project's
+// template files, the template parser that borrows them, the offered
+// extensions and the open project database. Borrows the presenter, which
+// must outlive it.
 class CAppCore {
   public:
     explicit CAppCore(IMessagePresenter& presenter);
@@ -35,16 +36,16 @@ class CAppCore {
     // list stays empty. Refusals leave as CDaoException.
     void StartUpReadOnly();
 
-    // Makes `projectId` current: loads its template files into the parser's
-    // list, numbering their ListRow 0, 1, ... in list order. Returns the
-    // project, or null (and loads nothing) when no live project has that id.
+    // Makes `projectId` current: loads its template files into Files(),
+    // numbering their ListRow 0, 1, ... in list order. Returns the project,
+    // or null (and loads nothing) when no live project has that id.
     CProjectRecord* LoadProjectFiles(int projectId);
 
     CMessageService& Messages() { return messages_; }
     CDaoDatabase& Database() { return database_; }
     CProjectList& Projects() { return projects_; }
     CTemplateParser& Parser() { return parser_; }
-    CTplFileList& Files() { return parser_.Files(); }
+    CTplFileList& Files() { return files_; }
     const CFileExtList& Extensions() const { return extensions_; }
     const DatabaseLocation& Location() const { return location_; }
 
@@ -52,6 +53,7 @@ class CAppCore {
     CMessageService messages_;
     CDaoDatabase database_;
     CProjectList projects_;
+    CTplFileList files_;  // before the parser, which borrows it
     CTemplateParser parser_;
     CFileExtList extensions_;
     DatabaseLocation location_;

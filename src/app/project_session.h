@@ -56,8 +56,8 @@ class CProjectSession {
     // which is the run's specified include rule, not a display matter.
     void NumberRows();
     // Where a generation run is while it shows a message (see
-    // CTemplateParser::Where); empty outside a run.
-    std::vector<SourcePlace> RunPlace() const { return core_.Parser().Where(); }
+    // CGenerationContext::Where); empty outside a run.
+    std::vector<SourcePlace> RunPlace() const { return core_.Parser().Context().Where(); }
 
     // --- projects ----------------------------------------------------------
     // Reads every project of the database into the emptied project list;

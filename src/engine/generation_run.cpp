@@ -21,7 +21,7 @@ namespace {
 class Run {
   public:
     Run(CTemplateParser& parser, IRunView& view)
-        : parser_(parser), view_(view), memo_(parser.Memo()) {}
+        : parser_(parser), context_(parser.Context()), view_(view), memo_(parser.Memo()) {}
 
     // With a memo, an incremental run that finds it cannot leave what a
     // full run would (see RunDiverged) starts over as a full run; messages
@@ -42,7 +42,7 @@ class Run {
             }
         }
         Restore(before);
-        parser_.PutBackOriginals();
+        context_.PutBackOriginals();
         memo_->StartOver();
         const ShownScope passing(parser_.Messages(), &CMessageService::PassOver, shown);
         Attempt();
@@ -102,9 +102,9 @@ class Run {
     }
 
     void Attempt() {
-        const RunScope scope(parser_);
+        const RunScope scope(context_);
         if (memo_ == nullptr || !memo_->DryRun()) {
-            for (const FolderHandle& folder : parser_.TargetFolders()) {
+            for (const FolderHandle& folder : context_.TargetFolders()) {
                 SweepLeftovers(folder->fd.Get());
             }
         } else {
@@ -127,9 +127,9 @@ class Run {
     }
 
     struct RunScope {
-        explicit RunScope(CTemplateParser& parser) : parser(parser) { parser.BeginRun(); }
-        ~RunScope() { parser.EndRun(); }
-        CTemplateParser& parser;
+        explicit RunScope(CGenerationContext& context) : context(context) { context.BeginRun(); }
+        ~RunScope() { context.EndRun(); }
+        CGenerationContext& context;
     };
 
     template <typename Fn>
@@ -157,24 +157,24 @@ class Run {
         return count;
     }
 
-    // Tells the parser which entry the run is working on, for the places
+    // Tells the context which entry the run is working on, for the places
     // of its messages, while the object lives.
     struct InHand {
-        InHand(CTemplateParser& parser, const CTplFileRecord& entry) : parser(parser) {
-            parser.SetEntryInHand(&entry);
+        InHand(CGenerationContext& context, const CTplFileRecord& entry) : context(context) {
+            context.SetEntryInHand(&entry);
         }
-        ~InHand() { parser.SetEntryInHand(nullptr); }
+        ~InHand() { context.SetEntryInHand(nullptr); }
         InHand(const InHand&) = delete;
         InHand& operator=(const InHand&) = delete;
-        CTemplateParser& parser;
+        CGenerationContext& context;
     };
 
     void Generate(CTplFileRecord& entry, int pass) {
-        const InHand inHand(parser_, entry);
+        const InHand inHand(context_, entry);
         SetStatus(entry, RunStatus::InProgress);
         const OutputResult result =
             memo_ != nullptr ? Remembered(entry, pass) : parser_.ProcessEntry(entry);
-        parser_.NoteOwnPass(entry, result == OutputResult::Written);
+        context_.NoteOwnPass(entry, result == OutputResult::Written);
         Report(entry, result);
         entry.StandaloneDone = 1;
         SetStatus(entry, result == OutputResult::Written ? RunStatus::Done : RunStatus::Failed);
@@ -185,7 +185,7 @@ class Run {
     OutputResult Remembered(CTplFileRecord& entry, int pass) {
         memo_->SetStep(entry.TPLFileId, pass);
         const Trace* trace = memo_->Recorded(entry.TPLFileId, pass);
-        if (trace != nullptr && parser_.TakeRecorded(entry, *trace)) {
+        if (trace != nullptr && parser_.Recorder().TakeRecorded(entry, *trace)) {
             memo_->KeepStep(entry.TPLFileId, pass);
             taken_.insert(&entry);
             return OutputResult::Written;
@@ -193,9 +193,9 @@ class Run {
         done_.insert(&entry);
         memo_->BeginStep(entry.TPLFileId, pass);
         const int shown = parser_.Messages().ShownCount();
-        parser_.ClearTrouble();
+        context_.ClearTrouble();
         const OutputResult result = parser_.ProcessEntry(entry);
-        memo_->EndStep(result == OutputResult::Written && !parser_.Troubled() &&
+        memo_->EndStep(result == OutputResult::Written && !context_.Troubled() &&
                        parser_.Messages().ShownCount() == shown);
         return result;
     }
@@ -224,15 +224,15 @@ class Run {
         const std::string output = OutputPath(entry);
         switch (result) {
             case OutputResult::TemplateUnreadable:
-                parser_.ReportOnce(MessageId::kTemplateUnreadable,
-                                   JoinPath(entry.SourcePath, entry.TPLFileName));
+                context_.ReportOnce(MessageId::kTemplateUnreadable,
+                                    JoinPath(entry.SourcePath, entry.TPLFileName));
                 break;
             case OutputResult::DirectoryMissing:
-                parser_.ReportOnce(MessageId::kTargetDirectoryMissing, entry.TargetPath.str(),
-                                   output);
+                context_.ReportOnce(MessageId::kTargetDirectoryMissing, entry.TargetPath.str(),
+                                    output);
                 break;
             case OutputResult::NotCreated:
-                parser_.ReportOnce(MessageId::kCannotCreateFile, output);
+                context_.ReportOnce(MessageId::kCannotCreateFile, output);
                 break;
             case OutputResult::Written:
             case OutputResult::WriteFailed:  // reported when they happened
@@ -242,7 +242,7 @@ class Run {
     }
 
     void GenerationPass() {
-        parser_.BeginPass();
+        context_.BeginPass();
         ForEachLive([&](CTplFileRecord& entry) {
             parser_.Defines().Clear();
             if (entry.Selected) {
@@ -254,7 +254,7 @@ class Run {
     }
 
     void RegenerationPass() {
-        parser_.BeginPass();
+        context_.BeginPass();
         ForEachLive([&](CTplFileRecord& entry) {
             parser_.Defines().Clear();
             if (entry.Selected && !entry.StandaloneDone) {
@@ -285,7 +285,7 @@ class Run {
         if (!waiting) {
             return;
         }
-        parser_.BeginPass();
+        context_.BeginPass();
         for (CTplFileRecord* entry : IncludersFirst(parser_.Files())) {
             if (!Waits(*entry)) {
                 continue;
@@ -304,7 +304,7 @@ class Run {
 
     // A waiting entry whose file holds its own text is done.
     bool SettleIfOwnText(CTplFileRecord& entry) {
-        if (!parser_.HoldsOwnText(entry)) {
+        if (!context_.HoldsOwnText(entry)) {
             return false;
         }
         entry.StandaloneDone = 1;
@@ -315,10 +315,10 @@ class Run {
     void CleanUpPass() {
         ForEachLive([&](const CTplFileRecord& entry) {
             if (!entry.CreateFile) {
-                const InHand inHand(parser_, entry);
+                const InHand inHand(context_, entry);
                 const std::string path = OutputPath(entry);
                 const bool dryRun = memo_ != nullptr && memo_->DryRun();
-                if (parser_.RemoveGenerated(path, dryRun) && memo_ != nullptr) {
+                if (context_.RemoveGenerated(path, dryRun) && memo_ != nullptr) {
                     memo_->Files().NoteDeleted(path);
                 }
             }
@@ -327,6 +327,7 @@ class Run {
     }
 
     CTemplateParser& parser_;
+    CGenerationContext& context_;
     IRunView& view_;
     CRunMemo* memo_;
     int position_ = 0;

@@ -2,22 +2,36 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/line_engine.h"
 #include "engine/memory_sink.h"
-#include "engine/template_parser.h"
+#include "store/tpl_file_list.h"
+#include "support/content_hash.h"
 #include "support/text_file.h"
 
 namespace pellandrix {
 
+// What became of an entry's own generated file when it was processed.
+enum class OutputResult {
+    Written,             // in place (or it already held exactly that text)
+    TemplateUnreadable,  // the template could not be opened: nothing happened
+    DirectoryMissing,    // the target folder does not exist
+    NotCreated,          // the file could not be created for another reason
+    WriteFailed,         // writing broke off; reported as it happened
+    Refused,             // the file is a template or lies outside the target
+                         // folders (COutputGuard); reported as it happened
+};
+
 // One template being read. Includes are resolved with an explicit stack of
 // frames instead of recursion, so a long include chain cannot exhaust the
 // call stack; waiting frames below the upper levels give up their file
-// descriptors (see kLevelsKeptOpen).
-struct CTemplateParser::Frame {
+// descriptors.
+struct TemplateFrame {
     CTplFileRecord* entry = nullptr;
     std::string templatePath;
     std::string outputPath;
@@ -50,5 +64,8 @@ struct CTemplateParser::Frame {
         }
     }
 };
+
+// The include chain a parser is working through, outermost first.
+using FrameStack = std::vector<std::unique_ptr<TemplateFrame>>;
 
 }  // namespace pellandrix

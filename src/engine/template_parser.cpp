@@ -8,7 +8,6 @@
 #include "engine/directives.h"
 #include "engine/run_status.h"
 #include "engine/step_rules.h"
-#include "engine/template_frame.h"
 #include "engine/template_paths.h"
 #include "support/text_file.h"
 
@@ -39,124 +38,8 @@ OutputResult CreateFailure(const std::string& path) {
                                                                 : OutputResult::DirectoryMissing;
 }
 
-}  // namespace
-
-CTemplateParser::CTemplateParser(CMessageService& messages)
-    : messages_(messages), engine_(defines_, messages) {}
-
-CTemplateParser::~CTemplateParser() = default;
-
-bool CTemplateParser::AppendFileVerbatim(ITextSink* output, const std::string& path) {
-    CTextReader reader;
-    if (!reader.Open(path)) {
-        return false;
-    }
-    std::string_view chunk;
-    while (reader.ReadChunk(&chunk)) {
-        if (output != nullptr) {
-            output->Write(chunk);
-        }
-    }
-    return true;
-}
-
-std::unique_ptr<CTemplateParser::Frame> CTemplateParser::OpenFrame(CTplFileRecord& entry) {
-    auto frame = std::make_unique<Frame>();
-    frame->entry = &entry;
-    frame->templatePath = JoinPath(entry.SourcePath, entry.TPLFileName);
-    frame->outputPath = OutputPath(entry);
-    frame->startedNs = memo_ != nullptr ? WallClockNs() : 0;
-    const bool opened = frame->reader.Open(frame->templatePath);
-    if (memo_ != nullptr && memo_->Recording() != nullptr) {
-        frame->traceStep = memo_->Recording()->steps.size();
-        Record({TraceOp::Frame, entry.TPLFileId, 0, frame->templatePath, frame->outputPath, {}});
-    }
-    if (!opened) {
-        return nullptr;
-    }
-    if (memo_ != nullptr) {
-        frame->reader.StartHashing();
-    }
-    COutputGuard::Decision decision = guard_.DecideWrite(frame->outputPath);
-    if (!Allowed(decision.verdict, frame->outputPath)) {
-        refused_.insert(frame->outputPath);
-        frame->result = OutputResult::Refused;
-        return frame;
-    }
-    if (memo_ != nullptr && memo_->DryRun()) {
-        frame->isDry = true;
-        frame->hasOutput = decision.place && CTextWriter::CanOpen(*decision.place);
-        troubled_ = troubled_ || !frame->hasOutput;
-        if (!frame->hasOutput) {
-            frame->result = CreateFailure(frame->outputPath);
-        }
-        return frame;
-    }
-    frame->hasOutput = decision.place && frame->writer.Open(std::move(*decision.place), &spares_);
-    troubled_ = troubled_ || !frame->hasOutput;
-    if (!frame->hasOutput) {
-        frame->result = CreateFailure(frame->outputPath);
-    }
-    return frame;
-}
-
-bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
-    return ProcessEntry(entry) != OutputResult::TemplateUnreadable;
-}
-
-void CTemplateParser::BeginRun() {
-    active_.clear();
-    guard_.Reset(files_);
-    byName_.clear();
-    byId_.clear();
-    verdicts_.clear();
-    for (CTplFileRecord& entry : files_.Records()) {
-        if (!entry.Deleted) {
-            byName_.emplace(entry.TPLFileName.str(), &entry);
-            byId_.emplace(entry.TPLFileId, &entry);
-        }
-    }
-    reported_.clear();
-    cyclesReported_.clear();
-    ownText_.clear();
-    refused_.clear();
-    inRun_ = true;
-}
-
-void CTemplateParser::NoteOwnPass(const CTplFileRecord& entry, bool written) {
-    if (written && lastOwnHash_) {
-        ownText_[&entry] = OwnText{*lastOwnHash_, false};
-    } else {
-        ownText_.erase(&entry);
-    }
-}
-
-void CTemplateParser::MarkOverwritten(const CTplFileRecord& entry) {
-    const auto found = ownText_.find(&entry);
-    if (found != ownText_.end()) {
-        found->second.overwritten = true;
-    }
-}
-
-bool CTemplateParser::HoldsOwnText(const CTplFileRecord& entry) {
-    const auto found = ownText_.find(&entry);
-    if (found == ownText_.end()) {
-        return false;
-    }
-    if (!found->second.overwritten) {
-        return true;
-    }
-    // Includes wrote the file since: another include may have put the very
-    // same bytes back, so only the bytes can tell.
-    const std::string path = OutputPath(entry);
-    if (memo_ != nullptr) {
-        return memo_->Files().Current(path) == found->second.hash;
-    }
-    const std::optional<HashedFile> disk = HashFile(path);
-    return disk && disk->hash == found->second.hash;
-}
-
-std::optional<ContentHash> CTemplateParser::TextHash(const Frame& frame) {
+// The hash of the text `frame` put in place; none when it wrote none.
+std::optional<ContentHash> TextHash(const TemplateFrame& frame) {
     if (!frame.written) {
         return std::nullopt;
     }
@@ -170,76 +53,36 @@ std::optional<ContentHash> CTemplateParser::TextHash(const Frame& frame) {
     return read ? std::optional<ContentHash>(read->hash) : std::nullopt;
 }
 
-void CTemplateParser::EndRun() {
-    inRun_ = false;
-    spares_.Release();
-}
+}  // namespace
 
-void CTemplateParser::ReportOnce(MessageId id, std::string_view first, std::string_view second) {
-    troubled_ = true;
-    if (reported_.insert(FormatMessage(id, first, second)).second) {
-        messages_.ShowError(id, first, second);
-    }
-}
+CTemplateParser::CTemplateParser(CMessageService& messages, CTplFileList& files)
+    : context_(messages, files), engine_(defines_, messages) {}
 
-std::vector<SourcePlace> CTemplateParser::Where() const {
-    std::vector<SourcePlace> places;
-    if (frames_ != nullptr) {
-        for (auto frame = frames_->rbegin(); frame != frames_->rend(); ++frame) {
-            places.push_back({(*frame)->templatePath, (*frame)->state.line});
-        }
-    }
-    if (places.empty() && inHand_ != nullptr) {
-        places.push_back({JoinPath(inHand_->SourcePath, inHand_->TPLFileName), 0});
-    }
-    return places;
-}
-
-bool CTemplateParser::RemoveGenerated(const std::string& path, bool dryRun) {
-    if (refused_.count(path) != 0) {
-        return false;
-    }
-    const COutputGuard::Decision decision = guard_.DecideDelete(path);
-    if (!Allowed(decision.verdict, path)) {
-        return false;
-    }
-    if (!dryRun && decision.place) {
-        KeepOriginal(path);
-        RemoveIfSame(*decision.place, *decision.found);
-    }
-    return true;
-}
-
-bool CTemplateParser::Allowed(COutputGuard::Verdict verdict, const std::string& path) {
-    switch (verdict) {
-        case COutputGuard::Verdict::Allowed:
-            return true;
-        case COutputGuard::Verdict::IsTemplate:
-            ReportOnce(MessageId::kFileIsTemplate, path);
-            return false;
-        case COutputGuard::Verdict::OutsideTargets:
-            ReportOnce(MessageId::kOutsideTargetFolders, path);
-            return false;
-    }
-    return false;
+bool CTemplateParser::ProcessTemplate(CTplFileRecord& entry) {
+    return ProcessEntry(entry) != OutputResult::TemplateUnreadable;
 }
 
 OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
-    if (!inRun_) {
-        BeginRun();
-        struct Ending {
-            bool& inRun;
-            ~Ending() { inRun = false; }
-        } ending{inRun_};
-        return ProcessEntry(entry);
+    if (context_.InRun()) {
+        return ProcessInRun(entry);
     }
-    std::vector<std::unique_ptr<Frame>> stack;
-    frames_ = &stack;
-    struct Unwatched {
-        const std::vector<std::unique_ptr<Frame>>*& frames;
-        ~Unwatched() { frames = nullptr; }
-    } unwatched{frames_};
-    lastOwnHash_.reset();
+    struct Scope {
+        CGenerationContext& context;
+        explicit Scope(CGenerationContext& context) : context(context) { context.BeginRun(); }
+        ~Scope() { context.EndRun(); }
+    } scope{context_};
+    return ProcessInRun(entry);
+}
+
+OutputResult CTemplateParser::ProcessInRun(CTplFileRecord& entry) {
+    active_.clear();
+    FrameStack stack;
+    struct Chain {
+        CGenerationContext& context;
+        ~Chain() { context.SetChain(nullptr); }
+    } chain{context_};
+    context_.SetChain(&stack);
+    context_.SetLastOwnText(std::nullopt);
     if (auto first = OpenFrame(entry)) {
         stack.push_back(std::move(first));
     } else {
@@ -247,29 +90,9 @@ OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
     }
     OutputResult result = OutputResult::Written;
     active_.insert(&entry);
-    std::string_view chunk;
     while (!stack.empty()) {
-        Frame& frame = *stack.back();
-        std::unique_ptr<Frame> child;
-        while (!child) {
-            // Plain text lines go by the bufferful; a chunk at a time only
-            // where one may be a directive (or is too long, or ends the file).
-            const std::size_t taken = engine_.HandleTextLines(
-                frame.state, frame.entry->TPLFileName.str(), frame.reader.Ahead(), frame.Output());
-            if (taken != 0) {
-                frame.reader.Consume(taken);
-                continue;
-            }
-            if (!frame.reader.ReadChunk(&chunk)) {
-                break;
-            }
-            std::string_view argument;
-            if (engine_.HandleChunk(frame.state, frame.entry->TPLFileName.str(), chunk,
-                                    frame.Output(), &argument) == ChunkKind::Include) {
-                child = ResolveInclude(frame, argument);
-            }
-        }
-        if (child) {
+        TemplateFrame& frame = *stack.back();
+        if (std::unique_ptr<TemplateFrame> child = ReadOn(frame)) {
             if (stack.size() > kLevelsKeptOpen) {
                 frame.reader.Suspend();
                 frame.writer.Suspend();
@@ -279,13 +102,13 @@ OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
             continue;
         }
         result = FinishFrame(frame);
-        std::unique_ptr<Frame> done = std::move(stack.back());
+        std::unique_ptr<TemplateFrame> done = std::move(stack.back());
         stack.pop_back();
         active_.erase(done->entry);
         if (stack.empty()) {
-            lastOwnHash_ = TextHash(*done);
+            context_.SetLastOwnText(TextHash(*done));
         } else {
-            Frame& parent = *stack.back();
+            TemplateFrame& parent = *stack.back();
             parent.reader.Resume();
             parent.writer.Resume();
             CompleteInclude(parent, *done);
@@ -295,43 +118,92 @@ OutputResult CTemplateParser::ProcessEntry(CTplFileRecord& entry) {
     return result;
 }
 
-std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& frame,
-                                                                        std::string_view argument) {
+std::unique_ptr<TemplateFrame> CTemplateParser::ReadOn(TemplateFrame& frame) {
+    std::string_view chunk;
+    for (;;) {
+        // Plain text lines go by the bufferful; a chunk at a time only
+        // where one may be a directive (or is too long, or ends the file).
+        const std::size_t taken = engine_.HandleTextLines(
+            frame.state, frame.entry->TPLFileName.str(), frame.reader.Ahead(), frame.Output());
+        if (taken != 0) {
+            frame.reader.Consume(taken);
+            continue;
+        }
+        if (!frame.reader.ReadChunk(&chunk)) {
+            return nullptr;
+        }
+        std::string_view argument;
+        if (engine_.HandleChunk(frame.state, frame.entry->TPLFileName.str(), chunk, frame.Output(),
+                                &argument) == ChunkKind::Include) {
+            if (std::unique_ptr<TemplateFrame> child = ResolveInclude(frame, argument)) {
+                return child;
+            }
+        }
+    }
+}
+
+std::unique_ptr<TemplateFrame> CTemplateParser::OpenFrame(CTplFileRecord& entry) {
+    auto frame = std::make_unique<TemplateFrame>();
+    frame->entry = &entry;
+    frame->templatePath = JoinPath(entry.SourcePath, entry.TPLFileName);
+    frame->outputPath = OutputPath(entry);
+    frame->startedNs = context_.Memo() != nullptr ? WallClockNs() : 0;
+    const bool opened = frame->reader.Open(frame->templatePath);
+    recorder_.RecordFrame(*frame);
+    if (!opened) {
+        return nullptr;
+    }
+    if (context_.Memo() != nullptr) {
+        frame->reader.StartHashing();
+    }
+    OpenOutput(*frame);
+    return frame;
+}
+
+void CTemplateParser::OpenOutput(TemplateFrame& frame) {
+    COutputGuard::Decision decision = context_.DecideWrite(frame.outputPath);
+    if (decision.verdict != COutputGuard::Verdict::Allowed) {
+        frame.result = OutputResult::Refused;
+        return;
+    }
+    CRunMemo* memo = context_.Memo();
+    frame.isDry = memo != nullptr && memo->DryRun();
+    if (frame.isDry) {
+        frame.hasOutput = decision.place && CTextWriter::CanOpen(*decision.place);
+    } else {
+        frame.hasOutput =
+            decision.place && frame.writer.Open(std::move(*decision.place), &context_.Spares());
+    }
+    if (!frame.hasOutput) {
+        context_.NoteTrouble();
+        frame.result = CreateFailure(frame.outputPath);
+    }
+}
+
+std::unique_ptr<TemplateFrame> CTemplateParser::ResolveInclude(TemplateFrame& frame,
+                                                               std::string_view argument) {
     const IncludeName parts = SplitIncludeName(argument);
     if (!IsTemplateInclude(parts)) {
         if (frame.hasOutput) {
-            AppendRecorded(frame.Output(), PlainIncludePath(parts), TraceOp::Plain);
+            recorder_.AppendRecorded(frame.Output(), PlainIncludePath(parts), TraceOp::Plain);
         }
         return nullptr;
     }
-    CTplFileRecord* found = IncludedEntry(byName_, parts.name);
+    CTplFileRecord* found = IncludedEntry(context_.ByName(), parts.name);
     const std::string path = found != nullptr ? OutputPath(*found) : std::string();
-    const bool verbatim = found != nullptr && InsertsVerbatim(*found, found->RunStatus);
-    Record({TraceOp::Include,
-            found != nullptr ? found->TPLFileId : 0,
-            static_cast<std::uint8_t>(
-                (found != nullptr && found->AlwaysParse ? TraceStep::kAlwaysParse : 0) |
-                (found != nullptr && IsDone(found->RunStatus) ? TraceStep::kDone : 0)),
-            path,
-            parts.name,
-            {}});
+    RecordInclude(found, path, parts.name);
     if (found == nullptr) {
         return nullptr;
     }
-    if (verbatim) {
-        AppendRecorded(frame.Output(), path, TraceOp::Verbatim);
+    if (InsertsVerbatim(*found, found->RunStatus)) {
+        recorder_.AppendRecorded(frame.Output(), path, TraceOp::Verbatim);
         return nullptr;
     }
     if (active_.count(found) != 0) {
-        troubled_ = true;
-        const std::string line = std::to_string(frame.state.line);
-        if (cyclesReported_.insert(frame.entry->TPLFileName.str() + ":" + line).second) {
-            messages_.ShowParseError(MessageId::kIncludeCycle, frame.entry->TPLFileName.str(),
-                                     line);
-        }
+        context_.ReportCycle(frame.entry->TPLFileName.str(), frame.state.line);
         return nullptr;
     }
-    std::unique_ptr<Frame> child = OpenFrame(*found);
+    std::unique_ptr<TemplateFrame> child = OpenFrame(*found);
     if (!child) {
         MarkRegenerated(*found);
         return nullptr;
@@ -341,52 +213,71 @@ std::unique_ptr<CTemplateParser::Frame> CTemplateParser::ResolveInclude(Frame& f
     return child;
 }
 
-OutputResult CTemplateParser::FinishFrame(Frame& frame) {
+void CTemplateParser::RecordInclude(const CTplFileRecord* found, const std::string& path,
+                                    std::string_view name) {
+    const std::uint8_t flags =
+        found == nullptr
+            ? 0
+            : static_cast<std::uint8_t>((found->AlwaysParse ? TraceStep::kAlwaysParse : 0) |
+                                        (IsDone(found->RunStatus) ? TraceStep::kDone : 0));
+    recorder_.Record({TraceOp::Include,
+                      found != nullptr ? found->TPLFileId : 0,
+                      flags,
+                      path,
+                      std::string(name),
+                      {}});
+}
+
+OutputResult CTemplateParser::FinishFrame(TemplateFrame& frame) {
     engine_.Finish(frame.state, frame.entry->TPLFileName.str());
-    if (memo_ != nullptr) {
-        NoteTemplateRead(frame);
-    }
+    recorder_.NoteTemplateRead(frame);
     frame.reader.Close();
     if (!frame.hasOutput) {
         return frame.result;
     }
     if (frame.isDry) {
         frame.written = true;
-        if (NoteWritten(frame, &frame.dry.Text(), true)) {
-            MarkOverwritten(*frame.entry);
+        if (recorder_.NoteWritten(frame, &frame.dry.Text(), true)) {
+            context_.MarkOverwritten(*frame.entry);
         }
         frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
         return OutputResult::Written;
     }
+    return CommitFrame(frame);
+}
+
+OutputResult CTemplateParser::CommitFrame(TemplateFrame& frame) {
     // Where this run has already put text at the path, its notion of the
     // file is compared, since the disk may not hold it (see CRunFiles).
-    const bool known = memo_ != nullptr && memo_->Files().Written().count(frame.outputPath) != 0;
+    CRunMemo* memo = context_.Memo();
+    const bool known = memo != nullptr && memo->Files().Written().count(frame.outputPath) != 0;
     const std::optional<FileId> before = known ? std::nullopt : FileAt(frame.outputPath);
-    KeepOriginal(frame.outputPath);
+    context_.KeepOriginal(frame.outputPath);
     frame.written = frame.writer.Commit();
     if (frame.written) {
         // A text the file already held leaves the very file in place; any
         // other text puts a new file there.
-        const bool changed =
-            memo_ != nullptr ? NoteWritten(frame, frame.writer.CommittedText(), known) : false;
+        const bool changed = memo != nullptr
+                                 ? recorder_.NoteWritten(frame, frame.writer.CommittedText(), known)
+                                 : false;
         if (known ? changed : !before || FileAt(frame.outputPath) != before) {
-            MarkOverwritten(*frame.entry);
+            context_.MarkOverwritten(*frame.entry);
         }
         frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
         return OutputResult::Written;
     }
-    troubled_ = true;
+    context_.NoteTrouble();
     if (frame.writer.CreateFailed()) {
         // A file that could not even be created is left to the caller, as
         // when Open can tell so in advance; a write that broke off is
         // reported here, wherever it happens.
         return CreateFailure(frame.outputPath);
     }
-    messages_.ShowError(MessageId::kWriteFailed, frame.outputPath);
+    context_.Messages().ShowError(MessageId::kWriteFailed, frame.outputPath);
     return OutputResult::WriteFailed;
 }
 
-void CTemplateParser::CompleteInclude(Frame& parent, const Frame& child) {
+void CTemplateParser::CompleteInclude(TemplateFrame& parent, const TemplateFrame& child) {
     // Only a file written just now is inserted: after a failed write the
     // file at that path is an older page, not this include's text. Text the
     // writer still holds is what reading the file back would yield.
@@ -410,17 +301,17 @@ void CTemplateParser::MarkRegenerated(CTplFileRecord& included) {
     // the file no longer shows the entry's own text: the run must generate it
     // once more on its own.
     const bool marked = MarksForRegeneration(included, included.StandaloneDone);
-    Record({TraceOp::Mark,
-            included.TPLFileId,
-            marked ? TraceStep::kMarked : std::uint8_t{0},
-            {},
-            {},
-            {}});
+    recorder_.Record({TraceOp::Mark,
+                      included.TPLFileId,
+                      marked ? TraceStep::kMarked : std::uint8_t{0},
+                      {},
+                      {},
+                      {}});
     if (marked) {
         included.StandaloneDone = 0;
         included.RunStatus = static_cast<int>(RunStatus::InProgress);
-        if (view_ != nullptr) {
-            view_->RefreshRowStatus(included.ListRow);
+        if (IRunView* view = context_.View()) {
+            view->RefreshRowStatus(included.ListRow);
         }
     }
 }

@@ -339,4 +339,18 @@ bool CTextWriter::Resume() {
     return !target_.failed;
 }
 
+bool AppendFileVerbatim(ITextSink* output, const std::string& path) {
+    CTextReader reader;
+    if (!reader.Open(path)) {
+        return false;
+    }
+    std::string_view chunk;
+    while (reader.ReadChunk(&chunk)) {
+        if (output != nullptr) {
+            output->Write(chunk);
+        }
+    }
+    return true;
+}
+
 }  // namespace pellandrix

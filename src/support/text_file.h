@@ -182,4 +182,9 @@ class CTextWriter : public ITextSink {
     std::optional<std::string> committed_;
 };
 
+// Copies the text file `path` to `output` chunk by chunk as CTextReader
+// reads it, obeying no directive. A null output reads the file and writes
+// nothing. Returns false when the file cannot be opened.
+bool AppendFileVerbatim(ITextSink* output, const std::string& path);
+
 }  // namespace pellandrix

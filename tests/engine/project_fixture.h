@@ -36,7 +36,8 @@ struct ProjectFixture {
     TempDir dir;
     RecordingPresenter presenter;
     CMessageService messages{presenter};
-    CTemplateParser parser{messages};
+    CTplFileList files;
+    CTemplateParser parser{messages, files};
     RecordingView view;
     std::string src = dir / "src";
     std::string out = dir / "out";

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/run_status.h"
-#include "engine/template_parser.h"
+#include "engine/step_recorder.h"
 #include "engine/template_paths.h"
 #include "support/text_file.h"
 
@@ -47,14 +47,14 @@ std::string ContentReason(const std::string& path, const std::optional<ContentHa
 
 }  // namespace
 
-struct CTemplateParser::Replay {
+struct CStepRecorder::Replay {
     struct EntryState {
         int runStatus = 0;
         int standaloneDone = 0;
         bool marked = false;
     };
 
-    CTemplateParser& parser;
+    CGenerationContext& context;
     CRunFiles& files;
     std::unordered_map<CTplFileRecord*, EntryState> entries;
     std::vector<std::pair<const TraceStep*, CTplFileRecord*>> writes;
@@ -86,7 +86,7 @@ struct CTemplateParser::Replay {
     }
 
     bool Frame(const TraceStep& step) {
-        CTplFileRecord* entry = parser.EntryById(step.entry);
+        CTplFileRecord* entry = context.EntryById(step.entry);
         if (entry == nullptr) {
             return Fail(EntryGone(step.entry));
         }
@@ -104,7 +104,7 @@ struct CTemplateParser::Replay {
         if (output != step.other) {
             return Fail(PathMoved("Ausgabe", entry->TPLFileName.str(), step.other, output));
         }
-        if (Verdict(output) != COutputGuard::Verdict::Allowed) {
+        if (context.WriteVerdict(output) != COutputGuard::Verdict::Allowed) {
             return Fail(output + " darf nicht geschrieben werden");
         }
         return TakesText(output, *entry);
@@ -113,7 +113,7 @@ struct CTemplateParser::Replay {
     // Whether writing `output` now would do what the record says: the
     // writer takes the file, and no other page path reaches it.
     bool TakesText(const std::string& output, const CTplFileRecord& entry) {
-        const COutputGuard::Decision decision = parser.guard_.DecideWrite(output);
+        const COutputGuard::Decision decision = context.Guard().DecideWrite(output);
         if (!decision.place) {
             return Fail(entry.TargetPath.str() + " fehlt");
         }
@@ -137,16 +137,8 @@ struct CTemplateParser::Replay {
         return Content(step);
     }
 
-    COutputGuard::Verdict Verdict(const std::string& output) {
-        const auto known = parser.verdicts_.find(output);
-        if (known != parser.verdicts_.end()) {
-            return known->second;
-        }
-        return parser.verdicts_[output] = parser.guard_.CheckWrite(output);
-    }
-
     bool Include(const TraceStep& step) {
-        CTplFileRecord* found = IncludedEntry(parser.byName_, step.other);
+        CTplFileRecord* found = IncludedEntry(context.ByName(), step.other);
         if ((found != nullptr ? found->TPLFileId : 0) != step.entry) {
             const std::string now =
                 found != nullptr ? "Eintrag " + std::to_string(found->TPLFileId) : "keinen Eintrag";
@@ -168,7 +160,7 @@ struct CTemplateParser::Replay {
     }
 
     bool Mark(const TraceStep& step) {
-        CTplFileRecord* entry = parser.EntryById(step.entry);
+        CTplFileRecord* entry = context.EntryById(step.entry);
         if (entry == nullptr) {
             return Fail(EntryGone(step.entry));
         }
@@ -200,7 +192,7 @@ struct CTemplateParser::Replay {
     }
 
     bool Written(const TraceStep& step) {
-        CTplFileRecord* entry = parser.EntryById(step.entry);
+        CTplFileRecord* entry = context.EntryById(step.entry);
         if (entry == nullptr) {
             return Fail(EntryGone(step.entry));
         }
@@ -217,7 +209,7 @@ struct CTemplateParser::Replay {
     // text, or the step is done again to put it back.
     bool StillInPlace(std::pair<int, int> at) {
         for (const auto& [path, hash] : written) {
-            if (parser.memo_->WroteLast(path, at.first, at.second)) {
+            if (context.Memo()->WroteLast(path, at.first, at.second)) {
                 const std::optional<ContentHash> disk = files.OnDisk(path);
                 if (disk != hash) {
                     return Fail(path + (disk ? " von Hand geändert" : " fehlt"));
@@ -259,35 +251,37 @@ struct CTemplateParser::Replay {
     void Apply() {
         for (const auto& [step, entry] : writes) {
             if (files.Current(step->path) != step->hash) {
-                parser.MarkOverwritten(*entry);
+                context.MarkOverwritten(*entry);
             }
             // The last text a step put at a path is the one found in place.
             const bool last = written[step->path] == step->hash;
             files.NoteWritten(step->path, *step->hash, last && inPlace.count(step->path) != 0);
-            parser.memo_->NoteWriter(step->path);
+            context.Memo()->NoteWriter(step->path);
         }
         for (auto& [entry, state] : entries) {
             entry->RunStatus = state.runStatus;
             entry->StandaloneDone = state.standaloneDone;
-            if (state.marked && parser.view_ != nullptr) {
-                parser.view_->RefreshRowStatus(entry->ListRow);
+            if (state.marked && context.View() != nullptr) {
+                context.View()->RefreshRowStatus(entry->ListRow);
             }
         }
     }
 };
 
-bool CTemplateParser::TakeRecorded(CTplFileRecord& entry, const Trace& trace) {
-    Replay replay{*this, memo_->Files(), {}, {}, {}, {}, {}};
-    if (!replay.Check(trace, memo_->Step())) {
-        memo_->NoteReason(entry.TPLFileId, replay.reason);
+bool CStepRecorder::TakeRecorded(CTplFileRecord& entry, const Trace& trace) {
+    CRunMemo& memo = *context_.Memo();
+    Replay replay{context_, memo.Files(), {}, {}, {}, {}, {}};
+    if (!replay.Check(trace, memo.Step())) {
+        memo.NoteReason(entry.TPLFileId, replay.reason);
         return false;
     }
     replay.Apply();
     // The entry's own frame finishes last, so its text is the last written.
-    lastOwnHash_.reset();
+    std::optional<ContentHash> own;
     if (!replay.writes.empty() && replay.writes.back().second == &entry) {
-        lastOwnHash_ = replay.writes.back().first->hash;
+        own = replay.writes.back().first->hash;
     }
+    context_.SetLastOwnText(own);
     return true;
 }
 
