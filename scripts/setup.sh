@@ -13,7 +13,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   dpkg-dev desktop-file-utils appstream groff-base
   clang-format
-  libmicrohttpd-dev
+  libmicrohttpd-dev nlohmann-json3-dev
   chromium chromium-driver python3-selenium
 )
 if [ "${1:-}" = "--bench" ]; then

@@ -36,16 +36,17 @@ expect() {  # expect "words of the line" "wanted completions, one per line"
 complete -p pellandrix-cli | grep -q -- '-F _pellandrix_cli' || { echo "not registered" >&2; failed=1; }
 expect "pellandrix-cli ex" "export"
 expect "pellandrix-cli add-" $'add-file\nadd-project'
-expect "pellandrix-cli generate --" $'--all\n--changed\n--dry-run\n--explain\n--locations'
+expect "pellandrix-cli generate --" $'--all\n--changed\n--dry-run\n--explain\n--json\n--locations'
 expect "pellandrix-cli check Mei" 'Meine\ Seite'
-expect "pellandrix-cli check x --" "--remove-stale"
+expect "pellandrix-cli check x --" $'--json\n--remove-stale'
+expect "pellandrix-cli record x --j" "--json"
 expect "pellandrix-cli generate Me" $'Meine\\ Seite\nMehr'
 expect "pellandrix-cli -C other files " "Anderswo"
 expect "pellandrix-cli import x --" "--as"
 expect "pellandrix-cli watch --" $'--all\n--poll'
 expect "pellandrix-cli serve Meine\ Seite --port 8081 --" $'--all\n--open\n--poll\n--port'
 [[ $(compgen -W "$(_pellandrix_cli_projects "")" -- M | wc -l) == 2 ]] || { echo "compgen" >&2; failed=1; }
-expect "pellandrix-cli projects --" "--read-only"
+expect "pellandrix-cli projects --" $'--json\n--read-only'
 # Tab writes nothing: no database in a folder without one, and an old Jet
 # file (here its first bytes) is not touched.
 mkdir empty jet

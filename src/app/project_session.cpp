@@ -5,6 +5,7 @@
 #include "app/settings_checks.h"
 #include "engine/generation_run.h"
 #include "store/dao_transaction.h"
+#include "support/stored_text.h"
 
 namespace pellandrix {
 
@@ -98,10 +99,10 @@ Outcome CProjectSession::Find(std::string_view nameOrId, CProjectRecord** found)
     const auto named = Named(core_.Projects().Records(), nameOrId, id,
                              [](const CProjectRecord& p) { return p.ProjectName.str(); });
     if (named.empty()) {
-        return Outcome::Refuse(MessageId::kUnknownProject, std::string(nameOrId));
+        return Outcome::Refuse(MessageId::kUnknownProject, ShownText(nameOrId));
     }
     if (named.size() > 1) {
-        return Outcome::Refuse(MessageId::kProjectNameAmbiguous, std::string(nameOrId),
+        return Outcome::Refuse(MessageId::kProjectNameAmbiguous, ShownText(nameOrId),
                                IdList(named, id));
     }
     *found = named.front();
@@ -113,11 +114,11 @@ Outcome CProjectSession::FindFile(std::string_view nameOrId, CTplFileRecord** fo
     const auto named = Named(core_.Files().Records(), nameOrId, id,
                              [](const CTplFileRecord& f) { return f.TPLFileName.str(); });
     if (named.empty()) {
-        return Outcome::Refuse(MessageId::kUnknownTemplateFile, std::string(nameOrId),
+        return Outcome::Refuse(MessageId::kUnknownTemplateFile, ShownText(nameOrId),
                                current_ != nullptr ? current_->ProjectName.str() : std::string());
     }
     if (named.size() > 1) {
-        return Outcome::Refuse(MessageId::kTemplateFileAmbiguous, std::string(nameOrId),
+        return Outcome::Refuse(MessageId::kTemplateFileAmbiguous, ShownText(nameOrId),
                                IdList(named, id));
     }
     *found = named.front();
@@ -127,7 +128,7 @@ Outcome CProjectSession::FindFile(std::string_view nameOrId, CTplFileRecord** fo
 Outcome CProjectSession::CheckNameFree(std::string_view name, const CProjectRecord* self) const {
     for (const CProjectRecord& project : core_.Projects().Records()) {
         if (!project.Deleted && &project != self && project.ProjectName.str() == name) {
-            return Outcome::Refuse(MessageId::kProjectNameTaken, std::string(name));
+            return Outcome::Refuse(MessageId::kProjectNameTaken, ShownText(name));
         }
     }
     return {};

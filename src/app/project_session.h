@@ -11,10 +11,12 @@
 #include "app/generate_options.h"
 #include "app/outcome.h"
 #include "app/project_text.h"
+#include "app/run_record_text.h"
 #include "app/settings.h"
 #include "app/site_check.h"
 #include "engine/run_view.h"
 #include "engine/source_place.h"
+#include "store/run_record.h"
 
 namespace pellandrix {
 
@@ -157,9 +159,13 @@ class CProjectSession {
     // Entries left so read "unverändert". A dry run writes nothing at all.
     // `report`, when not null, receives the reasons and a dry run's changes.
     void Generate(IRunView& view, const GenerateOptions& options, GenerateReport* report);
-    // The current project's record of its last run, as RunRecordText puts
-    // it; empty without a current project or a record. Reads only.
-    std::string LastRunText();
+    // The current project's record of its last run, ready for display;
+    // empty without a current project or a record. Reads only.
+    RunRecordView LastRun();
+    // Changes whenever another program has committed to the database (this
+    // program's own writes leave it as it is): while it stays, what was read
+    // from the database is still what it holds. -1 when it cannot be read.
+    std::int64_t ForeignCommits();
 
     // Checks the current project's site as it is on disk and returns the
     // findings (see site_check.h), by kind, then by file and line: broken
@@ -206,9 +212,22 @@ class CProjectSession {
     Outcome SettingsForPath(const std::string& path, const FileSettings& common, bool unconfirmed,
                             FileSettings& file) const;
     void LoadCurrentFiles();
+    // The record of the last run of `projectId`: the one this session
+    // saved last while the database still holds it unchanged, or else as
+    // loaded. `stamp` is the stamp taken before it was loaded.
+    RunRecord TakeRecord(int projectId, RunRecordStamp& stamp);
 
     CAppCore& core_;
     CProjectRecord* current_ = nullptr;
+    // What the last run saved, kept for the next: a long-lived program
+    // (watch, serve, the desktop's automatic runs) then need not read the
+    // record back from the database for every run.
+    struct KeptRecord {
+        int projectId = 0;
+        RunRecordStamp stamp;
+        RunRecord record;
+    };
+    std::optional<KeptRecord> kept_;
 };
 
 }  // namespace pellandrix

@@ -8,6 +8,7 @@
 #include "app/template_location.h"
 #include "engine/run_status.h"
 #include "engine/template_paths.h"
+#include "support/stored_text.h"
 
 namespace pellandrix {
 
@@ -41,14 +42,14 @@ Outcome CProjectSession::SettingsForPath(const std::string& path, const FileSett
     // decides about the project's folder in its settings dialog.
     const std::string folder = unconfirmed ? location.folder : StoredFolder(file);
     if (!unconfirmed && file.sourceFromProject && !SameFile(location.folder, folder)) {
-        return Outcome::Refuse(MessageId::kOutsideSourceFolder, path, folder);
+        return Outcome::Refuse(MessageId::kOutsideSourceFolder, ShownText(path), ShownText(folder));
     }
     // The file checked is the one the entry will name, not the spelling
     // typed. A file chooser offers only files that exist, and its choice is
     // still to be confirmed.
     const std::string stored = JoinPath(folder, file.name);
     if (!unconfirmed && !IsRegularFile(stored)) {
-        return Outcome::Refuse(MessageId::kTemplateNotFound, stored);
+        return Outcome::Refuse(MessageId::kTemplateNotFound, ShownText(stored));
     }
     return {};
 }
@@ -113,7 +114,7 @@ Outcome CProjectSession::CheckDuplicate(const FileSettings& file, bool unconfirm
     if (taken.insert(FileIdentity(JoinPath(folder, file.name))).second) {
         return {};
     }
-    return Outcome::Refuse(MessageId::kFileAlreadyInProject, file.name,
+    return Outcome::Refuse(MessageId::kFileAlreadyInProject, ShownText(file.name),
                            current_ != nullptr ? current_->ProjectName.str() : std::string());
 }
 

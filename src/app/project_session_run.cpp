@@ -1,5 +1,6 @@
 // The generation verb of the session: a run with its record.
 #include <algorithm>
+#include <utility>
 
 #include "app/project_session.h"
 #include "app/run_key.h"
@@ -82,7 +83,8 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     }
     CDaoDatabase& db = core_.Database();
     const int projectId = current_ != nullptr ? current_->ProjectId : 0;
-    RunRecord record = LoadRecord(db, projectId);
+    RunRecordStamp loaded;
+    RunRecord record = TakeRecord(projectId, loaded);
     const std::string keyChange =
         current_ != nullptr ? RunKeyChange(record.key, *current_) : std::string();
     CRunMemo memo(std::move(record), current_ != nullptr ? RunKey(*current_) : "", options.changed,
@@ -102,9 +104,19 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     parser.SetView(&view);
     parser.SetMemo(&memo);
     RunGeneration(parser, view);
+    // Before the record is saved: saving takes the run's traces.
+    if (report != nullptr && options.inputs) {
+        report->inputs = InputsOf(memo);
+    }
     if (recording) {
         try {
-            SaveRunRecord(db, projectId, memo.Before(), memo.After());
+            RunRecord after = memo.After();
+            const RunRecordStamp saved = SaveRunRecord(db, projectId, memo.Before(), after);
+            // Kept only when no other program wrote the database between
+            // loading and saving: then the database holds exactly `after`.
+            if (saved.dataVersion == loaded.dataVersion && saved.opening == loaded.opening) {
+                kept_ = KeptRecord{projectId, saved, std::move(after)};
+            }
         } catch (const CDaoException&) {
         }
     }
@@ -118,17 +130,36 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
         if (options.dryRun) {
             Planned(memo, *report);
         }
-        if (options.inputs) {
-            report->inputs = InputsOf(memo);
-        }
     }
 }
 
-std::string CProjectSession::LastRunText() {
+RunRecord CProjectSession::TakeRecord(int projectId, RunRecordStamp& stamp) {
+    std::optional<KeptRecord> kept = std::exchange(kept_, std::nullopt);
+    CDaoDatabase& db = core_.Database();
+    try {
+        stamp = StampRunRecord(db);
+    } catch (const CDaoException&) {
+        return RunRecord{};
+    }
+    if (kept && kept->projectId == projectId && kept->stamp == stamp) {
+        return std::move(kept->record);
+    }
+    return LoadRecord(db, projectId);
+}
+
+std::int64_t CProjectSession::ForeignCommits() {
+    try {
+        return StampRunRecord(core_.Database()).dataVersion;
+    } catch (const CDaoException&) {
+        return -1;
+    }
+}
+
+RunRecordView CProjectSession::LastRun() {
     if (current_ == nullptr) {
         return {};
     }
-    return RunRecordText(LoadRunRecord(core_.Database(), current_->ProjectId), core_.Files());
+    return ViewRunRecord(LoadRunRecord(core_.Database(), current_->ProjectId), core_.Files());
 }
 
 }  // namespace pellandrix

@@ -1,7 +1,7 @@
 #include "app/run_key.h"
 
 #include <array>
-#include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "app/app_core.h"
@@ -16,14 +16,12 @@ namespace {
 // another version is trusted.
 constexpr const char* kRecordVersion = "Pellandrix-Lauf 1";
 
-std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return "-";
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return "+" + bytes.str();
+// The extension file by its content, "-" when there is none. A FIFO or
+// device in its place counts as none: HashFile opens without waiting for a
+// writer and reads regular files only, so it neither stalls nor never ends.
+std::string ExtensionsPart() {
+    const std::optional<HashedFile> file = HashFile(kExtensionFileName);
+    return file ? std::to_string(file->hash.low) + ':' + std::to_string(file->hash.high) : "-";
 }
 
 struct KeyPart {
@@ -33,15 +31,13 @@ struct KeyPart {
 
 // The key's lines in order, each with the name of the setting it holds.
 std::array<KeyPart, 7> KeyParts(const CProjectRecord& project) {
-    const ContentHash extensions = HashBytes(FileBytes(kExtensionFileName));
     return {{{"Programmversion", kRecordVersion},
              {"ProjectId", std::to_string(project.ProjectId)},
              {"ProjectName", project.ProjectName.str()},
              {"SourcePath", project.SourcePath.str()},
              {"TargetPath", project.TargetPath.str()},
              {"DefCreateFileExt", project.DefCreateFileExt.str()},
-             {kExtensionFileName,
-              std::to_string(extensions.low) + ':' + std::to_string(extensions.high)}}};
+             {kExtensionFileName, ExtensionsPart()}}};
 }
 
 }  // namespace

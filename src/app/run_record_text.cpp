@@ -2,25 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
-#include <vector>
-
-#include "engine/run_trace.h"
 
 namespace pellandrix {
 
 namespace {
-
-std::string Hex(const std::optional<ContentHash>& hash) {
-    if (!hash) {
-        return "fehlt";
-    }
-    char digits[33];
-    std::snprintf(digits, sizeof digits, "%016llx%016llx",
-                  static_cast<unsigned long long>(hash->high),
-                  static_cast<unsigned long long>(hash->low));
-    return digits;
-}
 
 std::string EntryName(const CTplFileList& files, int id) {
     for (const CTplFileRecord& entry : files.Records()) {
@@ -31,18 +16,34 @@ std::string EntryName(const CTplFileList& files, int id) {
     return "Eintrag " + std::to_string(id);
 }
 
-std::string StepLine(const TraceStep& step, const CTplFileList& files) {
+RecordStep ViewStep(int entryId, int pass, const std::string& bytes, const CTplFileList& files) {
+    RecordStep view{entryId, EntryName(files, entryId), pass, true, true, {}};
+    const std::optional<Trace> trace = DecodeTrace(bytes);
+    view.readable = trace.has_value();
+    if (!trace) {
+        return view;
+    }
+    view.clean = trace->clean;
+    for (const TraceStep& s : trace->steps) {
+        view.actions.push_back({s, s.entry != 0 ? EntryName(files, s.entry) : std::string()});
+    }
+    return view;
+}
+
+std::string ActionLine(const RecordAction& action) {
+    const TraceStep& step = action.step;
     switch (step.op) {
         case TraceOp::Frame:
-            return "liest Vorlage " + step.path + " " + Hex(step.hash) + ", Ausgabe " + step.other;
+            return "liest Vorlage " + step.path + " " + HashText(step.hash) + ", Ausgabe " +
+                   step.other;
         case TraceOp::Plain:
-            return "liest " + step.path + " " + Hex(step.hash);
+            return "liest " + step.path + " " + HashText(step.hash);
         case TraceOp::Include: {
             if (step.entry == 0) {
                 return "#include \"" + step.other + ".tpl\" findet keinen Eintrag";
             }
-            std::string line = "#include \"" + step.other + ".tpl\" findet " +
-                               EntryName(files, step.entry) + " (Ausgabe " + step.path;
+            std::string line = "#include \"" + step.other + ".tpl\" findet " + action.entryName +
+                               " (Ausgabe " + step.path;
             if (step.flags & TraceStep::kAlwaysParse) {
                 line += ", AlwaysParse";
             }
@@ -52,45 +53,63 @@ std::string StepLine(const TraceStep& step, const CTplFileList& files) {
             return line + ")";
         }
         case TraceOp::Verbatim:
-            return "übernimmt " + step.path + " " + Hex(step.hash);
+            return "übernimmt " + step.path + " " + HashText(step.hash);
         case TraceOp::Mark:
             return ((step.flags & TraceStep::kMarked) ? "markiert " : "markiert nicht ") +
-                   EntryName(files, step.entry);
+                   action.entryName;
         case TraceOp::Written:
-            return "schreibt " + step.path + " " + Hex(step.hash);
+            return "schreibt " + step.path + " " + HashText(step.hash);
     }
     return {};
 }
 
 }  // namespace
 
-std::string RunRecordText(const RunRecord& record, const CTplFileList& files) {
-    std::string text;
+std::string HashText(const std::optional<ContentHash>& hash) {
+    if (!hash) {
+        return "fehlt";
+    }
+    char digits[33];
+    std::snprintf(digits, sizeof digits, "%016llx%016llx",
+                  static_cast<unsigned long long>(hash->high),
+                  static_cast<unsigned long long>(hash->low));
+    return digits;
+}
+
+RunRecordView ViewRunRecord(const RunRecord& record, const CTplFileList& files) {
+    RunRecordView view;
     for (const auto& [step, bytes] : record.traces) {
-        text += "Schritt " + EntryName(files, step.first) + ", Durchgang " +
-                std::to_string(step.second) + "\n";
-        const std::optional<Trace> trace = DecodeTrace(bytes);
-        if (!trace) {
+        view.steps.push_back(ViewStep(step.first, step.second, bytes, files));
+    }
+    for (const auto& [path, output] : record.outputs) {
+        view.outputs.push_back(
+            {path, output.hash, output.fileId, EntryName(files, output.fileId), output.pass});
+    }
+    std::sort(view.outputs.begin(), view.outputs.end(),
+              [](const RecordOutput& a, const RecordOutput& b) { return a.path < b.path; });
+    return view;
+}
+
+std::string RunRecordText(const RunRecordView& view) {
+    std::string text;
+    for (const RecordStep& step : view.steps) {
+        text += "Schritt " + step.entryName + ", Durchgang " + std::to_string(step.pass) + "\n";
+        if (!step.readable) {
             text += "  nicht lesbar\n";
             continue;
         }
-        if (!trace->clean) {
+        if (!step.clean) {
             text += "  mit Meldungen\n";
         }
-        for (const TraceStep& s : trace->steps) {
-            text += "  " + StepLine(s, files) + "\n";
+        for (const RecordAction& action : step.actions) {
+            text += "  " + ActionLine(action) + "\n";
         }
     }
-    // The files in path order, so that two records compare line by line.
-    std::vector<std::pair<std::string, RunRecord::Output>> outputs(record.outputs.begin(),
-                                                                   record.outputs.end());
-    std::sort(outputs.begin(), outputs.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    if (!outputs.empty()) {
+    if (!view.outputs.empty()) {
         text += "Dateien\n";
     }
-    for (const auto& [path, output] : outputs) {
-        text += "  " + path + " " + Hex(output.hash) + " von " + EntryName(files, output.fileId) +
+    for (const RecordOutput& output : view.outputs) {
+        text += "  " + output.path + " " + HashText(output.hash) + " von " + output.entryName +
                 ", Durchgang " + std::to_string(output.pass) + "\n";
     }
     return text;

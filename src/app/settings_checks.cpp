@@ -14,14 +14,15 @@ Outcome Fits(const std::string& text) {
     if (TextWidth(text) <= Field::kMaxLength) {
         return {};
     }
-    return Outcome::Refuse(MessageId::kTextTooLong, text, std::to_string(Field::kMaxLength));
+    return Outcome::Refuse(MessageId::kTextTooLong, ShownText(text),
+                           std::to_string(Field::kMaxLength));
 }
 
 // Each text against the rule for what its part of a record may hold.
 Outcome Acceptable(std::initializer_list<std::pair<std::string_view, TextRole>> texts) {
     for (const auto& [text, role] : texts) {
         if (const std::optional<MessageId> refusal = TextRefusal(text, role)) {
-            return Outcome::Refuse(*refusal, std::string(text));
+            return Outcome::Refuse(*refusal, ShownText(text));
         }
     }
     return {};
@@ -36,7 +37,7 @@ Outcome Offered(const std::string& extension, const CFileExtList& offered) {
             return {};
         }
     }
-    return Outcome::Refuse(MessageId::kExtensionNotOffered, extension);
+    return Outcome::Refuse(MessageId::kExtensionNotOffered, ShownText(extension));
 }
 
 // The first refusal of `outcomes`, or done.

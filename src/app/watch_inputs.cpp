@@ -75,11 +75,24 @@ WatchTargets WhatToWatch(const RunInputs& inputs, const CTplFileList& files,
                          const std::string& database) {
     WatchTargets targets;
     for (const auto& [path, hash] : inputs.files) {
-        for (const std::string& link : LinkChain(path)) {
-            targets.folders.insert(FolderOf(link));
-        }
+        targets.folders.insert(FolderOf(path));
+        // One lstat for a plain file; the chain and the file it ends in
+        // only for a link.
         struct stat st;
-        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink > 1) {
+        if (::lstat(path.c_str(), &st) != 0) {
+            continue;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            std::vector<std::string> chain = LinkChain(path);
+            for (const std::string& link : chain) {
+                targets.folders.insert(FolderOf(link));
+            }
+            targets.links.emplace(path, std::move(chain));
+            if (::stat(path.c_str(), &st) != 0) {
+                continue;
+            }
+        }
+        if (S_ISREG(st.st_mode) && st.st_nlink > 1) {
             targets.files.insert(path);
         }
     }
@@ -94,13 +107,17 @@ WatchTargets WhatToWatch(const RunInputs& inputs, const CTplFileList& files,
     return targets;
 }
 
-bool InputsChanged(const RunInputs& inputs, const CFolderWatch::Touched& touched) {
+bool InputsChanged(const RunInputs& inputs, const CFolderWatch::Touched& touched,
+                   const std::map<std::string, std::vector<std::string>>& links) {
     std::set<std::string> names;
     for (const std::string& path : touched.paths) {
         names.insert(NameOf(path));
     }
     for (const auto& [path, hash] : inputs.files) {
-        if (!touched.everything && !Concerns(touched, names, LinkChain(path))) {
+        const auto link = links.find(path);
+        if (!touched.everything &&
+            !Concerns(touched, names,
+                      link != links.end() ? link->second : std::vector<std::string>{path})) {
             continue;
         }
         const std::optional<HashedFile> now = HashFile(path);

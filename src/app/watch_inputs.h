@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ struct WatchTargets {
     // The inputs that have further names (hard links): written under a
     // name in another folder, only a watch of the file itself sees it.
     std::set<std::string> files;
+    // The inputs reached through symbolic links, with their LinkChain: a
+    // change to any name on the way is a change to the input.
+    std::map<std::string, std::vector<std::string>> links;
 };
 // `database` may be empty: only this program changes the entries.
 WatchTargets WhatToWatch(const RunInputs& inputs, const CTplFileList& files,
@@ -34,9 +38,11 @@ WatchTargets WhatToWatch(const RunInputs& inputs, const CTplFileList& files,
 
 // Whether a file the last run read now holds other text than it read (or
 // appeared, or went). Only the inputs `touched` may concern are read again
-// (by any name of theirs), all of them when it says everything may have
+// (by any name of theirs: their own, or those `links` gives, as
+// WhatToWatch found them), all of them when it says everything may have
 // changed. A file touched but unchanged is no change.
-bool InputsChanged(const RunInputs& inputs, const CFolderWatch::Touched& touched);
+bool InputsChanged(const RunInputs& inputs, const CFolderWatch::Touched& touched,
+                   const std::map<std::string, std::vector<std::string>>& links);
 
 // Whether `touched` may concern the database file (or its journal).
 bool DatabaseTouched(const std::string& database, const CFolderWatch::Touched& touched);

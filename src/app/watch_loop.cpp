@@ -1,5 +1,7 @@
 #include "app/watch_loop.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -97,13 +99,13 @@ void CWatchLoop::Absorb(Clock::time_point now) {
 }
 
 void CWatchLoop::Look() {
-    const bool cameBack = Rewatch();
+    const bool cameBack = Rewatch(due_ || LinksMayHaveChanged(touched_));
     CFolderWatch::Touched touched = std::exchange(touched_, {});
     touched.everything = touched.everything || cameBack;
     const bool due = std::exchange(due_, false);
     // The entries first: a changed list is read again before the run.
     const bool entries = EntriesChanged(touched);
-    if (!due && !entries && !InputsChanged(inputs_, touched)) {
+    if (!due && !entries && !InputsChanged(inputs_, touched, watched_.links)) {
         return;
     }
     // Reading the entries again may have found the project gone.
@@ -116,31 +118,56 @@ void CWatchLoop::Look() {
 
 void CWatchLoop::RunNow() {
     entriesKey_ = EntriesKey(session_.Current(), session_.Files());
+    const WatchTargets during = watched_;
     inputs_ = host_.Run();
-    Rewatch();
-    if (watch_ != nullptr) {
-        watch_->Drain();
-    }
-    // What changed while the run read it, or before the watch stood, is
-    // found by looking at everything once.
-    const CFolderWatch::Touched everything{{}, {}, true};
+    const CFolderWatch::Touched meanwhile = ChangedDuring(during);
     if (inputs_.changedDuringRun) {
         due_ = true;
         lastChange_ = Clock::now();
-    } else if (EntriesChanged(everything) || InputsChanged(inputs_, everything)) {
+    } else if (EntriesChanged(meanwhile) || InputsChanged(inputs_, meanwhile, watched_.links)) {
         touched_.everything = true;
         lastChange_ = Clock::now();
     }
 }
 
+// What may have changed while the run read it: what the events of the
+// folders watched then tell, and everything in what was not watched then
+// (a folder the run read first, one that could not be watched), where no
+// event tells. Looking at only that keeps a run's cost to what it touched.
+CFolderWatch::Touched CWatchLoop::ChangedDuring(const WatchTargets& during) {
+    CFolderWatch::Touched meanwhile;
+    if (watch_ == nullptr) {
+        meanwhile.everything = true;
+        return meanwhile;
+    }
+    meanwhile = watch_->Drain();
+    meanwhile.everything = meanwhile.everything || Rewatch(true);
+    meanwhile.Add(watch_->Drain());
+    for (const std::string& folder : watched_.folders) {
+        if (during.folders.count(folder) == 0 || failed_.count(folder) != 0) {
+            meanwhile.folders.insert(folder);
+        }
+    }
+    for (const std::string& file : watched_.files) {
+        if (during.files.count(file) == 0) {
+            meanwhile.paths.insert(file);
+        }
+    }
+    return meanwhile;
+}
+
 // Watches what the last run read; notices each folder that went missing
 // and each that cannot be watched, once. True when a missing one came back.
-bool CWatchLoop::Rewatch() {
+// `recompute`: finds what to watch again (a lstat per input) rather than
+// taking what was found after the last run.
+bool CWatchLoop::Rewatch(bool recompute) {
     if (watch_ == nullptr) {
         return false;
     }
-    const WatchTargets targets = WhatToWatch(inputs_, session_.Files(), host_.DatabaseFile());
-    const CFolderWatch::Result result = watch_->Watch(targets.folders, targets.files);
+    if (recompute) {
+        watched_ = WhatToWatch(inputs_, session_.Files(), host_.DatabaseFile());
+    }
+    const CFolderWatch::Result result = watch_->Watch(watched_.folders, watched_.files);
     for (const std::string& folder : result.missing) {
         messages_.ShowNotice(MessageId::kWatchFolderMissing, folder);
     }
@@ -156,6 +183,30 @@ bool CWatchLoop::Rewatch() {
     }
     failed_ = std::move(failed);
     return result.cameBack;
+}
+
+// What to watch changes between runs only where a name became a link or
+// a second name of a file, or a link changed, or a folder went or came;
+// with nothing of that touched, the targets found after the run stand.
+bool CWatchLoop::LinksMayHaveChanged(const CFolderWatch::Touched& touched) const {
+    if (touched.everything || !touched.folders.empty()) {
+        return true;
+    }
+    for (const std::string& path : touched.paths) {
+        struct stat st;
+        if (watched_.links.count(path) != 0 ||
+            (::lstat(path.c_str(), &st) == 0 && (S_ISLNK(st.st_mode) || st.st_nlink > 1))) {
+            return true;
+        }
+    }
+    for (const auto& [path, chain] : watched_.links) {
+        for (const std::string& link : chain) {
+            if (touched.paths.count(link) != 0) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 bool CWatchLoop::EntriesChanged(const CFolderWatch::Touched& touched) {

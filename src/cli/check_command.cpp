@@ -2,6 +2,7 @@
 
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "cli/json_lines.h"
 
 namespace pellandrix::cli {
 
@@ -11,7 +12,11 @@ int CheckSite(CommandContext& c, const CliOptions& o) {
     }
     bool open = false;
     for (const SiteFinding& finding : c.session.Check({o.removeStale})) {
-        c.out << finding.file << ':' << finding.line << ": " << finding.text << '\n';
+        if (o.json) {
+            WriteFindingJson(c.out, finding);
+        } else {
+            c.out << finding.file << ':' << finding.line << ": " << finding.text << '\n';
+        }
         open = open || !finding.settled;
     }
     return open ? kExitErrorsShown : kExitOk;

@@ -15,6 +15,7 @@
 #include "cli/progress_view.h"
 #include "cli/stream_presenter.h"
 #include "store/dao_exception.h"
+#include "support/stored_text.h"
 
 namespace pellandrix::cli {
 
@@ -98,13 +99,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return FinishOutput(out, err, kExitOk);
     }
     if (!parsed.error.empty()) {
-        err << FormatMessage(MessageId::kUsageError, parsed.error, "") << '\n';
+        err << FormatMessage(MessageId::kUsageError, ShownText(parsed.error), "") << '\n';
         return kExitFailure;
     }
     DirectoryGuard guard;
     const CliOptions& o = parsed.options;
     if (!o.directory.empty() && ::chdir(o.directory.c_str()) != 0) {
-        err << FormatMessage(MessageId::kNoSuchDirectory, o.directory, "") << '\n';
+        err << FormatMessage(MessageId::kNoSuchDirectory, ShownText(o.directory), "") << '\n';
         return kExitFailure;
     }
     try {

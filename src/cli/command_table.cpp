@@ -38,6 +38,14 @@ Zeichen).
 Meldungen stehen je als eine Zeile auf der Standardfehlerausgabe, in der
 Reihenfolge, in der das Programm sie als Meldungsfenster zeigen würde.
 
+--json (bei projects, files, generate, check und record) gibt statt der
+Zeilen auf der Standardausgabe JSON Lines aus: ein JSON-Objekt je Zeile, in
+UTF-8, mit dem Feld "type" und den Feldern, die die README nennt; generate
+gibt dazu jede Meldung des Laufs mit ihren Orten als Objekt aus. Texte
+stehen, wie sie gespeichert sind; Bytes, die kein gültiges UTF-8 sind,
+stehen als U+FFFD. Meldungen auf der Standardfehlerausgabe und
+Rückgabewerte bleiben dieselben.
+
 Ist die Projektdatenbank noch eine alte Jet-Datenbank (Access 97 oder 2000),
 wird sie beim Start ohne Rückfrage umgewandelt, mit allen Zeilen. Die alte
 Datei bleibt daneben als NAME.jet erhalten; eine Meldung nennt sie.
@@ -52,8 +60,8 @@ Rückgabewert:
 )";
 
 const CliCommand kCommands[] = {
-    {"projects", 0, false, "--read-only", 0, ListProjects,
-     R"(  projects [--read-only]
+    {"projects", 0, false, "--read-only --json", 0, ListProjects,
+     R"(  projects [--read-only] [--json]
       Eine Zeile je Projekt: ProjectId, ProjectName, SourcePath, TargetPath,
       DefCreateFileExt, getrennt durch Tabulatoren.
       --read-only schreibt nichts: Fehlt die Datenbank, wird keine angelegt,
@@ -61,14 +69,15 @@ const CliCommand kCommands[] = {
       ältere wird nicht ergänzt; in diesen Fällen Meldung und Rückgabewert 2.
       So fragt die Vervollständigung der Shell nach den Projektnamen.
 )"},
-    {"files", 1, false, "--read-only", 0, ListFiles,
-     R"(  files PROJEKT
+    {"files", 1, false, "--read-only --json", 0, ListFiles,
+     R"(  files PROJEKT [--json]
       Eine Zeile je Vorlagendatei des Projekts: TPLFileId, TPLFileName,
       Selected, CreateFile, AlwaysParse, SourceFromProject, TargetFromProject,
       CreateFileExt, SourcePath, TargetPath.
 )"},
-    {"generate", 1, false, "--all --changed --dry-run --explain --locations", 0, Generate,
+    {"generate", 1, false, "--all --changed --dry-run --explain --locations --json", 0, Generate,
      R"(  generate PROJEKT [--all] [--changed] [--dry-run] [--explain] [--locations]
+           [--json]
       Erzeugt die ausgewählten Vorlagendateien wie "Dateien erstellen".
       --all wählt für diesen Lauf alle Dateien aus. Projekte und Dateiliste
       in der Datenbank bleiben, wie sie sind; die Datenbank merkt sich nur,
@@ -189,8 +198,8 @@ const CliCommand kCommands[] = {
       einer Einstellung, die in einem Block zweimal steht, oder größer als
       64 MB.
 )"},
-    {"check", 1, false, "--remove-stale", 0, CheckSite,
-     R"(  check PROJEKT [--remove-stale]
+    {"check", 1, false, "--remove-stale --json", 0, CheckSite,
+     R"(  check PROJEKT [--remove-stale] [--json]
       Prüft die Dateien des Projekts, wie sie auf der Platte liegen, und
       ändert (ohne --remove-stale) nichts. Eine Zeile je Befund
       (DATEI:ZEILE: Text), nach Art geordnet: Verweise (href, src, srcset)
@@ -205,8 +214,8 @@ const CliCommand kCommands[] = {
       dastehen, wie das Programm sie schrieb, und nichts sonst; sie stehen
       dann als "gelöscht" in der Liste. Von Hand geänderte bleiben stehen.
 )"},
-    {"record", 1, false, "", 0, PrintRecord,
-     R"(  record PROJEKT
+    {"record", 1, false, "--json", 0, PrintRecord,
+     R"(  record PROJEKT [--json]
       Gibt den Stand vom letzten Lauf aus, aus dem generate --changed
       arbeitet: je Schritt ("Schritt NAME, Durchgang N") in Reihenfolge, was
       er las (mit dem Hash des Gelesenen, "fehlt" für eine Datei, die sich

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/json_lines.h"
 #include "engine/run_status.h"
 
 namespace pellandrix::cli {
@@ -43,15 +44,29 @@ Outcome AddFiles(CommandContext& c, const CliOptions& o, std::vector<CTplFileRec
 
 }  // namespace
 
-void PrintStatuses(CommandContext& c, const GenerateReport* report) {
-    for (const CTplFileRecord& f : c.session.Files().Records()) {
+std::vector<StatusLine> StatusLines(const CProjectSession& session, const GenerateReport* report) {
+    std::vector<StatusLine> lines;
+    for (const CTplFileRecord& f : session.Files().Records()) {
         if (f.Deleted) {
             continue;
         }
-        c.out << RunStatusText(f.RunStatus) << kTab << f.TPLFileName.str();
+        StatusLine line{f.TPLFileId, f.TPLFileName.str(), RunStatusText(f.RunStatus), {}};
         if (report != nullptr) {
-            const auto reason = report->reasons.find(f.TPLFileId);
-            c.out << kTab << (reason != report->reasons.end() ? reason->second : "");
+            if (const auto reason = report->reasons.find(f.TPLFileId);
+                reason != report->reasons.end()) {
+                line.reason = reason->second;
+            }
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+void PrintStatuses(CommandContext& c, const GenerateReport* report) {
+    for (const StatusLine& line : StatusLines(c.session, report)) {
+        c.out << line.status << kTab << line.name;
+        if (report != nullptr) {
+            c.out << kTab << line.reason.value_or("");
         }
         c.out << '\n';
     }
@@ -59,13 +74,31 @@ void PrintStatuses(CommandContext& c, const GenerateReport* report) {
 
 namespace {
 
-void PrintPlanned(CommandContext& c, const GenerateReport& report) {
+std::string_view ActionText(PlannedChange::Kind kind) {
+    return kind == PlannedChange::Kind::Write     ? "schreiben"
+           : kind == PlannedChange::Kind::Replace ? "ersetzen"
+                                                  : "löschen";
+}
+
+void PrintPlanned(CommandContext& c, const GenerateReport& report, bool json) {
     for (const PlannedChange& change : report.planned) {
-        const char* action = change.kind == PlannedChange::Kind::Write     ? "schreiben"
-                             : change.kind == PlannedChange::Kind::Replace ? "ersetzen"
-                                                                           : "löschen";
-        c.out << action << kTab << change.path << kTab << change.reason << '\n';
+        if (json) {
+            WritePlannedJson(c.out, change, ActionText(change.kind));
+        } else {
+            c.out << ActionText(change.kind) << kTab << change.path << kTab << change.reason
+                  << '\n';
+        }
     }
+}
+
+// The run's messages as JSON objects on standard output, with their
+// places whether or not the lines on standard error show them.
+void SendMessagesAsJson(CommandContext& c, bool placesInLines) {
+    c.presenter.SetPlaces([&c] { return c.session.RunPlace(); }, placesInLines);
+    c.presenter.SetSink(
+        [&c](MessageKind kind, const std::string& text, const std::vector<SourcePlace>& places) {
+            WriteMessageJson(c.out, kind, text, places);
+        });
 }
 
 }  // namespace
@@ -76,10 +109,15 @@ int Refused(CommandContext& c, const Outcome& outcome) {
     return kExitFailure;
 }
 
-int ListProjects(CommandContext& c, const CliOptions& /*o*/) {
+int ListProjects(CommandContext& c, const CliOptions& o) {
     c.session.LoadProjects();
     for (const CProjectRecord& p : c.session.Projects().Records()) {
-        if (!p.Deleted) {
+        if (p.Deleted) {
+            continue;
+        }
+        if (o.json) {
+            WriteProjectJson(c.out, p);
+        } else {
             c.out << p.ProjectId << kTab << p.ProjectName.str() << kTab << p.SourcePath.str()
                   << kTab << p.TargetPath.str() << kTab << p.DefCreateFileExt.str() << '\n';
         }
@@ -92,7 +130,12 @@ int ListFiles(CommandContext& c, const CliOptions& o) {
         return Refused(c, opened);
     }
     for (const CTplFileRecord& f : c.session.Files().Records()) {
-        if (!f.Deleted) {
+        if (f.Deleted) {
+            continue;
+        }
+        if (o.json) {
+            WriteFileJson(c.out, f);
+        } else {
             c.out << f.TPLFileId << kTab << f.TPLFileName.str() << kTab << f.Selected << kTab
                   << f.CreateFile << kTab << f.AlwaysParse << kTab << f.SourceFromProject << kTab
                   << f.TargetFromProject << kTab << f.CreateFileExt.str() << kTab
@@ -106,7 +149,12 @@ int PrintRecord(CommandContext& c, const CliOptions& o) {
     if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
         return Refused(c, opened);
     }
-    c.out << c.session.LastRunText();
+    const RunRecordView record = c.session.LastRun();
+    if (o.json) {
+        WriteRecordJson(c.out, record);
+    } else {
+        c.out << RunRecordText(record);
+    }
     return kExitOk;
 }
 
@@ -114,15 +162,23 @@ int Generate(CommandContext& c, const CliOptions& o) {
     if (Outcome opened = c.session.Open(o.arguments[0]); !opened) {
         return Refused(c, opened);
     }
-    if (o.locations) {
+    if (o.json) {
+        SendMessagesAsJson(c, o.locations);
+    } else if (o.locations) {
         c.presenter.SetPlaces([&c] { return c.session.RunPlace(); });
     }
     GenerateReport report;
     c.session.Generate(c.progress, {o.all, o.changed, o.dryRun}, &report);
     c.presenter.SetPlaces(nullptr);
+    c.presenter.SetSink(nullptr);
     c.progress.Clear();
     if (o.dryRun) {
-        PrintPlanned(c, report);
+        PrintPlanned(c, report, o.json);
+    } else if (o.json) {
+        // A program reading the objects gets the reasons without asking.
+        for (const StatusLine& line : StatusLines(c.session, &report)) {
+            WriteStatusJson(c.out, line);
+        }
     } else {
         PrintStatuses(c, o.explain ? &report : nullptr);
     }

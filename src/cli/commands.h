@@ -2,8 +2,10 @@
 
 #include <functional>
 #include <ostream>
+#include <vector>
 
 #include "app/project_session.h"
+#include "cli/json_lines.h"
 #include "cli/options.h"
 #include "cli/progress_view.h"
 #include "cli/stream_presenter.h"
@@ -25,15 +27,20 @@ struct CommandContext {
 // of a refused command (2).
 int Refused(CommandContext& c, const Outcome& outcome);
 
-// One line per live entry of the current project: status, tab, name; with
-// `report`, a tab and the reason it was generated.
+// What each live entry of the current project's list says after a run, in
+// list order; with `report`, the reason each generated entry was.
+std::vector<StatusLine> StatusLines(const CProjectSession& session, const GenerateReport* report);
+
+// One line per StatusLine: status, tab, name; with `report`, a tab and the
+// reason (empty when it was not generated).
 void PrintStatuses(CommandContext& c, const GenerateReport* report);
 
 // The commands. Each returns the exit status; engine errors leave as
 // CDaoException for the caller to report.
 int ListProjects(CommandContext& c, const CliOptions& o);
 int ListFiles(CommandContext& c, const CliOptions& o);
-// The project's run record as text (CProjectSession::LastRunText).
+// The project's run record (CProjectSession::LastRun) as RunRecordText
+// puts it, or as JSON Lines.
 int PrintRecord(CommandContext& c, const CliOptions& o);
 int Generate(CommandContext& c, const CliOptions& o);
 // What a loop like watch's tells beside its output lines: a run is about

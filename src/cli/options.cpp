@@ -71,6 +71,8 @@ std::string TakeOption(CliOptions& o, std::string_view name, const std::vector<s
         o.ownSource = true;
     else if (name == "--read-only")
         o.readOnly = true;
+    else if (name == "--json")
+        o.json = true;
     else if (name == "--open")
         o.open = true;
     else {

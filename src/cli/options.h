@@ -29,6 +29,7 @@ struct CliOptions {
     bool projectSource = false;
     bool projectTarget = false;
     bool readOnly = false;
+    bool json = false;  // JSON Lines on standard output instead of the text lines
     bool open = false;
     std::optional<std::string> source;
     std::optional<std::string> target;

@@ -7,10 +7,14 @@ MessageAnswer CStreamPresenter::Present(MessageKind kind, const std::string& tex
     if (beforeLine_) {
         beforeLine_();
     }
-    err_ << PlacedMessage(text, places_ ? places_() : std::vector<SourcePlace>()) << '\n';
+    const std::vector<SourcePlace> places = places_ ? places_() : std::vector<SourcePlace>();
+    err_ << PlacedMessage(text, placesInLines_ ? places : std::vector<SourcePlace>()) << '\n';
     err_.flush();
     if (listener_) {
         listener_(text);
+    }
+    if (sink_) {
+        sink_(kind, text, places);
     }
     if (kind == MessageKind::Error) {
         ++errors_;

@@ -30,7 +30,19 @@ class CStreamPresenter : public IMessagePresenter {
     // "path:line: " (just "path: " for a file as a whole), and one line
     // "  eingebunden von path:line" follows per including place. Empty: the
     // messages stand as they are.
-    void SetPlaces(std::function<std::vector<SourcePlace>()> hook) { places_ = std::move(hook); }
+    // With `inLines` false the lines stay as they are and only the sink
+    // below is told the places.
+    void SetPlaces(std::function<std::vector<SourcePlace>()> hook, bool inLines = true) {
+        places_ = std::move(hook);
+        placesInLines_ = inLines;
+    }
+
+    // Told every message after its line was written, with its kind, its
+    // text as the line has it without places, and its places (as SetPlaces
+    // found them). May be empty.
+    using Sink =
+        std::function<void(MessageKind, const std::string&, const std::vector<SourcePlace>&)>;
+    void SetSink(Sink sink) { sink_ = std::move(sink); }
 
     // Told the text of every message after it was written. May be empty.
     void SetListener(std::function<void(const std::string&)> hook) { listener_ = std::move(hook); }
@@ -40,6 +52,8 @@ class CStreamPresenter : public IMessagePresenter {
     int errors_ = 0;
     std::function<void()> beforeLine_;
     std::function<std::vector<SourcePlace>()> places_;
+    bool placesInLines_ = true;
+    Sink sink_;
     std::function<void(const std::string&)> listener_;
 };
 

@@ -105,6 +105,13 @@ class CliWatchHost : public IWatchHost {
     }
     bool MayRun() override { return !gone_; }
     void ReloadEntries() override {
+        // The run's own writes touch the database's folder too; read the
+        // project again only when another program committed meanwhile.
+        const std::int64_t commits = c_.session.ForeignCommits();
+        if (commits >= 0 && commits == readAt_) {
+            return;
+        }
+        readAt_ = commits;
         if (Outcome opened = c_.session.Open(o_.arguments[0]); !opened) {
             gone_ = std::move(opened);
         }
@@ -121,6 +128,7 @@ class CliWatchHost : public IWatchHost {
     std::string database_;
     int number_ = 0;
     std::optional<Outcome> gone_;
+    std::int64_t readAt_ = -1;  // ForeignCommits when last read
 };
 
 }  // namespace

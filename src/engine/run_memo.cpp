@@ -95,10 +95,9 @@ bool CRunMemo::WroteLast(const std::string& path, int fileId, int pass) const {
            found->second.pass == pass;
 }
 
-RunRecord CRunMemo::After() const {
+RunRecord CRunMemo::After() {
     RunRecord after;
     after.key = key_;
-    after.traces = traces_;
     after.outputs = before_.outputs;
     for (const auto& [path, left] : files_->Written()) {
         const auto writer = writers_.find(path);
@@ -122,6 +121,8 @@ RunRecord CRunMemo::After() const {
         }
     }
     after.hashes = files_->UsedHashes();
+    after.traces = std::move(traces_);
+    traces_.clear();
     return after;
 }
 
@@ -137,6 +138,7 @@ void CRunMemo::StartOver() {
     traces_.clear();
     reasons_.clear();
     writers_.clear();
+    writable_.clear();
     recording_ = false;
 }
 

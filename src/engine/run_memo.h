@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "engine/run_files.h"
@@ -64,11 +65,19 @@ class CRunMemo {
     // Everything this run learnt, for the next run: what the record of the
     // last run must become. The files the record had are kept, but for
     // those that no longer exist and that no step of this run wrote or
-    // took from the record.
+    // took from the record. Called once, at the end: this run's traces move
+    // into it (Traces() is empty after), so that they are not held twice.
     const RunRecord& Before() const { return before_; }
-    RunRecord After() const;
+    RunRecord After();
     // The traces of this run's steps, encoded.
     const std::map<std::pair<int, int>, std::string>& Traces() const { return traces_; }
+
+    // Files a step taken from the record was found able to write, for the
+    // rest of the run: the pieces every page includes are asked about once
+    // per run, not once per page. What the run itself writes there is a
+    // plain file of its own, which leaves the answer as it was.
+    bool KnownWritable(const std::string& path) const { return writable_.count(path) != 0; }
+    void NoteWritable(const std::string& path) { writable_.insert(path); }
 
     // Starts over for a full run (see RunDiverged): steps, reasons and the
     // run's notion of the files are forgotten; known hashes stay.
@@ -82,6 +91,7 @@ class CRunMemo {
     std::map<std::pair<int, int>, std::string> traces_;
     std::unordered_map<int, std::string> reasons_;
     std::unordered_map<std::string, std::pair<int, int>> writers_;
+    std::unordered_set<std::string> writable_;
     std::pair<int, int> step_{0, 0};
     bool recording_ = false;
     std::string runReason_;

@@ -113,12 +113,18 @@ struct CStepRecorder::Replay {
     // Whether writing `output` now would do what the record says: the
     // writer takes the file, and no other page path reaches it.
     bool TakesText(const std::string& output, const CTplFileRecord& entry) {
+        if (context.Memo()->KnownWritable(output)) {
+            return true;
+        }
         const COutputGuard::Decision decision = context.Guard().DecideWrite(output);
         if (!decision.place) {
             return Fail(entry.TargetPath.str() + " fehlt");
         }
-        return (OwnFile(output) && CTextWriter::CanOpen(*decision.place)) ||
-               Fail(output + " kann so nicht geschrieben werden");
+        if (!OwnFile(output) || !CTextWriter::CanOpen(*decision.place)) {
+            return Fail(output + " kann so nicht geschrieben werden");
+        }
+        context.Memo()->NoteWritable(output);
+        return true;
     }
 
     // A page reached through a link or a second name may be another page:

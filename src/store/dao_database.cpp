@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -146,6 +147,8 @@ void CDaoDatabase::OpenHandle(const std::string& path, int flags) {
         ThrowLayerError(code & 0xff, message + ": " + path);
     }
     path_ = path;
+    static std::atomic<std::uint64_t> openings{0};
+    opening_ = ++openings;
     cache_ = std::make_shared<StatementCache>(raw);
     sqlite3_extended_result_codes(raw, 1);
     // The layer's DDL double-quotes names. By default SQLite reads a quoted

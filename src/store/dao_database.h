@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -99,6 +100,9 @@ class CDaoDatabase {
     // The engine handle for the layer's own classes; null when not open.
     // The database keeps ownership.
     sqlite3* Handle() const { return db_.get(); }
+    // Which opening of a database this is, unique within the process (a
+    // handle reopened may come back at the same address): 0 when not open.
+    std::uint64_t Opening() const { return db_ ? opening_ : 0; }
 
   private:
     struct HandleCloser {
@@ -121,6 +125,7 @@ class CDaoDatabase {
     std::shared_ptr<StatementCache> cache_;
     std::string path_;
     StatementTrace trace_;
+    std::uint64_t opening_ = 0;
 };
 
 }  // namespace pellandrix

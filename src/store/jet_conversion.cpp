@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "store/dao_database.h"
@@ -95,15 +97,20 @@ void CopyRows(CDaoDatabase& db, const JetTableData& jet, const std::string& tabl
     }
 }
 
-// The row's Id as a text for a message; "?" when the table has none.
-std::string IdOf(const JetTableData& jet, const std::vector<JetValue>& row) {
+std::optional<std::size_t> ColumnAt(const JetTableData& jet, const char* name) {
     for (std::size_t i = 0; i < jet.columns.size(); ++i) {
-        const auto* id = std::get_if<std::int64_t>(&row[i]);
-        if (id != nullptr && ::strcasecmp(jet.columns[i].name.c_str(), "Id") == 0) {
-            return std::to_string(*id);
+        if (::strcasecmp(jet.columns[i].name.c_str(), name) == 0) {
+            return i;
         }
     }
-    return "?";
+    return std::nullopt;
+}
+
+// The row's Id as a text for a message; "?" when the table has none.
+std::string IdOf(const JetTableData& jet, const std::vector<JetValue>& row) {
+    const std::optional<std::size_t> at = ColumnAt(jet, "Id");
+    const auto* id = at ? std::get_if<std::int64_t>(&row[*at]) : nullptr;
+    return id != nullptr ? std::to_string(*id) : "?";
 }
 
 // The part a text column plays, by its name; every text column of both
@@ -138,6 +145,47 @@ void RefuseUnacceptable(const JetTableData& jet, const std::string& table) {
                                   ""));
             }
         }
+    }
+}
+
+// A Null number loads as a record's 0.
+std::int64_t NumberAt(const std::vector<JetValue>& row, std::optional<std::size_t> at) {
+    const auto* number = at ? std::get_if<std::int64_t>(&row[*at]) : nullptr;
+    return number != nullptr ? *number : 0;
+}
+
+// Refuses the first row whose number in `column` is below 1 or was given
+// already within the same value of `scope` (when there is one).
+void RefuseIdsOf(const JetTableData& jet, const std::string& table, const char* column,
+                 const char* scope) {
+    const std::optional<std::size_t> at = ColumnAt(jet, column);
+    const std::optional<std::size_t> within = scope ? ColumnAt(jet, scope) : std::nullopt;
+    if (!at || jet.columns[*at].text) {
+        return;  // a text where the number belongs is refused as such
+    }
+    std::set<std::pair<std::int64_t, std::int64_t>> given;
+    for (const std::vector<JetValue>& row : jet.rows) {
+        const std::int64_t id = NumberAt(row, at);
+        if (id < 1 || !given.emplace(NumberAt(row, within), id).second) {
+            ThrowLayerError(SQLITE_CONSTRAINT,
+                            FormatMessage(MessageId::kIdNeverGiven,
+                                          table + "." + jet.columns[*at].name, IdOf(jet, row)));
+        }
+    }
+}
+
+// The program numbers rows from 1 and gives each number once: the engine
+// the Id of every row, the lists a project's ProjectId and an entry's
+// TPLFileId within its project. Rows are found, changed and deleted by
+// these, so a second row under one number would be changed with the first.
+// An entry whose ProjectId names no project is kept: deleting a project
+// leaves its entries so, in this program as in the one that wrote the file.
+void RefuseIdsNeverGiven(const JetTableData& jet, const std::string& table) {
+    RefuseIdsOf(jet, table, "Id", nullptr);
+    if (table == "TPLFile") {
+        RefuseIdsOf(jet, table, "TPLFileId", "ProjectId");
+    } else {
+        RefuseIdsOf(jet, table, "ProjectId", nullptr);
     }
 }
 
@@ -251,6 +299,7 @@ std::optional<std::string> Convert(const std::string& path) {
     const std::vector<JetTableData> jet = ReadJetTablesApart(path, kTables);
     for (std::size_t i = 0; i < kTables.size(); ++i) {
         RefuseUnacceptable(jet[i], kTables[i]);
+        RefuseIdsNeverGiven(jet[i], kTables[i]);
     }
     CNewDatabaseFile fresh(path);
     fresh.Build([&jet](CDaoDatabase& db) { FillFrom(db, jet); });

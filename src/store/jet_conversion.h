@@ -30,7 +30,11 @@ namespace pellandrix {
 //
 // A Jet table with a column a project database does not have, or with a
 // text where a number belongs (or the other way round), is refused rather
-// than converted in part. Every failure throws CDaoException with message
+// than converted in part; so is a row that add-project, add-file or import
+// could not have made: a text TextRefusal refuses, or an Id, ProjectId or
+// TPLFileId (within its project) below 1 or given twice (message 95). An
+// entry whose ProjectId names no project is kept, as deleting a project
+// leaves its entries. Every failure throws CDaoException with message
 // 50 around the cause; the Jet file is then where it was, byte for byte,
 // and no new file is left behind.
 std::optional<std::string> ConvertJetDatabase(const std::string& path);

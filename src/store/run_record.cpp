@@ -1,5 +1,6 @@
 #include "store/run_record.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "store/dao_database.h"
@@ -9,6 +10,10 @@
 namespace pellandrix {
 
 namespace {
+
+// Counts this process's writes of the record: another connection's commits
+// show in data_version, this connection's own do not.
+std::atomic<std::uint64_t> recordWrites{0};
 
 // The record's own tables. They are made on the first run that records,
 // so that databases without them stay as they are until then.
@@ -172,8 +177,16 @@ RunRecord LoadRunRecord(CDaoDatabase& db, int projectId) {
     return record;
 }
 
-void SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& before,
-                   const RunRecord& after) {
+RunRecordStamp SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& before,
+                             const RunRecord& after) {
+    // A run that changed nothing writes nothing: no transaction, no sync
+    // of the disk. Nobody committed since `before` was loaded exactly when
+    // the stamp's data_version is still the one taken before loading.
+    if (before.key == after.key && before.traces == after.traces &&
+        before.outputs == after.outputs && before.hashes == after.hashes && TablesExist(db)) {
+        return StampRunRecord(db);
+    }
+    ++recordWrites;
     CDaoTransaction transaction(db);
     MakeTables(db);
     SaveTraces(db, projectId, before, after);
@@ -195,13 +208,18 @@ void SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& before,
     key.BindInt(1, projectId);
     key.BindBlob(2, after.key);
     key.Step();
+    // Taken while this transaction holds the write lock: no other commit
+    // can come between it and ours.
+    const RunRecordStamp stamp = StampRunRecord(db);
     transaction.Commit();
+    return stamp;
 }
 
 void ForgetRunOutputs(CDaoDatabase& db, int projectId, const std::vector<std::string>& paths) {
     if (paths.empty() || !TablesExist(db)) {
         return;
     }
+    ++recordWrites;
     CDaoTransaction transaction(db);
     SqliteStatement drop(db.Handle(), "DELETE FROM RunOutput WHERE ProjectId = ? AND Path = ?");
     for (const std::string& path : paths) {
@@ -216,9 +234,16 @@ void DeleteRunRecord(CDaoDatabase& db, int projectId) {
     if (!TablesExist(db)) {
         return;
     }
+    ++recordWrites;
     CDaoTransaction transaction(db);
     DeleteRows(db, projectId);
     transaction.Commit();
+}
+
+RunRecordStamp StampRunRecord(CDaoDatabase& db) {
+    SqliteStatement version(db.Handle(), "PRAGMA data_version");
+    const std::int64_t dataVersion = version.Step() ? version.ColumnInt(0) : -1;
+    return {db.Opening(), dataVersion, recordWrites.load()};
 }
 
 namespace {

@@ -47,14 +47,30 @@ struct RunRecord {
     KnownHashMap hashes;
 };
 
+// Tells whether the record may have changed since the stamp was taken: it
+// differs once another connection committed anything to the database or
+// this process wrote the record (SaveRunRecord, ForgetRunOutputs,
+// DeleteRunRecord) through any connection. A record kept in memory with
+// an equal stamp is the one in the database.
+struct RunRecordStamp {
+    std::uint64_t opening = 0;  // CDaoDatabase::Opening
+    std::int64_t dataVersion = -1;
+    std::uint64_t writes = 0;
+    friend bool operator==(const RunRecordStamp&, const RunRecordStamp&) = default;
+};
+RunRecordStamp StampRunRecord(CDaoDatabase& db);
+
 // The record of project `projectId`; an empty one when the tables do not
 // exist yet. Reads only. Engine errors leave as CDaoException.
 RunRecord LoadRunRecord(CDaoDatabase& db, int projectId);
 
 // Writes the rows of `after` that differ from `before`, removes those of
-// `before` that `after` lacks, and sets the key last, in one transaction.
-void SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& before,
-                   const RunRecord& after);
+// `before` that `after` lacks, and sets the key last, in one transaction;
+// writes nothing at all when the two are equal. Returns the record's stamp (see StampRunRecord) as
+// it stood inside that transaction: its data_version tells whether another connection committed
+// since a stamp taken before `before` was loaded.
+RunRecordStamp SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& before,
+                             const RunRecord& after);
 
 // Forgets that runs left the files at `paths` (they were deleted as stale),
 // in one transaction, which joins a caller's. Nothing happens for none.

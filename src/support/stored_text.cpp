@@ -57,7 +57,45 @@ bool NamesAnotherFolder(std::string_view text, TextRole role) {
     return role == TextRole::kExtension && text.find('/') != std::string_view::npos;
 }
 
+std::string Escape(std::uint32_t c) {
+    switch (c) {
+        case '\t':
+            return "\\t";
+        case '\n':
+            return "\\n";
+        case '\r':
+            return "\\r";
+        default:
+            break;
+    }
+    constexpr char kHex[] = "0123456789abcdef";
+    std::string escape = c < 0x100 ? "\\x" : "\\u";
+    for (int shift = c < 0x100 ? 4 : 12; shift >= 0; shift -= 4) {
+        escape += kHex[(c >> shift) & 0xf];
+    }
+    return escape;
+}
+
 }  // namespace
+
+std::string ShownText(std::string_view text) {
+    std::string shown;
+    for (std::size_t at = 0; at < text.size();) {
+        const CodePoint c = DecodeAt(text, at);
+        if (c.length == 0) {
+            shown += Escape(static_cast<unsigned char>(text[at]));
+            ++at;
+            continue;
+        }
+        if (IsControl(c.value)) {
+            shown += Escape(c.value);
+        } else {
+            shown.append(text, at, c.length);
+        }
+        at += c.length;
+    }
+    return shown;
+}
 
 std::optional<MessageId> TextRefusal(std::string_view text, TextRole role) {
     for (std::size_t at = 0; at < text.size();) {

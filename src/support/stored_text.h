@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "support/string_table.h"
@@ -27,5 +28,13 @@ enum class TextRole {
 // file name: empty, "." or "..", or holding "/"; as an extension: holding
 // "/" (kNotAFileName).
 std::optional<MessageId> TextRefusal(std::string_view text, TextRole role);
+
+// `text` as a message may quote it: every control character TextRefusal
+// refuses is written as an escape, so that a refused value cannot move the
+// cursor or start a line of its own on a terminal: "\t", "\n" and "\r" by
+// name, others below U+0100 as "\x" and two hex digits (C1 "\x85"), the
+// line and paragraph separators as "\u2028" and "\u2029", and each byte
+// that is not UTF-8 as "\x" and its two hex digits. Everything else stays.
+std::string ShownText(std::string_view text);
 
 }  // namespace pellandrix

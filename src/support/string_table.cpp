@@ -137,6 +137,9 @@ constexpr std::pair<MessageId, std::string_view> kTexts[] = {
     {MessageId::kTemplateFileAmbiguous,
      "Mehrere Vorlagendateien des Projekts heißen %s (Nummern %s). Bitte geben Sie die Datei als "
      "#Nummer an."},
+    {MessageId::kIdNeverGiven,
+     "Die Spalte %s enthält in der Zeile mit Id %s eine Nummer, die das Programm nie vergibt: "
+     "kleiner als 1 oder schon in einer anderen Zeile."},
 };
 
 }  // namespace

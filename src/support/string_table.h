@@ -66,6 +66,7 @@ enum class MessageId : int {
     kPreviewAddress = 81,
     kUnknownTemplateFile = 87,
     kTemplateFileAmbiguous = 88,
+    kIdNeverGiven = 95,
 };
 
 // The text of `id`, exactly as stored (UTF-8). An id without a text yields

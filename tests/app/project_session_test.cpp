@@ -7,8 +7,10 @@
 #include "app/live_preview.h"
 #include "app/template_location.h"
 #include "engine/run_status.h"
+#include "store/dao_database.h"
 #include "store/desktop_options.h"
 #include "store/run_record.h"
+#include "store/sqlite_statement.h"
 #include "store/tpl_file_list.h"
 #include "support/string_table.h"
 #include "testkit/files.h"
@@ -55,6 +57,12 @@ struct SessionTest : ::testing::Test {
         return rows;
     }
 
+    // A run's progress, shown nowhere.
+    struct : IRunView {
+        void RefreshRowStatus(int) override {}
+        void SetProgressRange(int, int) override {}
+        void SetProgressPos(int) override {}
+    } view;
     testkit::TempDir dir;
     testkit::ScopedCurrentDir cd{dir.Path()};
     testkit::RecordingPresenter presenter;
@@ -207,11 +215,6 @@ TEST_F(SessionTest, EverySpellingOfOneFileIsOneEntryAndTheFileCheckedIsTheOneSto
 }
 
 TEST_F(SessionTest, RemovingStalePagesKeepsUnsavedListEditsAndWhatTheStoredListMakes) {
-    struct : IRunView {
-        void RefreshRowStatus(int) override {}
-        void SetProgressRange(int, int) override {}
-        void SetProgressPos(int) override {}
-    } view;
     std::filesystem::create_directory(dir / "src");
     std::filesystem::create_directory(dir / "out");
     testkit::WriteBytes(dir / "src/a.tpl", "a\n");
@@ -236,6 +239,42 @@ TEST_F(SessionTest, RemovingStalePagesKeepsUnsavedListEditsAndWhatTheStoredListM
     ASSERT_EQ(session.Check({true}).size(), 1U);
     EXPECT_FALSE(testkit::Exists(dir / "out/b.html"));
     EXPECT_TRUE(testkit::Exists(dir / "out/a.html"));
+}
+
+TEST_F(SessionTest, ARunTrustsTheRecordItKeptOnlyWhileNoOtherProgramWroteTheDatabase) {
+    std::filesystem::create_directory(dir / "src");
+    std::filesystem::create_directory(dir / "out");
+    testkit::WriteBytes(dir / "src/a.tpl", "a\n");
+    ASSERT_TRUE(session.AddTemplateFiles({File("a.tpl", "src")}, false));
+    session.Save();
+    session.SelectAll();
+    GenerateOptions changed;
+    changed.changed = true;
+    const auto generated = [&] {
+        GenerateReport report;
+        session.Generate(view, changed, &report);
+        return report.reasons.size();
+    };
+    ASSERT_EQ(generated(), 1U);
+    ASSERT_EQ(generated(), 0U);
+    // Saving a record as it stands writes nothing: another connection sees
+    // no commit (its data_version stays).
+    CDaoDatabase other;
+    other.Open(core.Database().Path());
+    const auto commits = [&] {
+        SqliteStatement version(other.Handle(), "PRAGMA data_version");
+        version.Step();
+        return version.ColumnInt(0);
+    };
+    const std::int64_t before = commits();
+    const RunRecord stored = LoadRunRecord(core.Database(), session.Current()->ProjectId);
+    SaveRunRecord(core.Database(), session.Current()->ProjectId, stored, stored);
+    EXPECT_EQ(commits(), before);
+    // Another program forgets the steps behind this one's back: the record
+    // this session kept is stale and must not be taken.
+    other.Execute("DELETE FROM RunTrace");
+    EXPECT_EQ(generated(), 1U);
+    EXPECT_EQ(generated(), 0U);
 }
 
 TEST(TemplateLocation, SplitsAsAnEntryStoresNameAndFolder) {

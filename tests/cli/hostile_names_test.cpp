@@ -83,6 +83,7 @@ TEST(CliHostileNames, FileNamesPathsAndExtensionsKeepTheirApostrophes) {
     EXPECT_EQ(testkit::ReadBytes(f.dir / "out'x/Bob's.ht'm"), "x\r\n");
 }
 
+// Refused, and quoted escaped: the value never reaches the terminal raw.
 TEST(CliHostileNames, ControlCharactersInNamesAreRefused) {
     CliFixture f;
     std::filesystem::create_directory(f.dir / "src");
@@ -91,13 +92,14 @@ TEST(CliHostileNames, ControlCharactersInNamesAreRefused) {
     f.Write("src/a.tpl", "x\n");
     const auto control = MessageId::kControlCharacter;
     const std::vector<std::tuple<std::vector<std::string>, std::string, MessageId>> refused{
-        {{"add-project", "Zwei\nZeilen"}, "Zwei\nZeilen", control},
-        {{"add-project", "New", "--target", "out\x1b"}, "out\x1b", control},
-        {{"add-project", "C1\xc2\x9b"}, "C1\xc2\x9b", control},
-        {{"add-project", "New", "--source", "a\xe2\x80\xa8"}, "a\xe2\x80\xa8", control},
-        {{"add-project", "Latin\xe9"}, "Latin\xe9", MessageId::kTextNotUtf8},
-        {{"add-file", "Web", "src/a\tb.tpl"}, "a\tb.tpl", control},
+        {{"add-project", "Zwei\nZeilen"}, "Zwei\\nZeilen", control},
+        {{"add-project", "New", "--target", "out\x1b"}, "out\\x1b", control},
+        {{"add-project", "C1\xc2\x9b"}, "C1\\x9b", control},
+        {{"add-project", "New", "--source", "a\xe2\x80\xa8"}, "a\\u2028", control},
+        {{"add-project", "Latin\xe9"}, "Latin\\xe9", MessageId::kTextNotUtf8},
+        {{"add-file", "Web", "src/a\tb.tpl"}, "a\\tb.tpl", control},
         {{"add-file", "Web", "src/a.tpl", "--ext", "../../x"}, "../../x", MessageId::kNotAFileName},
+        {{"bogus\x1b[2J"}, "unbekannter Befehl bogus\\x1b[2J", MessageId::kUsageError},
     };
     for (const auto& [args, value, id] : refused) {
         EXPECT_EQ(f.Run(args), cli::kExitFailure);

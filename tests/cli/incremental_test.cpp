@@ -4,6 +4,7 @@
 // a dry run beforehand must touch nothing and announce exactly what the run
 // then changes.
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -398,6 +399,11 @@ TEST(Incremental, ExplainNamesTheSettingAndTheEntryThatChanged) {
                   "fertig\ta.tpl\tAusgabe von \"b.tpl\" jetzt out/b.htm statt out/b.html",
                   "fertig\tb.tpl\tAusgabe von \"b.tpl\" jetzt out/b.htm statt out/b.html"}));
     f.Write("fileext.def", "html\r\nhtm\r\nxml\r\n");
+    EXPECT_EQ(explained(""), (std::vector<std::string>{"fertig\ta.tpl\tfileext.def geändert",
+                                                       "fertig\tb.tpl\tfileext.def geändert"}));
+    // A FIFO in its place is no file, read without waiting for a writer.
+    fs::remove(f.dir / "fileext.def");
+    ASSERT_EQ(::mkfifo((f.dir / "fileext.def").c_str(), 0600), 0);
     EXPECT_EQ(explained(""), (std::vector<std::string>{"fertig\ta.tpl\tfileext.def geändert",
                                                        "fertig\tb.tpl\tfileext.def geändert"}));
 }

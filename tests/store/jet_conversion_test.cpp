@@ -95,7 +95,12 @@ class JetConversionTest : public ::testing::Test, public testkit::StoreFixture {
 };
 
 TEST_F(JetConversionTest, EveryRowIdAndValueOfBothVersionsSurvives) {
-    const std::vector<JetTable> tables = testkit::SampleProjectJetTables(1000);
+    std::vector<JetTable> tables = testkit::SampleProjectJetTables(1000);
+    // An entry left by a deleted project stays, its number free again there.
+    testkit::JetRow orphan = tables[1].rows[0];
+    orphan[0] = JetValue(std::int32_t{4000});
+    orphan[1] = JetValue(std::int32_t{9});
+    tables[1].rows.push_back(orphan);
     for (const JetVersion version : kVersions) {
         SCOPED_TRACE(version == JetVersion::kJet3 ? "Jet 3" : "Jet 4");
         db.Close();
@@ -236,6 +241,15 @@ TEST_F(JetConversionTest, DamagedOrForeignFilesAreRefusedAndKept) {
                        "")},
         {check([](Tables& t) { t[0].rows[1][2] = JetValue(std::string(50, 'p')); }),
          FormatMessage(MessageId::kRowNotRepresentable, "project.ProjectName", "2")},
+        // Numbers the program never gives: below 1, or a second time.
+        {check([](Tables& t) { t[0].rows[2][1] = JetValue(std::int32_t{2}); }),
+         FormatMessage(MessageId::kIdNeverGiven, "project.ProjectId", "7")},
+        {check([](Tables& t) { t[1].rows[1][2] = JetValue(std::int32_t{0}); }),
+         FormatMessage(MessageId::kIdNeverGiven, "TPLFile.TPLFileId", "5")},
+        {check([](Tables& t) { t[1].rows[0][2] = JetValue(std::int32_t{2}); }),
+         FormatMessage(MessageId::kIdNeverGiven, "TPLFile.TPLFileId", "5")},
+        {check([](Tables& t) { t[0].rows[0][0] = JetValue(std::int32_t{-1}); }),
+         FormatMessage(MessageId::kIdNeverGiven, "project.Id", "-1")},
     };
     const std::string before = FormatMessage(MessageId::kJetConversionFailed, "", "");
     const std::string prefix = before.substr(0, before.find('('));

@@ -48,5 +48,20 @@ TEST(StoredText, WhatNoRecordMayHoldIsRefusedInItsRole) {
     }
 }
 
+// A message quotes a refused value with every character the rule refuses
+// escaped, and nothing else changed.
+TEST(StoredText, ShownTextEscapesWhatWouldReachATerminalRaw) {
+    EXPECT_EQ(ShownText("a\tb\nc\rd\x1b[2J\x7f"), "a\\tb\\nc\\rd\\x1b[2J\\x7f");
+    EXPECT_EQ(ShownText("a\xc2\x85\xc2\x9b\xe2\x80\xa8\xe2\x80\xa9z"),
+              "a\\x85\\x9b\\u2028\\u2029z");
+    EXPECT_EQ(ShownText("caf\xe9 \xe2\x80"), "caf\\xe9 \\xe2\\x80");  // not UTF-8: each byte
+    EXPECT_EQ(ShownText(std::string_view("a\0b", 3)), "a\\x00b");
+    EXPECT_EQ(ShownText("Über D:\\out \xc2\xa0\xf0\x9f\x8d\x9e"),
+              "Über D:\\out \xc2\xa0\xf0\x9f\x8d\x9e");
+    for (const std::string_view refused : {"a\tb", "a\xc2\x85", "a\xe2\x80\xa8", "caf\xe9"}) {
+        EXPECT_EQ(TextRefusal(ShownText(refused), TextRole::kName), std::nullopt) << refused;
+    }
+}
+
 }  // namespace
 }  // namespace pellandrix

@@ -3,6 +3,7 @@
 #include "main_dlg_test.h"
 
 #include <QHeaderView>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTextBrowser>
@@ -379,6 +380,29 @@ TEST_F(MainDlgTest, AnEngineErrorIsShownAndTheWindowStaysOpen) {
     window.close();
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(Messages().size(), 3u);
+}
+
+// The command-line program works on the same database file: what it
+// changes is what the window shows when it opens the project next.
+TEST_F(MainDlgTest, ShowsWhatTheCommandLineProgramChanged) {
+    Seed("Alpha", {{"a.tpl", 0, 0}, {"b.tpl"}});
+    for (const char* name : {"a.tpl", "b.tpl"}) {
+        testkit::WriteBytes(Dir() / name, "x\n");
+    }
+    const auto cli = [this](const QStringList& args) {
+        QProcess process;
+        process.setWorkingDirectory(QString::fromStdString(Dir().Path().string()));
+        process.start(QStringLiteral(PELLANDRIX_CLI_PATH), args);
+        process.waitForFinished(-1);
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    };
+    EXPECT_EQ(cli({"set-file", "Alpha", "a.tpl", "--select", "--create", "--ext", "php"}), 0);
+    EXPECT_EQ(cli({"remove-file", "Alpha", "b.tpl"}), 0);
+    EXPECT_EQ(cli({"set-project", "Alpha", "--name", "Beta"}), 0);
+
+    CMainDlg& window = Open();
+    EXPECT_EQ(window.ProjectBox()->currentText(), QStringLiteral("Beta"));
+    EXPECT_EQ(Rows(), (std::vector<std::vector<std::string>>{{"a.tpl", "aktiviert", "X", "php"}}));
 }
 
 }  // namespace
