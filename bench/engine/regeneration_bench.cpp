@@ -16,6 +16,7 @@
 #include "engine/generation_run.h"
 #include "engine/run_view.h"
 #include "engine/template_parser.h"
+#include "quiet_run.h"
 #include "support/message_service.h"
 
 namespace pellandrix {
@@ -23,18 +24,8 @@ namespace {
 
 constexpr int kChain = 200;
 
-class SilentPresenter : public IMessagePresenter {
-  public:
-    MessageAnswer Present(MessageKind, const std::string&, ButtonStyle) override {
-        return MessageAnswer::Ok;
-    }
-};
-
-struct NoView : IRunView {
-    void RefreshRowStatus(int) override {}
-    void SetProgressRange(int, int) override {}
-    void SetProgressPos(int) override {}
-};
+using bench::NoView;
+using bench::SilentPresenter;
 
 // A temporary project folder with templates in src/ and pages in out/.
 class ChainProject {

@@ -14,6 +14,10 @@ Each repetition runs every row once, tool after tool, so that a noisy
 stretch hits all of them. Wall and CPU time (user and system, children
 included) and peak resident memory come from /usr/bin/time -v.
 
+With --before CLI, the full run of a second build of ours (the commit
+before a change, say) joins the full-run rows as "before"; --full-only
+leaves out every row but the full runs.
+
 Usage: scale.py --cli CLI --floor SITE_FLOOR [--shapes site,site20k] [--reps N]
 """
 
@@ -93,6 +97,10 @@ class Bench:
             self.run(scenario, "make", ["make", "-j2", "-s"], self.cpp)
 
     def full(self, first):
+        if self.args.before:
+            self.fresh("out")
+            self.run("full run", "before", [self.args.before, "-C", self.folder, "generate",
+                                            shapes.PROJECT], self.folder)
         self.fresh("out")
         self.ours("full run")
         hugo_out = self.fresh("out-hugo")
@@ -121,6 +129,8 @@ class Bench:
     def repetition(self, rep):
         first = rep == 0
         self.full(first)
+        if self.args.full_only:
+            return
         # As in incremental.py: the pages just written must be older than
         # the stamps' safety margin, and one --changed run reads them once.
         time.sleep(2.1)
@@ -151,7 +161,8 @@ def measure_shape(shape, args):
     bench.with_make = shape not in args.no_make.split(",")
     # The builders' first build, which their no-change runs need; after an
     # interrupted run it only completes the pages left, so it is no row then.
-    bench.builders("first build" if reused else "full run")
+    if not args.full_only:
+        bench.builders("first build" if reused else "full run")
     for rep in range(args.reps):
         bench.repetition(rep)
         print(".", end="", flush=True, file=sys.stderr)
@@ -173,9 +184,12 @@ def main():
     p.add_argument("--no-make", default="", help="shapes measured without make")
     p.add_argument("--reuse", action="store_true",
                    help="keep a scratch copy left by an earlier run whose project is untouched")
+    p.add_argument("--before", help="a second pellandrix-cli, measured beside in the full run")
+    p.add_argument("--full-only", action="store_true", help="only the full-run rows")
     p.add_argument("--markdown")
     args = p.parse_args()
     args.cli = os.path.abspath(args.cli)
+    args.before = os.path.abspath(args.before) if args.before else None
     args.floor = os.path.abspath(args.floor)
     args.work = os.path.abspath(args.work)
     results = []

@@ -3,7 +3,7 @@
 import statistics
 
 SCENARIOS = ["full run", "no change", "page edited", "header edited"]
-TOOLS = ["ours", "hugo", "floor", "ninja", "make"]
+TOOLS = ["ours", "before", "hugo", "floor", "ninja", "make"]
 # Scenario: the tool each row is held against.
 REFERENCE = {"full run": "hugo", "no change": "ninja", "page edited": "ninja",
              "header edited": "ninja"}
@@ -67,11 +67,17 @@ def verdicts(shapes):
                        s.pages, wall / hugo_wall, _verdict(wall <= hugo_wall),
                        cpu / hugo_cpu, _verdict(cpu <= 0.5 * hugo_cpu),
                        wall / floor, _verdict(wall <= 3 * floor)))
+        before = m("full run", "before")
+        if before:
+            out.append("- %d pages, full run: wall %.2f x before's, CPU %.2f x before's" % (
+                s.pages, wall / before, cpu / m("full run", "before", "cpu")))
         for scenario in ("no change", "page edited"):
+            if m(scenario, "ninja") is None:
+                continue
             ratio = m(scenario, "ours") / m(scenario, "ninja")
             out.append("- %d pages, %s: %.2f x ninja (at most 1.5: %s)" % (
                 s.pages, scenario, ratio, _verdict(ratio <= 1.5)))
-        peaks = {sc: s.peak_mb(sc, "ours") for sc in SCENARIOS}
+        peaks = {sc: s.peak_mb(sc, "ours") for sc in SCENARIOS if s.peak_mb(sc, "ours")}
         worst = max(peaks.values())
         out.append("- %d pages, peak memory of ours: %s MB (at most %d: %s)" % (
             s.pages, ", ".join("%s %.1f" % (k, v) for k, v in peaks.items()),

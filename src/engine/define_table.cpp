@@ -109,18 +109,44 @@ void SortByTableOrder(std::vector<const CDefineEntry*>& entries) {
 }  // namespace
 
 void CDefineTable::Clear() {
-    matcher_.Clear();
+    for (CDefineEntry& entry : entries_) {
+        matcher_.Erase(&entry);
+    }
     byName_.clear();
-    entries_.Clear();
+    KeepDormant(entries_.ReleaseAll());
     unsorted_ = 0;
     sortedBefore_ = 0;
     nextNumber_ = 0;
     definedBytes_ = 0;
 }
 
+void CDefineTable::KeepDormant(CNodeList<CDefineEntry>::Storage entries) {
+    // Bounded, so that templates that each define names of their own do not
+    // pile them all up, nor long values.
+    if (dormant_.size() + entries.size() > kMaxDormant) {
+        dormant_.clear();
+    }
+    for (std::unique_ptr<CDefineEntry>& entry : entries) {
+        if (entry->value.capacity() > kMaxDormantValue) {
+            std::string().swap(entry->value);
+        }
+        const std::string_view name = entry->name;
+        dormant_.try_emplace(name, std::move(entry));
+    }
+}
+
 CDefineEntry* CDefineTable::Add(std::string_view name, std::string_view value) {
-    CDefineEntry* entry = entries_.Append(
-        std::make_unique<CDefineEntry>(name, value, TableOrderOf(name.size(), nextNumber_++)));
+    const std::uint64_t order = TableOrderOf(name.size(), nextNumber_++);
+    std::unique_ptr<CDefineEntry> made;
+    if (const auto dormant = dormant_.find(name); dormant != dormant_.end()) {
+        made = std::move(dormant->second);
+        dormant_.erase(dormant);
+        made->value.assign(value);
+        made->tableOrder_ = order;
+    } else {
+        made = std::make_unique<CDefineEntry>(name, value, order);
+    }
+    CDefineEntry* entry = entries_.Append(std::move(made));
     ++unsorted_;
     definedBytes_ += name.size() + value.size();
     // The key views the entry's own name, which lives as long as the entry.

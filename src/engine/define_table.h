@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,13 +20,18 @@ class CDefineEntry : public CListNode {
         : name(n), value(v), tableOrder_(tableOrder) {}
     const std::string name;
     std::string value;
-    // The entry's place in table order, fixed for its life: an entry stands
-    // before every entry with a greater key. Unlike Position() it needs no
-    // renumbering when entries come and go.
+    // The entry's place in table order, fixed while it is in the table: an
+    // entry stands before every entry with a greater key. Unlike Position()
+    // it needs no renumbering when entries come and go.
     std::uint64_t TableOrder() const { return tableOrder_; }
 
+    // Where the table's name matcher keeps the name; its own to set (see
+    // CNameMatcher::Insert).
+    mutable CNameMatcher::Hint matcherHint;
+
   private:
-    const std::uint64_t tableOrder_;
+    friend class CDefineTable;  // sets the order when it defines the name again
+    std::uint64_t tableOrder_;
 };
 
 // The names defined while a template (and every template it includes) is
@@ -95,6 +101,10 @@ class CDefineTable {
     // Every value may be 16 MB long; a few KB of template defining hundreds
     // of them must not take gigabytes.
     static constexpr std::size_t kMaxDefinedBytes = 256 * 1024 * 1024;
+    // How many entries of an emptied table wait for their names, and how
+    // long a value they keep room for.
+    static constexpr std::size_t kMaxDormant = 64 * 1024;
+    static constexpr std::size_t kMaxDormantValue = 4 * 1024;
 
     int Count() const { return entries_.Count(); }
     // The entries in table order.
@@ -102,6 +112,8 @@ class CDefineTable {
 
   private:
     void EnsureSorted() const;
+    // Keeps the entries of an emptied table for the names' next definitions.
+    void KeepDormant(CNodeList<CDefineEntry>::Storage entries);
     // Appends the rewrite of `text` to `out` when its names, found by
     // FindSeparate into apart_, can be replaced in one pass; otherwise
     // leaves `out` as it was and returns false.
@@ -121,6 +133,10 @@ class CDefineTable {
     std::size_t definedBytes_ = 0;
     std::size_t definedLimit_ = kMaxDefinedBytes;
     std::unordered_map<std::string_view, CDefineEntry*> byName_;
+    // Entries of names defined before the table was last emptied, each
+    // keyed by its own name: every template starts on an empty table, and
+    // most define the same names again, which then costs no new entry.
+    std::unordered_map<std::string_view, std::unique_ptr<CDefineEntry>> dormant_;
     mutable CNameMatcher matcher_;
     // Scratch of Substitute, kept so that their capacity is reused.
     mutable std::vector<const CDefineEntry*> occurring_;

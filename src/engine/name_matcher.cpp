@@ -13,6 +13,7 @@ CNameMatcher::CNameMatcher() {
 }
 
 void CNameMatcher::Clear() {
+    ++epoch_;
     nodes_.assign(1, Node{});
     rootChildren_.fill(-1);
     children_.Clear();
@@ -20,6 +21,7 @@ void CNameMatcher::Clear() {
     seen_.assign(1, 0);
     stamp_ = 0;
     trieWorkSinceBuild_ = 0;
+    ownOutput_.clear();
     MarkChanged();
 }
 
@@ -50,32 +52,62 @@ void CNameMatcher::MarkChanged() {
     automatonCurrent_ = false;
 }
 
+bool CNameMatcher::SetOutput(std::int32_t node, const CDefineEntry* entry, std::uint64_t order) {
+    const auto at = static_cast<std::size_t>(node);
+    if (!automatonCurrent_ || at >= ownOutput_.size() || ownOutput_[at] < 0) {
+        return false;
+    }
+    Output& output = outputs_[static_cast<std::size_t>(ownOutput_[at])];
+    output.entry = entry;
+    output.order = order;
+    return true;
+}
+
 void CNameMatcher::Insert(const CDefineEntry* entry) {
-    std::int32_t node = 0;
-    for (const char c : entry->name) {
-        const auto byte = static_cast<unsigned char>(c);
-        const std::int32_t child = Child(node, byte);
-        node = child >= 0 ? child : AddChild(node, byte);
+    Hint& hint = entry->matcherHint;
+    std::int32_t node = hint.epoch == epoch_ ? hint.node : -1;
+    if (node < 0) {
+        node = 0;
+        for (const char c : entry->name) {
+            const auto byte = static_cast<unsigned char>(c);
+            const std::int32_t child = Child(node, byte);
+            node = child >= 0 ? child : AddChild(node, byte);
+        }
+        hint = Hint{epoch_, node};
     }
     if (node != 0 && nodes_[node].entry == nullptr) {
         nodes_[node].entry = entry;
         nodes_[node].order = entry->TableOrder();
-        MarkChanged();
+        // A name the automaton was built with needs no new build: erased
+        // names keep their outputs, switched off, for when they come back.
+        if (!SetOutput(node, entry, entry->TableOrder())) {
+            MarkChanged();
+        }
     }
 }
 
-void CNameMatcher::Erase(const CDefineEntry* entry) {
+std::int32_t CNameMatcher::NodeOf(const CDefineEntry* entry) const {
+    if (entry->matcherHint.epoch == epoch_) {
+        return entry->matcherHint.node;
+    }
     std::int32_t node = 0;
     for (const char c : entry->name) {
         node = Child(node, static_cast<unsigned char>(c));
         if (node < 0) {
-            return;
+            return -1;
         }
     }
-    if (nodes_[node].entry == entry) {
+    return node;
+}
+
+void CNameMatcher::Erase(const CDefineEntry* entry) {
+    const std::int32_t node = NodeOf(entry);
+    if (node >= 0 && nodes_[node].entry == entry) {
         nodes_[node].entry = nullptr;
         erasedSinceRebuild_ = true;
-        MarkChanged();
+        if (!SetOutput(node, nullptr, 0)) {
+            MarkChanged();
+        }
     }
 }
 
@@ -113,6 +145,7 @@ void CNameMatcher::BuildAutomaton() {
     }
     automatonCurrent_ = true;
     trieWorkSinceBuild_ = 0;
+    ++builds_;
 }
 
 void CNameMatcher::AssignByteClasses() {
@@ -255,6 +288,7 @@ void CNameMatcher::EmitOutputs(const Plan& p) {
     // listed before the node's own.
     outputs_.clear();
     std::vector<std::int32_t> outputOfNode(nodes_.size(), -1);
+    ownOutput_.assign(nodes_.size(), -1);
     for (const std::int32_t u : p.order) {
         const std::int32_t shorter = u == 0 ? -1 : outputOfNode[p.fail[u]];
         if (nodes_[u].entry == nullptr) {
@@ -262,6 +296,7 @@ void CNameMatcher::EmitOutputs(const Plan& p) {
             continue;
         }
         outputOfNode[u] = static_cast<std::int32_t>(outputs_.size());
+        ownOutput_[static_cast<std::size_t>(u)] = outputOfNode[u];
         outputs_.push_back(Output{nodes_[u].entry, nodes_[u].order,
                                   static_cast<std::size_t>(p.depth[u]), shorter, 0});
     }
@@ -344,7 +379,7 @@ void CNameMatcher::Collect(std::int32_t output, std::uint64_t from,
             return;
         }
         o.seen = stamp_;
-        if (o.order >= from) {
+        if (o.entry != nullptr && o.order >= from) {
             found->push_back(o.entry);
         }
         output = o.shorter;
@@ -391,7 +426,7 @@ bool CNameMatcher::WalkOutputs(std::string_view text, OnOutput&& onOutput) const
         std::uint32_t state = 0;
         while (i < size) {
             state = Advance(state, bytes, &i, size);
-            const std::int32_t output = OutputOf(state);
+            const std::int32_t output = LiveOutput(OutputOf(state));
             if (output >= 0 && !onOutput(outputs_[static_cast<std::size_t>(output)], output, i)) {
                 return false;
             }
@@ -421,7 +456,7 @@ bool CNameMatcher::FindSeparate(std::string_view text, std::vector<Occurrence>* 
     return WalkOutputs(text, [&](const Output& o, std::int32_t, std::size_t end) {
         // A shorter name ending at the same byte overlaps this one.
         const std::size_t gap = std::max(o.length, lastLength) - 1;
-        if (o.shorter >= 0 || (!found->empty() && end - o.length < lastEnd + gap)) {
+        if (LiveOutput(o.shorter) >= 0 || (!found->empty() && end - o.length < lastEnd + gap)) {
             return false;
         }
         found->push_back(Occurrence{end, o.entry});

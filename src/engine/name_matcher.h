@@ -26,6 +26,14 @@ class CDefineEntry;
 // until it is erased or the matcher is cleared. Not thread-safe.
 class CNameMatcher {
   public:
+    // Where an inserted entry's name ends in the matcher's trie, kept with
+    // the entry, so that inserting or erasing it again needs no walk. Valid
+    // while `epoch` is the matcher's: Clear renumbers the trie.
+    struct Hint {
+        std::uint64_t epoch = 0;
+        std::int32_t node = -1;
+    };
+
     CNameMatcher();
 
     // Forgets every name.
@@ -34,7 +42,13 @@ class CNameMatcher {
     // inserted entry has.
     void Insert(const CDefineEntry* entry);
     // Stops finding `entry`; does nothing for an entry that was not inserted.
+    // What was built for the name stays, so that inserting it again (a
+    // table emptied for the next template, which mostly defines the same
+    // names again) finds the search structure ready.
     void Erase(const CDefineEntry* entry);
+    // How many times the search structure over the whole name set was
+    // built. For tests and benchmarks.
+    std::uint64_t BuildCount() const { return builds_; }
 
     // Replaces the contents of `found` with every inserted entry whose name
     // occurs somewhere in `text` (overlapping occurrences count) and whose
@@ -75,7 +89,11 @@ class CNameMatcher {
 
     std::int32_t Child(std::int32_t node, unsigned char byte) const;
     std::int32_t AddChild(std::int32_t node, unsigned char byte);
+    std::int32_t NodeOf(const CDefineEntry* entry) const;
     void MarkChanged();
+    // Points the automaton's output of `node` at `entry` (null: none), so
+    // that the automaton stays current; false when the node has none.
+    bool SetOutput(std::int32_t node, const CDefineEntry* entry, std::uint64_t order);
     void RebuildTrie();
     void ScanWithTrie(std::string_view text, std::uint64_t from,
                       std::vector<const CDefineEntry*>* found);
@@ -132,7 +150,7 @@ class CNameMatcher {
     // A name that ends in some state, with the next shorter name ending
     // there too, so that reporting every name a state stands for is a walk.
     struct Output {
-        const CDefineEntry* entry;
+        const CDefineEntry* entry;  // null while the name is erased
         std::uint64_t order;
         std::size_t length;    // of the entry's name
         std::int32_t shorter;  // index in outputs_, or -1
@@ -152,8 +170,17 @@ class CNameMatcher {
     // tail at once where it can; advances *i.
     std::uint32_t Advance(std::uint32_t state, const unsigned char* bytes, std::size_t* i,
                           std::size_t size) const;
+    // The first output from `output` on, along the shorter ones, whose name
+    // is inserted now, or -1. The automaton keeps outputs for names erased
+    // since it was built, which must not be found.
+    std::int32_t LiveOutput(std::int32_t output) const {
+        while (output >= 0 && outputs_[static_cast<std::size_t>(output)].entry == nullptr) {
+            output = outputs_[static_cast<std::size_t>(output)].shorter;
+        }
+        return output;
+    }
     // Runs the automaton over `text`, calling onOutput(output, index in
-    // outputs_, end of the name) wherever a name ends; stops and returns
+    // outputs_, end of the name) wherever an inserted name ends; stops and returns
     // false as soon as onOutput returns false.
     template <typename OnOutput>
     bool WalkOutputs(std::string_view text, OnOutput&& onOutput) const;
@@ -173,6 +200,11 @@ class CNameMatcher {
     std::vector<unsigned char> tailBytes_;  // state - rowStates_ -> the byte of its first edge
     std::vector<std::int32_t> rowOutput_;   // row state -> longest name ending there, or -1
     std::vector<Output> outputs_;
+    // Trie node -> the output of the name ending there, as at the build;
+    // -1 for none (and for nodes added since).
+    std::vector<std::int32_t> ownOutput_;
+    std::uint64_t builds_ = 0;
+    std::uint64_t epoch_ = 0;  // counts Clear; see Hint
 
     // Marks what the current search has reported.
     std::uint32_t stamp_ = 0;

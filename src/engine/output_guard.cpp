@@ -29,6 +29,7 @@ void COutputGuard::Reset(const CTplFileList& files) {
     templates_.clear();
     targets_.clear();
     folders_.clear();
+    located_.clear();
     std::unordered_set<std::string_view> written;  // target folders as written, opened once each
     for (const CTplFileRecord& entry : files.Records()) {
         if (entry.Deleted) {
@@ -53,14 +54,39 @@ void COutputGuard::Reset(const CTplFileList& files) {
     }
 }
 
+std::optional<SFilePlace> COutputGuard::Locate(const std::string& path) const {
+    // The path up to and with its last slash names the folder ("" the
+    // working folder).
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = path.substr(0, slash == std::string::npos ? 0 : slash + 1);
+    const auto known = located_.find(folder);
+    if (known != located_.end()) {
+        return SFilePlace{known->second, path.substr(folder.size())};
+    }
+    std::optional<SFilePlace> at = LocateFile(path);
+    // Only a target folder is remembered, as the one held since Reset: a
+    // later write there lands in that very folder, however the path that
+    // led to it changes meanwhile, which is what a fresh look would allow.
+    if (at) {
+        const auto target = targets_.find(at->folder->id);
+        if (target != targets_.end()) {
+            located_.emplace(folder, target->second);
+            at->folder = target->second;
+        }
+    }
+    return at;
+}
+
 COutputGuard::Decision COutputGuard::DecideWrite(const std::string& path) const {
-    const std::optional<SFilePlace> at = LocateFile(path);
+    const std::optional<SFilePlace> at = Locate(path);
     if (!at) {
         return {};
     }
     const std::optional<struct stat> own = at->Status();
-    const SFilePlace reached = FollowLinks(*at);
-    const std::optional<struct stat> end = reached.Status();
+    // Only a link needs following; anything else is its own end.
+    const bool link = own && S_ISLNK(own->st_mode);
+    const SFilePlace reached = link ? FollowLinks(*at) : *at;
+    const std::optional<struct stat> end = link ? reached.Status() : own;
     if (IsTemplate(own) || IsTemplate(end)) {
         return {Verdict::IsTemplate, std::nullopt, std::nullopt};
     }
@@ -72,7 +98,7 @@ COutputGuard::Decision COutputGuard::DecideWrite(const std::string& path) const 
 }
 
 COutputGuard::Decision COutputGuard::DecideDelete(const std::string& path) const {
-    const std::optional<SFilePlace> at = LocateFile(path);
+    const std::optional<SFilePlace> at = Locate(path);
     const std::optional<struct stat> own = at ? at->Status() : std::nullopt;
     if (!own) {
         return {};  // nothing to delete

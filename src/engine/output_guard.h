@@ -66,12 +66,17 @@ class COutputGuard {
 
   private:
     bool IsTemplate(const std::optional<struct stat>& st) const;
+    // LocateFile, looking up each target folder once per Reset.
+    std::optional<SFilePlace> Locate(const std::string& path) const;
     // `place` as a name in the target folder it lies in; none outside them.
     std::optional<SFilePlace> InTargetFolder(const SFilePlace& place) const;
 
     std::unordered_set<FileId, FileIdHash> templates_;
     std::unordered_map<FileId, FolderHandle, FileIdHash> targets_;
     std::vector<FolderHandle> folders_;  // the same, in the entries' order
+    // Target folders by the path that led to them (a file's path up to its
+    // last slash), as first found since Reset.
+    mutable std::unordered_map<std::string, FolderHandle> located_;
 };
 
 }  // namespace pellandrix

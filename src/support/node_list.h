@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace pellandrix {
@@ -103,6 +104,15 @@ class CNodeList : public CNodeListBase {
     void Clear() {
         nodes_.clear();
         numbered_ = 0;
+    }
+
+    // Unlinks every node and hands them over in list order.
+    Storage ReleaseAll() {
+        for (auto& node : nodes_) {
+            node->owner_ = nullptr;
+        }
+        numbered_ = 0;
+        return std::exchange(nodes_, Storage());
     }
 
     // Reorders the nodes so that `less(a, b)` holds for neighbours where it

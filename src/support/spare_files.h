@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <unordered_map>
 
+#include "support/content_hash.h"
 #include "support/file_place.h"
 
 namespace pellandrix {
@@ -32,19 +34,33 @@ class CSpareFiles {
 
     // Hands the spare kept for `target` over to the caller, who must put it
     // in place or remove it: an open descriptor for writing (file offset 0,
-    // old content still there) and its place, beside the target. Returns -1
-    // when there is none or it is no longer the file that was kept (then it
-    // is left alone).
-    int Take(const SFilePlace& target, SFilePlace& spare);
+    // old content still there) and its place, beside the target; `st`
+    // receives what fstat said of it. Returns -1 when there is none or it
+    // is no longer the file that was kept (then it is left alone).
+    int Take(const SFilePlace& target, SFilePlace& spare, struct stat& st);
 
-    // True when `target` still holds the file this run last put there.
-    bool HoldsPlaced(const SFilePlace& target, const FileId& now) const;
+    // The file at `target` when it is still the one this run last put
+    // there; none otherwise. Looks at the target only when the run put one.
+    std::optional<FileId> HoldsPlaced(const SFilePlace& target) const;
 
     // Notes that `placed` is now at `target`, and that `spare` (a place
     // beside it, or none) holds `spareId`, the file it replaced. A spare
-    // kept before for the same target is removed.
+    // kept before for the same target is removed. `text` is the hash of the
+    // bytes placed, when known (see Compare).
     void Keep(const SFilePlace& target, const FileId& placed, const SFilePlace& spare,
-              const FileId& spareId);
+              const FileId& spareId, std::optional<ContentHash> text = std::nullopt);
+
+    // What the run can tell, without reading `target`, about whether it
+    // holds the bytes hashed as `text`.
+    enum class Known {
+        Differs,  // the run last put other bytes there: writing is due
+        Holds,    // the very file the run saw holding them is still there
+        Unknown,  // read it to tell
+    };
+    Known Compare(const SFilePlace& target, const ContentHash& text) const;
+    // Notes that `target`, as `stamp` describes it, was found holding the
+    // bytes hashed as `text`, for Compare. Only for a target noted by Keep.
+    void NoteHolds(const SFilePlace& target, const ContentHash& text, const FileStamp& stamp);
 
     // Removes every spare file and forgets every target.
     void Release();
@@ -54,6 +70,8 @@ class CSpareFiles {
         FileId placed;
         SFilePlace spare;  // no folder: none
         FileId spareId;
+        std::optional<ContentHash> text;  // of the bytes last placed or found
+        std::optional<FileStamp> stamp;   // of the file found holding them
     };
     std::unordered_map<std::string, Entry> entries_;  // by SFilePlace::Key of the target
 };

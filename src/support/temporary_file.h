@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "support/file_calls.h"
@@ -24,6 +25,9 @@ class CTemporaryFile {
     // off.
     CTemporaryFile(SFilePlace place, int fd, bool reused)
         : place_(std::move(place)), fd_(fd), reused_(reused) {}
+    // The same for a file known to be `id`, which End then need not ask for.
+    CTemporaryFile(SFilePlace place, int fd, bool reused, const FileId& id)
+        : place_(std::move(place)), fd_(fd), reused_(reused), id_(id) {}
     ~CTemporaryFile();
     CTemporaryFile(CTemporaryFile&& other) noexcept;
     CTemporaryFile& operator=(CTemporaryFile&& other) = delete;
@@ -58,6 +62,7 @@ class CTemporaryFile {
     CFileDescriptor fd_;
     bool reused_ = false;
     off_t written_ = 0;
+    std::optional<FileId> id_;
 };
 
 // How a writer's temporary file is made and how it replaces the target:
@@ -66,6 +71,9 @@ class CTemporaryFile {
 class CPlacement {
   public:
     virtual ~CPlacement() = default;
+    // Whether `target` holds exactly `text` now, so that nothing need be
+    // written: read and compared. Never waits for a named pipe put there.
+    virtual bool Holds(const SFilePlace& target, const std::string& text);
     // Makes a temporary file for `target` with the mode `mode`. Returns no
     // file when none can be created beside the target.
     virtual CTemporaryFile Make(const SFilePlace& target, mode_t mode);
@@ -83,11 +91,17 @@ class CSpareSwap final : public CPlacement {
   public:
     // `spares` must outlive the object.
     explicit CSpareSwap(CSpareFiles& spares) : spares_(spares) {}
+    // Answered from what the run knows of the target where it can (see
+    // CSpareFiles::Compare): a piece every page includes is then neither
+    // read again to find its text unchanged, nor read to find it changed.
+    bool Holds(const SFilePlace& target, const std::string& text) override;
     CTemporaryFile Make(const SFilePlace& target, mode_t mode) override;
     bool PutInPlace(CTemporaryFile& file, const FileId& id, const SFilePlace& target) override;
 
   private:
     CSpareFiles& spares_;
+    // The hash of the text Holds found missing, which PutInPlace places.
+    std::optional<ContentHash> placing_;
 };
 
 }  // namespace pellandrix

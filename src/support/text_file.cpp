@@ -19,7 +19,10 @@ CTextReader::~CTextReader() {
 
 bool CTextReader::Open(const std::string& path) {
     Close();
-    const int fd = OpenNotWaiting(path.c_str(), O_RDONLY);
+    // Not waiting for a named pipe's other end; the reader only goes on with
+    // a regular file, which reads alike with or without O_NONBLOCK, so the
+    // flag can stay.
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
@@ -254,12 +257,13 @@ bool CTextWriter::Open(SFilePlace place, CSpareFiles* spares) {
     committed_.reset();
     target_.failed = false;
     target_.createFailed = false;
-    if (!CanOpen(place)) {
+    if (!place.folder) {
         return false;
     }
-    std::optional<struct stat> st = place.Status();
-    if (st && S_ISLNK(st->st_mode)) {
-        st.reset();  // leading nowhere: it is replaced itself
+    // Looked at once, for the check and for how to write.
+    const std::optional<struct stat> st = TargetStatus(place);
+    if (!CanOpenAs(place, st)) {
+        return false;
     }
     if (st && !S_ISREG(st->st_mode)) {
         return OpenDevice(place);
@@ -272,14 +276,19 @@ bool CTextWriter::Open(SFilePlace place, CSpareFiles* spares) {
     return true;
 }
 
-bool CTextWriter::CanOpen(const SFilePlace& place) {
-    if (!place.folder) {
-        return false;
-    }
+std::optional<struct stat> CTextWriter::TargetStatus(const SFilePlace& place) {
     std::optional<struct stat> st = place.Status();
     if (st && S_ISLNK(st->st_mode)) {
         st.reset();  // leading nowhere: it is replaced itself
     }
+    return st;
+}
+
+bool CTextWriter::CanOpen(const SFilePlace& place) {
+    return place.folder && CanOpenAs(place, TargetStatus(place));
+}
+
+bool CTextWriter::CanOpenAs(const SFilePlace& place, const std::optional<struct stat>& st) {
     if (st && S_ISDIR(st->st_mode)) {
         return false;
     }

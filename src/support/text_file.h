@@ -159,6 +159,10 @@ class CTextWriter : public ITextSink {
     bool Resume();
 
   private:
+    // What is at `place`: none for nothing, or a link leading nowhere.
+    static std::optional<struct stat> TargetStatus(const SFilePlace& place);
+    // CanOpen for `place`, found as `st` (see TargetStatus).
+    static bool CanOpenAs(const SFilePlace& place, const std::optional<struct stat>& st);
     // Open for a device or pipe at `place`, written into directly.
     bool OpenDevice(const SFilePlace& place);
     // The way the text goes now: the shared no-file way while none is open.

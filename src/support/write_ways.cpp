@@ -70,14 +70,6 @@ CTemporaryFile MakeTemporaryFile(SWriteTarget& target) {
     return file;
 }
 
-// Whether the target holds exactly `text` now. Never waits for a named
-// pipe put there meanwhile; reading a regular file is the same with or
-// without O_NONBLOCK.
-bool TargetHolds(const SWriteTarget& target, const std::string& text) {
-    const CFileDescriptor old(target.place.Open(O_RDONLY | O_NONBLOCK));
-    return FileHolds(old.Get(), text);
-}
-
 // Ends and closes `file` and puts it in place of the target. With
 // `unlessSame`, a file holding exactly the target's bytes is not put in
 // place: the target stays untouched, and the file is removed with the
@@ -305,7 +297,7 @@ Next CMemoryWay::PassOn() {
 bool CMemoryWay::Commit(std::optional<std::string>& committed) {
     // The text is compared before any file is made for it, and kept for
     // CommittedText once it is in place.
-    if (!TargetHolds(target_, text_)) {
+    if (!target_.placement->Holds(target_.place, text_)) {
         CTemporaryFile file = MakeTemporaryFile(target_);
         if (!file.Exists()) {
             return false;

@@ -88,8 +88,12 @@ TEST(DefineTable, SubstitutionFollowsEveryChangeOfTheTable) {
     EXPECT_EQ(Substituted(t, "TITLE NAME"), "Start Bert");
     t.Clear();
     EXPECT_EQ(Substituted(t, "TITLE NAME"), "TITLE NAME");
+    // Defined again after the table was emptied, TITLE is found by what was
+    // built for the names before; NAME, not defined again, is not.
+    Define(t, "TITLE", "Again");
+    EXPECT_EQ(Substituted(t, line), std::string(200, '.') + "Again NAME");
     Define(t, "NAM", "x");
-    EXPECT_EQ(Substituted(t, "TITLE NAME"), "TITLE xE");
+    EXPECT_EQ(Substituted(t, "TITLE NAME"), "Again xE");
 }
 
 TEST(DefineTable, ManyNamesOnlyTheOccurringOnesChangeTheLine) {
