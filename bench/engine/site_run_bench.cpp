@@ -36,7 +36,7 @@ std::string Name(int i) {
 
 class SiteProject {
   public:
-    SiteProject() : parser_(messages_) {
+    SiteProject() : parser_(messages_, files_) {
         std::string dir = (std::filesystem::temp_directory_path() / "pellandrix-site-XXXXXX");
         if (::mkdtemp(dir.data()) == nullptr) {
             throw std::filesystem::filesystem_error("mkdtemp", std::error_code());
@@ -106,6 +106,7 @@ class SiteProject {
 
     SilentPresenter presenter_;
     CMessageService messages_{presenter_};
+    CTplFileList files_;
     CTemplateParser parser_;
     NoView view_;
     std::filesystem::path dir_;
