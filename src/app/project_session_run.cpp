@@ -1,4 +1,6 @@
 // The generation verb of the session: a run with its record.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -30,7 +32,11 @@ RunRecord LoadRecord(CDaoDatabase& db, int projectId) {
 
 void Planned(CRunMemo& memo, GenerateReport& report) {
     for (const auto& [path, left] : memo.Files().Written()) {
-        const std::optional<FileStamp> there = StampOfPath(path);
+        // A broken link counts as there: the run puts the page in its place
+        // (or deletes it), so it is replaced, not new. A folder in the way is
+        // neither replaced nor deleted.
+        struct stat st;
+        const bool there = ::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
         PlannedChange change;
         change.path = path;
         if (!left.hash) {
