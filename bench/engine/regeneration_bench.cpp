@@ -31,13 +31,6 @@ using bench::SilentPresenter;
 class ChainProject {
   public:
     ChainProject(bool leafFirst, bool context) : parser_(messages_, files_) {
-        std::string dir = (std::filesystem::temp_directory_path() / "pellandrix-chain-XXXXXX");
-        if (::mkdtemp(dir.data()) == nullptr) {
-            throw std::filesystem::filesystem_error("mkdtemp", std::error_code());
-        }
-        dir_ = dir;
-        std::filesystem::create_directory(dir_ / "src");
-        std::filesystem::create_directory(dir_ / "out");
         for (int k = 0; k < kChain; ++k) {
             const int i = leafFirst ? kChain - 1 - k : k;
             const std::string name = "t" + std::to_string(i) + ".tpl";
@@ -50,7 +43,6 @@ class ChainProject {
             e->Selected = 1;
         }
     }
-    ~ChainProject() { std::filesystem::remove_all(dir_); }
 
     void Run() {
         for (CTplFileRecord& e : parser_.Files().Records()) {
@@ -77,7 +69,8 @@ class ChainProject {
     CTplFileList files_;
     CTemplateParser parser_;
     NoView view_;
-    std::filesystem::path dir_;
+    bench::TempProjectFolder folder_{"pellandrix-chain"};
+    const std::filesystem::path& dir_ = folder_.Path();
 };
 
 void BM_Chain(benchmark::State& state) {

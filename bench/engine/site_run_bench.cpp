@@ -37,13 +37,6 @@ std::string Name(int i) {
 class SiteProject {
   public:
     SiteProject() : parser_(messages_, files_) {
-        std::string dir = (std::filesystem::temp_directory_path() / "pellandrix-site-XXXXXX");
-        if (::mkdtemp(dir.data()) == nullptr) {
-            throw std::filesystem::filesystem_error("mkdtemp", std::error_code());
-        }
-        dir_ = dir;
-        std::filesystem::create_directory(dir_ / "src");
-        std::filesystem::create_directory(dir_ / "out");
         std::string site;
         for (int i = 0; i < kSiteDefines; ++i) {
             site += "#define " + Name(i) + " value " + std::to_string(i) +
@@ -66,7 +59,6 @@ class SiteProject {
         }
         db_.Create((dir_ / "record.db").string());
     }
-    ~SiteProject() { std::filesystem::remove_all(dir_); }
 
     enum class Record { None, Memo, Saved };
 
@@ -109,7 +101,8 @@ class SiteProject {
     CTplFileList files_;
     CTemplateParser parser_;
     NoView view_;
-    std::filesystem::path dir_;
+    bench::TempProjectFolder folder_{"pellandrix-site"};
+    const std::filesystem::path& dir_ = folder_.Path();
     CDaoDatabase db_;
 };
 
