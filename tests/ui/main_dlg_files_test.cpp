@@ -197,10 +197,8 @@ TEST_F(MainDlgTest, FileSettingsKeepTheRowSelectedAndShowTheNewValues) {
 // Generation run
 
 TEST_F(MainDlgTest, AGenerationRunEndsWithEveryTickedFileDoneAndTheBarReset) {
-    const std::string src = Dir() / "src";
-    const std::string out = Dir() / "out";
-    std::filesystem::create_directories(src);
-    std::filesystem::create_directories(out);
+    const std::string src = Folder("src");
+    const std::string out = Folder("out");
     testkit::WriteBytes(src + "/kopf.tpl", "#define TITEL Start\r\n<h1>TITEL</h1>\r\n");
     testkit::WriteBytes(src + "/seite.tpl", "#include \"kopf.tpl\"\r\n<p>TITEL</p>\r\n");
     testkit::WriteBytes(src + "/rest.tpl", "nicht erzeugt\r\n");
@@ -298,10 +296,8 @@ std::vector<bool> EnabledEntries(CFileListMenu& menu) {
 }
 
 TEST_F(MainDlgTest, TheContextMenuOffersWhatExistsForTheRowUnderIt) {
-    const std::string src = Dir() / "src";
-    const std::string out = Dir() / "out";
-    std::filesystem::create_directories(src);
-    std::filesystem::create_directories(out);
+    const std::string src = Folder("src");
+    const std::string out = Folder("out");
     testkit::WriteBytes(src + "/a.tpl", "a");
     testkit::WriteBytes(out + "/a.htm", "a");
     Seed("Alpha", {{"a.tpl"}, {"b.tpl"}, {"c.tpl", 0, 0}}, src, out);
@@ -401,10 +397,8 @@ TEST_F(MainDlgTest, TheContextMenuStartsBrowserEditorAndFileManager) {
 }
 
 TEST_F(MainDlgTest, AutomaticRunsFollowAnEditedTemplateUntilSwitchedOff) {
-    const std::string src = Dir() / "src";
-    const std::string out = Dir() / "out";
-    std::filesystem::create_directories(src);
-    std::filesystem::create_directories(out);
+    const std::string src = Folder("src");
+    const std::string out = Folder("out");
     testkit::WriteBytes(src + "/seite.tpl", "eins\r\n");
     Seed("Alpha", {{"seite.tpl", 1}}, src, out);
     CMainDlg& window = Open();
@@ -433,10 +427,8 @@ TEST_F(MainDlgTest, AutomaticRunsFollowAnEditedTemplateUntilSwitchedOff) {
 }
 
 TEST_F(MainDlgTest, AutomaticRunsAreRememberedPerProjectAcrossStarts) {
-    const std::string src = Dir() / "src";
-    const std::string out = Dir() / "out";
-    std::filesystem::create_directories(src);
-    std::filesystem::create_directories(out);
+    const std::string src = Folder("src");
+    const std::string out = Folder("out");
     testkit::WriteBytes(src + "/seite.tpl", "eins\r\n");
     Seed("Alpha", {{"seite.tpl", 1}}, src, out);
     Seed("Beta", {{"seite.tpl", 1}}, src, Dir() / "out2");
@@ -459,10 +451,8 @@ TEST_F(MainDlgTest, AutomaticRunsAreRememberedPerProjectAcrossStarts) {
 }
 
 TEST_F(MainDlgTest, AutomaticRunsWaitUntilASaveIsWholeAndNoticeAMissingFolderOnce) {
-    const std::string src = Dir() / "src";
-    const std::string out = Dir() / "out";
-    std::filesystem::create_directories(src);
-    std::filesystem::create_directories(out);
+    const std::string src = Folder("src");
+    const std::string out = Folder("out");
     testkit::WriteBytes(src + "/seite.tpl", "#include \"inc/teil.txt\"\r\neins\r\n");
     Seed("Alpha", {{"seite.tpl", 1}}, src, out);
     CMainDlg& window = Open();

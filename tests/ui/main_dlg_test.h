@@ -164,6 +164,12 @@ class MainDlgTest : public ::testing::Test {
     CAppCore& Core() { return app_->Core(); }
     CDaoDatabase& Db() { return app_->Core().Database(); }
     const testkit::TempDir& Dir() const { return dir_; }
+    // The folder `name` under the test's folder, made if need be.
+    std::string Folder(const std::string& name) const {
+        const std::string path = Dir() / name;
+        std::filesystem::create_directories(path);
+        return path;
+    }
 
     // Stores a project with its files and returns its ProjectId.
     int Seed(const std::string& name, const std::vector<SeedFile>& files = {},

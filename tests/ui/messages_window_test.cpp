@@ -73,10 +73,8 @@ TEST_F(MainDlgTest, ARunsMessagesShowWhereTheyAroseAndARowOpensItsLineInTheEdito
 }
 
 TEST_F(MainDlgTest, TheProjectCheckListsFindingsAndDeletesStalePagesOnlyWhenConfirmed) {
-    const std::string src = Dir() / "src";
-    const std::string out = Dir() / "out";
-    std::filesystem::create_directories(src);
-    std::filesystem::create_directories(out);
+    const std::string src = Folder("src");
+    const std::string out = Folder("out");
     testkit::WriteBytes(src + "/a.tpl", "<a href=\"fehlt.htm\">x</a>\r\n");
     testkit::WriteBytes(src + "/b.tpl", "b\r\n");
     Seed("Alpha", {{"a.tpl", 1}, {"b.tpl", 1}}, src, out);
