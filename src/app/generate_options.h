@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/unchanged_paths.h"
 #include "support/content_hash.h"
 
 namespace pellandrix {
@@ -16,6 +17,9 @@ struct GenerateOptions {
     bool changed = false;  // take from the record what did not change
     bool dryRun = false;   // write nothing, neither files nor the database
     bool inputs = false;   // report what the run read (GenerateReport::inputs)
+    // Paths a watching caller vouches for (see IUnchangedPaths); borrowed
+    // for the run. None: every path is looked at.
+    const IUnchangedPaths* unchanged = nullptr;
 };
 
 // What a run read, for watching: every template and included file by the
