@@ -54,7 +54,15 @@ void CRunMemo::BeginStep(int fileId, int pass) {
 
 void CRunMemo::EndStep(bool clean) {
     current_.clean = clean;
-    traces_[step_] = EncodeTrace(current_);
+    std::string bytes = EncodeTrace(current_);
+    // A step done again mostly finds what it found last time (a full run
+    // over unchanged files): the last run's bytes then serve both records.
+    const auto old = before_.traces.find(step_);
+    if (old != before_.traces.end() && old->second.str() == bytes) {
+        traces_[step_] = old->second;
+    } else {
+        traces_[step_] = std::move(bytes);
+    }
     recording_ = false;
 }
 

@@ -70,7 +70,7 @@ class CRunMemo {
     const RunRecord& Before() const { return before_; }
     RunRecord After();
     // The traces of this run's steps, encoded.
-    const std::map<std::pair<int, int>, std::string>& Traces() const { return traces_; }
+    const RunRecord::TraceMap& Traces() const { return traces_; }
 
     // Files a step taken from the record was found able to write, for the
     // rest of the run: the pieces every page includes are asked about once
@@ -88,7 +88,7 @@ class CRunMemo {
     std::string key_;
     bool incremental_;
     std::unique_ptr<CRunFiles> files_;
-    std::map<std::pair<int, int>, std::string> traces_;
+    RunRecord::TraceMap traces_;
     std::unordered_map<int, std::string> reasons_;
     std::unordered_map<std::string, std::pair<int, int>> writers_;
     std::unordered_set<std::string> writable_;
