@@ -128,18 +128,14 @@ RunRecord CRunMemo::After() {
             ++it;
         }
     }
-    after.hashes = files_->UsedHashes();
+    after.hashes = files_->TakeUsedHashes();
     after.traces = std::move(traces_);
     traces_.clear();
     return after;
 }
 
 void CRunMemo::StartOver() {
-    RunRecord::KnownHashMap known = before_.hashes;
-    for (const auto& [path, hash] : files_->UsedHashes()) {
-        known[path] = hash;
-    }
-    files_ = std::make_unique<CRunFiles>(std::move(known), files_->DryRun());
+    files_->Restart();
     incremental_ = false;
     runReason_ = "vollständiger Lauf nötig";
     keyChanged_ = false;

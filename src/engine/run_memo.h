@@ -27,6 +27,9 @@ class CRunMemo {
     // whole. `incremental` false: every step is done (a full run), but the
     // record is still kept up to date. `dryRun`: nothing is written.
     CRunMemo(RunRecord record, std::string key, bool incremental, bool dryRun);
+    // Its files refer to the record's hashes: it stays where it was made.
+    CRunMemo(const CRunMemo&) = delete;
+    CRunMemo& operator=(const CRunMemo&) = delete;
 
     CRunFiles& Files() { return *files_; }
     bool Incremental() const { return incremental_; }
