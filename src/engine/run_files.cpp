@@ -109,13 +109,17 @@ const std::string* CRunFiles::DryText(const std::string& path) const {
 }
 
 RunRecord::KnownHashMap CRunFiles::TakeUsedHashes() {
+    // What the run saw, and the paths it used, go as the next record's
+    // hashes are made: at a run's end this is when memory peaks.
+    seen_ = {};
     RunRecord::KnownHashMap kept;
     kept.reserve(used_.size());
-    for (const std::string& path : used_) {
+    while (!used_.empty()) {
+        std::string path = std::move(used_.extract(used_.begin()).value());
         if (auto learnt = learnt_.extract(path)) {
             kept.insert(std::move(learnt));
         } else if (const RunRecord::KnownHash* known = Known(path)) {
-            kept.emplace(path, *known);
+            kept.emplace(std::move(path), *known);
         }
     }
     return kept;

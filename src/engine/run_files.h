@@ -57,7 +57,8 @@ class CRunFiles {
     };
     const std::unordered_map<std::string, Left>& Written() const { return left_; }
     // The hashes worth keeping for the next run: those used in this one.
-    // Called once, at the end: those learnt in this run move into it.
+    // Called once, at the end: those learnt in this run move into it, and
+    // what OnDisk saw is forgotten.
     RunRecord::KnownHashMap TakeUsedHashes();
     // Starts over (see RunDiverged): the run's notion of the files is
     // forgotten; the known hashes and those learnt so far stay.

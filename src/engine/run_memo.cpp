@@ -128,6 +128,9 @@ RunRecord CRunMemo::After() {
             ++it;
         }
     }
+    // Nothing asks for the writers any more; gone before the hashes are
+    // made, they keep the run's peak lower.
+    writers_ = {};
     after.hashes = files_->TakeUsedHashes();
     after.traces = std::move(traces_);
     traces_.clear();

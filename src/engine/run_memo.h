@@ -69,7 +69,8 @@ class CRunMemo {
     // last run must become. The files the record had are kept, but for
     // those that no longer exist and that no step of this run wrote or
     // took from the record. Called once, at the end: this run's traces move
-    // into it (Traces() is empty after), so that they are not held twice.
+    // into it (Traces() is empty after), so that they are not held twice,
+    // and WriterOf knows no writer after.
     const RunRecord& Before() const { return before_; }
     RunRecord After();
     // The traces of this run's steps, encoded.
