@@ -18,10 +18,11 @@ namespace pellandrix {
 // disk holding it (yet). A dry run writes nothing at all and keeps the text
 // it would have written here.
 //
-// A file is known by its own path (see Key): a page that is a link to
-// another page is written and read through the link, so both paths name
-// one file, whose text the run must know whichever path it takes. Deleting
-// a path deletes a link itself, never what it leads to.
+// A file is known by the path of the file itself, not of a link to it (see
+// Key): a page that is a link to another page is written and read through
+// the link, so both paths name one file, whose text the run must know
+// whichever path it takes. Deleting a path deletes a link itself, never
+// what it leads to.
 class CRunFiles {
   public:
     // `known` are the hashes the record knew.
