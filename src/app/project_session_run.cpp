@@ -61,20 +61,10 @@ void Planned(CRunMemo& memo, GenerateReport& report) {
 
 RunInputs InputsOf(CRunMemo& memo) {
     RunInputs inputs;
-    for (const auto& [step, bytes] : memo.Traces()) {
-        const std::optional<Trace> trace = DecodeTrace(bytes);
-        if (!trace) {
-            continue;
-        }
-        for (const TraceStep& s : trace->steps) {
-            if (s.op != TraceOp::Frame && s.op != TraceOp::Plain && s.op != TraceOp::Verbatim) {
-                continue;
-            }
-            if (memo.Files().Written().count(s.path) != 0) {
-                continue;
-            }
-            const auto [at, added] = inputs.files.emplace(s.path, s.hash);
-            inputs.changedDuringRun = inputs.changedDuringRun || (!added && at->second != s.hash);
+    for (const auto& [path, read] : memo.Reads()) {
+        if (memo.Files().Written().count(path) == 0) {
+            inputs.files.emplace(path, read.hash);
+            inputs.changedDuringRun = inputs.changedDuringRun || read.differed;
         }
     }
     return inputs;
@@ -90,11 +80,12 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     CDaoDatabase& db = core_.Database();
     const int projectId = current_ != nullptr ? current_->ProjectId : 0;
     RunRecordStamp loaded;
-    RunRecord record = TakeRecord(projectId, loaded);
+    RunFindings found;
+    RunRecord record = TakeRecord(projectId, loaded, found);
     const std::string keyChange =
         current_ != nullptr ? RunKeyChange(record.key, *current_) : std::string();
     CRunMemo memo(std::move(record), current_ != nullptr ? RunKey(*current_) : "", options.changed,
-                  options.dryRun);
+                  options.dryRun, options.unchanged, std::move(found));
     memo.ExplainKeyChange(keyChange);
     const bool recording = !options.dryRun && current_ != nullptr;
     CTemplateParser& parser = core_.Parser();
@@ -109,8 +100,10 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     } scope{parser};
     parser.SetView(&view);
     parser.SetMemo(&memo);
+    if (report != nullptr && options.inputs) {
+        memo.GatherReads();
+    }
     RunGeneration(parser, view);
-    // Before the record is saved: saving takes the run's traces.
     if (report != nullptr && options.inputs) {
         report->inputs = InputsOf(memo);
     }
@@ -121,7 +114,7 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
             // Kept only when no other program wrote the database between
             // loading and saving: then the database holds exactly `after`.
             if (saved.dataVersion == loaded.dataVersion && saved.opening == loaded.opening) {
-                kept_ = KeptRecord{projectId, saved, std::move(after)};
+                kept_ = KeptRecord{projectId, saved, std::move(after), memo.TakeFindings()};
             }
         } catch (const CDaoException&) {
         }
@@ -139,7 +132,7 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     }
 }
 
-RunRecord CProjectSession::TakeRecord(int projectId, RunRecordStamp& stamp) {
+RunRecord CProjectSession::TakeRecord(int projectId, RunRecordStamp& stamp, RunFindings& found) {
     std::optional<KeptRecord> kept = std::exchange(kept_, std::nullopt);
     CDaoDatabase& db = core_.Database();
     try {
@@ -148,6 +141,7 @@ RunRecord CProjectSession::TakeRecord(int projectId, RunRecordStamp& stamp) {
         return RunRecord{};
     }
     if (kept && kept->projectId == projectId && kept->stamp == stamp) {
+        found = std::move(kept->found);
         return std::move(kept->record);
     }
     return LoadRecord(db, projectId);

@@ -1,5 +1,8 @@
 #include "engine/run_files.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace pellandrix {
 
 namespace {
@@ -11,8 +14,9 @@ constexpr std::int64_t kSettledNs = 2'000'000'000;
 
 }  // namespace
 
-CRunFiles::CRunFiles(RunRecord::KnownHashMap known, bool dryRun)
-    : known_(std::move(known)), dryRun_(dryRun) {}
+CRunFiles::CRunFiles(RunRecord::KnownHashMap known, bool dryRun,
+                     const IUnchangedPaths* unchanged, RunFindings last)
+    : known_(std::move(known)), dryRun_(dryRun), unchanged_(unchanged), last_(std::move(last)) {}
 
 std::optional<ContentHash> CRunFiles::Current(const std::string& path) {
     const auto left = left_.find(path);
@@ -23,6 +27,10 @@ std::optional<ContentHash> CRunFiles::Current(const std::string& path) {
 }
 
 std::optional<ContentHash> CRunFiles::OnDisk(const std::string& path) {
+    return See(path).hash;
+}
+
+PathSight& CRunFiles::See(const std::string& path) {
     const auto seen = seen_.find(path);
     if (seen != seen_.end()) {
         return seen->second;
@@ -30,14 +38,48 @@ std::optional<ContentHash> CRunFiles::OnDisk(const std::string& path) {
     return seen_[path] = Look(path);
 }
 
-std::optional<ContentHash> CRunFiles::Look(const std::string& path) {
-    const std::optional<FileStamp> stamp = StampOfPath(path);
-    if (!stamp) {
-        return std::nullopt;
+// One lstat tells both what kind of file is there and, for a plain file,
+// its stamp; only a link needs a second look, at what it leads to.
+PathSight CRunFiles::Look(const std::string& path) {
+    if (const PathSight* vouched = Vouched(path)) {
+        if (known_.count(path) != 0) {
+            used_.insert(path);
+        }
+        return *vouched;
     }
+    PathSight sight;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) {
+        return sight;
+    }
+    sight.present = true;
+    sight.own = S_ISREG(st.st_mode) && st.st_nlink == 1;
+    if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0) {
+        return sight;
+    }
+    if (S_ISREG(st.st_mode)) {
+        sight.hash = HashOf(path, StampOf(st));
+        sight.steady = sight.hash && known_.count(path) != 0;
+    }
+    return sight;
+}
+
+const PathSight* CRunFiles::Vouched(const std::string& path) const {
+    if (unchanged_ == nullptr) {
+        return nullptr;
+    }
+    const auto last = last_.sights.find(path);
+    if (last == last_.sights.end() || changed_.count(path) != 0 ||
+        !unchanged_->Unchanged(path)) {
+        return nullptr;
+    }
+    return &last->second;
+}
+
+std::optional<ContentHash> CRunFiles::HashOf(const std::string& path, const FileStamp& stamp) {
     const auto known = known_.find(path);
-    if (known != known_.end() && known->second.stamp == *stamp &&
-        stamp->changedNs < known->second.verifiedNs - kSettledNs) {
+    if (known != known_.end() && known->second.stamp == stamp &&
+        stamp.changedNs < known->second.verifiedNs - kSettledNs) {
         used_.insert(path);
         return known->second.hash;
     }
@@ -74,6 +116,26 @@ bool CRunFiles::Settled(const std::string& path) {
     return true;
 }
 
+bool CRunFiles::OwnFile(const std::string& path) {
+    return See(path).own;
+}
+
+bool CRunFiles::Readable(const std::string& path) {
+    PathSight& sight = See(path);
+    if (!sight.own) {
+        return false;
+    }
+    if (!sight.readable) {
+        sight.readable = !sight.present || ::access(path.c_str(), R_OK) == 0;
+    }
+    return *sight.readable;
+}
+
+bool CRunFiles::KnownWritable(const std::string& path) const {
+    return writable_.count(path) != 0 ||
+           (last_.writable.count(path) != 0 && Vouched(path) != nullptr);
+}
+
 void CRunFiles::NoteRead(const std::string& path, const HashedFile& read, std::int64_t startedNs) {
     // What the run itself wrote is not read from disk: its notion stands.
     if (left_.count(path) == 0) {
@@ -84,11 +146,22 @@ void CRunFiles::NoteRead(const std::string& path, const HashedFile& read, std::i
 void CRunFiles::NoteWritten(const std::string& path, const ContentHash& hash, bool onDisk,
                             std::optional<std::string> dryText) {
     left_[path] = Left{hash, onDisk, std::move(dryText)};
+    if (onDisk) {
+        changed_.insert(path);
+    }
     seen_.erase(path);
+}
+
+void CRunFiles::NoteKept(const std::string& path, const ContentHash& hash, bool inPlace) {
+    // The disk is as it was: what was seen there still stands.
+    left_[path] = Left{hash, inPlace, {}};
 }
 
 void CRunFiles::NoteDeleted(const std::string& path) {
     left_[path] = Left{std::nullopt, !dryRun_, {}};
+    if (!dryRun_) {
+        changed_.insert(path);
+    }
     seen_.erase(path);
 }
 
@@ -106,6 +179,14 @@ RunRecord::KnownHashMap CRunFiles::UsedHashes() const {
         }
     }
     return kept;
+}
+
+RunFindings CRunFiles::TakeFindings() {
+    std::erase_if(seen_, [](const auto& seen) { return !seen.second.steady; });
+    RunFindings found{std::move(seen_), std::move(writable_)};
+    seen_.clear();
+    writable_.clear();
+    return found;
 }
 
 }  // namespace pellandrix

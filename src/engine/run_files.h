@@ -6,10 +6,30 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "engine/unchanged_paths.h"
 #include "store/run_record.h"
 #include "support/content_hash.h"
 
 namespace pellandrix {
+
+// What one look at a path found, beyond its text by hash: enough to take a
+// step from the record without looking again.
+struct PathSight {
+    std::optional<ContentHash> hash;  // none: no regular file that could be read
+    bool present = false;             // anything at all there
+    bool own = true;                  // nothing, or a plain file with a single name
+    std::optional<bool> readable;     // asked only when wanted
+    bool steady = true;               // the file held still while it was read
+};
+
+// What a run found at the paths it looked at and did not change itself,
+// for the next run: a path a watching caller vouches for (IUnchangedPaths)
+// is taken as this run found it.
+struct RunFindings {
+    std::unordered_map<std::string, PathSight> sights;
+    // Paths a step taken from the record found it could write.
+    std::unordered_set<std::string> writable;
+};
 
 // What the files a run deals with hold, by hash: on disk, and as the run
 // has left them so far. A step taken from the record instead of being done
@@ -18,8 +38,12 @@ namespace pellandrix {
 // it would have written here.
 class CRunFiles {
   public:
-    // `known` are the hashes the record knew.
-    CRunFiles(RunRecord::KnownHashMap known, bool dryRun);
+    // `known` are the hashes the record knew. For a path `unchanged`
+    // vouches for and the run has not changed itself, what `last` (the
+    // findings of the run whose record this run starts from) says is
+    // trusted without looking at the disk. `unchanged` is borrowed.
+    CRunFiles(RunRecord::KnownHashMap known, bool dryRun,
+              const IUnchangedPaths* unchanged = nullptr, RunFindings last = {});
 
     bool DryRun() const { return dryRun_; }
 
@@ -35,6 +59,18 @@ class CRunFiles {
     // True when the run's notion of `path` is on disk too (or the run has
     // not written it).
     bool Settled(const std::string& path);
+    // Whether the disk holds nothing at `path` or a plain file of its own:
+    // not a link, not one of several names of a file, not a folder or a
+    // device. What is written or read there can then be told by path.
+    // Looked at together with OnDisk, once until the run changes the path.
+    bool OwnFile(const std::string& path);
+    // OwnFile, and nothing there that this process may not read.
+    bool Readable(const std::string& path);
+    // Files a step taken from the record found it could write, for the
+    // rest of the run. What the run itself writes there is a plain file of
+    // its own, which leaves the answer as it was.
+    bool KnownWritable(const std::string& path) const;
+    void NoteWritable(const std::string& path) { writable_.insert(path); }
 
     // A file read whole by the run (see CTextReader::HashRead), reading
     // having begun at `startedNs`: remembered for later runs.
@@ -44,6 +80,9 @@ class CRunFiles {
     // text is `dryText`).
     void NoteWritten(const std::string& path, const ContentHash& hash, bool onDisk,
                      std::optional<std::string> dryText = std::nullopt);
+    // A step taken from the record left `hash` at `path` without writing
+    // anything; `inPlace`: the disk holds that text already.
+    void NoteKept(const std::string& path, const ContentHash& hash, bool inPlace);
     void NoteDeleted(const std::string& path);
     // A dry run's text for `path`, when it wrote one.
     const std::string* DryText(const std::string& path) const;
@@ -57,20 +96,31 @@ class CRunFiles {
     const std::unordered_map<std::string, Left>& Written() const { return left_; }
     // The hashes worth keeping for the next run: those used in this one.
     RunRecord::KnownHashMap UsedHashes() const;
+    // What this run found, for the next (see the constructor); called at
+    // the end: the run forgets what it found.
+    RunFindings TakeFindings();
 
   private:
-    std::optional<ContentHash> Look(const std::string& path);
+    PathSight& See(const std::string& path);
+    PathSight Look(const std::string& path);
+    const PathSight* Vouched(const std::string& path) const;
+    std::optional<ContentHash> HashOf(const std::string& path, const FileStamp& stamp);
     std::optional<ContentHash> Remember(const std::string& path,
                                         const std::optional<HashedFile>& read,
                                         std::int64_t startedNs);
 
     RunRecord::KnownHashMap known_;
-    // What OnDisk found, for the rest of the run: a file the run did not
+    // What a look found, for the rest of the run: a file the run did not
     // write is looked at once. Forgotten when the run writes the path.
-    std::unordered_map<std::string, std::optional<ContentHash>> seen_;
+    std::unordered_map<std::string, PathSight> seen_;
     std::unordered_set<std::string> used_;
     std::unordered_map<std::string, Left> left_;
+    std::unordered_set<std::string> writable_;
+    // Paths this run wrote or deleted on disk: nobody can vouch for them.
+    std::unordered_set<std::string> changed_;
     bool dryRun_;
+    const IUnchangedPaths* unchanged_;
+    RunFindings last_;
 };
 
 }  // namespace pellandrix

@@ -6,11 +6,12 @@
 
 namespace pellandrix {
 
-CRunMemo::CRunMemo(RunRecord record, std::string key, bool incremental, bool dryRun)
+CRunMemo::CRunMemo(RunRecord record, std::string key, bool incremental, bool dryRun,
+                   const IUnchangedPaths* unchanged, RunFindings last)
     : before_(std::move(record)),
       key_(std::move(key)),
       incremental_(incremental && !key_.empty() && before_.key == key_),
-      files_(std::make_unique<CRunFiles>(before_.hashes, dryRun)) {
+      files_(std::make_unique<CRunFiles>(before_.hashes, dryRun, unchanged, std::move(last))) {
     if (!incremental) {
         runReason_ = "vollständiger Lauf";
     } else if (before_.key.empty()) {
@@ -56,6 +57,7 @@ void CRunMemo::EndStep(bool clean) {
     current_.clean = clean;
     traces_[step_] = EncodeTrace(current_);
     recording_ = false;
+    Gather(current_);
 }
 
 void CRunMemo::KeepStep(int fileId, int pass) {
@@ -63,6 +65,22 @@ void CRunMemo::KeepStep(int fileId, int pass) {
     const auto found = before_.traces.find(step_);
     if (found != before_.traces.end()) {
         traces_[step_] = found->second;
+        // Taken right after Recorded decoded it.
+        if (decoded_) {
+            Gather(*decoded_);
+        }
+    }
+}
+
+void CRunMemo::Gather(const Trace& trace) {
+    if (!gathering_) {
+        return;
+    }
+    for (const TraceStep& s : trace.steps) {
+        if (s.op == TraceOp::Frame || s.op == TraceOp::Plain || s.op == TraceOp::Verbatim) {
+            const auto [at, added] = reads_.emplace(s.path, Read{s.hash, false});
+            at->second.differed = at->second.differed || (!added && at->second.hash != s.hash);
+        }
     }
 }
 
@@ -131,6 +149,8 @@ void CRunMemo::StartOver() {
     for (const auto& [path, hash] : files_->UsedHashes()) {
         known[path] = hash;
     }
+    // What the first attempt wrote is on disk now, and a watching caller
+    // has not seen it yet: no path is taken on its word any more.
     files_ = std::make_unique<CRunFiles>(std::move(known), files_->DryRun());
     incremental_ = false;
     runReason_ = "vollständiger Lauf nötig";
@@ -138,7 +158,7 @@ void CRunMemo::StartOver() {
     traces_.clear();
     reasons_.clear();
     writers_.clear();
-    writable_.clear();
+    reads_.clear();
     recording_ = false;
 }
 

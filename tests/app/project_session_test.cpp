@@ -6,6 +6,7 @@
 
 #include "app/live_preview.h"
 #include "app/template_location.h"
+#include "engine/unchanged_paths.h"
 #include "engine/run_status.h"
 #include "store/dao_database.h"
 #include "store/desktop_options.h"
@@ -275,6 +276,39 @@ TEST_F(SessionTest, ARunTrustsTheRecordItKeptOnlyWhileNoOtherProgramWroteTheData
     other.Execute("DELETE FROM RunTrace");
     EXPECT_EQ(generated(), 1U);
     EXPECT_EQ(generated(), 0U);
+}
+
+TEST_F(SessionTest, APathACallerVouchesForIsTakenAsTheLastRunFoundItWithoutALook) {
+    std::filesystem::create_directory(dir / "src");
+    std::filesystem::create_directory(dir / "out");
+    testkit::WriteBytes(dir / "src/a.tpl", "#include \"src/i.txt\"\na\n");
+    testkit::WriteBytes(dir / "src/i.txt", "i\n");
+    ASSERT_TRUE(session.AddTemplateFiles({File("a.tpl", "src")}, false));
+    session.Save();
+    session.SelectAll();
+    struct Vouch : IUnchangedPaths {
+        bool sure = false;
+        bool Unchanged(const std::string&) const override { return sure; }
+    } vouch;
+    GenerateOptions changed;
+    changed.changed = true;
+    changed.unchanged = &vouch;
+    const auto generated = [&] {
+        GenerateReport report;
+        session.Generate(view, changed, &report);
+        return report.reasons.size();
+    };
+    ASSERT_EQ(generated(), 1U);
+    // A step taken from the record looks at what it read.
+    ASSERT_EQ(generated(), 0U);
+    // Changed behind the caller's back: only a look at the disk can tell.
+    testkit::WriteBytes(dir / "src/i.txt", "j\n");
+    vouch.sure = true;
+    EXPECT_EQ(generated(), 0U);
+    EXPECT_EQ(testkit::ReadBytes(dir / "out/a.html"), "i\r\na\r\n");
+    vouch.sure = false;
+    EXPECT_EQ(generated(), 1U);
+    EXPECT_EQ(testkit::ReadBytes(dir / "out/a.html"), "j\r\na\r\n");
 }
 
 TEST(TemplateLocation, SplitsAsAnEntryStoresNameAndFolder) {
