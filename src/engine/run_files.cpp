@@ -131,9 +131,8 @@ bool CRunFiles::Readable(const std::string& path) {
     return *sight.readable;
 }
 
-bool CRunFiles::KnownWritable(const std::string& path) const {
-    return writable_.count(path) != 0 ||
-           (last_.writable.count(path) != 0 && Vouched(path) != nullptr);
+bool CRunFiles::FoundWritable(const std::string& path) const {
+    return last_.writable.count(path) != 0 && Vouched(path) != nullptr;
 }
 
 void CRunFiles::NoteRead(const std::string& path, const HashedFile& read, std::int64_t startedNs) {

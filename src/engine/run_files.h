@@ -69,8 +69,11 @@ class CRunFiles {
     // Files a step taken from the record found it could write, for the
     // rest of the run. What the run itself writes there is a plain file of
     // its own, which leaves the answer as it was.
-    bool KnownWritable(const std::string& path) const;
+    bool KnownWritable(const std::string& path) const { return writable_.count(path) != 0; }
     void NoteWritable(const std::string& path) { writable_.insert(path); }
+    // Whether the last run found it could write `path`, which is vouched
+    // unchanged since (see the constructor).
+    bool FoundWritable(const std::string& path) const;
 
     // A file read whole by the run (see CTextReader::HashRead), reading
     // having begun at `startedNs`: remembered for later runs.

@@ -101,19 +101,30 @@ struct CStepRecorder::Replay {
         if (output != step.other) {
             return Fail(PathMoved("Ausgabe", entry->TPLFileName.str(), step.other, output));
         }
-        if (context.WriteVerdict(output) != COutputGuard::Verdict::Allowed) {
-            return Fail(output + " darf nicht geschrieben werden");
-        }
         return TakesText(output, *entry);
     }
 
     // Whether writing `output` now would do what the record says: the
-    // writer takes the file, and no other page path reaches it.
+    // guard allows it, the writer takes the file, and no other page path
+    // reaches it.
     bool TakesText(const std::string& output, const CTplFileRecord& entry) {
         if (files.KnownWritable(output)) {
             return true;
         }
+        if (files.FoundWritable(output)) {
+            // The file is as the last run found it, but the entries may
+            // have changed since: the guard is asked again.
+            if (context.WriteVerdict(output) != COutputGuard::Verdict::Allowed) {
+                return Fail(output + " darf nicht geschrieben werden");
+            }
+            files.NoteWritable(output);
+            return true;
+        }
+        // One look by the guard gives both the verdict and the place.
         const COutputGuard::Decision decision = context.Guard().DecideWrite(output);
+        if (decision.verdict != COutputGuard::Verdict::Allowed) {
+            return Fail(output + " darf nicht geschrieben werden");
+        }
         if (!decision.place) {
             return Fail(entry.TargetPath.str() + " fehlt");
         }
