@@ -14,8 +14,8 @@ constexpr std::int64_t kSettledNs = 2'000'000'000;
 
 }  // namespace
 
-CRunFiles::CRunFiles(RunRecord::KnownHashMap known, bool dryRun,
-                     const IUnchangedPaths* unchanged, RunFindings last)
+CRunFiles::CRunFiles(RunRecord::KnownHashMap known, bool dryRun, const IUnchangedPaths* unchanged,
+                     RunFindings last)
     : known_(std::move(known)), dryRun_(dryRun), unchanged_(unchanged), last_(std::move(last)) {}
 
 std::optional<ContentHash> CRunFiles::Current(const std::string& path) {
@@ -69,8 +69,7 @@ const PathSight* CRunFiles::Vouched(const std::string& path) const {
         return nullptr;
     }
     const auto last = last_.sights.find(path);
-    if (last == last_.sights.end() || changed_.count(path) != 0 ||
-        !unchanged_->Unchanged(path)) {
+    if (last == last_.sights.end() || changed_.count(path) != 0 || !unchanged_->Unchanged(path)) {
         return nullptr;
     }
     return &last->second;

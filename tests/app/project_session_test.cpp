@@ -6,8 +6,8 @@
 
 #include "app/live_preview.h"
 #include "app/template_location.h"
-#include "engine/unchanged_paths.h"
 #include "engine/run_status.h"
+#include "engine/unchanged_paths.h"
 #include "store/dao_database.h"
 #include "store/desktop_options.h"
 #include "store/run_record.h"
@@ -56,6 +56,13 @@ struct SessionTest : ::testing::Test {
             rows.push_back(f.TPLFileName.str() + "@" + f.SourcePath.str());
         }
         return rows;
+    }
+
+    // How many entries a run with `options` generated.
+    std::size_t Generated(const GenerateOptions& options) {
+        GenerateReport report;
+        session.Generate(view, options, &report);
+        return report.reasons.size();
     }
 
     // A run's progress, shown nowhere.
@@ -251,11 +258,7 @@ TEST_F(SessionTest, ARunTrustsTheRecordItKeptOnlyWhileNoOtherProgramWroteTheData
     session.SelectAll();
     GenerateOptions changed;
     changed.changed = true;
-    const auto generated = [&] {
-        GenerateReport report;
-        session.Generate(view, changed, &report);
-        return report.reasons.size();
-    };
+    const auto generated = [&] { return Generated(changed); };
     ASSERT_EQ(generated(), 1U);
     ASSERT_EQ(generated(), 0U);
     // Saving a record as it stands writes nothing: another connection sees
@@ -293,11 +296,7 @@ TEST_F(SessionTest, APathACallerVouchesForIsTakenAsTheLastRunFoundItWithoutALook
     GenerateOptions changed;
     changed.changed = true;
     changed.unchanged = &vouch;
-    const auto generated = [&] {
-        GenerateReport report;
-        session.Generate(view, changed, &report);
-        return report.reasons.size();
-    };
+    const auto generated = [&] { return Generated(changed); };
     ASSERT_EQ(generated(), 1U);
     // A step taken from the record looks at what it read.
     ASSERT_EQ(generated(), 0U);
