@@ -32,6 +32,7 @@ const Trace* CRunMemo::Recorded(int fileId, int pass) {
         return nullptr;
     }
     decoded_ = DecodeTrace(found->second);
+    decodedStep_ = found->first;
     if (!decoded_) {
         NoteReason(fileId, "Vorlage neu");
         return nullptr;
@@ -65,8 +66,7 @@ void CRunMemo::KeepStep(int fileId, int pass) {
     const auto found = before_.traces.find(step_);
     if (found != before_.traces.end()) {
         traces_[step_] = found->second;
-        // Taken right after Recorded decoded it.
-        if (decoded_) {
+        if (decoded_ && decodedStep_ == step_) {
             Gather(*decoded_);
         }
     }

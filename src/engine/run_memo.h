@@ -106,6 +106,7 @@ class CRunMemo {
     bool keyChanged_ = false;  // runReason_ is the key's
     Trace current_;
     std::optional<Trace> decoded_;
+    std::pair<int, int> decodedStep_{0, 0};
     bool gathering_ = false;
     std::map<std::string, Read> reads_;
 
