@@ -14,6 +14,7 @@
 #include "app/run_record_text.h"
 #include "app/settings.h"
 #include "app/site_check.h"
+#include "engine/run_files.h"
 #include "engine/run_view.h"
 #include "engine/source_place.h"
 #include "store/run_record.h"
@@ -214,8 +215,10 @@ class CProjectSession {
     void LoadCurrentFiles();
     // The record of the last run of `projectId`: the one this session
     // saved last while the database still holds it unchanged, or else as
-    // loaded. `stamp` is the stamp taken before it was loaded.
-    RunRecord TakeRecord(int projectId, RunRecordStamp& stamp);
+    // loaded. `stamp` is the stamp taken before it was loaded; `found` what
+    // that last run found at the paths it looked at, when the record is the
+    // one kept (none when loaded).
+    RunRecord TakeRecord(int projectId, RunRecordStamp& stamp, RunFindings& found);
 
     CAppCore& core_;
     CProjectRecord* current_ = nullptr;
@@ -226,6 +229,7 @@ class CProjectSession {
         int projectId = 0;
         RunRecordStamp stamp;
         RunRecord record;
+        RunFindings found;
     };
     std::optional<KeptRecord> kept_;
 };

@@ -63,22 +63,12 @@ void Planned(CRunMemo& memo, GenerateReport& report) {
               [](const PlannedChange& a, const PlannedChange& b) { return a.path < b.path; });
 }
 
-RunInputs InputsOf(const RunRecord::TraceMap& traces, CRunMemo& memo) {
+RunInputs InputsOf(CRunMemo& memo) {
     RunInputs inputs;
-    for (const auto& [step, bytes] : traces) {
-        const std::optional<Trace> trace = DecodeTrace(bytes);
-        if (!trace) {
-            continue;
-        }
-        for (const TraceStep& s : trace->steps) {
-            if (s.op != TraceOp::Frame && s.op != TraceOp::Plain && s.op != TraceOp::Verbatim) {
-                continue;
-            }
-            if (memo.Files().Wrote(s.path)) {
-                continue;
-            }
-            const auto [at, added] = inputs.files.emplace(s.path, s.hash);
-            inputs.changedDuringRun = inputs.changedDuringRun || (!added && at->second != s.hash);
+    for (const auto& [path, read] : memo.Reads()) {
+        if (!memo.Files().Wrote(path)) {
+            inputs.files.emplace(path, read.hash);
+            inputs.changedDuringRun = inputs.changedDuringRun || read.differed;
         }
     }
     return inputs;
@@ -94,11 +84,12 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     CDaoDatabase& db = core_.Database();
     const int projectId = current_ != nullptr ? current_->ProjectId : 0;
     RunRecordStamp loaded;
-    RunRecord record = TakeRecord(projectId, loaded);
+    RunFindings found;
+    RunRecord record = TakeRecord(projectId, loaded, found);
     const std::string keyChange =
         current_ != nullptr ? RunKeyChange(record.key, *current_) : std::string();
     CRunMemo memo(std::move(record), current_ != nullptr ? RunKey(*current_) : "", options.changed,
-                  options.dryRun);
+                  options.dryRun, options.unchanged, std::move(found));
     memo.ExplainKeyChange(keyChange);
     const bool recording = !options.dryRun && current_ != nullptr;
     CTemplateParser& parser = core_.Parser();
@@ -113,10 +104,13 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     } scope{parser};
     parser.SetView(&view);
     parser.SetMemo(&memo);
+    if (report != nullptr && options.inputs) {
+        memo.GatherReads();
+    }
     RunGeneration(parser, view);
-    // The inputs are gathered once the record is made: the run's traces
-    // are in it then, and what the run kept meanwhile is gone already,
-    // which keeps a long-lived program's peak memory lower.
+    // The inputs are taken once the record is made: what the run kept
+    // meanwhile is gone already, which keeps a long-lived program's peak
+    // memory lower.
     RunRecord after;
     std::optional<RunRecordStamp> saved;
     if (recording) {
@@ -127,12 +121,12 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
         }
     }
     if (report != nullptr && options.inputs) {
-        report->inputs = InputsOf(recording ? after.traces : memo.Traces(), memo);
+        report->inputs = InputsOf(memo);
     }
     // Kept only when no other program wrote the database between loading
     // and saving: then the database holds exactly `after`.
     if (saved && saved->dataVersion == loaded.dataVersion && saved->opening == loaded.opening) {
-        kept_ = KeptRecord{projectId, *saved, std::move(after)};
+        kept_ = KeptRecord{projectId, *saved, std::move(after), memo.TakeFindings()};
     }
     if (report != nullptr) {
         for (const CTplFileRecord& entry : core_.Files().Records()) {
@@ -147,7 +141,7 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     }
 }
 
-RunRecord CProjectSession::TakeRecord(int projectId, RunRecordStamp& stamp) {
+RunRecord CProjectSession::TakeRecord(int projectId, RunRecordStamp& stamp, RunFindings& found) {
     std::optional<KeptRecord> kept = std::exchange(kept_, std::nullopt);
     CDaoDatabase& db = core_.Database();
     try {
@@ -156,6 +150,7 @@ RunRecord CProjectSession::TakeRecord(int projectId, RunRecordStamp& stamp) {
         return RunRecord{};
     }
     if (kept && kept->projectId == projectId && kept->stamp == stamp) {
+        found = std::move(kept->found);
         return std::move(kept->record);
     }
     return LoadRecord(db, projectId);

@@ -8,12 +8,18 @@ namespace pellandrix {
 
 namespace {
 
-std::optional<FileId> IdOf(const std::string& path, bool followLink) {
+// The file at `path`, and when it is a link, the file the link leads to
+// too (anything else is the same file both ways: one look does).
+std::vector<FileId> IdsOf(const std::string& path) {
+    std::vector<FileId> ids;
     struct stat st;
-    if ((followLink ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) {
-        return std::nullopt;
+    if (::lstat(path.c_str(), &st) == 0) {
+        ids.push_back(FileId{st.st_dev, st.st_ino});
+        if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) == 0) {
+            ids.push_back(FileId{st.st_dev, st.st_ino});
+        }
     }
-    return FileId{st.st_dev, st.st_ino};
+    return ids;
 }
 
 std::optional<FileId> IdOf(const std::optional<struct stat>& st) {
@@ -39,10 +45,8 @@ void COutputGuard::Reset(const CTplFileList& files) {
         // A template that is a link is kept twice: the link, which a run
         // must not delete or replace, and the file it reads through it.
         const std::string source = JoinPath(entry.SourcePath, entry.TPLFileName);
-        for (bool follow : {false, true}) {
-            if (const std::optional<FileId> id = IdOf(source, follow)) {
-                templates_.insert(*id);
-            }
+        for (const FileId& id : IdsOf(source)) {
+            templates_.insert(id);
         }
         if (!written.insert(entry.TargetPath.str()).second) {
             continue;

@@ -1,5 +1,8 @@
 #include "engine/run_files.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace pellandrix {
 
 namespace {
@@ -11,8 +14,9 @@ constexpr std::int64_t kSettledNs = 2'000'000'000;
 
 }  // namespace
 
-CRunFiles::CRunFiles(const RunRecord::KnownHashMap& known, bool dryRun)
-    : known_(known), dryRun_(dryRun) {}
+CRunFiles::CRunFiles(const RunRecord::KnownHashMap& known, bool dryRun,
+                     const IUnchangedPaths* unchanged, RunFindings last)
+    : known_(known), dryRun_(dryRun), unchanged_(unchanged), last_(std::move(last)) {}
 
 const RunRecord::KnownHash* CRunFiles::Known(const std::string& path) const {
     const auto learnt = learnt_.find(path);
@@ -55,22 +59,58 @@ std::optional<ContentHash> CRunFiles::Current(const std::string& path) {
 }
 
 std::optional<ContentHash> CRunFiles::OnDisk(const std::string& path) {
-    const std::string& key = Key(path);
-    const auto seen = seen_.find(key);
+    return See(Key(path)).hash;
+}
+
+PathSight& CRunFiles::See(const std::string& path) {
+    const auto seen = seen_.find(path);
     if (seen != seen_.end()) {
         return seen->second;
     }
-    return seen_[key] = Look(key);
+    return seen_[path] = Look(path);
 }
 
-std::optional<ContentHash> CRunFiles::Look(const std::string& path) {
-    const std::optional<FileStamp> stamp = StampOfPath(path);
-    if (!stamp) {
-        return std::nullopt;
+// One lstat tells both what kind of file is there and, for a plain file,
+// its stamp; only a link needs a second look, at what it leads to.
+PathSight CRunFiles::Look(const std::string& path) {
+    if (const PathSight* vouched = Vouched(path)) {
+        if (Known(path) != nullptr) {
+            used_.insert(path);
+        }
+        return *vouched;
     }
+    PathSight sight;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) {
+        return sight;
+    }
+    sight.present = true;
+    sight.own = S_ISREG(st.st_mode) && st.st_nlink == 1;
+    if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0) {
+        return sight;
+    }
+    if (S_ISREG(st.st_mode)) {
+        sight.hash = HashOf(path, StampOf(st));
+        sight.steady = sight.hash && Known(path) != nullptr;
+    }
+    return sight;
+}
+
+const PathSight* CRunFiles::Vouched(const std::string& path) const {
+    if (unchanged_ == nullptr) {
+        return nullptr;
+    }
+    const auto last = last_.sights.find(path);
+    if (last == last_.sights.end() || changed_.count(path) != 0 || !unchanged_->Unchanged(path)) {
+        return nullptr;
+    }
+    return &last->second;
+}
+
+std::optional<ContentHash> CRunFiles::HashOf(const std::string& path, const FileStamp& stamp) {
     const RunRecord::KnownHash* known = Known(path);
-    if (known != nullptr && known->stamp == *stamp &&
-        stamp->changedNs < known->verifiedNs - kSettledNs) {
+    if (known != nullptr && known->stamp == stamp &&
+        stamp.changedNs < known->verifiedNs - kSettledNs) {
         used_.insert(path);
         return known->hash;
     }
@@ -109,6 +149,25 @@ bool CRunFiles::Settled(const std::string& path) {
     return true;
 }
 
+bool CRunFiles::OwnFile(const std::string& path) {
+    return See(path).own;
+}
+
+bool CRunFiles::Readable(const std::string& path) {
+    PathSight& sight = See(path);
+    if (!sight.own) {
+        return false;
+    }
+    if (!sight.readable) {
+        sight.readable = !sight.present || ::access(path.c_str(), R_OK) == 0;
+    }
+    return *sight.readable;
+}
+
+bool CRunFiles::FoundWritable(const std::string& path) const {
+    return last_.writable.count(path) != 0 && Vouched(path) != nullptr;
+}
+
 void CRunFiles::NoteRead(const std::string& path, const HashedFile& read, std::int64_t startedNs) {
     // What the run itself wrote is not read from disk: its notion stands.
     const std::string& key = Key(path);
@@ -121,11 +180,22 @@ void CRunFiles::NoteWritten(const std::string& path, const ContentHash& hash, bo
                             std::optional<std::string> dryText) {
     const std::string& key = Key(path);
     left_[key] = Left{hash, onDisk, std::move(dryText)};
+    if (onDisk) {
+        changed_.insert(key);
+    }
     seen_.erase(key);
+}
+
+void CRunFiles::NoteKept(const std::string& path, const ContentHash& hash, bool inPlace) {
+    // The disk is as it was: what was seen there still stands.
+    left_[Key(path)] = Left{hash, inPlace, {}};
 }
 
 void CRunFiles::NoteDeleted(const std::string& path) {
     left_[path] = Left{std::nullopt, !dryRun_, {}};
+    if (!dryRun_) {
+        changed_.insert(path);
+    }
     seen_.erase(path);
 }
 
@@ -136,8 +206,11 @@ const std::string* CRunFiles::DryText(const std::string& path) const {
 
 RunRecord::KnownHashMap CRunFiles::TakeUsedHashes() {
     // What the run saw, and the paths it used, go as the next record's
-    // hashes are made: at a run's end this is when memory peaks.
-    seen_ = {};
+    // hashes are made: at a run's end this is when memory peaks. Only a
+    // watching caller keeps what the run saw, for the next run.
+    if (unchanged_ == nullptr) {
+        seen_ = {};
+    }
     RunRecord::KnownHashMap kept;
     kept.reserve(used_.size());
     while (!used_.empty()) {
@@ -151,6 +224,14 @@ RunRecord::KnownHashMap CRunFiles::TakeUsedHashes() {
     return kept;
 }
 
+RunFindings CRunFiles::TakeFindings() {
+    std::erase_if(seen_, [](const auto& seen) { return !seen.second.steady; });
+    RunFindings found{std::move(seen_), std::move(writable_)};
+    seen_.clear();
+    writable_.clear();
+    return found;
+}
+
 void CRunFiles::Restart() {
     // What was found unsafe is looked at again anyway: a file's stamp that
     // changed no longer matches the record's.
@@ -158,6 +239,10 @@ void CRunFiles::Restart() {
     seen_.clear();
     used_.clear();
     left_.clear();
+    writable_.clear();
+    changed_.clear();
+    unchanged_ = nullptr;
+    last_ = {};
 }
 
 }  // namespace pellandrix

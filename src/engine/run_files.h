@@ -7,10 +7,30 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/unchanged_paths.h"
 #include "store/run_record.h"
 #include "support/content_hash.h"
 
 namespace pellandrix {
+
+// What one look at a path found, beyond its text by hash: enough to take a
+// step from the record without looking again.
+struct PathSight {
+    std::optional<ContentHash> hash;  // none: no regular file that could be read
+    bool present = false;             // anything at all there
+    bool own = true;                  // nothing, or a plain file with a single name
+    std::optional<bool> readable;     // asked only when wanted
+    bool steady = true;               // the file held still while it was read
+};
+
+// What a run found at the paths it looked at and did not change itself,
+// for the next run: a path a watching caller vouches for (IUnchangedPaths)
+// is taken as this run found it.
+struct RunFindings {
+    std::unordered_map<std::string, PathSight> sights;
+    // Paths a step taken from the record found it could write.
+    std::unordered_set<std::string> writable;
+};
 
 // What the files a run deals with hold, by hash: on disk, and as the run
 // has left them so far. A step taken from the record instead of being done
@@ -26,8 +46,13 @@ namespace pellandrix {
 class CRunFiles {
   public:
     // `known` are the hashes the record knew; they must outlive this and
-    // are never changed: the record keeps them to compare against.
-    CRunFiles(const RunRecord::KnownHashMap& known, bool dryRun);
+    // are never changed: the record keeps them to compare against. For a
+    // path `unchanged` vouches for and the run has not changed itself,
+    // what `last` (the findings of the run whose record this run starts
+    // from) says is trusted without looking at the disk. `unchanged` is
+    // borrowed.
+    CRunFiles(const RunRecord::KnownHashMap& known, bool dryRun,
+              const IUnchangedPaths* unchanged = nullptr, RunFindings last = {});
 
     bool DryRun() const { return dryRun_; }
 
@@ -60,6 +85,21 @@ class CRunFiles {
     // True when the run's notion of `path` is on disk too (or the run has
     // not written it).
     bool Settled(const std::string& path);
+    // Whether the disk holds nothing at `path` or a plain file of its own:
+    // not a link, not one of several names of a file, not a folder or a
+    // device. What is written or read there can then be told by path.
+    // Looked at together with OnDisk, once until the run changes the path.
+    bool OwnFile(const std::string& path);
+    // OwnFile, and nothing there that this process may not read.
+    bool Readable(const std::string& path);
+    // Files a step taken from the record found it could write, for the
+    // rest of the run. What the run itself writes there is a plain file of
+    // its own, which leaves the answer as it was.
+    bool KnownWritable(const std::string& path) const { return writable_.count(path) != 0; }
+    void NoteWritable(const std::string& path) { writable_.insert(path); }
+    // Whether the last run found it could write `path`, which is vouched
+    // unchanged since (see the constructor).
+    bool FoundWritable(const std::string& path) const;
 
     // A file read whole by the run (see CTextReader::HashRead), reading
     // having begun at `startedNs`: remembered for later runs.
@@ -69,6 +109,9 @@ class CRunFiles {
     // text is `dryText`).
     void NoteWritten(const std::string& path, const ContentHash& hash, bool onDisk,
                      std::optional<std::string> dryText = std::nullopt);
+    // A step taken from the record left `hash` at `path` without writing
+    // anything; `inPlace`: the disk holds that text already.
+    void NoteKept(const std::string& path, const ContentHash& hash, bool inPlace);
     // The run deleted `path`: a link there itself, not what it leads to.
     void NoteDeleted(const std::string& path);
     // A dry run's text for `path`, when it wrote one.
@@ -83,18 +126,27 @@ class CRunFiles {
     };
     const std::unordered_map<std::string, Left>& Written() const { return left_; }
     // The hashes worth keeping for the next run: those used in this one.
-    // Called once, at the end: those learnt in this run move into it, and
-    // what OnDisk saw is forgotten.
+    // Called once, at the end: those learnt in this run move into it; what
+    // the run saw is forgotten unless a watching caller may ask for it
+    // (TakeFindings).
     RunRecord::KnownHashMap TakeUsedHashes();
+    // What this run found, for the next (see the constructor); called at
+    // the end: the run forgets what it found.
+    RunFindings TakeFindings();
     // Starts over (see RunDiverged): the run's notion of the files is
-    // forgotten; the known hashes and those learnt so far stay.
+    // forgotten, and so is the last run's findings: what the first attempt
+    // wrote is on disk now, and a watching caller has not seen it yet. The
+    // known hashes and those learnt so far stay.
     void Restart();
 
   private:
     // What is known of `path`: learnt in this run, or else the record's
     // unless this run found it unsafe; null when nothing is.
     const RunRecord::KnownHash* Known(const std::string& path) const;
-    std::optional<ContentHash> Look(const std::string& path);
+    PathSight& See(const std::string& path);
+    PathSight Look(const std::string& path);
+    const PathSight* Vouched(const std::string& path) const;
+    std::optional<ContentHash> HashOf(const std::string& path, const FileStamp& stamp);
     std::optional<ContentHash> Remember(const std::string& path,
                                         const std::optional<HashedFile>& read,
                                         std::int64_t startedNs);
@@ -104,13 +156,18 @@ class CRunFiles {
     // (at 20,000 pages they take megabytes).
     RunRecord::KnownHashMap learnt_;
     std::unordered_set<std::string> forgotten_;
-    // What OnDisk found, for the rest of the run: a file the run did not
+    // What a look found, for the rest of the run: a file the run did not
     // write is looked at once. Forgotten when the run writes the path.
-    std::unordered_map<std::string, std::optional<ContentHash>> seen_;
+    std::unordered_map<std::string, PathSight> seen_;
     std::unordered_set<std::string> used_;
     std::unordered_map<std::string, Left> left_;
     std::unordered_map<std::string, Link> links_;
+    std::unordered_set<std::string> writable_;
+    // Paths this run wrote or deleted on disk: nobody can vouch for them.
+    std::unordered_set<std::string> changed_;
     bool dryRun_;
+    const IUnchangedPaths* unchanged_;
+    RunFindings last_;
 };
 
 }  // namespace pellandrix

@@ -6,11 +6,12 @@
 
 namespace pellandrix {
 
-CRunMemo::CRunMemo(RunRecord record, std::string key, bool incremental, bool dryRun)
+CRunMemo::CRunMemo(RunRecord record, std::string key, bool incremental, bool dryRun,
+                   const IUnchangedPaths* unchanged, RunFindings last)
     : before_(std::move(record)),
       key_(std::move(key)),
       incremental_(incremental && !key_.empty() && before_.key == key_),
-      files_(std::make_unique<CRunFiles>(before_.hashes, dryRun)) {
+      files_(std::make_unique<CRunFiles>(before_.hashes, dryRun, unchanged, std::move(last))) {
     if (!incremental) {
         runReason_ = "vollständiger Lauf";
     } else if (before_.key.empty()) {
@@ -31,6 +32,7 @@ const Trace* CRunMemo::Recorded(int fileId, int pass) {
         return nullptr;
     }
     decoded_ = DecodeTrace(found->second);
+    decodedStep_ = found->first;
     if (!decoded_) {
         NoteReason(fileId, "Vorlage neu");
         return nullptr;
@@ -64,6 +66,7 @@ void CRunMemo::EndStep(bool clean) {
         traces_[step_] = std::move(bytes);
     }
     recording_ = false;
+    Gather(current_);
 }
 
 void CRunMemo::KeepStep(int fileId, int pass) {
@@ -71,6 +74,21 @@ void CRunMemo::KeepStep(int fileId, int pass) {
     const auto found = before_.traces.find(step_);
     if (found != before_.traces.end()) {
         traces_[step_] = found->second;
+        if (decoded_ && decodedStep_ == step_) {
+            Gather(*decoded_);
+        }
+    }
+}
+
+void CRunMemo::Gather(const Trace& trace) {
+    if (!gathering_) {
+        return;
+    }
+    for (const TraceStep& s : trace.steps) {
+        if (s.op == TraceOp::Frame || s.op == TraceOp::Plain || s.op == TraceOp::Verbatim) {
+            const auto [at, added] = reads_.emplace(s.path, Read{s.hash, false});
+            at->second.differed = at->second.differed || (!added && at->second.hash != s.hash);
+        }
     }
 }
 
@@ -145,7 +163,7 @@ void CRunMemo::StartOver() {
     traces_.clear();
     reasons_.clear();
     writers_.clear();
-    writable_.clear();
+    reads_.clear();
     recording_ = false;
 }
 

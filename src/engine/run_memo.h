@@ -26,7 +26,9 @@ class CRunMemo {
     // `record` as loaded; `key` the settings this run depends on as a
     // whole. `incremental` false: every step is done (a full run), but the
     // record is still kept up to date. `dryRun`: nothing is written.
-    CRunMemo(RunRecord record, std::string key, bool incremental, bool dryRun);
+    // `unchanged` and `last`: see CRunFiles.
+    CRunMemo(RunRecord record, std::string key, bool incremental, bool dryRun,
+             const IUnchangedPaths* unchanged = nullptr, RunFindings last = {});
     // Its files refer to the record's hashes: it stays where it was made.
     CRunMemo(const CRunMemo&) = delete;
     CRunMemo& operator=(const CRunMemo&) = delete;
@@ -73,18 +75,25 @@ class CRunMemo {
     // and WriterOf knows no writer after.
     const RunRecord& Before() const { return before_; }
     RunRecord After();
+    // What this run found at the paths it looked at, for the next run of a
+    // watching caller (see CRunFiles); called once, at the end.
+    RunFindings TakeFindings() { return files_->TakeFindings(); }
     // The traces of this run's steps, encoded.
     const RunRecord::TraceMap& Traces() const { return traces_; }
 
-    // Files a step taken from the record was found able to write, for the
-    // rest of the run: the pieces every page includes are asked about once
-    // per run, not once per page. What the run itself writes there is a
-    // plain file of its own, which leaves the answer as it was.
-    bool KnownWritable(const std::string& path) const { return writable_.count(path) != 0; }
-    void NoteWritable(const std::string& path) { writable_.insert(path); }
+    // What the steps of this run read (their templates and the files they
+    // copied in), gathered as each step is done or taken once asked to:
+    // for watching, without decoding the traces again.
+    struct Read {
+        std::optional<ContentHash> hash;  // as the first step read it; none: missing
+        bool differed = false;            // a later step read another text
+    };
+    void GatherReads() { gathering_ = true; }
+    const std::map<std::string, Read>& Reads() const { return reads_; }
 
-    // Starts over for a full run (see RunDiverged): steps, reasons and the
-    // run's notion of the files are forgotten; known hashes stay.
+    // Starts over for a full run (see RunDiverged): steps, reasons, the
+    // run's notion of the files and the last run's findings are forgotten;
+    // known hashes stay.
     void StartOver();
 
   private:
@@ -95,13 +104,17 @@ class CRunMemo {
     RunRecord::TraceMap traces_;
     std::unordered_map<int, std::string> reasons_;
     std::unordered_map<std::string, std::pair<int, int>> writers_;
-    std::unordered_set<std::string> writable_;
     std::pair<int, int> step_{0, 0};
     bool recording_ = false;
     std::string runReason_;
     bool keyChanged_ = false;  // runReason_ is the key's
     Trace current_;
     std::optional<Trace> decoded_;
+    std::pair<int, int> decodedStep_{0, 0};
+    bool gathering_ = false;
+    std::map<std::string, Read> reads_;
+
+    void Gather(const Trace& trace);
 };
 
 }  // namespace pellandrix

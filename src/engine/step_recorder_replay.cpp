@@ -2,9 +2,6 @@
 // observation of the step's trace is checked in order against the run as it
 // stands, with the step's own effects laid over it as they happen, and only
 // when all still hold are the effects applied.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -104,40 +101,45 @@ struct CStepRecorder::Replay {
         if (output != step.other) {
             return Fail(PathMoved("Ausgabe", entry->TPLFileName.str(), step.other, output));
         }
-        if (context.WriteVerdict(output) != COutputGuard::Verdict::Allowed) {
-            return Fail(output + " darf nicht geschrieben werden");
-        }
         return TakesText(output, *entry);
     }
 
     // Whether writing `output` now would do what the record says: the
-    // writer takes the file, and no other page path reaches it.
+    // guard allows it, the writer takes the file, and no other page path
+    // reaches it.
     bool TakesText(const std::string& output, const CTplFileRecord& entry) {
-        if (context.Memo()->KnownWritable(output)) {
+        if (files.KnownWritable(output)) {
             return true;
         }
+        if (files.FoundWritable(output)) {
+            // The file is as the last run found it, but the entries may
+            // have changed since: the guard is asked again.
+            if (context.WriteVerdict(output) != COutputGuard::Verdict::Allowed) {
+                return Fail(output + " darf nicht geschrieben werden");
+            }
+            files.NoteWritable(output);
+            return true;
+        }
+        // One look by the guard gives both the verdict and the place.
         const COutputGuard::Decision decision = context.Guard().DecideWrite(output);
+        if (decision.verdict != COutputGuard::Verdict::Allowed) {
+            return Fail(output + " darf nicht geschrieben werden");
+        }
         if (!decision.place) {
             return Fail(entry.TargetPath.str() + " fehlt");
         }
-        if (!OwnFile(output) || !CTextWriter::CanOpen(*decision.place)) {
+        // A page reached through a link or a second name may be another
+        // page: what was written there can not be told by path alone.
+        if (!files.OwnFile(output) || !CTextWriter::CanOpen(*decision.place)) {
             return Fail(output + " kann so nicht geschrieben werden");
         }
-        context.Memo()->NoteWritable(output);
+        files.NoteWritable(output);
         return true;
-    }
-
-    // A page reached through a link or a second name may be another page:
-    // what was written or read there can not be told by path alone.
-    static bool OwnFile(const std::string& path) {
-        struct stat st;
-        return ::lstat(path.c_str(), &st) != 0 || (S_ISREG(st.st_mode) && st.st_nlink == 1);
     }
 
     // A page or file read as text must be one of its own that can be read.
     bool Readable(const TraceStep& step) {
-        if (!OwnFile(step.path) ||
-            (::access(step.path.c_str(), F_OK) == 0 && ::access(step.path.c_str(), R_OK) != 0)) {
+        if (!files.Readable(step.path)) {
             return Fail(step.path + " kann so nicht gelesen werden");
         }
         return Content(step);
@@ -261,7 +263,7 @@ struct CStepRecorder::Replay {
             }
             // The last text a step put at a path is the one found in place.
             const bool last = written[step->path] == step->hash;
-            files.NoteWritten(step->path, *step->hash, last && inPlace.count(step->path) != 0);
+            files.NoteKept(step->path, *step->hash, last && inPlace.count(step->path) != 0);
             context.Memo()->NoteWriter(step->path);
         }
         for (auto& [entry, state] : entries) {

@@ -7,6 +7,7 @@
 #include "app/live_preview.h"
 #include "app/template_location.h"
 #include "engine/run_status.h"
+#include "engine/unchanged_paths.h"
 #include "store/dao_database.h"
 #include "store/desktop_options.h"
 #include "store/run_record.h"
@@ -55,6 +56,13 @@ struct SessionTest : ::testing::Test {
             rows.push_back(f.TPLFileName.str() + "@" + f.SourcePath.str());
         }
         return rows;
+    }
+
+    // How many entries a run with `options` generated.
+    std::size_t Generated(const GenerateOptions& options) {
+        GenerateReport report;
+        session.Generate(view, options, &report);
+        return report.reasons.size();
     }
 
     // A run's progress, shown nowhere.
@@ -250,11 +258,7 @@ TEST_F(SessionTest, ARunTrustsTheRecordItKeptOnlyWhileNoOtherProgramWroteTheData
     session.SelectAll();
     GenerateOptions changed;
     changed.changed = true;
-    const auto generated = [&] {
-        GenerateReport report;
-        session.Generate(view, changed, &report);
-        return report.reasons.size();
-    };
+    const auto generated = [&] { return Generated(changed); };
     ASSERT_EQ(generated(), 1U);
     ASSERT_EQ(generated(), 0U);
     // Saving a record as it stands writes nothing: another connection sees
@@ -277,6 +281,41 @@ TEST_F(SessionTest, ARunTrustsTheRecordItKeptOnlyWhileNoOtherProgramWroteTheData
     other.Execute("DELETE FROM RunTrace");
     EXPECT_EQ(generated(), 1U);
     EXPECT_EQ(generated(), 0U);
+}
+
+TEST_F(SessionTest, APathACallerVouchesForIsTakenAsTheLastRunFoundItWithoutALook) {
+    std::filesystem::create_directory(dir / "src");
+    std::filesystem::create_directory(dir / "out");
+    testkit::WriteBytes(dir / "src/a.tpl", "#include \"src/i.txt\"\na\n");
+    testkit::WriteBytes(dir / "src/i.txt", "i\n");
+    ASSERT_TRUE(session.AddTemplateFiles({File("a.tpl", "src")}, false));
+    session.Save();
+    session.SelectAll();
+    struct Vouch : IUnchangedPaths {
+        bool sure = false;
+        bool Unchanged(const std::string&) const override { return sure; }
+    } vouch;
+    GenerateOptions changed;
+    changed.changed = true;
+    changed.unchanged = &vouch;
+    const auto generated = [&] { return Generated(changed); };
+    ASSERT_EQ(generated(), 1U);
+    // A step taken from the record looks at what it read, and tells it.
+    GenerateReport taken;
+    changed.inputs = true;
+    session.Generate(view, changed, &taken);
+    ASSERT_TRUE(taken.reasons.empty());
+    EXPECT_EQ(taken.inputs.files, (std::map<std::string, std::optional<ContentHash>>{
+                                      {"src/a.tpl", HashBytes("#include \"src/i.txt\"\na\n")},
+                                      {"src/i.txt", HashBytes("i\n")}}));
+    // Changed behind the caller's back: only a look at the disk can tell.
+    testkit::WriteBytes(dir / "src/i.txt", "j\n");
+    vouch.sure = true;
+    EXPECT_EQ(generated(), 0U);
+    EXPECT_EQ(testkit::ReadBytes(dir / "out/a.html"), "i\r\na\r\n");
+    vouch.sure = false;
+    EXPECT_EQ(generated(), 1U);
+    EXPECT_EQ(testkit::ReadBytes(dir / "out/a.html"), "j\r\na\r\n");
 }
 
 TEST(TemplateLocation, SplitsAsAnEntryStoresNameAndFolder) {
