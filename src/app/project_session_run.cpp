@@ -61,6 +61,10 @@ void Planned(CRunMemo& memo, GenerateReport& report) {
 
 RunInputs InputsOf(CRunMemo& memo) {
     RunInputs inputs;
+    inputs.outputs.reserve(memo.Files().Written().size());
+    for (const auto& [path, left] : memo.Files().Written()) {
+        inputs.outputs.push_back(path);
+    }
     for (const auto& [step, bytes] : memo.Traces()) {
         const std::optional<Trace> trace = DecodeTrace(bytes);
         if (!trace) {
@@ -158,6 +162,17 @@ std::int64_t CProjectSession::ForeignCommits() {
         return StampRunRecord(core_.Database()).dataVersion;
     } catch (const CDaoException&) {
         return -1;
+    }
+}
+
+bool CProjectSession::KeepsRecord() const {
+    if (!kept_ || current_ == nullptr || kept_->projectId != current_->ProjectId) {
+        return false;
+    }
+    try {
+        return StampRunRecord(core_.Database()) == kept_->stamp;
+    } catch (const CDaoException&) {
+        return false;
     }
 }
 
