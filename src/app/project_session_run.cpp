@@ -31,12 +31,16 @@ RunRecord LoadRecord(CDaoDatabase& db, int projectId) {
 }
 
 void Planned(CRunMemo& memo, GenerateReport& report) {
+    // Each file as the run knows it: a page written through a link to
+    // another page is announced as the file the link leads to, once.
     for (const auto& [path, left] : memo.Files().Written()) {
-        // A broken link counts as there: the run puts the page in its place
-        // (or deletes it), so it is replaced, not new. A folder in the way is
+        // A link still found at such a path is one the run replaces by the
+        // page (a broken one) or deletes: it counts as there, and whatever
+        // it leads to is no text of the path's own. A folder in the way is
         // neither replaced nor deleted.
         struct stat st;
         const bool there = ::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+        const bool link = there && S_ISLNK(st.st_mode);
         PlannedChange change;
         change.path = path;
         if (!left.hash) {
@@ -46,7 +50,7 @@ void Planned(CRunMemo& memo, GenerateReport& report) {
             change.kind = PlannedChange::Kind::Delete;
             change.reason = "nicht behalten";
         } else {
-            if (there && memo.Files().OnDisk(path) == left.hash) {
+            if (there && !link && memo.Files().OnDisk(path) == left.hash) {
                 continue;
             }
             change.kind = there ? PlannedChange::Kind::Replace : PlannedChange::Kind::Write;
@@ -74,7 +78,7 @@ RunInputs InputsOf(CRunMemo& memo) {
             if (s.op != TraceOp::Frame && s.op != TraceOp::Plain && s.op != TraceOp::Verbatim) {
                 continue;
             }
-            if (memo.Files().Written().count(s.path) != 0) {
+            if (memo.Files().Wrote(s.path)) {
                 continue;
             }
             const auto [at, added] = inputs.files.emplace(s.path, s.hash);

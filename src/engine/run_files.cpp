@@ -14,20 +14,44 @@ constexpr std::int64_t kSettledNs = 2'000'000'000;
 CRunFiles::CRunFiles(RunRecord::KnownHashMap known, bool dryRun)
     : known_(std::move(known)), dryRun_(dryRun) {}
 
+const std::string& CRunFiles::Key(const std::string& path) const {
+    if (links_.empty()) {
+        return path;
+    }
+    // What the run put at the path itself, a file or nothing, is no link
+    // any more.
+    const auto link = links_.find(path);
+    if (link == links_.end() || left_.count(path) != 0) {
+        return path;
+    }
+    // Followed as a writer would follow it after what the run did so far:
+    // to the first place on the way the run wrote (a file of its own now)
+    // or deleted (the chain broken: the link is replaced), else as found.
+    for (const std::string& hop : link->second.through) {
+        const auto left = left_.find(hop);
+        if (left != left_.end()) {
+            return left->second.hash ? hop : path;
+        }
+    }
+    return link->second.ends ? link->second.through.back() : path;
+}
+
 std::optional<ContentHash> CRunFiles::Current(const std::string& path) {
-    const auto left = left_.find(path);
+    const std::string& key = Key(path);
+    const auto left = left_.find(key);
     if (left != left_.end()) {
         return left->second.hash;
     }
-    return OnDisk(path);
+    return OnDisk(key);
 }
 
 std::optional<ContentHash> CRunFiles::OnDisk(const std::string& path) {
-    const auto seen = seen_.find(path);
+    const std::string& key = Key(path);
+    const auto seen = seen_.find(key);
     if (seen != seen_.end()) {
         return seen->second;
     }
-    return seen_[path] = Look(path);
+    return seen_[key] = Look(key);
 }
 
 std::optional<ContentHash> CRunFiles::Look(const std::string& path) {
@@ -63,11 +87,11 @@ std::optional<ContentHash> CRunFiles::Remember(const std::string& path,
 }
 
 bool CRunFiles::Settled(const std::string& path) {
-    const auto left = left_.find(path);
+    const auto left = left_.find(Key(path));
     if (left == left_.end() || left->second.onDisk) {
         return true;
     }
-    if (OnDisk(path) != left->second.hash) {
+    if (OnDisk(left->first) != left->second.hash) {
         return false;
     }
     left->second.onDisk = true;
@@ -76,15 +100,17 @@ bool CRunFiles::Settled(const std::string& path) {
 
 void CRunFiles::NoteRead(const std::string& path, const HashedFile& read, std::int64_t startedNs) {
     // What the run itself wrote is not read from disk: its notion stands.
-    if (left_.count(path) == 0) {
-        Remember(path, read, startedNs);
+    const std::string& key = Key(path);
+    if (left_.count(key) == 0) {
+        Remember(key, read, startedNs);
     }
 }
 
 void CRunFiles::NoteWritten(const std::string& path, const ContentHash& hash, bool onDisk,
                             std::optional<std::string> dryText) {
-    left_[path] = Left{hash, onDisk, std::move(dryText)};
-    seen_.erase(path);
+    const std::string& key = Key(path);
+    left_[key] = Left{hash, onDisk, std::move(dryText)};
+    seen_.erase(key);
 }
 
 void CRunFiles::NoteDeleted(const std::string& path) {
@@ -93,7 +119,7 @@ void CRunFiles::NoteDeleted(const std::string& path) {
 }
 
 const std::string* CRunFiles::DryText(const std::string& path) const {
-    const auto left = left_.find(path);
+    const auto left = left_.find(Key(path));
     return left != left_.end() && left->second.dryText ? &*left->second.dryText : nullptr;
 }
 

@@ -47,7 +47,7 @@ class CRunMemo {
     // A step taken from the record keeps its trace.
     void KeepStep(int fileId, int pass);
     // The step now being done or taken writes `path`.
-    void NoteWriter(const std::string& path) { writers_[path] = step_; }
+    void NoteWriter(const std::string& path) { writers_[files_->Key(path)] = step_; }
 
     // Why entry `fileId` was generated (the first reason noted wins); for
     // an entry without one, why the run took no step from the record.
