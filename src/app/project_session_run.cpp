@@ -63,13 +63,13 @@ void Planned(CRunMemo& memo, GenerateReport& report) {
               [](const PlannedChange& a, const PlannedChange& b) { return a.path < b.path; });
 }
 
-RunInputs InputsOf(CRunMemo& memo) {
+RunInputs InputsOf(const RunRecord::TraceMap& traces, CRunMemo& memo) {
     RunInputs inputs;
     inputs.outputs.reserve(memo.Files().Written().size());
     for (const auto& [path, left] : memo.Files().Written()) {
         inputs.outputs.push_back(path);
     }
-    for (const auto& [step, bytes] : memo.Traces()) {
+    for (const auto& [step, bytes] : traces) {
         const std::optional<Trace> trace = DecodeTrace(bytes);
         if (!trace) {
             continue;
@@ -118,21 +118,25 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     parser.SetView(&view);
     parser.SetMemo(&memo);
     RunGeneration(parser, view);
-    // Before the record is saved: saving takes the run's traces.
-    if (report != nullptr && options.inputs) {
-        report->inputs = InputsOf(memo);
-    }
+    // The inputs are gathered once the record is made: the run's traces
+    // are in it then, and what the run kept meanwhile is gone already,
+    // which keeps a long-lived program's peak memory lower.
+    RunRecord after;
+    std::optional<RunRecordStamp> saved;
     if (recording) {
+        after = memo.After();
         try {
-            RunRecord after = memo.After();
-            const RunRecordStamp saved = SaveRunRecord(db, projectId, memo.Before(), after);
-            // Kept only when no other program wrote the database between
-            // loading and saving: then the database holds exactly `after`.
-            if (saved.dataVersion == loaded.dataVersion && saved.opening == loaded.opening) {
-                kept_ = KeptRecord{projectId, saved, std::move(after)};
-            }
+            saved = SaveRunRecord(db, projectId, memo.Before(), after);
         } catch (const CDaoException&) {
         }
+    }
+    if (report != nullptr && options.inputs) {
+        report->inputs = InputsOf(recording ? after.traces : memo.Traces(), memo);
+    }
+    // Kept only when no other program wrote the database between loading
+    // and saving: then the database holds exactly `after`.
+    if (saved && saved->dataVersion == loaded.dataVersion && saved->opening == loaded.opening) {
+        kept_ = KeptRecord{projectId, *saved, std::move(after)};
     }
     if (report != nullptr) {
         for (const CTplFileRecord& entry : core_.Files().Records()) {

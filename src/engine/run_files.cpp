@@ -11,8 +11,17 @@ constexpr std::int64_t kSettledNs = 2'000'000'000;
 
 }  // namespace
 
-CRunFiles::CRunFiles(RunRecord::KnownHashMap known, bool dryRun)
-    : known_(std::move(known)), dryRun_(dryRun) {}
+CRunFiles::CRunFiles(const RunRecord::KnownHashMap& known, bool dryRun)
+    : known_(known), dryRun_(dryRun) {}
+
+const RunRecord::KnownHash* CRunFiles::Known(const std::string& path) const {
+    const auto learnt = learnt_.find(path);
+    if (learnt != learnt_.end()) {
+        return &learnt->second;
+    }
+    const auto known = known_.find(path);
+    return known != known_.end() && forgotten_.count(path) == 0 ? &known->second : nullptr;
+}
 
 const std::string& CRunFiles::Key(const std::string& path) const {
     if (links_.empty()) {
@@ -59,11 +68,11 @@ std::optional<ContentHash> CRunFiles::Look(const std::string& path) {
     if (!stamp) {
         return std::nullopt;
     }
-    const auto known = known_.find(path);
-    if (known != known_.end() && known->second.stamp == *stamp &&
-        stamp->changedNs < known->second.verifiedNs - kSettledNs) {
+    const RunRecord::KnownHash* known = Known(path);
+    if (known != nullptr && known->stamp == *stamp &&
+        stamp->changedNs < known->verifiedNs - kSettledNs) {
         used_.insert(path);
-        return known->second.hash;
+        return known->hash;
     }
     const std::int64_t startedNs = WallClockNs();
     return Remember(path, HashFile(path), startedNs);
@@ -78,10 +87,12 @@ std::optional<ContentHash> CRunFiles::Remember(const std::string& path,
     // A file that changed while it was read has a hash that stands for no
     // content on disk: used once, never kept.
     if (read->before == read->after) {
-        known_[path] = {read->after, read->hash, startedNs};
+        learnt_[path] = {read->after, read->hash, startedNs};
+        forgotten_.erase(path);
         used_.insert(path);
     } else {
-        known_.erase(path);
+        learnt_.erase(path);
+        forgotten_.insert(path);
     }
     return read->hash;
 }
@@ -123,15 +134,30 @@ const std::string* CRunFiles::DryText(const std::string& path) const {
     return left != left_.end() && left->second.dryText ? &*left->second.dryText : nullptr;
 }
 
-RunRecord::KnownHashMap CRunFiles::UsedHashes() const {
+RunRecord::KnownHashMap CRunFiles::TakeUsedHashes() {
+    // What the run saw, and the paths it used, go as the next record's
+    // hashes are made: at a run's end this is when memory peaks.
+    seen_ = {};
     RunRecord::KnownHashMap kept;
-    for (const std::string& path : used_) {
-        const auto known = known_.find(path);
-        if (known != known_.end()) {
-            kept.insert(*known);
+    kept.reserve(used_.size());
+    while (!used_.empty()) {
+        std::string path = std::move(used_.extract(used_.begin()).value());
+        if (auto learnt = learnt_.extract(path)) {
+            kept.insert(std::move(learnt));
+        } else if (const RunRecord::KnownHash* known = Known(path)) {
+            kept.emplace(std::move(path), *known);
         }
     }
     return kept;
+}
+
+void CRunFiles::Restart() {
+    // What was found unsafe is looked at again anyway: a file's stamp that
+    // changed no longer matches the record's.
+    forgotten_.clear();
+    seen_.clear();
+    used_.clear();
+    left_.clear();
 }
 
 }  // namespace pellandrix

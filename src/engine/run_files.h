@@ -25,8 +25,9 @@ namespace pellandrix {
 // what it leads to.
 class CRunFiles {
   public:
-    // `known` are the hashes the record knew.
-    CRunFiles(RunRecord::KnownHashMap known, bool dryRun);
+    // `known` are the hashes the record knew; they must outlive this and
+    // are never changed: the record keeps them to compare against.
+    CRunFiles(const RunRecord::KnownHashMap& known, bool dryRun);
 
     bool DryRun() const { return dryRun_; }
 
@@ -82,15 +83,27 @@ class CRunFiles {
     };
     const std::unordered_map<std::string, Left>& Written() const { return left_; }
     // The hashes worth keeping for the next run: those used in this one.
-    RunRecord::KnownHashMap UsedHashes() const;
+    // Called once, at the end: those learnt in this run move into it, and
+    // what OnDisk saw is forgotten.
+    RunRecord::KnownHashMap TakeUsedHashes();
+    // Starts over (see RunDiverged): the run's notion of the files is
+    // forgotten; the known hashes and those learnt so far stay.
+    void Restart();
 
   private:
+    // What is known of `path`: learnt in this run, or else the record's
+    // unless this run found it unsafe; null when nothing is.
+    const RunRecord::KnownHash* Known(const std::string& path) const;
     std::optional<ContentHash> Look(const std::string& path);
     std::optional<ContentHash> Remember(const std::string& path,
                                         const std::optional<HashedFile>& read,
                                         std::int64_t startedNs);
 
-    RunRecord::KnownHashMap known_;
+    const RunRecord::KnownHashMap& known_;
+    // Kept apart from known_, so that the record's hashes are never copied
+    // (at 20,000 pages they take megabytes).
+    RunRecord::KnownHashMap learnt_;
+    std::unordered_set<std::string> forgotten_;
     // What OnDisk found, for the rest of the run: a file the run did not
     // write is looked at once. Forgotten when the run writes the path.
     std::unordered_map<std::string, std::optional<ContentHash>> seen_;

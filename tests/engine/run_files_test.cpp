@@ -38,6 +38,11 @@ TEST(RunFiles, AKnownHashIsTrustedOnlyWhileTheFileIsSettledAndUnchanged) {
     EXPECT_EQ(CRunFiles(known(stamp.changedNs + 5'000'000'000), false).OnDisk(path),
               HashBytes("zwei"));
     EXPECT_EQ(CRunFiles({}, false).OnDisk(dir / "fehlt"), std::nullopt);
+    // The hash read anew is the one kept for the next run, not the record's.
+    const RunRecord::KnownHashMap record = known(stamp.changedNs + 5'000'000'000);
+    CRunFiles files(record, false);
+    files.OnDisk(path);
+    EXPECT_EQ(files.TakeUsedHashes().at(path).hash, HashBytes("zwei"));
 }
 
 // A page that is a link to another page is that page's file to the run,
