@@ -27,6 +27,9 @@ struct GenerateOptions {
 // run's own generated files are left out.
 struct RunInputs {
     std::map<std::string, std::optional<ContentHash>> files;
+    // The files the run wrote or would have written (a step taken from the
+    // record), and those it deleted: its pages, which a watcher watches too.
+    std::vector<std::string> outputs;
     // A file was found with different texts within the run: it changed
     // while the run read it.
     bool changedDuringRun = false;

@@ -167,6 +167,10 @@ class CProjectSession {
     // program's own writes leave it as it is): while it stays, what was read
     // from the database is still what it holds. -1 when it cannot be read.
     std::int64_t ForeignCommits();
+    // Whether the next run of the current project starts from the record
+    // this session's last run saved (kept in memory, and the database still
+    // holds it) rather than from one read back, which may be older.
+    bool KeepsRecord() const;
 
     // Checks the current project's site as it is on disk and returns the
     // findings (see site_check.h), by kind, then by file and line: broken

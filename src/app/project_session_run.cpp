@@ -65,6 +65,10 @@ void Planned(CRunMemo& memo, GenerateReport& report) {
 
 RunInputs InputsOf(CRunMemo& memo) {
     RunInputs inputs;
+    inputs.outputs.reserve(memo.Files().Written().size());
+    for (const auto& [path, left] : memo.Files().Written()) {
+        inputs.outputs.push_back(path);
+    }
     for (const auto& [path, read] : memo.Reads()) {
         if (!memo.Files().Wrote(path)) {
             inputs.files.emplace(path, read.hash);
@@ -161,6 +165,17 @@ std::int64_t CProjectSession::ForeignCommits() {
         return StampRunRecord(core_.Database()).dataVersion;
     } catch (const CDaoException&) {
         return -1;
+    }
+}
+
+bool CProjectSession::KeepsRecord() const {
+    if (!kept_ || current_ == nullptr || kept_->projectId != current_->ProjectId) {
+        return false;
+    }
+    try {
+        return StampRunRecord(core_.Database()) == kept_->stamp;
+    } catch (const CDaoException&) {
+        return false;
     }
 }
 

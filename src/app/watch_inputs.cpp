@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "engine/template_paths.h"
 #include "store/project_record.h"
 #include "store/tpl_file_list.h"
 
@@ -15,16 +16,11 @@ namespace {
 constexpr int kMaxLinks = 40;
 
 std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
+    return std::string(FolderPart(path));
 }
 
 std::string NameOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return std::string(NamePart(path));
 }
 
 bool Beneath(const std::string& path, const std::set<std::string>& folders) {
@@ -40,22 +36,29 @@ bool Beneath(const std::string& path, const std::set<std::string>& folders) {
     return false;
 }
 
-// Whether `touched` may concern the file reached through `chain`.
-bool Concerns(const CFolderWatch::Touched& touched, const std::set<std::string>& names,
-              const std::vector<std::string>& chain) {
-    for (const std::string& link : chain) {
-        // The same folder may be watched under another spelling than a
-        // path's (inotify gives one watch per folder), so names are
-        // matched, not paths.
-        if (names.count(NameOf(link)) != 0 || touched.paths.count(link) != 0 ||
-            Beneath(link, touched.folders)) {
-            return true;
-        }
-    }
-    return false;
+// Whether `touched` may concern the file at `path` (one name of it). The
+// same folder may be watched under another spelling than a path's
+// (inotify gives one watch per folder), so names are matched, not paths.
+bool Concerns(const CFolderWatch::Touched& touched, const std::set<std::string, std::less<>>& names,
+              const std::string& path) {
+    return names.count(NamePart(path)) != 0 || touched.paths.count(path) != 0 ||
+           Beneath(path, touched.folders);
 }
 
 }  // namespace
+
+std::string_view FolderPart(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) {
+        return ".";
+    }
+    return slash == 0 ? std::string_view("/") : path.substr(0, slash);
+}
+
+std::string_view NamePart(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
 
 std::vector<std::string> LinkChain(const std::string& path) {
     std::vector<std::string> chain{path};
@@ -72,10 +75,20 @@ std::vector<std::string> LinkChain(const std::string& path) {
 }
 
 WatchTargets WhatToWatch(const RunInputs& inputs, const CTplFileList& files,
-                         const std::string& database) {
+                         const std::string& database,
+                         const std::function<bool(const std::string&)>& knownPlain) {
     WatchTargets targets;
+    std::string_view lastFolder;
     for (const auto& [path, hash] : inputs.files) {
-        targets.folders.insert(FolderOf(path));
+        // The inputs come sorted, so a folder's files follow each other.
+        const std::string_view folder = FolderPart(path);
+        if (folder != lastFolder) {
+            targets.folders.emplace(folder);
+            lastFolder = folder;
+        }
+        if (knownPlain && knownPlain(path)) {
+            continue;
+        }
         // One lstat for a plain file; the chain and the file it ends in
         // only for a link.
         struct stat st;
@@ -99,6 +112,8 @@ WatchTargets WhatToWatch(const RunInputs& inputs, const CTplFileList& files,
     for (const CTplFileRecord& entry : files.Records()) {
         if (!entry.Deleted) {
             targets.folders.insert(entry.SourcePath.str().empty() ? "." : entry.SourcePath.str());
+            // Spelled as the run spells its pages' folder.
+            targets.folders.insert(FolderOf(JoinPath(entry.TargetPath.str(), "-")));
         }
     }
     if (!database.empty()) {
@@ -109,15 +124,25 @@ WatchTargets WhatToWatch(const RunInputs& inputs, const CTplFileList& files,
 
 bool InputsChanged(const RunInputs& inputs, const CFolderWatch::Touched& touched,
                    const std::map<std::string, std::vector<std::string>>& links) {
-    std::set<std::string> names;
+    if (touched.Empty()) {
+        return false;
+    }
+    std::set<std::string, std::less<>> names;
     for (const std::string& path : touched.paths) {
         names.insert(NameOf(path));
     }
     for (const auto& [path, hash] : inputs.files) {
+        // A change to any name on a link's way is a change to the input.
         const auto link = links.find(path);
-        if (!touched.everything &&
-            !Concerns(touched, names,
-                      link != links.end() ? link->second : std::vector<std::string>{path})) {
+        bool concerned = touched.everything;
+        if (link == links.end()) {
+            concerned = concerned || Concerns(touched, names, path);
+        } else {
+            for (const std::string& name : link->second) {
+                concerned = concerned || Concerns(touched, names, name);
+            }
+        }
+        if (!concerned) {
             continue;
         }
         const std::optional<HashedFile> now = HashFile(path);

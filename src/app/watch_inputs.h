@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/generate_options.h"
@@ -13,6 +15,11 @@ namespace pellandrix {
 class CProjectRecord;
 class CTplFileList;
 
+// The folder a path names a file in, spelled as in the path ("." for a
+// bare name), and the file's name there.
+std::string_view FolderPart(std::string_view path);
+std::string_view NamePart(std::string_view path);
+
 // Every name a file is reached under: `path` itself, then the target of
 // each symbolic link on the way, in turn (a template may link to a file in
 // a folder of its own, which is where it is edited).
@@ -21,9 +28,10 @@ std::vector<std::string> LinkChain(const std::string& path);
 // What to watch after a run.
 struct WatchTargets {
     // The folders of every file the run read and of each link on its way
-    // (of a missing file too, whose coming is a change), the source folders
-    // of the live entries, and the database's folder, where another
-    // process changes the entries.
+    // (of a missing file too, whose coming is a change), the source and
+    // target folders of the live entries (a page deleted or edited by hand
+    // is no longer what the record says), and the database's folder, where
+    // another process changes the entries.
     std::set<std::string> folders;
     // The inputs that have further names (hard links): written under a
     // name in another folder, only a watch of the file itself sees it.
@@ -33,8 +41,11 @@ struct WatchTargets {
     std::map<std::string, std::vector<std::string>> links;
 };
 // `database` may be empty: only this program changes the entries.
+// `knownPlain` tells of an input known to be a plain file with one name,
+// which needs no look at the disk.
 WatchTargets WhatToWatch(const RunInputs& inputs, const CTplFileList& files,
-                         const std::string& database);
+                         const std::string& database,
+                         const std::function<bool(const std::string&)>& knownPlain = nullptr);
 
 // Whether a file the last run read now holds other text than it read (or
 // appeared, or went). Only the inputs `touched` may concern are read again

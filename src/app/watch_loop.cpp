@@ -32,6 +32,7 @@ CWatchLoop::CWatchLoop(IWatchHost& host, const CProjectSession& session, CMessag
     : host_(host), session_(session), messages_(messages) {
     if (pollSeconds) {
         pollMs_ = static_cast<int>(std::lround(std::max(*pollSeconds, kMinPollSeconds) * 1000));
+        vouch_.SetBlind(true);
     } else {
         watch_ = std::make_unique<CFolderWatch>();
     }
@@ -53,6 +54,10 @@ int CWatchLoop::Descriptor() const {
 void CWatchLoop::RunSoon() {
     inputs_ = {};
     due_ = true;
+    // Another project's record may be older than anything the events cover.
+    CFolderWatch::Touched lost;
+    lost.everything = true;
+    vouch_.Note(lost);
 }
 
 int CWatchLoop::Step() {
@@ -80,7 +85,7 @@ int CWatchLoop::Step() {
 
 void CWatchLoop::Absorb(Clock::time_point now) {
     if (watch_ != nullptr) {
-        const CFolderWatch::Touched more = watch_->Drain();
+        const CFolderWatch::Touched more = Drain();
         if (!more.Empty()) {
             touched_.Add(more);
             lastChange_ = now;
@@ -96,6 +101,12 @@ void CWatchLoop::Absorb(Clock::time_point now) {
         }
         nextPoll_ = now + milliseconds(pollMs_.value_or(kFallbackPollMs));
     }
+}
+
+CFolderWatch::Touched CWatchLoop::Drain() {
+    CFolderWatch::Touched touched = watch_->Drain();
+    vouch_.Note(touched);
+    return touched;
 }
 
 void CWatchLoop::Look() {
@@ -117,10 +128,19 @@ void CWatchLoop::Look() {
 }
 
 void CWatchLoop::RunNow() {
-    entriesKey_ = EntriesKey(session_.Current(), session_.Files());
     const WatchTargets during = watched_;
-    inputs_ = host_.Run();
-    const CFolderWatch::Touched meanwhile = ChangedDuring(during);
+    // What came since the look: the run reads it as it is now, and the
+    // vouch must know of it before the run begins.
+    CFolderWatch::Touched early;
+    if (watch_ != nullptr) {
+        early = Drain();
+    }
+    vouch_.Begin(session_.KeepsRecord());
+    inputs_ = host_.Run(vouch_);
+    vouch_.End();
+    const CFolderWatch::Touched meanwhile = ChangedDuring(during, std::move(early));
+    vouch_.Learn(inputs_.files);
+    vouch_.Learn(inputs_.outputs);
     if (inputs_.changedDuringRun) {
         due_ = true;
         lastChange_ = Clock::now();
@@ -134,15 +154,16 @@ void CWatchLoop::RunNow() {
 // folders watched then tell, and everything in what was not watched then
 // (a folder the run read first, one that could not be watched), where no
 // event tells. Looking at only that keeps a run's cost to what it touched.
-CFolderWatch::Touched CWatchLoop::ChangedDuring(const WatchTargets& during) {
-    CFolderWatch::Touched meanwhile;
+CFolderWatch::Touched CWatchLoop::ChangedDuring(const WatchTargets& during,
+                                                CFolderWatch::Touched early) {
+    CFolderWatch::Touched meanwhile = std::move(early);
     if (watch_ == nullptr) {
         meanwhile.everything = true;
         return meanwhile;
     }
-    meanwhile = watch_->Drain();
+    meanwhile.Add(Drain());
     meanwhile.everything = meanwhile.everything || Rewatch(true);
-    meanwhile.Add(watch_->Drain());
+    meanwhile.Add(Drain());
     for (const std::string& folder : watched_.folders) {
         if (during.folders.count(folder) == 0 || failed_.count(folder) != 0) {
             meanwhile.folders.insert(folder);
@@ -165,9 +186,16 @@ bool CWatchLoop::Rewatch(bool recompute) {
         return false;
     }
     if (recompute) {
-        watched_ = WhatToWatch(inputs_, session_.Files(), host_.DatabaseFile());
+        watched_ = WhatToWatch(inputs_, session_.Files(), host_.DatabaseFile(),
+                               [this](const std::string& path) { return vouch_.KnownPlain(path); });
     }
     const CFolderWatch::Result result = watch_->Watch(watched_.folders, watched_.files);
+    vouch_.Watched(*watch_, watched_.folders, result.added);
+    if (result.cameBack) {
+        CFolderWatch::Touched lost;
+        lost.everything = true;
+        vouch_.Note(lost);
+    }
     for (const std::string& folder : result.missing) {
         messages_.ShowNotice(MessageId::kWatchFolderMissing, folder);
     }
@@ -182,6 +210,7 @@ bool CWatchLoop::Rewatch(bool recompute) {
         nextPoll_ = Clock::now() + milliseconds(kFallbackPollMs);
     }
     failed_ = std::move(failed);
+    vouch_.SetBlind(!failed_.empty());
     return result.cameBack;
 }
 
@@ -210,11 +239,14 @@ bool CWatchLoop::LinksMayHaveChanged(const CFolderWatch::Touched& touched) const
 }
 
 bool CWatchLoop::EntriesChanged(const CFolderWatch::Touched& touched) {
-    if (!DatabaseTouched(host_.DatabaseFile(), touched)) {
+    if (!DatabaseTouched(host_.DatabaseFile(), touched) || !host_.EntriesStale()) {
         return false;
     }
+    // Only reading them again changes the entries between runs: until then
+    // they are those the last run took (or a run is due anyway).
+    const std::string before = EntriesKey(session_.Current(), session_.Files());
     host_.ReloadEntries();
-    return EntriesKey(session_.Current(), session_.Files()) != entriesKey_;
+    return EntriesKey(session_.Current(), session_.Files()) != before;
 }
 
 int CWatchLoop::NextWake(Clock::time_point now) const {

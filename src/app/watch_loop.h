@@ -9,6 +9,7 @@
 #include "app/generate_options.h"
 #include "app/outcome.h"
 #include "app/watch_inputs.h"
+#include "app/watch_vouch.h"
 #include "support/folder_watch.h"
 
 namespace pellandrix {
@@ -22,10 +23,15 @@ class IWatchHost {
     virtual ~IWatchHost() = default;
     // Does one run that takes from the record what did not change, and
     // returns what it read (GenerateOptions::changed and ::inputs).
-    virtual RunInputs Run() = 0;
+    // `unchanged` is for the run's GenerateOptions::unchanged: the paths
+    // the loop's events tell nothing touched since its previous run began.
+    virtual RunInputs Run(const IUnchangedPaths& unchanged) = 0;
     // False while a run must not start (one goes on, a box waits for an
     // answer); a due run waits for it.
     virtual bool MayRun() { return true; }
+    // Whether the database may hold other entries than were read last
+    // (another process wrote it); the run's own writes do not count.
+    virtual bool EntriesStale() { return false; }
     // Reads the current project and its entries again from the database,
     // where another process may have changed them.
     virtual void ReloadEntries() {}
@@ -89,9 +95,10 @@ class CWatchLoop {
   private:
     using Clock = std::chrono::steady_clock;
     void Absorb(Clock::time_point now);
+    CFolderWatch::Touched Drain();
     void Look();
     void RunNow();
-    CFolderWatch::Touched ChangedDuring(const WatchTargets& during);
+    CFolderWatch::Touched ChangedDuring(const WatchTargets& during, CFolderWatch::Touched early);
     bool Rewatch(bool recompute);
     bool LinksMayHaveChanged(const CFolderWatch::Touched& touched) const;
     bool EntriesChanged(const CFolderWatch::Touched& touched);
@@ -104,8 +111,8 @@ class CWatchLoop {
     std::unique_ptr<CFolderWatch> watch_;
     RunInputs inputs_;
     WatchTargets watched_;  // what Rewatch watches now
-    std::string entriesKey_;
     CFolderWatch::Touched touched_;
+    CWatchVouch vouch_;
     std::set<std::string> failed_;  // what could not be watched, looked at in intervals
     Clock::time_point lastChange_{};
     Clock::time_point nextPoll_{};

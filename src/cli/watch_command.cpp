@@ -84,7 +84,7 @@ class CliWatchHost : public IWatchHost {
     CliWatchHost(CommandContext& c, const CliOptions& o, const WatchHooks& hooks)
         : c_(c), o_(o), hooks_(hooks), database_(LocateDatabase().fullPath) {}
 
-    RunInputs Run() override {
+    RunInputs Run(const IUnchangedPaths& unchanged) override {
         if (hooks_.runBegins) {
             hooks_.runBegins();
         }
@@ -93,6 +93,7 @@ class CliWatchHost : public IWatchHost {
         options.all = o_.all;
         options.changed = true;
         options.inputs = true;
+        options.unchanged = &unchanged;
         GenerateReport report;
         c_.session.Generate(c_.progress, options, &report);
         c_.progress.Clear();
@@ -104,14 +105,14 @@ class CliWatchHost : public IWatchHost {
         return std::move(report.inputs);
     }
     bool MayRun() override { return !gone_; }
-    void ReloadEntries() override {
-        // The run's own writes touch the database's folder too; read the
-        // project again only when another program committed meanwhile.
+    // The run's own writes touch the database's folder too; the project is
+    // read again only when another program committed meanwhile.
+    bool EntriesStale() override {
         const std::int64_t commits = c_.session.ForeignCommits();
-        if (commits >= 0 && commits == readAt_) {
-            return;
-        }
-        readAt_ = commits;
+        return commits < 0 || commits != readAt_;
+    }
+    void ReloadEntries() override {
+        readAt_ = c_.session.ForeignCommits();
         if (Outcome opened = c_.session.Open(o_.arguments[0]); !opened) {
             gone_ = std::move(opened);
         }

@@ -118,8 +118,9 @@ CFolderWatch::Result CFolderWatch::Watch(const std::set<std::string>& folders,
             Forget(path);
             continue;
         }
-        if (const auto at = byPath_.find(path); at != byPath_.end() && at->second != wd) {
+        if (const auto at = byPath_.find(path); at == byPath_.end() || at->second != wd) {
             Forget(path);
+            result.added.push_back(path);
         }
         byPath_[path] = wd;
         byWatch_[wd].paths.insert(path);

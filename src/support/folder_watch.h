@@ -37,6 +37,9 @@ class CFolderWatch {
         // A folder missing at the last call exists again (what was made in
         // it before this call was not seen).
         bool cameBack = false;
+        // What is watched from this call on, anew (a new watch, or one the
+        // kernel had dropped): events before it were not seen.
+        std::vector<std::string> added;
     };
     // Watches exactly `folders` and `files` from now on. A folder that does
     // not exist is watched through the nearest one above it that does, so
@@ -54,6 +57,10 @@ class CFolderWatch {
         void Add(const Touched& more);
     };
     Touched Drain();
+
+    // Whether `path` itself is watched now (not through a folder above it,
+    // as a missing folder is, and not failed).
+    bool Watching(const std::string& path) const { return byPath_.count(path) != 0; }
 
   private:
     void Forget(const std::string& path);

@@ -7,8 +7,9 @@
 
 namespace pellandrix::ui {
 
-CAutoBuild::CAutoBuild(QObject* parent, std::function<RunInputs()> run, std::function<bool()> busy,
-                       const CProjectSession& session, CMessageService& messages)
+CAutoBuild::CAutoBuild(QObject* parent, std::function<RunInputs(const IUnchangedPaths&)> run,
+                       std::function<bool()> busy, const CProjectSession& session,
+                       CMessageService& messages)
     : QObject(parent),
       run_(std::move(run)),
       busy_(std::move(busy)),

@@ -26,11 +26,12 @@ class CAutoBuild : public QObject, private IWatchHost {
     Q_OBJECT
 
   public:
-    // `run` does one run that takes what did not change from the record and
-    // returns what it read; `busy` tells when a run must wait (one is going
-    // on). Borrows `session` and `messages`, which must outlive it.
-    CAutoBuild(QObject* parent, std::function<RunInputs()> run, std::function<bool()> busy,
-               const CProjectSession& session, CMessageService& messages);
+    // `run` does one run that takes what did not change from the record
+    // (trusting the paths the loop vouches for) and returns what it read; `busy` tells when a run
+    // must wait (one is going on). Borrows `session` and `messages`, which must outlive it.
+    CAutoBuild(QObject* parent, std::function<RunInputs(const IUnchangedPaths&)> run,
+               std::function<bool()> busy, const CProjectSession& session,
+               CMessageService& messages);
     ~CAutoBuild() override;
 
     bool IsOn() const { return loop_ != nullptr; }
@@ -43,11 +44,11 @@ class CAutoBuild : public QObject, private IWatchHost {
     bool Waiting() const { return loop_ != nullptr && loop_->Waiting(); }
 
   private:
-    RunInputs Run() override { return run_(); }
+    RunInputs Run(const IUnchangedPaths& unchanged) override { return run_(unchanged); }
     bool MayRun() override;
     void Wake();
 
-    std::function<RunInputs()> run_;
+    std::function<RunInputs(const IUnchangedPaths&)> run_;
     std::function<bool()> busy_;
     const CProjectSession& session_;
     CMessageService& messages_;

@@ -158,8 +158,9 @@ class CMainDlg : public CBaseDialog, public IRunView {
     // The same run, taking from the record what did not change since the
     // last one: the context menu of "Dateien erstellen", and F5.
     void OnCreateChangedFiles();
-    // That run, telling what it read (for "automatisch erstellen").
-    RunInputs RunChanged();
+    // That run, telling what it read (for "automatisch erstellen", which
+    // vouches for the paths `unchanged` names).
+    RunInputs RunChanged(const IUnchangedPaths* unchanged = nullptr);
     // A run as `options` say, with the close box ignored while it lasts.
     RunInputs Generate(const GenerateOptions& options);
     void OnAbout();

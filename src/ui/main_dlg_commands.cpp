@@ -162,10 +162,11 @@ void CMainDlg::OnCreateChangedFiles() {
     RunChanged();
 }
 
-RunInputs CMainDlg::RunChanged() {
+RunInputs CMainDlg::RunChanged(const IUnchangedPaths* unchanged) {
     GenerateOptions options;
     options.changed = true;
     options.inputs = true;
+    options.unchanged = unchanged;
     return Generate(options);
 }
 

@@ -271,9 +271,9 @@ void CMainDlg::ConnectCommands() {
 void CMainDlg::ConnectAutoBuild() {
     autoBuild_ = new CAutoBuild(
         this,
-        [this] {
+        [this](const IUnchangedPaths& unchanged) {
             RunInputs inputs;
-            RunCommand([&] { inputs = RunChanged(); });
+            RunCommand([&] { inputs = RunChanged(&unchanged); });
             return inputs;
         },
         [this] { return running_; }, App()->Session(), App()->Core().Messages());
