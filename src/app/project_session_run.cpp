@@ -31,12 +31,16 @@ RunRecord LoadRecord(CDaoDatabase& db, int projectId) {
 }
 
 void Planned(CRunMemo& memo, GenerateReport& report) {
+    // Each file as the run knows it: a page written through a link to
+    // another page is announced as the file the link leads to, once.
     for (const auto& [path, left] : memo.Files().Written()) {
-        // A broken link counts as there: the run puts the page in its place
-        // (or deletes it), so it is replaced, not new. A folder in the way is
+        // A link still found at such a path is one the run replaces by the
+        // page (a broken one) or deletes: it counts as there, and whatever
+        // it leads to is no text of the path's own. A folder in the way is
         // neither replaced nor deleted.
         struct stat st;
         const bool there = ::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+        const bool link = there && S_ISLNK(st.st_mode);
         PlannedChange change;
         change.path = path;
         if (!left.hash) {
@@ -46,7 +50,7 @@ void Planned(CRunMemo& memo, GenerateReport& report) {
             change.kind = PlannedChange::Kind::Delete;
             change.reason = "nicht behalten";
         } else {
-            if (there && memo.Files().OnDisk(path) == left.hash) {
+            if (there && !link && memo.Files().OnDisk(path) == left.hash) {
                 continue;
             }
             change.kind = there ? PlannedChange::Kind::Replace : PlannedChange::Kind::Write;
@@ -59,9 +63,9 @@ void Planned(CRunMemo& memo, GenerateReport& report) {
               [](const PlannedChange& a, const PlannedChange& b) { return a.path < b.path; });
 }
 
-RunInputs InputsOf(CRunMemo& memo) {
+RunInputs InputsOf(const RunRecord::TraceMap& traces, CRunMemo& memo) {
     RunInputs inputs;
-    for (const auto& [step, bytes] : memo.Traces()) {
+    for (const auto& [step, bytes] : traces) {
         const std::optional<Trace> trace = DecodeTrace(bytes);
         if (!trace) {
             continue;
@@ -70,7 +74,7 @@ RunInputs InputsOf(CRunMemo& memo) {
             if (s.op != TraceOp::Frame && s.op != TraceOp::Plain && s.op != TraceOp::Verbatim) {
                 continue;
             }
-            if (memo.Files().Written().count(s.path) != 0) {
+            if (memo.Files().Wrote(s.path)) {
                 continue;
             }
             const auto [at, added] = inputs.files.emplace(s.path, s.hash);
@@ -110,21 +114,25 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     parser.SetView(&view);
     parser.SetMemo(&memo);
     RunGeneration(parser, view);
-    // Before the record is saved: saving takes the run's traces.
-    if (report != nullptr && options.inputs) {
-        report->inputs = InputsOf(memo);
-    }
+    // The inputs are gathered once the record is made: the run's traces
+    // are in it then, and what the run kept meanwhile is gone already,
+    // which keeps a long-lived program's peak memory lower.
+    RunRecord after;
+    std::optional<RunRecordStamp> saved;
     if (recording) {
+        after = memo.After();
         try {
-            RunRecord after = memo.After();
-            const RunRecordStamp saved = SaveRunRecord(db, projectId, memo.Before(), after);
-            // Kept only when no other program wrote the database between
-            // loading and saving: then the database holds exactly `after`.
-            if (saved.dataVersion == loaded.dataVersion && saved.opening == loaded.opening) {
-                kept_ = KeptRecord{projectId, saved, std::move(after)};
-            }
+            saved = SaveRunRecord(db, projectId, memo.Before(), after);
         } catch (const CDaoException&) {
         }
+    }
+    if (report != nullptr && options.inputs) {
+        report->inputs = InputsOf(recording ? after.traces : memo.Traces(), memo);
+    }
+    // Kept only when no other program wrote the database between loading
+    // and saving: then the database holds exactly `after`.
+    if (saved && saved->dataVersion == loaded.dataVersion && saved->opening == loaded.opening) {
+        kept_ = KeptRecord{projectId, *saved, std::move(after)};
     }
     if (report != nullptr) {
         for (const CTplFileRecord& entry : core_.Files().Records()) {

@@ -12,9 +12,9 @@ namespace pellandrix {
 namespace {
 
 // Bumped whenever what a run writes could change for the same inputs (a
-// new program version may generate differently), so that no record of
-// another version is trusted.
-constexpr const char* kRecordVersion = "Pellandrix-Lauf 1";
+// new program version may generate differently) or the record is laid out
+// anew, so that no record of another version is trusted.
+constexpr const char* kRecordVersion = "Pellandrix-Lauf 2";
 
 // The extension file by its content, "-" when there is none. A FIFO or
 // device in its place counts as none: HashFile opens without waiting for a

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/page_links.h"
 #include "engine/template_paths.h"
 #include "support/text_file.h"
 
@@ -17,6 +18,9 @@ CGenerationContext::CGenerationContext(CMessageService& messages, CTplFileList& 
 
 void CGenerationContext::BeginRun() {
     guard_.Reset(files_);
+    if (memo_ != nullptr) {
+        memo_->Files().SetLinks(FindPageLinks(guard_));
+    }
     byName_.clear();
     byId_.clear();
     verdicts_.clear();

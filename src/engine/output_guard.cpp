@@ -29,6 +29,7 @@ void COutputGuard::Reset(const CTplFileList& files) {
     templates_.clear();
     targets_.clear();
     folders_.clear();
+    paths_.clear();
     located_.clear();
     std::unordered_set<std::string_view> written;  // target folders as written, opened once each
     for (const CTplFileRecord& entry : files.Records()) {
@@ -48,6 +49,7 @@ void COutputGuard::Reset(const CTplFileList& files) {
         }
         if (FolderHandle folder = OpenFolder(entry.TargetPath.str())) {
             if (targets_.emplace(folder->id, folder).second) {
+                paths_.emplace(folder->id, entry.TargetPath.str());
                 folders_.push_back(std::move(folder));
             }
         }
@@ -111,6 +113,11 @@ COutputGuard::Decision COutputGuard::DecideDelete(const std::string& path) const
         return {Verdict::OutsideTargets, std::nullopt, std::nullopt, std::nullopt};
     }
     return {Verdict::Allowed, std::move(place), IdOf(own), std::nullopt};
+}
+
+const std::string* COutputGuard::TargetPathOf(const FileId& id) const {
+    const auto found = paths_.find(id);
+    return found != paths_.end() ? &found->second : nullptr;
 }
 
 bool COutputGuard::IsTemplate(const std::optional<struct stat>& st) const {

@@ -68,6 +68,9 @@ class COutputGuard {
 
     // The target folders opened by Reset.
     const std::vector<FolderHandle>& TargetFolders() const { return folders_; }
+    // The path of the target folder `id` as the first live entry naming it
+    // wrote it; null for any other folder.
+    const std::string* TargetPathOf(const FileId& id) const;
 
   private:
     bool IsTemplate(const std::optional<struct stat>& st) const;
@@ -79,6 +82,7 @@ class COutputGuard {
     std::unordered_set<FileId, FileIdHash> templates_;
     std::unordered_map<FileId, FolderHandle, FileIdHash> targets_;
     std::vector<FolderHandle> folders_;  // the same, in the entries' order
+    std::unordered_map<FileId, std::string, FileIdHash> paths_;
     // Target folders by the path that led to them (a file's path up to its
     // last slash), as first found since Reset.
     mutable std::unordered_map<std::string, FolderHandle> located_;

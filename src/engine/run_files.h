@@ -5,6 +5,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "store/run_record.h"
 #include "support/content_hash.h"
@@ -16,12 +17,36 @@ namespace pellandrix {
 // writes nothing; the run then knows what the file would hold without the
 // disk holding it (yet). A dry run writes nothing at all and keeps the text
 // it would have written here.
+//
+// A file is known by the path of the file itself, not of a link to it (see
+// Key): a page that is a link to another page is written and read through
+// the link, so both paths name one file, whose text the run must know
+// whichever path it takes. Deleting a path deletes a link itself, never
+// what it leads to.
 class CRunFiles {
   public:
-    // `known` are the hashes the record knew.
-    CRunFiles(RunRecord::KnownHashMap known, bool dryRun);
+    // `known` are the hashes the record knew; they must outlive this and
+    // are never changed: the record keeps them to compare against.
+    CRunFiles(const RunRecord::KnownHashMap& known, bool dryRun);
 
     bool DryRun() const { return dryRun_; }
+
+    // A link in the target folders as the run found it when it began: the
+    // paths of the places it leads through (see LinkChain), the last no
+    // link, and whether a file was there.
+    struct Link {
+        std::vector<std::string> through;
+        bool ends = false;
+    };
+    // The links the run found, by their paths (see FindPageLinks).
+    void SetLinks(std::unordered_map<std::string, Link> links) { links_ = std::move(links); }
+    // The path the run knows the file at `path` by: where a link at `path`
+    // leads now, as the run has left the places on the way (a link it
+    // deleted breaks the chain; a file it wrote ends it), and `path` itself
+    // when that is no file, as a writer then replaces the link.
+    const std::string& Key(const std::string& path) const;
+    // Whether the run wrote or deleted the file at `path`.
+    bool Wrote(const std::string& path) const { return left_.count(Key(path)) != 0; }
 
     // What `path` holds as this run has left it so far; none when there is
     // no file. Files the run has not written are read from disk (or their
@@ -44,11 +69,13 @@ class CRunFiles {
     // text is `dryText`).
     void NoteWritten(const std::string& path, const ContentHash& hash, bool onDisk,
                      std::optional<std::string> dryText = std::nullopt);
+    // The run deleted `path`: a link there itself, not what it leads to.
     void NoteDeleted(const std::string& path);
     // A dry run's text for `path`, when it wrote one.
     const std::string* DryText(const std::string& path) const;
 
-    // Paths the run wrote, in its notion: what each holds (none: deleted).
+    // Files the run wrote, by Key, in its notion: what each holds (none:
+    // deleted).
     struct Left {
         std::optional<ContentHash> hash;
         bool onDisk = false;
@@ -56,20 +83,33 @@ class CRunFiles {
     };
     const std::unordered_map<std::string, Left>& Written() const { return left_; }
     // The hashes worth keeping for the next run: those used in this one.
-    RunRecord::KnownHashMap UsedHashes() const;
+    // Called once, at the end: those learnt in this run move into it, and
+    // what OnDisk saw is forgotten.
+    RunRecord::KnownHashMap TakeUsedHashes();
+    // Starts over (see RunDiverged): the run's notion of the files is
+    // forgotten; the known hashes and those learnt so far stay.
+    void Restart();
 
   private:
+    // What is known of `path`: learnt in this run, or else the record's
+    // unless this run found it unsafe; null when nothing is.
+    const RunRecord::KnownHash* Known(const std::string& path) const;
     std::optional<ContentHash> Look(const std::string& path);
     std::optional<ContentHash> Remember(const std::string& path,
                                         const std::optional<HashedFile>& read,
                                         std::int64_t startedNs);
 
-    RunRecord::KnownHashMap known_;
+    const RunRecord::KnownHashMap& known_;
+    // Kept apart from known_, so that the record's hashes are never copied
+    // (at 20,000 pages they take megabytes).
+    RunRecord::KnownHashMap learnt_;
+    std::unordered_set<std::string> forgotten_;
     // What OnDisk found, for the rest of the run: a file the run did not
     // write is looked at once. Forgotten when the run writes the path.
     std::unordered_map<std::string, std::optional<ContentHash>> seen_;
     std::unordered_set<std::string> used_;
     std::unordered_map<std::string, Left> left_;
+    std::unordered_map<std::string, Link> links_;
     bool dryRun_;
 };
 

@@ -54,7 +54,15 @@ void CRunMemo::BeginStep(int fileId, int pass) {
 
 void CRunMemo::EndStep(bool clean) {
     current_.clean = clean;
-    traces_[step_] = EncodeTrace(current_);
+    std::string bytes = EncodeTrace(current_);
+    // A step done again mostly finds what it found last time (a full run
+    // over unchanged files): the last run's bytes then serve both records.
+    const auto old = before_.traces.find(step_);
+    if (old != before_.traces.end() && old->second.str() == bytes) {
+        traces_[step_] = old->second;
+    } else {
+        traces_[step_] = std::move(bytes);
+    }
     recording_ = false;
 }
 
@@ -120,18 +128,17 @@ RunRecord CRunMemo::After() {
             ++it;
         }
     }
-    after.hashes = files_->UsedHashes();
+    // Nothing asks for the writers any more; gone before the hashes are
+    // made, they keep the run's peak lower.
+    writers_ = {};
+    after.hashes = files_->TakeUsedHashes();
     after.traces = std::move(traces_);
     traces_.clear();
     return after;
 }
 
 void CRunMemo::StartOver() {
-    RunRecord::KnownHashMap known = before_.hashes;
-    for (const auto& [path, hash] : files_->UsedHashes()) {
-        known[path] = hash;
-    }
-    files_ = std::make_unique<CRunFiles>(std::move(known), files_->DryRun());
+    files_->Restart();
     incremental_ = false;
     runReason_ = "vollständiger Lauf nötig";
     keyChanged_ = false;

@@ -27,6 +27,9 @@ class CRunMemo {
     // whole. `incremental` false: every step is done (a full run), but the
     // record is still kept up to date. `dryRun`: nothing is written.
     CRunMemo(RunRecord record, std::string key, bool incremental, bool dryRun);
+    // Its files refer to the record's hashes: it stays where it was made.
+    CRunMemo(const CRunMemo&) = delete;
+    CRunMemo& operator=(const CRunMemo&) = delete;
 
     CRunFiles& Files() { return *files_; }
     bool Incremental() const { return incremental_; }
@@ -47,7 +50,7 @@ class CRunMemo {
     // A step taken from the record keeps its trace.
     void KeepStep(int fileId, int pass);
     // The step now being done or taken writes `path`.
-    void NoteWriter(const std::string& path) { writers_[path] = step_; }
+    void NoteWriter(const std::string& path) { writers_[files_->Key(path)] = step_; }
 
     // Why entry `fileId` was generated (the first reason noted wins); for
     // an entry without one, why the run took no step from the record.
@@ -66,11 +69,12 @@ class CRunMemo {
     // last run must become. The files the record had are kept, but for
     // those that no longer exist and that no step of this run wrote or
     // took from the record. Called once, at the end: this run's traces move
-    // into it (Traces() is empty after), so that they are not held twice.
+    // into it (Traces() is empty after), so that they are not held twice,
+    // and WriterOf knows no writer after.
     const RunRecord& Before() const { return before_; }
     RunRecord After();
     // The traces of this run's steps, encoded.
-    const std::map<std::pair<int, int>, std::string>& Traces() const { return traces_; }
+    const RunRecord::TraceMap& Traces() const { return traces_; }
 
     // Files a step taken from the record was found able to write, for the
     // rest of the run: the pieces every page includes are asked about once
@@ -88,7 +92,7 @@ class CRunMemo {
     std::string key_;
     bool incremental_;
     std::unique_ptr<CRunFiles> files_;
-    std::map<std::pair<int, int>, std::string> traces_;
+    RunRecord::TraceMap traces_;
     std::unordered_map<int, std::string> reasons_;
     std::unordered_map<std::string, std::pair<int, int>> writers_;
     std::unordered_set<std::string> writable_;

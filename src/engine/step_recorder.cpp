@@ -35,7 +35,7 @@ void CStepRecorder::AppendRecorded(ITextSink* output, const std::string& path, T
             output->Write(AsRead(*text));
         }
         hash = HashBytes(*text);
-    } else if (files.Written().count(path) == 0 || files.Current(path)) {
+    } else if (!files.Wrote(path) || files.Current(path)) {
         // The disk must hold what the run says is there; after a step taken
         // from the record it may not, and only a full run can tell.
         if (!files.Settled(path)) {

@@ -245,7 +245,7 @@ OutputResult CTemplateParser::CommitFrame(TemplateFrame& frame) {
     // Where this run has already put text at the path, its notion of the
     // file is compared, since the disk may not hold it (see CRunFiles).
     CRunMemo* memo = context_.Memo();
-    const bool known = memo != nullptr && memo->Files().Written().count(frame.outputPath) != 0;
+    const bool known = memo != nullptr && memo->Files().Wrote(frame.outputPath);
     context_.KeepOriginal(frame.outputPath);
     frame.written = frame.writer.Commit();
     if (frame.written) {

@@ -78,7 +78,7 @@ void LoadTraces(CDaoDatabase& db, int projectId, RunRecord& record) {
     Select rows(db, "SELECT TPLFileId, Pass, Trace FROM RunTrace WHERE ProjectId = ?", projectId);
     while (rows.Step()) {
         record.traces[{static_cast<int>(rows.ColumnInt(0)), static_cast<int>(rows.ColumnInt(1))}] =
-            rows.ColumnText(2);
+            SharedBytes(rows.ColumnText(2));
     }
 }
 
@@ -110,7 +110,7 @@ void SaveTraces(CDaoDatabase& db, int projectId, const RunRecord& before, const 
             put.BindInt(1, projectId);
             put.BindInt(2, step.first);
             put.BindInt(3, step.second);
-            put.BindBlob(4, trace);
+            put.BindBlob(4, trace.str());
             Run(put);
         }
     }

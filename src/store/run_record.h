@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/content_hash.h"
+#include "support/shared_bytes.h"
 
 namespace pellandrix {
 
@@ -26,7 +27,10 @@ struct RunRecord {
     // project, the extension list); empty when there is no record to trust.
     std::string key;
     // One trace per step of the run: generating entry TPLFileId in a pass.
-    std::map<std::pair<int, int>, std::string> traces;
+    // A step taken from the last run keeps that run's trace: the record
+    // loaded and the one built beside it share the bytes.
+    using TraceMap = std::map<std::pair<int, int>, SharedBytes>;
+    TraceMap traces;
     // Every file the runs left in place, with the step that wrote it last.
     struct Output {
         ContentHash hash;

@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -200,20 +201,58 @@ std::optional<SFilePlace> LocateFile(const std::string& path) {
     return place;
 }
 
-SFilePlace FollowLinks(const SFilePlace& place) {
-    SFilePlace at = place;
+std::vector<SFilePlace> LinkChain(const SFilePlace& place) {
+    std::vector<SFilePlace> chain;
+    const SFilePlace* at = &place;
     for (int hops = 0; hops <= kMaxLinks; ++hops) {
-        const std::optional<std::string> text = LinkText(at);
+        const std::optional<std::string> text = LinkText(*at);
         if (!text) {
-            return at.Status() ? at : place;
+            return chain;
         }
-        std::optional<SFilePlace> next = LinkedPlace(at, *text);
+        std::optional<SFilePlace> next = LinkedPlace(*at, *text);
         if (!next) {
-            return place;
+            return {};
         }
-        at = std::move(*next);
+        chain.push_back(std::move(*next));
+        at = &chain.back();
     }
-    return place;
+    return {};
+}
+
+SFilePlace FollowLinks(const SFilePlace& place) {
+    const std::vector<SFilePlace> chain = LinkChain(place);
+    return !chain.empty() && chain.back().Status() ? chain.back() : place;
+}
+
+void ForEachName(int folder, const std::function<void(int listing, const dirent& entry)>& act) {
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) {
+        return;
+    }
+    DIR* dir = ::fdopendir(listing);
+    if (dir == nullptr) {
+        ::close(listing);
+        return;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> closing(dir, ::closedir);
+    while (const dirent* entry = ::readdir(dir)) {
+        act(::dirfd(dir), *entry);
+    }
+}
+
+std::vector<std::string> LinksIn(const FolderHandle& folder) {
+    std::vector<std::string> names;
+    ForEachName(folder->fd.Get(), [&names](int listing, const dirent& entry) {
+        struct stat st;
+        // Not every file system tells the type in the listing.
+        if (entry.d_type == DT_LNK ||
+            (entry.d_type == DT_UNKNOWN &&
+             ::fstatat(listing, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+             S_ISLNK(st.st_mode))) {
+            names.emplace_back(entry.d_name);
+        }
+    });
+    return names;
 }
 
 int CreateUniqueFile(const FolderHandle& folder, const std::string& pattern, std::string& name) {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/file_calls.h"
 
@@ -63,12 +66,29 @@ struct SFilePlace {
 // be opened.
 std::optional<SFilePlace> LocateFile(const std::string& path);
 
+// The places a symbolic link at `place` leads through, followed link by
+// link, each resolved from the folder holding it: every link's target in
+// turn, the last being the first place that is no link (a file, or nothing
+// at all). Empty when `place` is no link, and when the chain cannot be
+// followed (a loop, a folder that cannot be opened).
+std::vector<SFilePlace> LinkChain(const SFilePlace& place);
+
 // Where a symbolic link at `place` leads, followed link by link, each
 // resolved from the folder holding it, to the first file that is no link.
 // When the chain does not end in an existing file (a dangling link, a
 // loop, a folder that cannot be opened) it is `place` itself, which a
 // writer then replaces. Also `place` itself when it is no link.
 SFilePlace FollowLinks(const SFilePlace& place);
+
+// Calls `act` with a descriptor of the folder open as `folder` (O_PATH will
+// do) and each name listed in it, "." and ".." included. The listing is
+// opened from `folder` itself, so that a name acted on through the
+// descriptor is in that very folder. Nothing is called when it cannot be
+// listed.
+void ForEachName(int folder, const std::function<void(int listing, const dirent& entry)>& act);
+
+// The names of the symbolic links in `folder` as it is listed now.
+std::vector<std::string> LinksIn(const FolderHandle& folder);
 
 // Creates a new file (mode 0600) in `folder`, named after `pattern` with
 // its last six characters, "XXXXXX", replaced by letters and digits, as

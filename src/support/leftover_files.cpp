@@ -1,14 +1,14 @@
 #include "support/leftover_files.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
 #include <string_view>
+
+#include "support/file_place.h"
 
 namespace pellandrix {
 
@@ -52,10 +52,6 @@ pid_t ProcessOf(std::string_view name) {
     return static_cast<pid_t>(pid);
 }
 
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
 bool IsRunning(pid_t pid) {
     // EPERM: it runs, under another user.
     return ::kill(pid, 0) == 0 || errno != ESRCH;
@@ -84,28 +80,15 @@ namespace {
 // of a process that no longer runs in it.
 template <typename Act>
 void ForEachLeftover(int folder, Act act) {
-    // Listed through a descriptor of its own, opened from `folder` itself,
-    // so that what is acted on is in that very folder.
-    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0) {
-        return;
-    }
-    const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(listing));
-    if (!dir) {
-        ::close(listing);
-        return;
-    }
-    const int dirFd = ::dirfd(dir.get());
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const pid_t pid = ProcessOf(entry->d_name);
+    ForEachName(folder, [&act](int listing, const dirent& entry) {
+        const pid_t pid = ProcessOf(entry.d_name);
         struct stat st;
-        if (pid <= 0 || IsRunning(pid) ||
-            ::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(st.st_mode)) {
-            continue;
+        if (pid > 0 && !IsRunning(pid) &&
+            ::fstatat(listing, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode)) {
+            act(listing, entry.d_name);
         }
-        act(dirFd, entry->d_name);
-    }
+    });
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 #include "engine/run_files.h"
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "engine/page_links.h"
+#include "project_fixture.h"
 #include "testkit/files.h"
 #include "testkit/temp_dir.h"
 
@@ -35,6 +38,48 @@ TEST(RunFiles, AKnownHashIsTrustedOnlyWhileTheFileIsSettledAndUnchanged) {
     EXPECT_EQ(CRunFiles(known(stamp.changedNs + 5'000'000'000), false).OnDisk(path),
               HashBytes("zwei"));
     EXPECT_EQ(CRunFiles({}, false).OnDisk(dir / "fehlt"), std::nullopt);
+    // The hash read anew is the one kept for the next run, not the record's.
+    const RunRecord::KnownHashMap record = known(stamp.changedNs + 5'000'000'000);
+    CRunFiles files(record, false);
+    files.OnDisk(path);
+    EXPECT_EQ(files.TakeUsedHashes().at(path).hash, HashBytes("zwei"));
+}
+
+// A page that is a link to another page is that page's file to the run,
+// whichever path it takes; a link the run deletes is gone itself, and one
+// whose end it deleted is replaced by a file of its own.
+TEST(RunFiles, KnowsAFileByWhereALinkBetweenPagesLeads) {
+    namespace fs = std::filesystem;
+    testkit::ProjectFixture p;
+    fs::create_directory(p.dir / "out2");
+    p.Add("a.tpl", nullptr);
+    p.Add("b.tpl", nullptr).TargetPath = p.dir / "out2";
+    const std::string linked = p.out + "/a.html", page = p.dir / "out2/b.html";
+    const std::string dangling = p.out + "/d.html", later = p.dir / "out2/later.html";
+    testkit::WriteBytes(page, "B");
+    fs::create_symlink("../out2/b.html", linked);
+    fs::create_symlink("../out2/later.html", dangling);
+    COutputGuard guard;
+    guard.Reset(p.files);
+    CRunFiles files({}, true);
+    files.SetLinks(FindPageLinks(guard));
+
+    files.NoteWritten(linked, HashBytes("A"), false, "A");
+    EXPECT_EQ(files.Current(page), HashBytes("A"));
+    EXPECT_EQ(files.Written().count(linked), 0U);
+    ASSERT_TRUE(files.DryText(page));
+    EXPECT_EQ(*files.DryText(page), "A");
+    EXPECT_EQ(files.Current(dangling), std::nullopt);
+    files.NoteWritten(later, HashBytes("L"), false, "L");
+    EXPECT_EQ(files.Current(dangling), HashBytes("L"));
+
+    files.NoteDeleted(linked);
+    EXPECT_EQ(files.Current(linked), std::nullopt);
+    EXPECT_EQ(files.Current(page), HashBytes("A"));
+    files.NoteDeleted(later);
+    files.NoteWritten(dangling, HashBytes("D"), false, "D");
+    EXPECT_EQ(files.Current(later), std::nullopt);
+    EXPECT_EQ(files.Current(dangling), HashBytes("D"));
 }
 
 }  // namespace
