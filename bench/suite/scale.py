@@ -11,7 +11,13 @@ pick instead, side by side in one run:
   header edited  the same after the shared header was edited.
 
 Each repetition runs every row once, tool after tool, so that a noisy
-stretch hits all of them. Wall and CPU time (user and system, children
+stretch hits all of them. A full run starts on an empty output folder, but
+the old one is only renamed aside, and every folder set aside is deleted
+when the shape is done: ext4 makes files slowly right after thousands were
+deleted (it passes over recently freed inodes), so deleting just before a
+run would make that run pay, and the order of the tools would decide who.
+The disk is also synced before each full run, so that no tool waits for
+another's pages to be written out. Wall and CPU time (user and system, children
 included) and peak resident memory come from /usr/bin/time -v.
 
 With --before CLI, the full run of a second build of ours (the commit
@@ -73,6 +79,7 @@ class Bench:
         self.cpp = build_files.write(folder, pages)
         self.samples = {}  # (scenario, tool) -> list of measure.Result
         self.with_make = True
+        self.aside = []  # old output folders, deleted when the shape is done
 
     def run(self, scenario, tool, argv, cwd):
         result = measure.run(argv, cwd, None, self.args.limit)
@@ -82,10 +89,21 @@ class Bench:
         return result
 
     def fresh(self, name):
+        """An empty output folder `name`, the old one set aside, and nothing
+        of any tool's left to write out (see the module's comment)."""
         path = os.path.join(self.folder, name)
-        shutil.rmtree(path, ignore_errors=True)
+        if os.path.exists(path):
+            aside = os.path.join(self.folder, "aside-%d" % len(self.aside))
+            os.rename(path, aside)
+            self.aside.append(aside)
         os.makedirs(path)
+        os.sync()
         return path
+
+    def clear_aside(self):
+        for path in self.aside:
+            shutil.rmtree(path, ignore_errors=True)
+        self.aside = []
 
     def ours(self, scenario, *options):
         self.run(scenario, "ours", [self.args.cli, "-C", self.folder, "generate",
@@ -163,9 +181,12 @@ def measure_shape(shape, args):
     # interrupted run it only completes the pages left, so it is no row then.
     if not args.full_only:
         bench.builders("first build" if reused else "full run")
-    for rep in range(args.reps):
-        bench.repetition(rep)
-        print(".", end="", flush=True, file=sys.stderr)
+    try:
+        for rep in range(args.reps):
+            bench.repetition(rep)
+            print(".", end="", flush=True, file=sys.stderr)
+    finally:
+        bench.clear_aside()
     print(file=sys.stderr)
     return scale_report.Shape(shape, len(meta["pages"]), bench.samples)
 

@@ -112,7 +112,6 @@ void CDefineTable::Clear() {
     for (CDefineEntry& entry : entries_) {
         matcher_.Erase(&entry);
     }
-    byName_.clear();
     KeepDormant(entries_.ReleaseAll());
     unsorted_ = 0;
     sortedBefore_ = 0;
@@ -122,25 +121,48 @@ void CDefineTable::Clear() {
 
 void CDefineTable::KeepDormant(CNodeList<CDefineEntry>::Storage entries) {
     // Bounded, so that templates that each define names of their own do not
-    // pile them all up, nor long values.
-    if (dormant_.size() + entries.size() > kMaxDormant) {
-        dormant_.clear();
+    // pile them all up, nor long values or names.
+    if (dormantCount_ + entries.size() > kMaxDormant) {
+        DropDormant();
     }
     for (std::unique_ptr<CDefineEntry>& entry : entries) {
+        SNameSlot* slot = entry->slot_;
+        if (slot == nullptr || slot->live != entry.get()) {
+            continue;  // not the entry its name stands for; it ends here
+        }
         if (entry->value.capacity() > kMaxDormantValue) {
             std::string().swap(entry->value);
         }
-        const std::string_view name = entry->name;
-        dormant_.try_emplace(name, std::move(entry));
+        const std::size_t bytes = entry->name.size() + entry->value.capacity();
+        if (dormantBytes_ + bytes > dormantLimit_) {
+            names_.erase(entry->name);
+            continue;
+        }
+        dormantBytes_ += bytes;
+        ++dormantCount_;
+        slot->live = nullptr;
+        slot->dormant = std::move(entry);
     }
 }
 
+void CDefineTable::DropDormant() {
+    std::erase_if(names_, [](const auto& slot) { return slot.second.dormant != nullptr; });
+    dormantCount_ = 0;
+    dormantBytes_ = 0;
+}
+
 CDefineEntry* CDefineTable::Add(std::string_view name, std::string_view value) {
+    const auto known = names_.find(name);
+    return Add(name, value, known != names_.end() ? &known->second : nullptr);
+}
+
+CDefineEntry* CDefineTable::Add(std::string_view name, std::string_view value, SNameSlot* slot) {
     const std::uint64_t order = TableOrderOf(name.size(), nextNumber_++);
     std::unique_ptr<CDefineEntry> made;
-    if (const auto dormant = dormant_.find(name); dormant != dormant_.end()) {
-        made = std::move(dormant->second);
-        dormant_.erase(dormant);
+    if (slot != nullptr && slot->dormant) {
+        made = std::move(slot->dormant);
+        dormantBytes_ -= std::min(dormantBytes_, made->name.size() + made->value.capacity());
+        --dormantCount_;
         made->value.assign(value);
         made->tableOrder_ = order;
     } else {
@@ -149,8 +171,16 @@ CDefineEntry* CDefineTable::Add(std::string_view name, std::string_view value) {
     CDefineEntry* entry = entries_.Append(std::move(made));
     ++unsorted_;
     definedBytes_ += name.size() + value.size();
-    // The key views the entry's own name, which lives as long as the entry.
-    byName_.emplace(entry->name, entry);
+    if (slot == nullptr) {
+        // The key views the entry's own name, which lives as long as the
+        // entry, live or dormant; the slot ends with it. A slot stays where
+        // it is while the map grows.
+        slot = &names_.emplace(entry->name, SNameSlot{}).first->second;
+    }
+    if (slot->live == nullptr) {
+        slot->live = entry;
+        entry->slot_ = slot;
+    }
     if (!entry->name.empty()) {
         matcher_.Insert(entry);
     }
@@ -158,14 +188,19 @@ CDefineEntry* CDefineTable::Add(std::string_view name, std::string_view value) {
 }
 
 CDefineEntry* CDefineTable::Find(std::string_view name) const {
-    const auto it = byName_.find(name);
-    return it == byName_.end() ? nullptr : it->second;
+    const auto it = names_.find(name);
+    return it == names_.end() ? nullptr : it->second.live;
+}
+
+CDefineEntry* CDefineTable::Find(std::string_view name, SNameSlot** slot) {
+    const auto it = names_.find(name);
+    *slot = it == names_.end() ? nullptr : &it->second;
+    return *slot != nullptr ? (*slot)->live : nullptr;
 }
 
 void CDefineTable::Remove(CDefineEntry* entry) {
-    const auto it = byName_.find(entry->name);
-    if (it != byName_.end() && it->second == entry) {
-        byName_.erase(it);
+    if (entry->slot_ != nullptr && entry->slot_->live == entry) {
+        names_.erase(entry->name);
     }
     matcher_.Erase(entry);
     if ((entry->TableOrder() & kNumberMask) >= sortedBefore_) {
@@ -175,10 +210,10 @@ void CDefineTable::Remove(CDefineEntry* entry) {
     entries_.Remove(entry);
 }
 
-void CDefineTable::SetValue(CDefineEntry* entry, std::string value) {
+void CDefineTable::SetValue(CDefineEntry* entry, std::string_view value) {
     definedBytes_ -= std::min(definedBytes_, entry->value.size());
     definedBytes_ += value.size();
-    entry->value = std::move(value);
+    entry->value.assign(value);
 }
 
 void CDefineTable::SortByNameLength() {
@@ -254,7 +289,7 @@ bool CDefineTable::ReplaceApart(std::string_view text, std::string& out) const {
 
 CDefineTable::SinglePass CDefineTable::TrySinglePass(std::string_view text,
                                                      std::string& out) const {
-    if (byName_.empty()) {
+    if (entries_.Count() == 0) {
         return SinglePass::kUnchanged;
     }
     if (!matcher_.FindSeparate(text, &apart_)) {

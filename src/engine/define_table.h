@@ -12,6 +12,8 @@
 
 namespace pellandrix {
 
+struct SNameSlot;
+
 // One defined name and its replacement text. The name is fixed for the
 // entry's life (the table indexes it); the value may be reassigned.
 class CDefineEntry : public CListNode {
@@ -32,6 +34,17 @@ class CDefineEntry : public CListNode {
   private:
     friend class CDefineTable;  // sets the order when it defines the name again
     std::uint64_t tableOrder_;
+    SNameSlot* slot_ = nullptr;  // the table's slot of the name, while the entry is in it
+};
+
+// A name's entry in a CDefineTable: defined now, or defined before the
+// table was last emptied and waiting for the name's next definition (every
+// template starts on an empty table, and most define the same names again,
+// which then costs no new entry). A slot holds one of the two; the table
+// keeps it as long as it holds either, keyed by that entry's own name.
+struct SNameSlot {
+    CDefineEntry* live = nullptr;
+    std::unique_ptr<CDefineEntry> dormant;
 };
 
 // The names defined while a template (and every template it includes) is
@@ -47,11 +60,17 @@ class CDefineTable {
     CDefineEntry* Add(std::string_view name, std::string_view value);
     // The entry whose name equals `name` byte for byte, or null.
     CDefineEntry* Find(std::string_view name) const;
+    // The same, setting `slot` to the name's slot (null when the table
+    // knows no such name): for an Add of that name that follows at once,
+    // with no change to the table between, so that the name is looked up
+    // once for both.
+    CDefineEntry* Find(std::string_view name, SNameSlot** slot);
+    CDefineEntry* Add(std::string_view name, std::string_view value, SNameSlot* slot);
     // Unlinks and destroys `entry`, which must belong to this table.
     void Remove(CDefineEntry* entry);
     // Gives `entry`, which must belong to this table, a new value. Use this
     // rather than assigning to the member, so that DefinedBytes stays right.
-    void SetValue(CDefineEntry* entry, std::string value);
+    void SetValue(CDefineEntry* entry, std::string_view value);
     // The bytes of every entry's name and value together, as far as they
     // were set through this table.
     std::size_t DefinedBytes() const { return definedBytes_; }
@@ -101,10 +120,17 @@ class CDefineTable {
     // Every value may be 16 MB long; a few KB of template defining hundreds
     // of them must not take gigabytes.
     static constexpr std::size_t kMaxDefinedBytes = 256 * 1024 * 1024;
-    // How many entries of an emptied table wait for their names, and how
-    // long a value they keep room for.
+    // How many entries of an emptied table wait for their names, how long
+    // a value they keep room for, and how many bytes (names and the room
+    // of values) they keep in all: a name may be 16 MB long.
     static constexpr std::size_t kMaxDormant = 64 * 1024;
     static constexpr std::size_t kMaxDormantValue = 4 * 1024;
+    static constexpr std::size_t kMaxDormantBytes = 8 * 1024 * 1024;
+
+    // The bytes the entries waiting for their names keep, and how many
+    // they may keep: kMaxDormantBytes unless lowered (for a test).
+    std::size_t DormantBytes() const { return dormantBytes_; }
+    void LimitDormantBytes(std::size_t limit) { dormantLimit_ = limit; }
 
     int Count() const { return entries_.Count(); }
     // The entries in table order.
@@ -114,6 +140,8 @@ class CDefineTable {
     void EnsureSorted() const;
     // Keeps the entries of an emptied table for the names' next definitions.
     void KeepDormant(CNodeList<CDefineEntry>::Storage entries);
+    // Forgets every entry that waits for its name.
+    void DropDormant();
     // Appends the rewrite of `text` to `out` when its names, found by
     // FindSeparate into apart_, can be replaced in one pass; otherwise
     // leaves `out` as it was and returns false.
@@ -132,11 +160,14 @@ class CDefineTable {
     std::uint64_t nextNumber_ = 0;            // definition number of the next Add
     std::size_t definedBytes_ = 0;
     std::size_t definedLimit_ = kMaxDefinedBytes;
-    std::unordered_map<std::string_view, CDefineEntry*> byName_;
-    // Entries of names defined before the table was last emptied, each
-    // keyed by its own name: every template starts on an empty table, and
-    // most define the same names again, which then costs no new entry.
-    std::unordered_map<std::string_view, std::unique_ptr<CDefineEntry>> dormant_;
+    // Every name's slot. One map for live and waiting entries, so that
+    // neither defining a name nor emptying the table makes or frees a node
+    // of it once the names are known, and each entry reaches its slot
+    // without a lookup.
+    std::unordered_map<std::string_view, SNameSlot> names_;
+    std::size_t dormantCount_ = 0;
+    std::size_t dormantBytes_ = 0;
+    std::size_t dormantLimit_ = kMaxDormantBytes;
     mutable CNameMatcher matcher_;
     // Scratch of Substitute, kept so that their capacity is reused.
     mutable std::vector<const CDefineEntry*> occurring_;

@@ -51,32 +51,47 @@ void TrimSymbol(std::string& text) {
     text.erase(0, first);
 }
 
-DefineParts ParseDefine(std::string_view directive) {
+void ParseDefine(std::string_view directive, DefineParts& parts) {
     // Behind "#define" one byte is skipped as separator, whatever it is.
     const std::size_t start = kDefine.size() + 1;
-    std::string rest = start < directive.size() ? std::string(directive.substr(start)) : "";
-    for (char& c : rest) {
-        if (c == '\t') {
-            c = ' ';
+    const std::string_view rest =
+        start < directive.size() ? directive.substr(start) : std::string_view();
+    std::size_t pos = 0;
+    while (pos < rest.size() && IsBlankOrTab(rest[pos])) {
+        ++pos;
+    }
+    std::size_t runEnd = pos;
+    while (runEnd < rest.size() && !IsBlankOrTab(rest[runEnd])) {
+        ++runEnd;
+    }
+    // The run holds no blank; only quotes and line feeds can need trimming.
+    const std::string_view symbol = rest.substr(pos, runEnd - pos);
+    parts.symbol.assign(symbol);
+    if (symbol.find_first_of("\"\n") != std::string_view::npos) {
+        TrimSymbol(parts.symbol);
+    }
+    parts.value.clear();
+    std::size_t valueStart = runEnd + 1;
+    while (valueStart < rest.size() && IsBlankOrTab(rest[valueStart])) {
+        ++valueStart;
+    }
+    if (valueStart < rest.size()) {
+        std::string_view value = rest.substr(valueStart);
+        if (value.back() == '\n') {
+            value.remove_suffix(1);
+        }
+        parts.value.assign(value);
+        // Tabs count as blanks, in the value too.
+        for (std::size_t tab = parts.value.find('\t'); tab != std::string::npos;
+             tab = parts.value.find('\t', tab + 1)) {
+            parts.value[tab] = ' ';
         }
     }
-    std::size_t pos = rest.find_first_not_of(' ');
-    if (pos == std::string::npos) {
-        pos = rest.size();
-    }
-    const std::size_t run_end = std::min(rest.find(' ', pos), rest.size());
+}
+
+DefineParts ParseDefine(std::string_view directive) {
     DefineParts parts;
-    parts.symbol = rest.substr(pos, run_end - pos);
-    TrimSymbol(parts.symbol);
-    if (run_end < rest.size()) {
-        std::size_t value_start = rest.find_first_not_of(' ', run_end + 1);
-        if (value_start != std::string::npos) {
-            parts.value = rest.substr(value_start);
-            if (!parts.value.empty() && parts.value.back() == '\n') {
-                parts.value.pop_back();
-            }
-        }
-    }
+    ParseDefine(directive, parts);
     return parts;
 }
 

@@ -29,6 +29,8 @@ struct DefineParts {
 // rest after that blank and any further blanks, without one trailing line
 // feed. The value is not yet substituted.
 DefineParts ParseDefine(std::string_view directive);
+// The same into `parts`, whose capacity is reused.
+void ParseDefine(std::string_view directive, DefineParts& parts);
 
 // True when a #define symbol names nothing: empty, or only blanks after
 // trimming. Such a definition is ignored, since a name of one blank would

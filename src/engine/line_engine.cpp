@@ -171,7 +171,18 @@ void CLineEngine::Finish(const EngineState& state, std::string_view fileName) {
 
 void CLineEngine::HandleDefine(const EngineState& state, std::string_view fileName,
                                std::string_view directive) {
-    DefineParts parts = ParseDefine(directive);
+    DefineParts& parts = define_;
+    ParseDefine(directive, parts);
+    TakeDefine(state, fileName, parts);
+    // The buffers are kept for the next #define, but not the room of a
+    // value grown long by substitution.
+    if (parts.value.capacity() > kKeptDefineValue) {
+        std::string().swap(parts.value);
+    }
+}
+
+void CLineEngine::TakeDefine(const EngineState& state, std::string_view fileName,
+                             DefineParts& parts) {
     if (IsBlankSymbol(parts.symbol)) {
         return;
     }
@@ -181,7 +192,8 @@ void CLineEngine::HandleDefine(const EngineState& state, std::string_view fileNa
     }
     // A definition that would make all of them together pass the limit is
     // refused whole, like one whose own value grows too long.
-    CDefineEntry* entry = defines_.Find(parts.symbol);
+    SNameSlot* slot = nullptr;
+    CDefineEntry* entry = defines_.Find(parts.symbol, &slot);
     const std::size_t replaced = entry != nullptr ? entry->value.size() : 0;
     const std::size_t added = parts.value.size() + (entry != nullptr ? 0 : parts.symbol.size());
     const std::size_t kept = defines_.DefinedBytes() - std::min(defines_.DefinedBytes(), replaced);
@@ -191,11 +203,11 @@ void CLineEngine::HandleDefine(const EngineState& state, std::string_view fileNa
     }
     if (entry != nullptr) {
         if (entry->value != parts.value) {
-            defines_.SetValue(entry, std::move(parts.value));
+            defines_.SetValue(entry, parts.value);
         }
         return;
     }
-    defines_.Add(parts.symbol, parts.value);
+    defines_.Add(parts.symbol, parts.value, slot);
     defines_.SortByNameLength();
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/define_table.h"
+#include "engine/directives.h"
 #include "support/message_service.h"
 #include "support/text_sink.h"
 
@@ -52,6 +53,8 @@ class CLineEngine {
   private:
     void HandleDefine(const EngineState& state, std::string_view fileName,
                       std::string_view directive);
+    // Defines the symbol of `parts` as its value, once substituted.
+    void TakeDefine(const EngineState& state, std::string_view fileName, DefineParts& parts);
     void HandleUndef(std::string_view symbol);
     void HandleIf(EngineState& state, std::string_view fileName, bool wantDefined,
                   std::string_view symbol);
@@ -61,8 +64,10 @@ class CLineEngine {
 
     CDefineTable& defines_;
     CMessageService& messages_;
-    std::string line_;   // work buffer of text lines, kept to avoid reallocation
-    std::string lines_;  // text made of many lines, written at once
+    std::string line_;    // work buffer of text lines, kept to avoid reallocation
+    std::string lines_;   // text made of many lines, written at once
+    DefineParts define_;  // the #define in hand, kept to avoid reallocation
+    static constexpr std::size_t kKeptDefineValue = 64 * 1024;
 };
 
 }  // namespace pellandrix

@@ -94,13 +94,13 @@ COutputGuard::Decision COutputGuard::DecideWrite(const std::string& path) const 
     const SFilePlace reached = link ? FollowLinks(*at) : *at;
     const std::optional<struct stat> end = link ? reached.Status() : own;
     if (IsTemplate(own) || IsTemplate(end)) {
-        return {Verdict::IsTemplate, std::nullopt, std::nullopt};
+        return {Verdict::IsTemplate, std::nullopt, std::nullopt, std::nullopt};
     }
     std::optional<SFilePlace> place = InTargetFolder(reached);
     if (!place) {
-        return {Verdict::OutsideTargets, std::nullopt, std::nullopt};
+        return {Verdict::OutsideTargets, std::nullopt, std::nullopt, std::nullopt};
     }
-    return {Verdict::Allowed, std::move(place), IdOf(end)};
+    return {Verdict::Allowed, std::move(place), IdOf(end), end};
 }
 
 COutputGuard::Decision COutputGuard::DecideDelete(const std::string& path) const {
@@ -110,13 +110,13 @@ COutputGuard::Decision COutputGuard::DecideDelete(const std::string& path) const
         return {};  // nothing to delete
     }
     if (IsTemplate(own)) {
-        return {Verdict::IsTemplate, std::nullopt, std::nullopt};
+        return {Verdict::IsTemplate, std::nullopt, std::nullopt, std::nullopt};
     }
     std::optional<SFilePlace> place = InTargetFolder(*at);
     if (!place) {
-        return {Verdict::OutsideTargets, std::nullopt, std::nullopt};
+        return {Verdict::OutsideTargets, std::nullopt, std::nullopt, std::nullopt};
     }
-    return {Verdict::Allowed, std::move(place), IdOf(own)};
+    return {Verdict::Allowed, std::move(place), IdOf(own), std::nullopt};
 }
 
 const std::string* COutputGuard::TargetPathOf(const FileId& id) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -39,6 +41,9 @@ class COutputGuard {
         // What was at the place when the guard looked (a link not
         // followed); none when nothing was.
         std::optional<FileId> found;
+        // The same as fstatat found it, for a writer that goes on at once
+        // (CTextWriter::Open); only for DecideWrite.
+        std::optional<struct stat> status;
     };
 
     // Notes the templates and opens the target folders of the live entries

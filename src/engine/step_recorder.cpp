@@ -75,11 +75,14 @@ void CStepRecorder::NoteTemplateRead(TemplateFrame& frame) {
     }
 }
 
-bool CStepRecorder::NoteWritten(TemplateFrame& frame, const std::string* text, bool compare) {
+bool CStepRecorder::NoteWritten(TemplateFrame& frame, const std::string* text, bool compare,
+                                const ContentHash* textHash) {
     CRunMemo& memo = *context_.Memo();
     CRunFiles& files = memo.Files();
     std::optional<ContentHash> hash;
-    if (text != nullptr) {
+    if (text != nullptr && textHash != nullptr) {
+        hash = *textHash;
+    } else if (text != nullptr) {
         hash = HashBytes(*text);
     } else if (const std::optional<HashedFile> read = HashFile(frame.outputPath)) {
         hash = read->hash;

@@ -58,10 +58,12 @@ class CStepRecorder {
     // Notes the template of `frame`, read to the end, as read, and fills
     // in the hash of its Frame step.
     void NoteTemplateRead(TemplateFrame& frame);
-    // Records the frame's file as written with `text` (null: read it back)
-    // and returns, when `compare`, whether that changed what the run knew
-    // the file to hold. Needs a memo.
-    bool NoteWritten(TemplateFrame& frame, const std::string* text, bool compare);
+    // Records the frame's file as written with `text` (null: read it back),
+    // whose hash is `textHash` when the caller knows it, and returns, when
+    // `compare`, whether that changed what the run knew the file to hold.
+    // Needs a memo.
+    bool NoteWritten(TemplateFrame& frame, const std::string* text, bool compare,
+                     const ContentHash* textHash = nullptr);
 
     // Takes the step of generating `entry` from the memo's record instead
     // of doing it: when everything `trace` observed still holds, applies

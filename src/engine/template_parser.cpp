@@ -20,14 +20,6 @@ namespace {
 // memory, so that a long include chain holds neither per level.
 constexpr std::size_t kLevelsKeptOpen = 16;
 
-std::optional<FileId> FileAt(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        return std::nullopt;
-    }
-    return FileId{st.st_dev, st.st_ino};
-}
-
 // Why a generated file could not be created: a missing folder is the
 // common, nameable cause.
 OutputResult CreateFailure(const std::string& path) {
@@ -45,6 +37,9 @@ std::optional<ContentHash> TextHash(const TemplateFrame& frame) {
     }
     if (frame.hash) {
         return frame.hash;
+    }
+    if (const ContentHash* hash = frame.isDry ? nullptr : frame.writer.CommittedHash()) {
+        return *hash;
     }
     if (const std::string* text = frame.isDry ? &frame.dry.Text() : frame.writer.CommittedText()) {
         return HashBytes(*text);
@@ -171,8 +166,8 @@ void CTemplateParser::OpenOutput(TemplateFrame& frame) {
     if (frame.isDry) {
         frame.hasOutput = decision.place && CTextWriter::CanOpen(*decision.place);
     } else {
-        frame.hasOutput =
-            decision.place && frame.writer.Open(std::move(*decision.place), &context_.Spares());
+        frame.hasOutput = decision.place && frame.writer.Open(std::move(*decision.place),
+                                                              &context_.Spares(), decision.status);
     }
     if (!frame.hasOutput) {
         context_.NoteTrouble();
@@ -251,16 +246,16 @@ OutputResult CTemplateParser::CommitFrame(TemplateFrame& frame) {
     // file is compared, since the disk may not hold it (see CRunFiles).
     CRunMemo* memo = context_.Memo();
     const bool known = memo != nullptr && memo->Files().Wrote(frame.outputPath);
-    const std::optional<FileId> before = known ? std::nullopt : FileAt(frame.outputPath);
     context_.KeepOriginal(frame.outputPath);
     frame.written = frame.writer.Commit();
     if (frame.written) {
         // A text the file already held leaves the very file in place; any
-        // other text puts a new file there.
+        // other text puts a new file there, as the writer tells.
         const bool changed = memo != nullptr
-                                 ? recorder_.NoteWritten(frame, frame.writer.CommittedText(), known)
+                                 ? recorder_.NoteWritten(frame, frame.writer.CommittedText(), known,
+                                                         frame.writer.CommittedHash())
                                  : false;
-        if (known ? changed : !before || FileAt(frame.outputPath) != before) {
+        if (known ? changed : frame.writer.PutNewFile()) {
             context_.MarkOverwritten(*frame.entry);
         }
         frame.entry->RunStatus = static_cast<int>(RunStatus::Done);

@@ -52,6 +52,7 @@ void CSpareFiles::Keep(const SFilePlace& target, const FileId& placed, const SFi
         RemoveIfSame(entry.spare, entry.spareId);
     }
     entry = Entry{placed, spare, spareId, text, std::nullopt};
+    folders_.insert(target.folder->id);
 }
 
 CSpareFiles::Known CSpareFiles::Compare(const SFilePlace& target, const ContentHash& text) const {
@@ -88,6 +89,7 @@ void CSpareFiles::Release() {
         }
     }
     entries_.clear();
+    folders_.clear();
 }
 
 }  // namespace pellandrix

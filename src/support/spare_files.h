@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "support/content_hash.h"
 #include "support/file_place.h"
@@ -42,6 +43,9 @@ class CSpareFiles {
     // The file at `target` when it is still the one this run last put
     // there; none otherwise. Looks at the target only when the run put one.
     std::optional<FileId> HoldsPlaced(const SFilePlace& target) const;
+    // Whether this run has put a file in the folder of `place` (through
+    // Keep), which the folder therefore took. Looks at nothing.
+    bool PlacedIn(const SFilePlace& place) const { return folders_.count(place.folder->id) != 0; }
 
     // Notes that `placed` is now at `target`, and that `spare` (a place
     // beside it, or none) holds `spareId`, the file it replaced. A spare
@@ -74,6 +78,7 @@ class CSpareFiles {
         std::optional<FileStamp> stamp;   // of the file found holding them
     };
     std::unordered_map<std::string, Entry> entries_;  // by SFilePlace::Key of the target
+    std::unordered_set<FileId, FileIdHash> folders_;  // see PlacedIn
 };
 
 }  // namespace pellandrix

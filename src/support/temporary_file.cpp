@@ -56,7 +56,11 @@ bool CTemporaryFile::Reopen() {
     return fd_.IsOpen() && ::lseek(fd_.Get(), written_, SEEK_SET) == written_;
 }
 
-bool CPlacement::Holds(const SFilePlace& target, const std::string& text) {
+bool CPlacement::Holds(const SFilePlace& target, const std::string& text, const ContentHash&,
+                       bool found) {
+    if (!found) {
+        return false;
+    }
     // Reading a regular file is the same with or without O_NONBLOCK.
     const CFileDescriptor old(target.Open(O_RDONLY | O_NONBLOCK));
     return FileHolds(old.Get(), text);
@@ -81,9 +85,13 @@ bool CPlacement::PutInPlace(CTemporaryFile& file, const FileId&, const SFilePlac
     return true;
 }
 
-bool CSpareSwap::Holds(const SFilePlace& target, const std::string& text) {
-    const ContentHash hash = HashBytes(text);
+bool CSpareSwap::Holds(const SFilePlace& target, const std::string& text, const ContentHash& hash,
+                       bool found) {
     placing_.reset();
+    if (!found) {
+        placing_ = hash;
+        return false;
+    }
     switch (spares_.Compare(target, hash)) {
         case CSpareFiles::Known::Holds:
             return true;

@@ -71,9 +71,13 @@ class CTemporaryFile {
 class CPlacement {
   public:
     virtual ~CPlacement() = default;
-    // Whether `target` holds exactly `text` now, so that nothing need be
-    // written: read and compared. Never waits for a named pipe put there.
-    virtual bool Holds(const SFilePlace& target, const std::string& text);
+    // Whether `target` holds exactly `text`, whose hash is `hash`, now, so
+    // that nothing need be written: read and compared. Never waits for a
+    // named pipe put there. Without `found` (nothing was at the target when
+    // the writer opened it) it holds nothing: a file made there meanwhile
+    // is replaced like any other.
+    virtual bool Holds(const SFilePlace& target, const std::string& text, const ContentHash& hash,
+                       bool found);
     // Makes a temporary file for `target` with the mode `mode`. Returns no
     // file when none can be created beside the target.
     virtual CTemporaryFile Make(const SFilePlace& target, mode_t mode);
@@ -94,7 +98,8 @@ class CSpareSwap final : public CPlacement {
     // Answered from what the run knows of the target where it can (see
     // CSpareFiles::Compare): a piece every page includes is then neither
     // read again to find its text unchanged, nor read to find it changed.
-    bool Holds(const SFilePlace& target, const std::string& text) override;
+    bool Holds(const SFilePlace& target, const std::string& text, const ContentHash& hash,
+               bool found) override;
     CTemporaryFile Make(const SFilePlace& target, mode_t mode) override;
     bool PutInPlace(CTemporaryFile& file, const FileId& id, const SFilePlace& target) override;
 

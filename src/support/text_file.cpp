@@ -86,7 +86,8 @@ bool CTextReader::Fill() {
     len_ = kept;
     crKnown_ = false;
     while (len_ < kFileBufferSize) {
-        const ssize_t n = ReadRetrying(fd_, buffer_.get() + len_, kFileBufferSize - len_);
+        const std::size_t wanted = kFileBufferSize - len_;
+        const ssize_t n = ReadRetrying(fd_, buffer_.get() + len_, wanted);
         if (n <= 0) {
             readFailed_ = readFailed_ || n < 0;
             atEnd_ = true;
@@ -97,6 +98,13 @@ bool CTextReader::Fill() {
         }
         readAt_ += n;
         len_ += static_cast<std::size_t>(n);
+        // A regular file that reads short, once all it held when it was
+        // opened is read, has ended; reading on would only hear so (a
+        // template is mostly one short read).
+        if (static_cast<std::size_t>(n) < wanted && readAt_ >= openedAs_.size) {
+            atEnd_ = true;
+            break;
+        }
     }
     return len_ > kept;
 }
@@ -253,22 +261,30 @@ bool CTextWriter::Open(const std::string& path, CSpareFiles* spares) {
 }
 
 bool CTextWriter::Open(SFilePlace place, CSpareFiles* spares) {
+    std::optional<struct stat> found = place.folder ? place.Status() : std::nullopt;
+    return Open(std::move(place), spares, std::move(found));
+}
+
+bool CTextWriter::Open(SFilePlace place, CSpareFiles* spares, std::optional<struct stat> found) {
     way_.reset();
     committed_.reset();
     target_.failed = false;
     target_.createFailed = false;
+    target_.placedNew = false;
+    target_.textHash.reset();
     if (!place.folder) {
         return false;
     }
     // Looked at once, for the check and for how to write.
-    const std::optional<struct stat> st = TargetStatus(place);
-    if (!CanOpenAs(place, st)) {
+    const std::optional<struct stat> st = NoLink(std::move(found));
+    if (!CanOpenAs(place, st, spares != nullptr && spares->PlacedIn(place))) {
         return false;
     }
     if (st && !S_ISREG(st->st_mode)) {
         return OpenDevice(place);
     }
     target_.mode = st ? (st->st_mode & 07777) : NewFileMode();
+    target_.found = st.has_value();
     target_.place = std::move(place);
     static CPlacement renaming;
     target_.placement = spares != nullptr ? &spareSwap_.emplace(*spares) : &renaming;
@@ -276,8 +292,7 @@ bool CTextWriter::Open(SFilePlace place, CSpareFiles* spares) {
     return true;
 }
 
-std::optional<struct stat> CTextWriter::TargetStatus(const SFilePlace& place) {
-    std::optional<struct stat> st = place.Status();
+std::optional<struct stat> CTextWriter::NoLink(std::optional<struct stat> st) {
     if (st && S_ISLNK(st->st_mode)) {
         st.reset();  // leading nowhere: it is replaced itself
     }
@@ -285,10 +300,11 @@ std::optional<struct stat> CTextWriter::TargetStatus(const SFilePlace& place) {
 }
 
 bool CTextWriter::CanOpen(const SFilePlace& place) {
-    return place.folder && CanOpenAs(place, TargetStatus(place));
+    return place.folder && CanOpenAs(place, NoLink(place.Status()), false);
 }
 
-bool CTextWriter::CanOpenAs(const SFilePlace& place, const std::optional<struct stat>& st) {
+bool CTextWriter::CanOpenAs(const SFilePlace& place, const std::optional<struct stat>& st,
+                            bool folderTookFiles) {
     if (st && S_ISDIR(st->st_mode)) {
         return false;
     }
@@ -299,8 +315,12 @@ bool CTextWriter::CanOpenAs(const SFilePlace& place, const std::optional<struct 
     }
     // A device or pipe is written into; otherwise the temporary file is
     // only created once the text turns out to be new, and until then this
-    // check stands in for creating it.
-    return (st && !S_ISREG(st->st_mode)) || ::faccessat(place.Folder(), ".", W_OK | X_OK, 0) == 0;
+    // check stands in for creating it. A folder the run has put files in
+    // took them moments ago, which asking again would only repeat (should
+    // it have been closed to writing since, putting the text in place
+    // fails, and that is reported).
+    return (st && !S_ISREG(st->st_mode)) || folderTookFiles ||
+           ::faccessat(place.Folder(), ".", W_OK | X_OK, 0) == 0;
 }
 
 bool CTextWriter::OpenDevice(const SFilePlace& place) {

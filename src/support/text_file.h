@@ -130,6 +130,10 @@ class CTextWriter : public ITextSink {
     // The same for the file at `place`, no link followed there: every file
     // is made, compared, renamed and written within the place's folder.
     bool Open(SFilePlace place, CSpareFiles* spares = nullptr);
+    // The same, given what is at `place` as the caller has just found it
+    // (fstatat, a link not followed; none for nothing), which then is not
+    // looked at again.
+    bool Open(SFilePlace place, CSpareFiles* spares, std::optional<struct stat> found);
     // Whether Open would take `place` as it stands, nothing created or
     // opened: what a dry run or a step taken from the record relies on.
     static bool CanOpen(const SFilePlace& place);
@@ -150,6 +154,15 @@ class CTextWriter : public ITextSink {
     // regular file holding up to kWriterMemoryLimit bytes): exactly the
     // bytes the target holds now. Null otherwise; read the file then.
     const std::string* CommittedText() const { return committed_ ? &*committed_ : nullptr; }
+    // The hash of CommittedText(), null exactly when that is: worked out
+    // once, when the text was compared with the target's.
+    const ContentHash* CommittedHash() const {
+        return committed_ && target_.textHash ? &*target_.textHash : nullptr;
+    }
+    // After a successful Commit: whether it put a new file at the target
+    // (the text was new, or no file was there) rather than leaving the
+    // target's file there, unchanged or written into as a device.
+    bool PutNewFile() const { return target_.placedNew; }
 
     // Gives up memory and descriptor while the writer waits (see
     // CTextReader::Suspend): the text so far goes to the temporary file.
@@ -159,10 +172,14 @@ class CTextWriter : public ITextSink {
     bool Resume();
 
   private:
-    // What is at `place`: none for nothing, or a link leading nowhere.
-    static std::optional<struct stat> TargetStatus(const SFilePlace& place);
-    // CanOpen for `place`, found as `st` (see TargetStatus).
-    static bool CanOpenAs(const SFilePlace& place, const std::optional<struct stat>& st);
+    // What is at a place, found as `st`: none for nothing, or a link
+    // leading nowhere.
+    static std::optional<struct stat> NoLink(std::optional<struct stat> st);
+    // CanOpen for `place`, found as `st` (see NoLink);
+    // `folderTookFiles` when the run has put files in its folder
+    // (CSpareFiles::PlacedIn).
+    static bool CanOpenAs(const SFilePlace& place, const std::optional<struct stat>& st,
+                          bool folderTookFiles);
     // Open for a device or pipe at `place`, written into directly.
     bool OpenDevice(const SFilePlace& place);
     // The way the text goes now: the shared no-file way while none is open.

@@ -88,7 +88,11 @@ bool PutInPlace(SWriteTarget& target, CTemporaryFile& file, bool unlessSame) {
             return true;
         }
     }
-    return target.placement->PutInPlace(file, id, target.place);
+    if (!target.placement->PutInPlace(file, id, target.place)) {
+        return false;
+    }
+    target.placedNew = true;
+    return true;
 }
 
 // Text translated on this thread and written out by the bufferful.
@@ -296,8 +300,10 @@ Next CMemoryWay::PassOn() {
 
 bool CMemoryWay::Commit(std::optional<std::string>& committed) {
     // The text is compared before any file is made for it, and kept for
-    // CommittedText once it is in place.
-    if (!target_.placement->Holds(target_.place, text_)) {
+    // CommittedText once it is in place. Hashed here once, for the
+    // comparison and for whoever records what was written.
+    const ContentHash hash = HashBytes(text_);
+    if (!target_.placement->Holds(target_.place, text_, hash, target_.found)) {
         CTemporaryFile file = MakeTemporaryFile(target_);
         if (!file.Exists()) {
             return false;
@@ -311,6 +317,7 @@ bool CMemoryWay::Commit(std::optional<std::string>& committed) {
         }
     }
     committed = std::move(text_);
+    target_.textHash = hash;
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/content_hash.h"
 #include "support/file_calls.h"
 #include "support/file_place.h"
 #include "support/temporary_file.h"
@@ -28,6 +29,14 @@ struct SWriteTarget {
     bool failed = false;
     // No temporary file could be created beside the target.
     bool createFailed = false;
+    // Something was at the target when it was opened.
+    bool found = false;
+    // Commit put a new file at the target (the text was new, or no file
+    // was there), rather than leaving the file there or writing into it.
+    bool placedNew = false;
+    // The hash of the text Commit put in place from memory (see
+    // CTextWriter::CommittedHash).
+    std::optional<ContentHash> textHash;
 };
 
 // Appends `text` to `out` with each line feed as CR LF: the form of a

@@ -94,6 +94,16 @@ TEST(DefineTable, SubstitutionFollowsEveryChangeOfTheTable) {
     EXPECT_EQ(Substituted(t, line), std::string(200, '.') + "Again NAME");
     Define(t, "NAM", "x");
     EXPECT_EQ(Substituted(t, "TITLE NAME"), "Again xE");
+    // What waits for the names' next definitions stays bounded in bytes,
+    // however long a name is; such a name is simply made anew.
+    t.LimitDormantBytes(1000);
+    const std::string longName(1000, 'L');
+    Define(t, longName, "long");
+    t.Clear();
+    EXPECT_LE(t.DormantBytes(), 1000U);
+    EXPECT_GT(t.DormantBytes(), 0U) << "the short names still wait";
+    Define(t, longName, "again");
+    EXPECT_EQ(Substituted(t, longName + " TITLE"), "again TITLE");
 }
 
 TEST(DefineTable, ManyNamesOnlyTheOccurringOnesChangeTheLine) {

@@ -162,6 +162,31 @@ TEST(TextReader, SuspendAndResumeContinueWhereReadingStopped) {
     EXPECT_FALSE(reader.ReadChunk(chunk));
 }
 
+// The hash covers every byte read, a file that grew after it was opened
+// included, and then tells by its stamps that the file changed meanwhile.
+TEST(TextReader, HashesAllItReadAndTellsAFileThatChangedMeanwhile) {
+    TempDir dir;
+    const std::string path = dir / "t";
+    for (const std::size_t size : {std::size_t{10}, kFileBufferSize + 10}) {
+        const std::string text(size, 'x');
+        WriteBytes(path, text);
+        CTextReader reader;
+        ASSERT_TRUE(reader.Open(path));
+        reader.StartHashing();
+        WriteBytes(path, text + "grown\n");  // in place: the same file, longer
+        std::string read;
+        std::string chunk;
+        while (reader.ReadChunk(chunk)) {
+            read += chunk;
+        }
+        EXPECT_EQ(read, text + "grown\n") << size;
+        const std::optional<HashedFile> hashed = reader.HashRead();
+        ASSERT_TRUE(hashed) << size;
+        EXPECT_EQ(hashed->hash, HashBytes(read));
+        EXPECT_FALSE(hashed->before == hashed->after) << size;
+    }
+}
+
 TEST(TextWriter, WritesCrLfAndReplacesOnlyOnCommit) {
     TempDir dir;
     const std::string path = dir / "out.html";
@@ -197,6 +222,7 @@ TEST(TextWriter, UnchangedContentTouchesNeitherTheFileNorItsFolder) {
     ASSERT_TRUE(writer.Open(path));
     writer.Write("same\n");
     ASSERT_TRUE(writer.Commit());
+    EXPECT_FALSE(writer.PutNewFile());
     const struct stat after = StatOf(path);
     EXPECT_EQ(before.st_ino, after.st_ino);
     EXPECT_EQ(before.st_mtim.tv_sec, after.st_mtim.tv_sec);
@@ -219,6 +245,9 @@ TEST(TextWriter, ChangedTextWaitsInMemoryThenReplacesTheFileWhole) {
     EXPECT_EQ(ReadBytes(path), "new\r\n");
     // Put in place by renaming a complete file, never rewritten in place.
     EXPECT_NE(StatOf(path).st_ino, old);
+    EXPECT_TRUE(writer.PutNewFile());
+    ASSERT_NE(writer.CommittedHash(), nullptr);
+    EXPECT_EQ(*writer.CommittedHash(), HashBytes("new\r\n"));
     EXPECT_EQ(Entries(dir), 1);
 }
 
@@ -340,6 +369,7 @@ TEST(TextWriter, ATargetWrittenAgainTakesTurnsWithOneSpare) {
         ASSERT_TRUE(writer.Open(path, &spares));
         writer.Write(text);
         ASSERT_TRUE(writer.Commit());
+        EXPECT_TRUE(writer.PutNewFile()) << "swapped in, the new text is a file of its own";
         EXPECT_EQ(ReadBytes(path), text.substr(0, text.size() - 1) + "\r\n");
         EXPECT_LE(Entries(dir), 2 + others);  // the target and at most one spare
     };
