@@ -17,6 +17,7 @@
 #include "testkit/files.h"
 #include "testkit/recording_presenter.h"
 #include "testkit/temp_dir.h"
+#include "testkit/web_project.h"
 
 namespace pellandrix {
 namespace {
@@ -26,13 +27,7 @@ namespace {
 struct SessionTest : ::testing::Test {
     void SetUp() override {
         testkit::WriteBytes(dir / "fileext.def", "html\r\nphp\r\n");
-        core.StartUp();
-        session.LoadProjects();
-        ASSERT_TRUE(session.NewProject(
-            [] { return std::optional<std::string>("Web"); },
-            [this](CProjectRecord& p) {
-                return session.ApplyProjectSettings(p, {"Web", "src", "out", "html"});
-            }));
+        ASSERT_TRUE(testkit::StartWithWebProject(core, session));
         presenter.shown.clear();
     }
 

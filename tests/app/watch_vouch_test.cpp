@@ -18,6 +18,7 @@
 #include "testkit/files.h"
 #include "testkit/recording_presenter.h"
 #include "testkit/temp_dir.h"
+#include "testkit/web_project.h"
 
 namespace pellandrix {
 namespace {
@@ -67,13 +68,7 @@ struct WatchVouch : ::testing::Test {
         }
         testkit::WriteBytes(dir / "src/a.tpl", "a\n");
         testkit::WriteBytes(dir / "src/b.tpl", "b\n");
-        core.StartUp();
-        session.LoadProjects();
-        ASSERT_TRUE(session.NewProject(
-            [] { return std::optional<std::string>("Web"); },
-            [this](CProjectRecord& p) {
-                return session.ApplyProjectSettings(p, {"Web", "src", "out", "html"});
-            }));
+        ASSERT_TRUE(testkit::StartWithWebProject(core, session));
         ASSERT_TRUE(session.AddTemplateFiles({File("a.tpl"), File("b.tpl")}, false));
         session.Save();
         session.SelectAll();
