@@ -2,25 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "engine/template_paths.h"
 
 namespace pellandrix {
 
 namespace {
-
-// The file at `path`, and when it is a link, the file the link leads to
-// too (anything else is the same file both ways: one look does).
-std::vector<FileId> IdsOf(const std::string& path) {
-    std::vector<FileId> ids;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0) {
-        ids.push_back(FileId{st.st_dev, st.st_ino});
-        if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) == 0) {
-            ids.push_back(FileId{st.st_dev, st.st_ino});
-        }
-    }
-    return ids;
-}
 
 std::optional<FileId> IdOf(const std::optional<struct stat>& st) {
     if (!st) {
@@ -31,7 +19,36 @@ std::optional<FileId> IdOf(const std::optional<struct stat>& st) {
 
 }  // namespace
 
-void COutputGuard::Reset(const CTplFileList& files) {
+// The file at `source`, and when it is a link, the file the link leads to
+// too (anything else is the same file both ways: one look does). What the
+// caller vouches for is as the last Reset found it.
+COutputGuard::TemplateIds COutputGuard::IdsOf(const std::string& source,
+                                              const IUnchangedPaths* unchanged) const {
+    if (unchanged != nullptr && unchanged->Unchanged(source)) {
+        const auto last = templateIds_.find(source);
+        if (last != templateIds_.end()) {
+            return last->second;
+        }
+    }
+    TemplateIds found;
+    struct stat st;
+    if (::lstat(source.c_str(), &st) == 0) {
+        found.ids[found.count++] = FileId{st.st_dev, st.st_ino};
+        if (S_ISLNK(st.st_mode) && ::stat(source.c_str(), &st) == 0) {
+            found.ids[found.count++] = FileId{st.st_dev, st.st_ino};
+        }
+    }
+    return found;
+}
+
+void COutputGuard::Reset(const CTplFileList& files, const IUnchangedPaths* unchanged) {
+    std::unordered_set<FileId, FileIdHash> before = std::move(templates_);
+    std::unordered_set<FileId, FileIdHash> targetsBefore;
+    for (const auto& [id, folder] : targets_) {
+        targetsBefore.insert(id);
+    }
+    std::unordered_map<std::string, TemplateIds> ids;
+    ids.reserve(templateIds_.size());
     templates_.clear();
     targets_.clear();
     folders_.clear();
@@ -44,10 +61,10 @@ void COutputGuard::Reset(const CTplFileList& files) {
         }
         // A template that is a link is kept twice: the link, which a run
         // must not delete or replace, and the file it reads through it.
-        const std::string source = JoinPath(entry.SourcePath, entry.TPLFileName);
-        for (const FileId& id : IdsOf(source)) {
-            templates_.insert(id);
-        }
+        std::string source = JoinPath(entry.SourcePath, entry.TPLFileName);
+        const TemplateIds found = IdsOf(source, unchanged);
+        templates_.insert(found.ids, found.ids + found.count);
+        ids.insert_or_assign(std::move(source), found);
         if (!written.insert(entry.TargetPath.str()).second) {
             continue;
         }
@@ -58,6 +75,11 @@ void COutputGuard::Reset(const CTplFileList& files) {
             }
         }
     }
+    templateIds_ = std::move(ids);
+    sameAsBefore_ = before == templates_ && targetsBefore.size() == targets_.size() &&
+                    std::all_of(targets_.begin(), targets_.end(), [&](const auto& target) {
+                        return targetsBefore.count(target.first) != 0;
+                    });
 }
 
 std::optional<SFilePlace> COutputGuard::Locate(const std::string& path) const {

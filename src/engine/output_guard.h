@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/unchanged_paths.h"
 #include "store/tpl_file_list.h"
 #include "support/file_place.h"
 
@@ -50,7 +51,13 @@ class COutputGuard {
     // of `files` as they are now. What does not exist is not noted: a
     // missing template cannot be lost, and nothing can be written into a
     // missing folder.
-    void Reset(const CTplFileList& files);
+    // A template `unchanged` vouches for is taken as the last Reset found
+    // it, without a look (a watching caller's run; see IUnchangedPaths).
+    void Reset(const CTplFileList& files, const IUnchangedPaths* unchanged = nullptr);
+    // Whether the last Reset found the same templates (as files) and the
+    // same target folders as the one before it: then a page that nothing
+    // touched since gets the verdict it got then.
+    bool SameAsBefore() const { return sameAsBefore_; }
 
     // Whether a run may put new text at `path`, and where: a link there is
     // followed, as the writer follows it, and the file it leads to must lie
@@ -79,7 +86,17 @@ class COutputGuard {
     // `place` as a name in the target folder it lies in; none outside them.
     std::optional<SFilePlace> InTargetFolder(const SFilePlace& place) const;
 
+    // The files a template path was found to be (itself, and where a link
+    // leads), for the next Reset.
+    struct TemplateIds {
+        FileId ids[2];
+        int count = 0;
+    };
+    TemplateIds IdsOf(const std::string& source, const IUnchangedPaths* unchanged) const;
+
     std::unordered_set<FileId, FileIdHash> templates_;
+    std::unordered_map<std::string, TemplateIds> templateIds_;
+    bool sameAsBefore_ = false;
     std::unordered_map<FileId, FolderHandle, FileIdHash> targets_;
     std::vector<FolderHandle> folders_;  // the same, in the entries' order
     std::unordered_map<FileId, std::string, FileIdHash> paths_;

@@ -55,6 +55,8 @@ class CRunFiles {
               const IUnchangedPaths* unchanged = nullptr, RunFindings last = {});
 
     bool DryRun() const { return dryRun_; }
+    // What the caller vouches for (see the constructor); null when nothing.
+    const IUnchangedPaths* Unchanged() const { return unchanged_; }
 
     // A link in the target folders as the run found it when it began: the
     // paths of the places it leads through (see LinkChain), the last no
