@@ -20,17 +20,9 @@ std::optional<FileId> IdOf(const std::optional<struct stat>& st) {
 }  // namespace
 
 // The file at `source`, and when it is a link, the file the link leads to
-// too (anything else is the same file both ways: one look does). What the
-// caller vouches for is as the last Reset found it.
-COutputGuard::TemplateIds COutputGuard::IdsOf(const std::string& source,
-                                              const IUnchangedPaths* unchanged) const {
-    if (unchanged != nullptr && unchanged->Unchanged(source)) {
-        const auto last = templateIds_.find(source);
-        if (last != templateIds_.end()) {
-            return last->second;
-        }
-    }
-    TemplateIds found;
+// too (anything else is the same file both ways: one look does).
+void COutputGuard::Look(const std::string& source, TemplateIds& found) const {
+    found.count = 0;
     struct stat st;
     if (::lstat(source.c_str(), &st) == 0) {
         found.ids[found.count++] = FileId{st.st_dev, st.st_ino};
@@ -38,34 +30,56 @@ COutputGuard::TemplateIds COutputGuard::IdsOf(const std::string& source,
             found.ids[found.count++] = FileId{st.st_dev, st.st_ino};
         }
     }
-    return found;
 }
 
-void COutputGuard::Reset(const CTplFileList& files, const IUnchangedPaths* unchanged) {
-    std::unordered_set<FileId, FileIdHash> before = std::move(templates_);
-    std::unordered_set<FileId, FileIdHash> targetsBefore;
-    for (const auto& [id, folder] : targets_) {
-        targetsBefore.insert(id);
-    }
-    std::unordered_map<std::string, TemplateIds> ids;
-    ids.reserve(templateIds_.size());
-    templates_.clear();
-    targets_.clear();
-    folders_.clear();
-    paths_.clear();
-    located_.clear();
-    std::unordered_set<std::string_view> written;  // target folders as written, opened once each
+// Notes the templates of the live entries; true when they are the files the
+// last Reset found. What the caller vouches for is as the last Reset found
+// it.
+bool COutputGuard::NoteTemplates(const CTplFileList& files, const IUnchangedPaths* unchanged) {
+    ++resets_;
+    bool same = true;
     for (const CTplFileRecord& entry : files.Records()) {
         if (entry.Deleted) {
             continue;
         }
         // A template that is a link is kept twice: the link, which a run
         // must not delete or replace, and the file it reads through it.
-        std::string source = JoinPath(entry.SourcePath, entry.TPLFileName);
-        const TemplateIds found = IdsOf(source, unchanged);
-        templates_.insert(found.ids, found.ids + found.count);
-        ids.insert_or_assign(std::move(source), found);
-        if (!written.insert(entry.TargetPath.str()).second) {
+        const std::string source = JoinPath(entry.SourcePath, entry.TPLFileName);
+        TemplateIds& found = templateIds_[source];
+        const bool lastFound = found.reset != 0 && found.reset + 1 >= resets_;
+        if (!lastFound || unchanged == nullptr || !unchanged->Unchanged(source)) {
+            Look(source, found);
+        }
+        found.reset = resets_;
+        for (int i = 0; i < found.count; ++i) {
+            const auto [at, added] = templates_.try_emplace(found.ids[i], resets_);
+            at->second = resets_;
+            same = same && !added;
+        }
+    }
+    // What no live entry names now is no template any more.
+    std::erase_if(templateIds_, [this](const auto& ids) { return ids.second.reset != resets_; });
+    std::erase_if(templates_, [this, &same](const auto& id) {
+        const bool gone = id.second != resets_;
+        same = same && !gone;
+        return gone;
+    });
+    return same;
+}
+
+void COutputGuard::Reset(const CTplFileList& files, const IUnchangedPaths* unchanged) {
+    std::unordered_set<FileId, FileIdHash> targetsBefore;
+    for (const auto& [id, folder] : targets_) {
+        targetsBefore.insert(id);
+    }
+    const bool sameTemplates = NoteTemplates(files, unchanged);
+    targets_.clear();
+    folders_.clear();
+    paths_.clear();
+    located_.clear();
+    std::unordered_set<std::string_view> written;  // target folders as written, opened once each
+    for (const CTplFileRecord& entry : files.Records()) {
+        if (entry.Deleted || !written.insert(entry.TargetPath.str()).second) {
             continue;
         }
         if (FolderHandle folder = OpenFolder(entry.TargetPath.str())) {
@@ -75,8 +89,7 @@ void COutputGuard::Reset(const CTplFileList& files, const IUnchangedPaths* uncha
             }
         }
     }
-    templateIds_ = std::move(ids);
-    sameAsBefore_ = before == templates_ && targetsBefore.size() == targets_.size() &&
+    sameAsBefore_ = sameTemplates && targetsBefore.size() == targets_.size() &&
                     std::all_of(targets_.begin(), targets_.end(), [&](const auto& target) {
                         return targetsBefore.count(target.first) != 0;
                     });

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -87,15 +88,21 @@ class COutputGuard {
     std::optional<SFilePlace> InTargetFolder(const SFilePlace& place) const;
 
     // The files a template path was found to be (itself, and where a link
-    // leads), for the next Reset.
+    // leads) by the Reset numbered `reset`.
     struct TemplateIds {
         FileId ids[2];
         int count = 0;
+        std::uint64_t reset = 0;
     };
-    TemplateIds IdsOf(const std::string& source, const IUnchangedPaths* unchanged) const;
+    void Look(const std::string& source, TemplateIds& found) const;
+    bool NoteTemplates(const CTplFileList& files, const IUnchangedPaths* unchanged);
 
-    std::unordered_set<FileId, FileIdHash> templates_;
+    // The templates as files, each with the number of the Reset that last
+    // found it; kept between Resets, so that a run that finds them all as
+    // before allocates nothing for them.
+    std::unordered_map<FileId, std::uint64_t, FileIdHash> templates_;
     std::unordered_map<std::string, TemplateIds> templateIds_;
+    std::uint64_t resets_ = 0;
     bool sameAsBefore_ = false;
     std::unordered_map<FileId, FolderHandle, FileIdHash> targets_;
     std::vector<FolderHandle> folders_;  // the same, in the entries' order
