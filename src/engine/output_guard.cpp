@@ -45,7 +45,9 @@ bool COutputGuard::NoteTemplates(const CTplFileList& files, const IUnchangedPath
         // A template that is a link is kept twice: the link, which a run
         // must not delete or replace, and the file it reads through it.
         const std::string source = JoinPath(entry.SourcePath, entry.TPLFileName);
-        TemplateIds& found = templateIds_[source];
+        // Kept for the next Reset only for a caller that may vouch then.
+        TemplateIds looked;
+        TemplateIds& found = unchanged != nullptr ? templateIds_[source] : looked;
         const bool lastFound = found.reset != 0 && found.reset + 1 >= resets_;
         if (!lastFound || unchanged == nullptr || !unchanged->Unchanged(source)) {
             Look(source, found);
@@ -58,6 +60,9 @@ bool COutputGuard::NoteTemplates(const CTplFileList& files, const IUnchangedPath
         }
     }
     // What no live entry names now is no template any more.
+    if (unchanged == nullptr) {
+        templateIds_ = {};
+    }
     std::erase_if(templateIds_, [this](const auto& ids) { return ids.second.reset != resets_; });
     std::erase_if(templates_, [this, &same](const auto& id) {
         const bool gone = id.second != resets_;
