@@ -205,6 +205,11 @@ Outcome CProjectSession::ApplyProjectSettings(CProjectRecord& project,
     return {};
 }
 
+ProjectSettings CProjectSession::SettingsOf(const CProjectRecord& project) const {
+    return {project.ProjectName.str(), project.SourcePath.str(), project.TargetPath.str(),
+            project.DefCreateFileExt.str()};
+}
+
 Outcome CProjectSession::SetProjectFolder(CProjectRecord& project, bool source,
                                           const std::string& folder) {
     if (Outcome checked = CheckPath(folder); !checked) {

@@ -104,6 +104,10 @@ class CProjectSession {
     // store keeps as typed, a name no other project has) and stores them in `project`; its files
     // that take a folder from the project take the new one. Nothing is written to the database.
     Outcome ApplyProjectSettings(CProjectRecord& project, const ProjectSettings& settings);
+    // What `project` stores, as the settings ApplyProjectSettings takes:
+    // applying them unchanged changes nothing. A caller changes only the
+    // fields the user named.
+    ProjectSettings SettingsOf(const CProjectRecord& project) const;
     // Sets one folder of `project` at once (a folder chosen in the settings
     // dialog is kept even when the dialog is cancelled).
     Outcome SetProjectFolder(CProjectRecord& project, bool source, const std::string& folder);
@@ -138,6 +142,10 @@ class CProjectSession {
     // Checks `settings` and stores them in `entry`; a folder taken from the
     // project is the project's, whatever `settings` says. Confirms the entry.
     Outcome ApplyFileSettings(CTplFileRecord& entry, const FileSettings& settings);
+    // What `entry` stores, as the settings ApplyFileSettings takes (an
+    // empty extension stays empty: the entry follows its project's).
+    // `selected` is false, since applying it only ever selects.
+    FileSettings SettingsOf(const CTplFileRecord& entry) const;
     // Resolves what the user calls an entry of the current project: "#ID"
     // names the live entry with that TPLFileId, any other text the one live
     // entry of that TPLFileName. Refused when there is none (message 87),

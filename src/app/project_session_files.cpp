@@ -151,6 +151,19 @@ void CProjectSession::StoreFileSettings(CTplFileRecord& entry, const FileSetting
     entry.Selected = settings.selected ? 1 : entry.Selected;
 }
 
+FileSettings CProjectSession::SettingsOf(const CTplFileRecord& entry) const {
+    FileSettings settings;
+    settings.name = entry.TPLFileName.str();
+    settings.createFile = entry.CreateFile != 0;
+    settings.alwaysParse = entry.AlwaysParse != 0;
+    settings.sourceFromProject = entry.SourceFromProject != 0;
+    settings.targetFromProject = entry.TargetFromProject != 0;
+    settings.extension = entry.CreateFileExt.str();
+    settings.sourcePath = entry.SourcePath.str();
+    settings.targetPath = entry.TargetPath.str();
+    return settings;
+}
+
 std::string CProjectSession::ExtensionFor(const CTplFileRecord& entry,
                                           const CProjectRecord& project) const {
     return entry.CreateFileExt.empty() ? ExtensionFor(project) : entry.CreateFileExt.str();

@@ -8,17 +8,16 @@ namespace pellandrix::cli {
 
 namespace {
 
-// The entry's settings as stored, with what the options change.
-FileSettings ChangedFileSettings(const CTplFileRecord& entry, const CliOptions& o) {
-    FileSettings file;
-    file.name = entry.TPLFileName.str();
-    file.createFile = o.create || (entry.CreateFile != 0 && !o.noCreate);
-    file.alwaysParse = o.alwaysParse || (entry.AlwaysParse != 0 && !o.noAlwaysParse);
-    file.sourceFromProject = o.projectSource || (entry.SourceFromProject != 0 && !o.ownSource);
-    file.targetFromProject = o.projectTarget || (entry.TargetFromProject != 0 && !o.target);
-    file.extension = o.ext.value_or(entry.CreateFileExt.str());
-    file.sourcePath = o.source.value_or(entry.SourcePath.str());
-    file.targetPath = o.target.value_or(entry.TargetPath.str());
+// The entry's settings as the session reads them, with what the options
+// change; an option not given keeps what the entry stores.
+FileSettings ChangedFileSettings(FileSettings file, const CliOptions& o) {
+    file.createFile = o.create || (file.createFile && !o.noCreate);
+    file.alwaysParse = o.alwaysParse || (file.alwaysParse && !o.noAlwaysParse);
+    file.sourceFromProject = o.projectSource || (file.sourceFromProject && !o.ownSource);
+    file.targetFromProject = o.projectTarget || (file.targetFromProject && !o.target);
+    file.extension = o.ext.value_or(file.extension);
+    file.sourcePath = o.source.value_or(file.sourcePath);
+    file.targetPath = o.target.value_or(file.targetPath);
     return file;
 }
 
@@ -30,7 +29,8 @@ Outcome SetFile(CommandContext& c, const CliOptions& o) {
     if (Outcome found = c.session.FindFile(o.arguments[1], &entry); !found) {
         return found;
     }
-    if (Outcome applied = c.session.ApplyFileSettings(*entry, ChangedFileSettings(*entry, o));
+    if (Outcome applied = c.session.ApplyFileSettings(
+            *entry, ChangedFileSettings(c.session.SettingsOf(*entry), o));
         !applied) {
         return applied;
     }
@@ -67,10 +67,11 @@ Outcome SetProject(CommandContext& c, const CliOptions& o) {
         return opened;
     }
     CProjectRecord& project = *c.session.Current();
-    const ProjectSettings settings{o.name.value_or(project.ProjectName.str()),
-                                   o.source.value_or(project.SourcePath.str()),
-                                   o.target.value_or(project.TargetPath.str()),
-                                   o.ext.value_or(project.DefCreateFileExt.str())};
+    ProjectSettings settings = c.session.SettingsOf(project);
+    settings.name = o.name.value_or(settings.name);
+    settings.sourcePath = o.source.value_or(settings.sourcePath);
+    settings.targetPath = o.target.value_or(settings.targetPath);
+    settings.extension = o.ext.value_or(settings.extension);
     // The entries that follow the project take its new folders, as in the
     // project's settings dialog; both are saved together.
     if (Outcome applied = c.session.ApplyProjectSettings(project, settings); !applied) {

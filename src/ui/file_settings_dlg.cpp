@@ -123,17 +123,18 @@ CFileSettingsDlg::DirectoryRow CFileSettingsDlg::CreateDirectoryGroup(int y, boo
 
 void CFileSettingsDlg::FillControls() {
     FillExtensionCombo(extensions_);
-    name_->setText(QString::fromStdString(entry_.TPLFileName.str()));
-    createFile_->setChecked(entry_.CreateFile != 0);
-    alwaysParse_->setChecked(entry_.AlwaysParse != 0);
-    source_.fromProject->setChecked(entry_.SourceFromProject != 0);
-    target_.fromProject->setChecked(entry_.TargetFromProject != 0);
+    const FileSettings stored = App()->Session().SettingsOf(entry_);
+    name_->setText(QString::fromStdString(stored.name));
+    createFile_->setChecked(stored.createFile);
+    alwaysParse_->setChecked(stored.alwaysParse);
+    source_.fromProject->setChecked(stored.sourceFromProject);
+    target_.fromProject->setChecked(stored.targetFromProject);
     SelectExtension(extensions_, App()->Session().ExtensionFor(entry_, project_));
-    if (!entry_.SourceFromProject) {
-        source_.field->setText(QString::fromStdString(entry_.SourcePath.str()));
+    if (!stored.sourceFromProject) {
+        source_.field->setText(QString::fromStdString(stored.sourcePath));
     }
-    if (!entry_.TargetFromProject) {
-        target_.field->setText(QString::fromStdString(entry_.TargetPath.str()));
+    if (!stored.targetFromProject) {
+        target_.field->setText(QString::fromStdString(stored.targetPath));
     }
     if (entry_.Unconfirmed) {
         cancel_->setText(QStringLiteral("Datei nicht \nübernehmen"));

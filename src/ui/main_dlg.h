@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QRect>
+
 #include <functional>
+#include <initializer_list>
 #include <memory>
 
 #include "app/generate_options.h"
@@ -126,6 +129,14 @@ class CMainDlg : public CBaseDialog, public IRunView {
     void CreateProjectRow();
     void CreateFileArea();
     void CreateBottomRow();
+    // One push button whose caption may wrap, made into `button` at `rect`.
+    struct ButtonPlace {
+        QAbstractButton*& button;
+        int id;
+        const char* caption;
+        QRect rect;
+    };
+    void PlaceButtons(std::initializer_list<ButtonPlace> buttons);
     void ConnectCommands();
     void ConnectAutoBuild();
     // Turns "automatisch erstellen" on or off as kept for the current

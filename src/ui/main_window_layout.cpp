@@ -131,22 +131,11 @@ void CMainDlg::CreateProjectRow() {
     projectBox_->setAccessibleName(QStringLiteral("Projektauswahl"));
     SetControlId(projectBox_, kProjectBox);
 
-    struct Button {
-        QAbstractButton*& button;
-        int id;
-        const char* caption;
-        QRect rect;
-    };
-    const Button buttons[] = {
+    PlaceButtons({
         {newProject_, kNewProject, "neues \nProjekt", DialogRect(132, 9, 50, 23)},
         {deleteProject_, kDeleteProject, "Projekt \nlöschen", DialogRect(186, 9, 50, 23)},
         {projectSettings_, kProjectSettings, "Projekt\neinstellungen", DialogRect(240, 9, 58, 23)},
-    };
-    for (const Button& b : buttons) {
-        b.button = new CWrapButton(QString::fromUtf8(b.caption), this);
-        b.button->setGeometry(b.rect);
-        SetControlId(b.button, b.id);
-    }
+    });
 
     helpMode_ = new QPushButton(this);
     helpMode_->setGeometry(DialogRect(303, 12, 16, 16));
@@ -171,18 +160,15 @@ void CMainDlg::CreateFileArea() {
     frame->setGeometry(DialogRect(270, 37, 69, 217));
     frame->setAccessibleName(QStringLiteral("Dateibefehle"));
 
-    struct Button {
-        QAbstractButton*& button;
-        int id;
-        const char* caption;
-        QRect rect;
-    };
-    const Button buttons[] = {
+    PlaceButtons({
         {addFiles_, kAddFiles, "Datei(n) in Projekt hinzufügen", DialogRect(275, 47, 59, 32)},
         {removeFile_, kRemoveFile, "Datei aus\nProjekt entfernen", DialogRect(275, 84, 59, 32)},
         {fileSettings_, kFileSettings, "Datei \neinstellungen", DialogRect(275, 121, 59, 23)},
-    };
-    for (const Button& b : buttons) {
+    });
+}
+
+void CMainDlg::PlaceButtons(std::initializer_list<ButtonPlace> buttons) {
+    for (const ButtonPlace& b : buttons) {
         b.button = new CWrapButton(QString::fromUtf8(b.caption), this);
         b.button->setGeometry(b.rect);
         SetControlId(b.button, b.id);
@@ -190,22 +176,11 @@ void CMainDlg::CreateFileArea() {
 }
 
 void CMainDlg::CreateBottomRow() {
-    struct Button {
-        QAbstractButton*& button;
-        int id;
-        const char* caption;
-        QRect rect;
-    };
-    const Button buttons[] = {
+    PlaceButtons({
         {quit_, kQuit, "Programm \nbeenden", DialogRect(7, 259, 56, 23)},
         {selectAll_, kSelectAll, "alles \nauswählen", DialogRect(68, 259, 56, 23)},
         {createFiles_, kCreateFiles, "Dateien \nerstellen", DialogRect(129, 259, 56, 23)},
-    };
-    for (const Button& b : buttons) {
-        b.button = new CWrapButton(QString::fromUtf8(b.caption), this);
-        b.button->setGeometry(b.rect);
-        SetControlId(b.button, b.id);
-    }
+    });
     static_cast<QPushButton*>(quit_)->setDefault(true);
 
     progress_ = new QProgressBar(this);

@@ -97,9 +97,10 @@ void CProjectSettingsDlg::CreateFields() {
 
 void CProjectSettingsDlg::FillFields() {
     FillExtensionCombo(extensions_);
-    name_->setText(QString::fromStdString(project_.ProjectName.str()));
-    source_->setText(QString::fromStdString(project_.SourcePath.str()));
-    target_->setText(QString::fromStdString(project_.TargetPath.str()));
+    const ProjectSettings stored = App()->Session().SettingsOf(project_);
+    name_->setText(QString::fromStdString(stored.name));
+    source_->setText(QString::fromStdString(stored.sourcePath));
+    target_->setText(QString::fromStdString(stored.targetPath));
     SelectExtension(extensions_, App()->Session().ExtensionFor(project_));
 }
 
