@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "support/text_file.h"
+
 namespace pellandrix {
 
 namespace {
@@ -166,6 +168,22 @@ bool CRunFiles::Readable(const std::string& path) {
 
 bool CRunFiles::FoundWritable(const std::string& path) const {
     return last_.writable.count(path) != 0 && Vouched(path) != nullptr;
+}
+
+bool CRunFiles::FolderTakesFiles(const SFilePlace& place) {
+    // Only a yes is kept: a folder that takes no files is asked again by
+    // the writer's own check, as before.
+    if (!place.folder) {
+        return false;
+    }
+    if (takingFolders_.count(place.folder->id) != 0) {
+        return true;
+    }
+    if (!CTextWriter::FolderTakesFiles(place)) {
+        return false;
+    }
+    takingFolders_.insert(place.folder->id);
+    return true;
 }
 
 void CRunFiles::NoteRead(const std::string& path, const HashedFile& read, std::int64_t startedNs) {

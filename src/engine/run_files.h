@@ -10,6 +10,7 @@
 #include "engine/unchanged_paths.h"
 #include "store/run_record.h"
 #include "support/content_hash.h"
+#include "support/file_place.h"
 
 namespace pellandrix {
 
@@ -100,6 +101,11 @@ class CRunFiles {
     // Whether the last run found it could write `path`, which is vouched
     // unchanged since (see the constructor).
     bool FoundWritable(const std::string& path) const;
+    // Whether new files can be made in the folder of `place`
+    // (CTextWriter::FolderTakesFiles), asked once per folder and run: a
+    // step taken from the record writes nothing there, so a folder closed
+    // to writing meanwhile changes nothing it does.
+    bool FolderTakesFiles(const SFilePlace& place);
 
     // A file read whole by the run (see CTextReader::HashRead), reading
     // having begun at `startedNs`: remembered for later runs.
@@ -163,6 +169,7 @@ class CRunFiles {
     std::unordered_map<std::string, Left> left_;
     std::unordered_map<std::string, Link> links_;
     std::unordered_set<std::string> writable_;
+    std::unordered_set<FileId, FileIdHash> takingFolders_;
     // Paths this run wrote or deleted on disk: nobody can vouch for them.
     std::unordered_set<std::string> changed_;
     bool dryRun_;

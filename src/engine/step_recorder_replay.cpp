@@ -2,6 +2,7 @@
 // observation of the step's trace is checked in order against the run as it
 // stands, with the step's own effects laid over it as they happen, and only
 // when all still hold are the effects applied.
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -55,8 +56,14 @@ struct CStepRecorder::Replay {
     CRunFiles& files;
     std::unordered_map<CTplFileRecord*, EntryState> entries;
     std::vector<std::pair<const TraceStep*, CTplFileRecord*>> writes;
-    std::unordered_map<std::string, std::optional<ContentHash>> written;
-    std::unordered_set<std::string> inPlace;
+    // By the paths of the trace's own steps, which outlive the replay: a
+    // step's paths are not copied again.
+    struct Text {
+        const std::string* path;
+        std::optional<ContentHash> hash;
+    };
+    std::unordered_map<std::string_view, Text> written;
+    std::unordered_set<std::string_view> inPlace;
     std::string reason;
 
     EntryState& State(CTplFileRecord& entry) {
@@ -69,7 +76,7 @@ struct CStepRecorder::Replay {
 
     std::optional<ContentHash> Current(const std::string& path) {
         const auto found = written.find(path);
-        return found != written.end() ? found->second : files.Current(path);
+        return found != written.end() ? found->second.hash : files.Current(path);
     }
 
     bool Fail(std::string why) {
@@ -130,7 +137,11 @@ struct CStepRecorder::Replay {
         }
         // A page reached through a link or a second name may be another
         // page: what was written there can not be told by path alone.
-        if (!files.OwnFile(output) || !CTextWriter::CanOpen(*decision.place)) {
+        // The guard's look at the page and the run's answer for its folder
+        // stand in for the writer's own.
+        if (!files.OwnFile(output) ||
+            !CTextWriter::CanOpen(*decision.place, decision.status,
+                                  files.FolderTakesFiles(*decision.place))) {
             return Fail(output + " kann so nicht geschrieben werden");
         }
         files.NoteWritable(output);
@@ -209,18 +220,18 @@ struct CStepRecorder::Replay {
         }
         State(*entry).runStatus = static_cast<int>(RunStatus::Done);
         writes.emplace_back(&step, entry);
-        written[step.path] = step.hash;
+        written[step.path] = {&step.path, step.hash};
         return true;
     }
 
     // A file this step wrote last the time before must still hold that
     // text, or the step is done again to put it back.
     bool StillInPlace(std::pair<int, int> at) {
-        for (const auto& [path, hash] : written) {
-            if (context.Memo()->WroteLast(path, at.first, at.second)) {
-                const std::optional<ContentHash> disk = files.OnDisk(path);
-                if (disk != hash) {
-                    return Fail(path + (disk ? " von Hand geändert" : " fehlt"));
+        for (const auto& [path, text] : written) {
+            if (context.Memo()->WroteLast(*text.path, at.first, at.second)) {
+                const std::optional<ContentHash> disk = files.OnDisk(*text.path);
+                if (disk != text.hash) {
+                    return Fail(*text.path + (disk ? " von Hand geändert" : " fehlt"));
                 }
                 inPlace.insert(path);
             }
@@ -262,7 +273,7 @@ struct CStepRecorder::Replay {
                 context.MarkOverwritten(*entry);
             }
             // The last text a step put at a path is the one found in place.
-            const bool last = written[step->path] == step->hash;
+            const bool last = written[step->path].hash == step->hash;
             files.NoteKept(step->path, *step->hash, last && inPlace.count(step->path) != 0);
             context.Memo()->NoteWriter(step->path);
         }

@@ -138,7 +138,10 @@ void CDaoDatabase::OpenExisting(const std::string& path, bool writable) {
 
 void CDaoDatabase::OpenHandle(const std::string& path, int flags) {
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    // A connection is used by one thread at a time (the programs' threads
+    // besides the main one never touch the database), so SQLite need not
+    // lock it around every call.
+    const int rc = sqlite3_open_v2(path.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     db_.reset(raw);  // sqlite3_open_v2 hands out a handle even on failure
     if (rc != SQLITE_OK) {
         const int code = rc;

@@ -30,6 +30,9 @@ struct CDaoTableDefInfo {
 // Statements keep the program's dialect (bracketed table names, qualified
 // column names, "delete * from"); the layer translates what SQLite needs
 // just before running them (sql_dialect.h).
+//
+// A database object, and everything made from it, is used by one thread at
+// a time: the connection is opened without SQLite's own locking.
 class CDaoDatabase {
   public:
     // Called with the SQL text of every statement the program hands to

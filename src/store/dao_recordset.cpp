@@ -24,6 +24,7 @@ void CDaoRecordset::Open(int openType, const std::string& sql) {
     db_->Trace(sql);
     statement_ = db_->Prepare(ToEngineSelect(sql));
     lowerNames_.clear();
+    asked_.clear();
     visited_ = 0;
     try {
         Step();
@@ -36,6 +37,7 @@ void CDaoRecordset::Open(int openType, const std::string& sql) {
 void CDaoRecordset::Close() {
     statement_ = CachedStatement();
     lowerNames_.clear();
+    asked_.clear();
     eof_ = true;
     visited_ = 0;
 }
@@ -70,6 +72,10 @@ void CDaoRecordset::MoveNext() {
 }
 
 int CDaoRecordset::FieldIndex(const std::string& name) const {
+    const auto asked = asked_.find(name);
+    if (asked != asked_.end()) {
+        return asked->second;
+    }
     if (lowerNames_.empty()) {
         for (int i = 0; i < statement_->ColumnCount(); ++i) {
             lowerNames_.push_back(AsciiLowered(statement_->ColumnName(i)));
@@ -78,7 +84,7 @@ int CDaoRecordset::FieldIndex(const std::string& name) const {
     const std::string wanted = AsciiLowered(name);
     for (std::size_t i = 0; i < lowerNames_.size(); ++i) {
         if (lowerNames_[i] == wanted) {
-            return static_cast<int>(i);
+            return asked_[name] = static_cast<int>(i);
         }
     }
     ThrowLayerError(SQLITE_ERROR, "item not found in this collection: " + name);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
@@ -60,6 +61,9 @@ class CDaoRecordset {
     // The result's column names, lowered when a field is first asked for:
     // a recordset opened only to count its rows never needs them.
     mutable std::vector<std::string> lowerNames_;
+    // Names as callers spelt them, with their columns: a list loads every
+    // row field by field under the same names.
+    mutable std::unordered_map<std::string, int> asked_;
     bool eof_ = true;
     long visited_ = 0;
 };

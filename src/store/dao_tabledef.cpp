@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <utility>
 
 #include "store/dao_database.h"
 #include "store/dao_exception.h"
@@ -163,6 +164,7 @@ void CDaoTableDef::CreateField(const CDaoFieldInfo& info) {
         return;
     }
     RequireOpen();
+    ForgetRead();
     Run(db_->Handle(), "ALTER TABLE " + Quoted(name_) + " ADD COLUMN " + ColumnDefinition(info));
 }
 
@@ -172,6 +174,7 @@ void CDaoTableDef::CreateIndex(const CDaoIndexInfo& info) {
         return;
     }
     RequireOpen();
+    ForgetRead();
     Run(db_->Handle(), CreateIndexSql(info, name_));
 }
 
@@ -212,6 +215,12 @@ void CDaoTableDef::Close() {
     name_.clear();
     newFields_.clear();
     newIndexes_.clear();
+    ForgetRead();
+}
+
+void CDaoTableDef::ForgetRead() {
+    fields_.reset();
+    indexes_.reset();
 }
 
 void CDaoTableDef::RequireOpen() const {
@@ -220,8 +229,11 @@ void CDaoTableDef::RequireOpen() const {
     }
 }
 
-std::vector<CDaoFieldInfo> CDaoTableDef::ReadFields() {
+const std::vector<CDaoFieldInfo>& CDaoTableDef::ReadFields() {
     RequireOpen();
+    if (fields_) {
+        return *fields_;
+    }
     SqliteStatement pragma(db_->Handle(), "PRAGMA table_info(" + Quoted(name_) + ")");
     std::vector<CDaoFieldInfo> fields;
     // Columns: cid, name, type, notnull, dflt_value, pk.
@@ -229,7 +241,7 @@ std::vector<CDaoFieldInfo> CDaoTableDef::ReadFields() {
         fields.push_back(FieldFromDeclaration(pragma.ColumnText(1), pragma.ColumnText(2),
                                               pragma.ColumnInt(3) != 0, pragma.ColumnInt(5) != 0));
     }
-    return fields;
+    return fields_.emplace(std::move(fields));
 }
 
 int CDaoTableDef::GetFieldCount() {
@@ -237,15 +249,18 @@ int CDaoTableDef::GetFieldCount() {
 }
 
 void CDaoTableDef::GetFieldInfo(int index, CDaoFieldInfo& info) {
-    const std::vector<CDaoFieldInfo> fields = ReadFields();
+    const std::vector<CDaoFieldInfo>& fields = ReadFields();
     if (index < 0 || index >= static_cast<int>(fields.size())) {
         ThrowLayerError(SQLITE_RANGE, "field index out of range");
     }
     info = fields[static_cast<std::size_t>(index)];
 }
 
-std::vector<CDaoIndexInfo> CDaoTableDef::ReadIndexes() {
+const std::vector<CDaoIndexInfo>& CDaoTableDef::ReadIndexes() {
     RequireOpen();
+    if (indexes_) {
+        return *indexes_;
+    }
     std::string keyColumn;
     for (const CDaoFieldInfo& field : ReadFields()) {
         if ((field.m_lAttributes & kDbAutoIncrField) != 0) {
@@ -264,7 +279,7 @@ std::vector<CDaoIndexInfo> CDaoTableDef::ReadIndexes() {
     while (list.Step()) {
         indexes.push_back(ReadIndex(list.ColumnText(0), list.ColumnInt(1) != 0, keyColumn));
     }
-    return indexes;
+    return indexes_.emplace(std::move(indexes));
 }
 
 CDaoIndexInfo CDaoTableDef::ReadIndex(const std::string& stored, bool unique,
@@ -290,7 +305,7 @@ int CDaoTableDef::GetIndexCount() {
 }
 
 void CDaoTableDef::GetIndexInfo(int index, CDaoIndexInfo& info) {
-    const std::vector<CDaoIndexInfo> indexes = ReadIndexes();
+    const std::vector<CDaoIndexInfo>& indexes = ReadIndexes();
     if (index < 0 || index >= static_cast<int>(indexes.size())) {
         ThrowLayerError(SQLITE_RANGE, "index number out of range");
     }

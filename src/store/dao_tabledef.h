@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,8 +94,12 @@ class CDaoTableDef {
   private:
     enum class State { kClosed, kDefining, kOpen };
 
-    std::vector<CDaoFieldInfo> ReadFields();
-    std::vector<CDaoIndexInfo> ReadIndexes();
+    // The open table's fields and indexes, read once and kept until this
+    // definition changes the table or opens another: callers ask for them
+    // field by field, and each reading is a schema query.
+    const std::vector<CDaoFieldInfo>& ReadFields();
+    const std::vector<CDaoIndexInfo>& ReadIndexes();
+    void ForgetRead();
     CDaoIndexInfo ReadIndex(const std::string& stored, bool unique, const std::string& keyColumn);
     void RequireOpen() const;
 
@@ -103,6 +108,8 @@ class CDaoTableDef {
     std::string name_;
     std::vector<CDaoFieldInfo> newFields_;
     std::vector<CDaoIndexInfo> newIndexes_;
+    std::optional<std::vector<CDaoFieldInfo>> fields_;
+    std::optional<std::vector<CDaoIndexInfo>> indexes_;
 };
 
 }  // namespace pellandrix

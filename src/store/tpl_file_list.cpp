@@ -19,8 +19,9 @@ void CTplFileList::LoadForProject(CDaoDatabase& db, int projectId) {
     CDaoRecordset recordset(db);
     recordset.Open(kDbOpenDynaset,
                    "select * from [TPLFile] where ProjectId = " + std::to_string(projectId) + ";");
+    // Open stands on the first row already; going back to it would run
+    // the query a second time.
     if (recordset.GetRecordCount() > 0) {
-        recordset.MoveFirst();
         while (!recordset.IsEOF()) {
             CTplFileRecord* record = records_.Append(std::make_unique<CTplFileRecord>());
             record->ReadFrom(recordset);

@@ -368,6 +368,15 @@ bool CTextWriter::CanOpen(const SFilePlace& place) {
     return place.folder && CanOpenAs(place, NoLink(place.Status()), false);
 }
 
+bool CTextWriter::CanOpen(const SFilePlace& place, const std::optional<struct stat>& found,
+                          bool folderTakesFiles) {
+    return place.folder && CanOpenAs(place, NoLink(found), folderTakesFiles);
+}
+
+bool CTextWriter::FolderTakesFiles(const SFilePlace& place) {
+    return ::faccessat(place.Folder(), ".", W_OK | X_OK, 0) == 0;
+}
+
 bool CTextWriter::CanOpenAs(const SFilePlace& place, const std::optional<struct stat>& st,
                             bool folderTookFiles) {
     if (st && S_ISDIR(st->st_mode)) {
@@ -384,8 +393,7 @@ bool CTextWriter::CanOpenAs(const SFilePlace& place, const std::optional<struct 
     // took them moments ago, which asking again would only repeat (should
     // it have been closed to writing since, putting the text in place
     // fails, and that is reported).
-    return (st && !S_ISREG(st->st_mode)) || folderTookFiles ||
-           ::faccessat(place.Folder(), ".", W_OK | X_OK, 0) == 0;
+    return (st && !S_ISREG(st->st_mode)) || folderTookFiles || FolderTakesFiles(place);
 }
 
 bool CTextWriter::OpenDevice(const SFilePlace& place) {

@@ -168,6 +168,14 @@ class CTextWriter : public ITextSink {
     // Whether Open would take `place` as it stands, nothing created or
     // opened: what a dry run or a step taken from the record relies on.
     static bool CanOpen(const SFilePlace& place);
+    // The same, given what is at `place` as the caller has just found it
+    // (as for Open), and `folderTakesFiles` when the caller already found
+    // (FolderTakesFiles) that the folder takes files: neither is looked at
+    // again.
+    static bool CanOpen(const SFilePlace& place, const std::optional<struct stat>& found,
+                        bool folderTakesFiles);
+    // Whether new files can be made in the folder of `place`.
+    static bool FolderTakesFiles(const SFilePlace& place);
     // Appends `text`, translating each line feed to CR LF. Errors are
     // remembered and reported by Commit.
     void Write(std::string_view text) override;

@@ -69,6 +69,10 @@ TEST_F(DaoRecordsetTest, FieldValuesAreIntegerTextOrNull) {
     EXPECT_THROW(recordset.GetFieldValue("ProjectId"), CDaoException);
     recordset.MoveFirst();
     EXPECT_EQ(recordset.GetFieldValue("ProjectId"), COleVariant(std::int32_t{3}));
+    // Opened again on other columns, a name finds its new place.
+    recordset.Close();
+    recordset.Open(kDbOpenDynaset, "select ProjectName, ProjectId from [project];");
+    EXPECT_EQ(recordset.GetFieldValue("ProjectId"), COleVariant(std::int32_t{3}));
 }
 
 TEST_F(DaoRecordsetTest, ABadSelectLeavesTheRecordsetClosed) {

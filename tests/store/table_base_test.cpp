@@ -273,6 +273,17 @@ TEST_F(TableBaseDbTest, EnsureTableAddsMissingLookupIndexesAfterTheColumns) {
     EXPECT_EQ(index.m_fields[0].m_strName, "Number");
     EXPECT_EQ(index.m_fields[1].m_strName, "Small");
     EXPECT_EQ(RawQuery(Path(), "select Id, Words from Kinds"), (Rows{{"1", "w"}, {"2", "w"}}));
+    // What an open definition adds, it reports from then on.
+    CDaoFieldInfo field;
+    field.m_strName = "Later";
+    field.m_nType = kDbLong;
+    tableDef.CreateField(field);
+    EXPECT_TRUE(CDaoTableBase::ColumnExists(tableDef, "Later"));
+    CDaoIndexInfo later;
+    later.m_strName = "ByLater";
+    later.m_fields = {{"Later", false}};
+    tableDef.CreateIndex(later);
+    EXPECT_TRUE(CDaoTableBase::IndexExists(tableDef, "ByLater"));
 }
 
 TEST_F(TableBaseDbTest, CreateTableWithAFailingLookupIndexLeavesNoTable) {

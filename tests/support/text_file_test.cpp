@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/file_place.h"
 #include "testkit/faults.h"
 #include "testkit/files.h"
 #include "testkit/temp_dir.h"
@@ -456,6 +457,21 @@ TEST(TextWriter, MissingDirectoryCannotBeCreated) {
     EXPECT_FALSE(writer.Open(dir / "nope/out.html"));
     EXPECT_FALSE(writer.Commit());
     EXPECT_FALSE(testkit::Exists(dir / "nope"));
+}
+
+TEST(TextWriter, CanOpenTakesTheCallersLookAndAsksTheFolderOnlyWhenNotToldItTakesFiles) {
+    TempDir dir;
+    const std::optional<SFilePlace> page = LocateFile(dir / "page.html");
+    ASSERT_TRUE(page);
+    EXPECT_TRUE(CTextWriter::FolderTakesFiles(*page));
+    EXPECT_TRUE(CTextWriter::CanOpen(*page, std::nullopt, false));
+    std::filesystem::create_directory(dir / "page.html");
+    EXPECT_FALSE(CTextWriter::CanOpen(*page, page->Status(), true));
+    // Nothing can be created in /proc/self, whoever asks.
+    const std::optional<SFilePlace> proc = LocateFile("/proc/self/page.html");
+    ASSERT_TRUE(proc);
+    EXPECT_FALSE(CTextWriter::FolderTakesFiles(*proc));
+    EXPECT_FALSE(CTextWriter::CanOpen(*proc, std::nullopt, false));
 }
 
 TEST(TextWriter, FullDiskIsReportedByCommit) {
