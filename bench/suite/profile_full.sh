@@ -9,7 +9,15 @@ folder=$(realpath "$2")
 data=${3:-$folder/perf.data}
 pages=$(wc -l <"$folder/peers/pages.txt")
 
-fresh_out() { rm -rf "$folder/out" && mkdir "$folder/out"; }
+# The old output folder is renamed aside, not deleted, right before a run:
+# ext4 makes files slowly right after thousands were deleted (see scale.py).
+# The folders set aside go when the script ends.
+aside=()
+fresh_out() {
+  local old="$folder/out.aside.$RANDOM$RANDOM"
+  mv "$folder/out" "$old" && aside+=("$old") && mkdir "$folder/out" && sync
+}
+trap 'rm -rf "${aside[@]}"' EXIT
 
 fresh_out
 trace=$(mktemp)

@@ -36,12 +36,46 @@ void CGenerationContext::BeginRun() {
     refused_.clear();
     // What an earlier run kept is no page as this run found it.
     originals_.clear();
+    held_.Clear();
+    copies_.Clear();
     inRun_ = true;
 }
 
 void CGenerationContext::EndRun() {
+    WriteHeld();
+    held_.Clear();
+    copies_.Clear();
     inRun_ = false;
     spares_.Release();
+}
+
+namespace {
+
+// Held texts past this many bytes in all are written, so that a site whose
+// includes write many files more than once holds no more than this.
+constexpr std::size_t kMaxHeldBytes = 4 * 1024 * 1024;
+
+}  // namespace
+
+bool CGenerationContext::HoldText(CHeldTexts::Known& known, std::string text,
+                                  const ContentHash& hash) {
+    const bool differs = held_.Hold(known, std::move(text), hash);
+    if (held_.PendingBytes() > kMaxHeldBytes) {
+        WriteHeld();
+    }
+    return differs;
+}
+
+void CGenerationContext::WriteHeld() {
+    held_.TakePending([&](CHeldTexts::Known& known, std::string text) {
+        CTextWriter writer;
+        writer.OpenKnown(known.place, &spares_, known.mode);
+        writer.WriteAsIs(text);
+        if (!writer.Commit()) {
+            troubled_ = true;
+            messages_.ShowError(MessageId::kWriteFailed, known.path);
+        }
+    });
 }
 
 void CGenerationContext::ReportOnce(MessageId id, std::string_view first, std::string_view second) {
@@ -123,6 +157,7 @@ bool CGenerationContext::HoldsOwnText(const CTplFileRecord& entry) {
     if (memo_ != nullptr) {
         return memo_->Files().Current(path) == found->second.hash;
     }
+    WriteHeld();
     const std::optional<HashedFile> disk = HashFile(path);
     return disk && disk->hash == found->second.hash;
 }
@@ -136,6 +171,8 @@ bool CGenerationContext::RemoveGenerated(const std::string& path, bool dryRun) {
         return false;
     }
     if (!dryRun && decision.place) {
+        // A text held for the file would only have been deleted with it.
+        held_.Drop(*decision.place);
         KeepOriginal(path);
         RemoveIfSame(*decision.place, *decision.found);
     }

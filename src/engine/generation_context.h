@@ -8,11 +8,13 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/held_texts.h"
 #include "engine/output_guard.h"
 #include "engine/run_memo.h"
 #include "engine/run_view.h"
 #include "engine/source_place.h"
 #include "engine/step_rules.h"
+#include "engine/template_copies.h"
 #include "engine/template_frame.h"
 #include "store/tpl_file_list.h"
 #include "support/message_service.h"
@@ -84,6 +86,25 @@ class CGenerationContext {
     // The guard as BeginRun set it, deciding without reporting.
     const COutputGuard& Guard() const { return guard_; }
     CSpareFiles& Spares() { return spares_; }
+
+    // The texts of included templates' files held instead of written (see
+    // CHeldTexts): only in a run that writes every page anew, neither an
+    // incremental nor a dry one, whose notion of the files must be on disk
+    // at every step.
+    bool MayHold() const {
+        return inRun_ && (memo_ == nullptr || (!memo_->Incremental() && !memo_->DryRun()));
+    }
+    CHeldTexts& Held() { return held_; }
+    // The included templates' texts a run that may hold reads again from
+    // memory (see CTemplateCopies).
+    CTemplateCopies& Copies() { return copies_; }
+    // Holds `text` for `known` (see CHeldTexts::Hold); past a few megabytes
+    // held in all, every held text is written.
+    bool HoldText(CHeldTexts::Known& known, std::string text, const ContentHash& hash);
+    // Writes every held text to its file, before anything reads a file the
+    // run may have written, and at the end of the passes. A file that cannot
+    // be written is reported as a failed write.
+    void WriteHeld();
     // The target folders of the live entries as BeginRun found them, open.
     const std::vector<FolderHandle>& TargetFolders() const { return guard_.TargetFolders(); }
 
@@ -148,6 +169,8 @@ class CGenerationContext {
     // Generated files written more than once (included pieces) take turns
     // with a kept spare instead of a new file per write.
     CSpareFiles spares_;
+    CHeldTexts held_;
+    CTemplateCopies copies_;
     std::map<std::string, std::optional<std::string>> originals_;  // see KeepOriginal
     std::unordered_set<std::string> reported_;                     // texts shown by ReportOnce
     std::unordered_set<std::string> cyclesReported_;               // "<file>:<line>" this pass

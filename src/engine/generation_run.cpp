@@ -118,6 +118,8 @@ class Run {
         RegenerationPass();
         OrderedRegenerationPass();
         CleanUpPass();
+        // Every page in place before the run's notion of them is checked.
+        context_.WriteHeld();
         if (memo_ != nullptr) {
             CheckSettled();
             MarkUnchanged();

@@ -74,6 +74,10 @@ class COutputGuard {
     Decision DecideDelete(const std::string& path) const;
     Verdict CheckDelete(const std::string& path) const { return DecideDelete(path).verdict; }
 
+    // Whether `id` is a template's file as Reset found it (or a link that
+    // is a template).
+    bool IsTemplateFile(const FileId& id) const { return templates_.count(id) != 0; }
+
     // The target folders opened by Reset.
     const std::vector<FolderHandle>& TargetFolders() const { return folders_; }
     // The path of the target folder `id` as the first live entry naming it

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/held_texts.h"
 #include "engine/line_engine.h"
 #include "engine/memory_sink.h"
 #include "store/tpl_file_list.h"
@@ -42,6 +43,14 @@ struct TemplateFrame {
     std::size_t traceStep = 0;  // this frame's Frame step, when recording
     std::int64_t startedNs = 0;
     bool hasOutput = false;
+    // The frame's text may be held instead of written (CHeldTexts), for
+    // `known`; and was.
+    CHeldTexts::Known* holdFor = nullptr;
+    std::optional<std::string> held;
+    // Where the file is written, while the run notes what it puts in place
+    // for held texts (CGenerationContext::MayHold).
+    std::optional<SFilePlace> place;
+    bool included = false;  // generated for an #include, not on its own
     bool written = false;
     std::optional<ContentHash> hash;  // of the text written, when known
     OutputResult result = OutputResult::Written;

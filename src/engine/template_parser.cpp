@@ -78,7 +78,7 @@ OutputResult CTemplateParser::ProcessInRun(CTplFileRecord& entry) {
     } chain{context_};
     context_.SetChain(&stack);
     context_.SetLastOwnText(std::nullopt);
-    if (auto first = OpenFrame(entry)) {
+    if (auto first = OpenFrame(entry, false)) {
         stack.push_back(std::move(first));
     } else {
         return OutputResult::TemplateUnreadable;
@@ -137,13 +137,29 @@ std::unique_ptr<TemplateFrame> CTemplateParser::ReadOn(TemplateFrame& frame) {
     }
 }
 
-std::unique_ptr<TemplateFrame> CTemplateParser::OpenFrame(CTplFileRecord& entry) {
+std::unique_ptr<TemplateFrame> CTemplateParser::OpenFrame(CTplFileRecord& entry, bool included) {
     auto frame = std::make_unique<TemplateFrame>();
     frame->entry = &entry;
+    frame->included = included;
     frame->templatePath = JoinPath(entry.SourcePath, entry.TPLFileName);
     frame->outputPath = OutputPath(entry);
-    frame->startedNs = context_.Memo() != nullptr ? WallClockNs() : 0;
-    const bool opened = frame->reader.Open(frame->templatePath);
+    const bool copying = included && context_.MayHold();
+    frame->startedNs = context_.Memo() != nullptr || copying ? WallClockNs() : 0;
+    bool opened = copying && context_.Copies().OpenCopy(frame->reader, frame->templatePath);
+    if (!opened) {
+        opened = frame->reader.Open(frame->templatePath);
+        if (opened && copying) {
+            frame->reader.KeepWhole();
+        }
+    }
+    if (opened && context_.Held().AnyPending() &&
+        !context_.Guard().IsTemplateFile(frame->reader.Identity())) {
+        // Not the file the run found at the template's path: it may be a
+        // generated file reached through a link, which must hold its text
+        // before it is read.
+        context_.WriteHeld();
+        opened = frame->reader.Open(frame->templatePath);
+    }
     recorder_.RecordFrame(*frame);
     if (!opened) {
         return nullptr;
@@ -156,6 +172,18 @@ std::unique_ptr<TemplateFrame> CTemplateParser::OpenFrame(CTplFileRecord& entry)
 }
 
 void CTemplateParser::OpenOutput(TemplateFrame& frame) {
+    const bool noting = context_.MayHold();
+    if (noting && frame.included) {
+        if (CHeldTexts::Known* known = context_.Held().Find(frame.outputPath)) {
+            // The run has put a text in place there, past every check of
+            // writing it: this text may be held (see CHeldTexts).
+            frame.writer.OpenKnown(known->place, &context_.Spares(), known->mode);
+            frame.hasOutput = true;
+            frame.holdFor = known;
+            frame.place = known->place;
+            return;
+        }
+    }
     COutputGuard::Decision decision = context_.DecideWrite(frame.outputPath);
     if (decision.verdict != COutputGuard::Verdict::Allowed) {
         frame.result = OutputResult::Refused;
@@ -166,6 +194,9 @@ void CTemplateParser::OpenOutput(TemplateFrame& frame) {
     if (frame.isDry) {
         frame.hasOutput = decision.place && CTextWriter::CanOpen(*decision.place);
     } else {
+        if (noting && decision.place) {
+            frame.place = *decision.place;
+        }
         frame.hasOutput = decision.place && frame.writer.Open(std::move(*decision.place),
                                                               &context_.Spares(), decision.status);
     }
@@ -180,6 +211,8 @@ std::unique_ptr<TemplateFrame> CTemplateParser::ResolveInclude(TemplateFrame& fr
     const IncludeName parts = SplitIncludeName(argument);
     if (!IsTemplateInclude(parts)) {
         if (frame.hasOutput) {
+            // The file may be one the run writes, by any path or link.
+            context_.WriteHeld();
             recorder_.AppendRecorded(frame.Output(), PlainIncludePath(parts), TraceOp::Plain);
         }
         return nullptr;
@@ -191,6 +224,7 @@ std::unique_ptr<TemplateFrame> CTemplateParser::ResolveInclude(TemplateFrame& fr
         return nullptr;
     }
     if (InsertsVerbatim(*found, found->RunStatus)) {
+        context_.WriteHeld();
         recorder_.AppendRecorded(frame.Output(), path, TraceOp::Verbatim);
         return nullptr;
     }
@@ -198,7 +232,7 @@ std::unique_ptr<TemplateFrame> CTemplateParser::ResolveInclude(TemplateFrame& fr
         context_.ReportCycle(frame.entry->TPLFileName.str(), frame.state.line);
         return nullptr;
     }
-    std::unique_ptr<TemplateFrame> child = OpenFrame(*found);
+    std::unique_ptr<TemplateFrame> child = OpenFrame(*found, true);
     if (!child) {
         MarkRegenerated(*found);
         return nullptr;
@@ -226,6 +260,9 @@ void CTemplateParser::RecordInclude(const CTplFileRecord* found, const std::stri
 OutputResult CTemplateParser::FinishFrame(TemplateFrame& frame) {
     engine_.Finish(frame.state, frame.entry->TPLFileName.str());
     recorder_.NoteTemplateRead(frame);
+    if (frame.included && context_.MayHold()) {
+        context_.Copies().Keep(frame.templatePath, frame.reader, frame.startedNs);
+    }
     frame.reader.Close();
     if (!frame.hasOutput) {
         return frame.result;
@@ -242,6 +279,11 @@ OutputResult CTemplateParser::FinishFrame(TemplateFrame& frame) {
 }
 
 OutputResult CTemplateParser::CommitFrame(TemplateFrame& frame) {
+    if (frame.holdFor != nullptr) {
+        if (std::optional<std::string> text = frame.writer.TakeText(frame.holdFor->largest)) {
+            return HoldFrame(frame, std::move(*text));
+        }
+    }
     // Where this run has already put text at the path, its notion of the
     // file is compared, since the disk may not hold it (see CRunFiles).
     CRunMemo* memo = context_.Memo();
@@ -249,6 +291,7 @@ OutputResult CTemplateParser::CommitFrame(TemplateFrame& frame) {
     context_.KeepOriginal(frame.outputPath);
     frame.written = frame.writer.Commit();
     if (frame.written) {
+        NotePlaced(frame);
         // A text the file already held leaves the very file in place; any
         // other text puts a new file there, as the writer tells.
         const bool changed = memo != nullptr
@@ -272,12 +315,46 @@ OutputResult CTemplateParser::CommitFrame(TemplateFrame& frame) {
     return OutputResult::WriteFailed;
 }
 
+OutputResult CTemplateParser::HoldFrame(TemplateFrame& frame, std::string text) {
+    // Recorded and marked as if it were written: the run's notion of the
+    // file is the held text, and the disk gets it before anything reads it.
+    CRunMemo* memo = context_.Memo();
+    const bool known = memo != nullptr && memo->Files().Wrote(frame.outputPath);
+    const ContentHash hash = HashBytes(text);
+    frame.held = text;
+    const bool differs = context_.HoldText(*frame.holdFor, std::move(text), hash);
+    frame.written = true;
+    frame.hash = hash;
+    const bool changed =
+        memo != nullptr ? recorder_.NoteWritten(frame, &*frame.held, known, &hash) : false;
+    if (known ? changed : differs) {
+        context_.MarkOverwritten(*frame.entry);
+    }
+    frame.entry->RunStatus = static_cast<int>(RunStatus::Done);
+    return OutputResult::Written;
+}
+
+void CTemplateParser::NotePlaced(const TemplateFrame& frame) {
+    if (!frame.place) {
+        return;
+    }
+    const std::string* text = frame.writer.CommittedText();
+    const ContentHash* hash = frame.writer.CommittedHash();
+    if (text != nullptr && hash != nullptr) {
+        context_.Held().NotePlaced(frame.outputPath, *frame.place, frame.writer.TargetMode(),
+                                   text->size(), *hash, frame.included);
+    } else {
+        context_.Held().NoteReplaced(*frame.place);
+    }
+}
+
 void CTemplateParser::CompleteInclude(TemplateFrame& parent, const TemplateFrame& child) {
     // Only a file written just now is inserted: after a failed write the
     // file at that path is an older page, not this include's text. Text the
     // writer still holds is what reading the file back would yield.
     const std::string* text = !child.written ? nullptr
                               : child.isDry  ? &child.dry.Text()
+                              : child.held   ? &*child.held
                                              : child.writer.CommittedText();
     if (text != nullptr) {
         if (parent.hasOutput) {

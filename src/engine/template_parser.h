@@ -59,12 +59,14 @@ class CTemplateParser {
     // Reads the top frame until it reaches an #include of a template to
     // generate (returned) or its end (null).
     std::unique_ptr<TemplateFrame> ReadOn(TemplateFrame& frame);
-    std::unique_ptr<TemplateFrame> OpenFrame(CTplFileRecord& entry);
+    std::unique_ptr<TemplateFrame> OpenFrame(CTplFileRecord& entry, bool included);
     void OpenOutput(TemplateFrame& frame);
     std::unique_ptr<TemplateFrame> ResolveInclude(TemplateFrame& frame, std::string_view argument);
     void RecordInclude(const CTplFileRecord* found, const std::string& path, std::string_view name);
     OutputResult FinishFrame(TemplateFrame& frame);
     OutputResult CommitFrame(TemplateFrame& frame);
+    OutputResult HoldFrame(TemplateFrame& frame, std::string text);
+    void NotePlaced(const TemplateFrame& frame);
     void CompleteInclude(TemplateFrame& parent, const TemplateFrame& child);
     void MarkRegenerated(CTplFileRecord& included);
 

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
+#include <ctime>
 #include <string_view>
 #include <vector>
 
@@ -255,7 +257,31 @@ std::vector<std::string> LinksIn(const FolderHandle& folder) {
     return names;
 }
 
-int CreateUniqueFile(const FolderHandle& folder, const std::string& pattern, std::string& name) {
+namespace {
+
+// Bits for a new file's name. O_EXCL makes the name the file's own; these
+// only keep names made at the same time apart, so one getrandom per process
+// seeds them instead of one per file (splitmix64 over a counter).
+std::uint64_t NameBits() {
+    static const std::uint64_t seed = [] {
+        std::uint64_t bits = 0;
+        if (::getrandom(&bits, sizeof bits, 0) != static_cast<ssize_t>(sizeof bits)) {
+            bits = static_cast<std::uint64_t>(::time(nullptr)) ^
+                   reinterpret_cast<std::uintptr_t>(&bits);
+        }
+        return bits;
+    }();
+    static std::atomic<std::uint64_t> counter{0};
+    std::uint64_t z = seed + (counter.fetch_add(1) + 1) * 0x9E3779B97F4A7C15ULL;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+}  // namespace
+
+int CreateUniqueFile(const FolderHandle& folder, const std::string& pattern, std::string& name,
+                     mode_t mode) {
     static constexpr std::string_view kLetters =
         "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
     constexpr std::size_t kRandom = 6;
@@ -265,15 +291,13 @@ int CreateUniqueFile(const FolderHandle& folder, const std::string& pattern, std
         return -1;
     }
     for (int attempt = 0; attempt < kTries; ++attempt) {
-        unsigned char random[kRandom];
-        if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
-            return -1;
-        }
+        std::uint64_t bits = NameBits();
         name = pattern;
         for (std::size_t i = 0; i < kRandom; ++i) {
-            name[name.size() - kRandom + i] = kLetters[random[i] % kLetters.size()];
+            name[name.size() - kRandom + i] = kLetters[(bits & 0xFF) % kLetters.size()];
+            bits >>= 8;
         }
-        const int fd = OpenBeneath(folder->fd.Get(), name, O_WRONLY | O_CREAT | O_EXCL, 0600);
+        const int fd = OpenBeneath(folder->fd.Get(), name, O_WRONLY | O_CREAT | O_EXCL, mode);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }

@@ -90,11 +90,13 @@ void ForEachName(int folder, const std::function<void(int listing, const dirent&
 // The names of the symbolic links in `folder` as it is listed now.
 std::vector<std::string> LinksIn(const FolderHandle& folder);
 
-// Creates a new file (mode 0600) in `folder`, named after `pattern` with
-// its last six characters, "XXXXXX", replaced by letters and digits, as
-// mkostemp(3) does, but never through a link. Sets `name` to the name made
-// and returns the descriptor, open for writing; -1 when none can be made.
-int CreateUniqueFile(const FolderHandle& folder, const std::string& pattern, std::string& name);
+// Creates a new file (`mode` as open(2) takes it, so less the umask) in
+// `folder`, named after `pattern` with its last six characters, "XXXXXX",
+// replaced by letters and digits, as mkostemp(3) does, but never through a
+// link. Sets `name` to the name made and returns the descriptor, open for
+// writing; -1 when none can be made.
+int CreateUniqueFile(const FolderHandle& folder, const std::string& pattern, std::string& name,
+                     mode_t mode = 0600);
 
 // Deletes the file at `place` when it still is `expected` (a link is
 // deleted itself). Returns true when it was deleted.

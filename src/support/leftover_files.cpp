@@ -1,10 +1,12 @@
 #include "support/leftover_files.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <string_view>
 
@@ -52,6 +54,24 @@ pid_t ProcessOf(std::string_view name) {
     return static_cast<pid_t>(pid);
 }
 
+// This process's id, asked once: every page's temporary name carries it.
+// A forked child asks again.
+std::atomic<pid_t> cachedPid{0};
+
+pid_t ThisProcess() {
+    static const bool registered = [] {
+        ::pthread_atfork(nullptr, nullptr, [] { cachedPid = 0; });
+        return true;
+    }();
+    (void)registered;
+    pid_t pid = cachedPid;
+    if (pid == 0) {
+        pid = ::getpid();
+        cachedPid = pid;
+    }
+    return pid;
+}
+
 bool IsRunning(pid_t pid) {
     // EPERM: it runs, under another user.
     return ::kill(pid, 0) == 0 || errno != ESRCH;
@@ -71,7 +91,7 @@ std::string TemporaryFileTemplate(const std::string& target) {
         }
     }
     return target.substr(0, start) + "." + target.substr(start, length) + std::string(kMark) +
-           std::to_string(::getpid()) + "." + std::string(kRandomPart, 'X');
+           std::to_string(ThisProcess()) + "." + std::string(kRandomPart, 'X');
 }
 
 namespace {

@@ -25,7 +25,8 @@ CTemporaryFile::CTemporaryFile(CTemporaryFile&& other) noexcept
       fd_(std::move(other.fd_)),
       reused_(other.reused_),
       written_(other.written_),
-      id_(other.id_) {}
+      id_(other.id_),
+      mode_(other.mode_) {}
 
 bool CTemporaryFile::Write(const char* data, std::size_t size) {
     const bool ok = WriteAll(fd_.Get(), data, size);
@@ -44,6 +45,9 @@ bool CTemporaryFile::End(FileId* id) {
     }
     struct stat st;
     if (::fstat(fd_.Get(), &st) != 0) {
+        return false;
+    }
+    if (mode_ && (st.st_mode & 07777) != *mode_ && ::fchmod(fd_.Get(), *mode_) != 0) {
         return false;
     }
     *id = FileId{st.st_dev, st.st_ino};
@@ -68,12 +72,19 @@ bool CPlacement::Holds(const SFilePlace& target, const std::string& text, const 
 
 CTemporaryFile CPlacement::Make(const SFilePlace& target, mode_t mode) {
     SFilePlace temp{target.folder, {}};
-    const int fd = CreateUniqueFile(target.folder, TemporaryFileTemplate(target.name), temp.name);
+    // Made with its mode at once where the umask leaves that mode whole: no
+    // more open to others than it ends anyway, before any text is in it. A
+    // folder's default ACL may still give another, which End mends.
+    const bool direct = (mode & ~mode_t{0666}) == 0 && (mode & ~NewFileMode()) == 0;
+    const int fd = CreateUniqueFile(target.folder, TemporaryFileTemplate(target.name), temp.name,
+                                    direct ? mode : 0600);
     if (fd < 0) {
         return CTemporaryFile();
     }
-    ::fchmod(fd, mode);
-    return CTemporaryFile(std::move(temp), fd, false);
+    if (!direct) {
+        ::fchmod(fd, mode);
+    }
+    return CTemporaryFile(std::move(temp), fd, false, mode);
 }
 
 bool CPlacement::PutInPlace(CTemporaryFile& file, const FileId&, const SFilePlace& target) {

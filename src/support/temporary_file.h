@@ -25,6 +25,10 @@ class CTemporaryFile {
     // off.
     CTemporaryFile(SFilePlace place, int fd, bool reused)
         : place_(std::move(place)), fd_(fd), reused_(reused) {}
+    // The same for a new file that must end with the mode `mode`, which End
+    // sees to.
+    CTemporaryFile(SFilePlace place, int fd, bool reused, mode_t mode)
+        : place_(std::move(place)), fd_(fd), reused_(reused), mode_(mode) {}
     // The same for a file known to be `id`, which End then need not ask for.
     CTemporaryFile(SFilePlace place, int fd, bool reused, const FileId& id)
         : place_(std::move(place)), fd_(fd), reused_(reused), id_(id) {}
@@ -63,6 +67,7 @@ class CTemporaryFile {
     bool reused_ = false;
     off_t written_ = 0;
     std::optional<FileId> id_;
+    std::optional<mode_t> mode_;
 };
 
 // How a writer's temporary file is made and how it replaces the target:

@@ -42,12 +42,37 @@ bool CTextReader::Open(const std::string& path) {
     return true;
 }
 
+void CTextReader::OpenCopy(const std::string& path, std::shared_ptr<const std::string> bytes,
+                           const FileStamp& stamp) {
+    Close();
+    path_ = path;
+    copy_ = std::move(bytes);
+    buffer_ = std::make_unique_for_overwrite<char[]>(std::max(kFileBufferSize, copy_->size()));
+    pos_ = len_ = 0;
+    atEnd_ = crKnown_ = false;
+    readAt_ = hashedTo_ = 0;
+    readFailed_ = false;
+    openedAs_ = stamp;
+}
+
+std::shared_ptr<const std::string> CTextReader::Whole() const {
+    struct stat st;
+    if (!whole_ || !atEnd_ || readFailed_ || fd_ < 0 || ::fstat(fd_, &st) != 0 ||
+        !(StampOf(st) == openedAs_)) {
+        return nullptr;
+    }
+    return whole_;
+}
+
 void CTextReader::StartHashing() {
     hasher_ = std::make_unique<CContentHasher>();
 }
 
 std::optional<HashedFile> CTextReader::HashRead() const {
     struct stat st;
+    if (copy_ != nullptr && hasher_ && atEnd_) {
+        return HashedFile{hasher_->Digest(), openedAs_, openedAs_};
+    }
     if (!hasher_ || !atEnd_ || readFailed_ || fd_ < 0 || ::fstat(fd_, &st) != 0) {
         return std::nullopt;
     }
@@ -64,6 +89,9 @@ void CTextReader::Close() {
     pos_ = len_ = 0;
     atEnd_ = crKnown_ = false;
     hasher_.reset();
+    copy_.reset();
+    keepWhole_ = false;
+    whole_.reset();
 }
 
 void CTextReader::HashFresh(const char* data, ssize_t n) {
@@ -77,7 +105,7 @@ void CTextReader::HashFresh(const char* data, ssize_t n) {
 bool CTextReader::Fill() {
     // Keeps the unread bytes and reads behind them, so that a chunk never
     // straddles two reads and can be handed out as a view.
-    if (fd_ < 0 || atEnd_) {
+    if ((fd_ < 0 && copy_ == nullptr) || atEnd_) {
         return false;
     }
     const std::size_t kept = len_ - pos_;
@@ -85,6 +113,16 @@ bool CTextReader::Fill() {
     pos_ = 0;
     len_ = kept;
     crKnown_ = false;
+    if (copy_ != nullptr) {
+        // The whole copy at once, into a buffer made to hold it.
+        std::memcpy(buffer_.get(), copy_->data(), copy_->size());
+        if (hasher_) {
+            HashFresh(copy_->data(), static_cast<ssize_t>(copy_->size()));
+        }
+        readAt_ = len_ = copy_->size();
+        atEnd_ = true;
+        return len_ > 0;
+    }
     while (len_ < kFileBufferSize) {
         const std::size_t wanted = kFileBufferSize - len_;
         const ssize_t n = ReadRetrying(fd_, buffer_.get() + len_, wanted);
@@ -95,6 +133,10 @@ bool CTextReader::Fill() {
         }
         if (hasher_) {
             HashFresh(buffer_.get() + len_, n);
+        }
+        if (keepWhole_ && readAt_ == 0 && n == openedAs_.size) {
+            whole_ =
+                std::make_shared<const std::string>(buffer_.get(), static_cast<std::size_t>(n));
         }
         readAt_ += n;
         len_ += static_cast<std::size_t>(n);
@@ -219,7 +261,7 @@ bool CTextReader::ReadChunkByteWise(std::string_view* chunk) {
 }
 
 void CTextReader::Suspend() {
-    if (fd_ < 0) {
+    if (fd_ < 0) {  // a copy stays: it holds no descriptor
         return;
     }
     const off_t at = ::lseek(fd_, 0, SEEK_CUR);
@@ -234,7 +276,7 @@ void CTextReader::Suspend() {
 
 bool CTextReader::Resume() {
     if (!suspended_) {
-        return fd_ >= 0;
+        return fd_ >= 0 || copy_ != nullptr;
     }
     suspended_ = false;
     const int fd = OpenRetrying(path_.c_str(), O_RDONLY);
@@ -286,10 +328,33 @@ bool CTextWriter::Open(SFilePlace place, CSpareFiles* spares, std::optional<stru
     target_.mode = st ? (st->st_mode & 07777) : NewFileMode();
     target_.found = st.has_value();
     target_.place = std::move(place);
-    static CPlacement renaming;
-    target_.placement = spares != nullptr ? &spareSwap_.emplace(*spares) : &renaming;
+    target_.placement = spares != nullptr ? &spareSwap_.emplace(*spares) : &Renaming();
     way_ = MemoryWay(target_);
     return true;
+}
+
+void CTextWriter::OpenKnown(SFilePlace place, CSpareFiles* spares, mode_t mode) {
+    way_.reset();
+    committed_.reset();
+    target_ = SWriteTarget();
+    target_.mode = mode;
+    target_.found = true;
+    target_.place = std::move(place);
+    target_.placement = spares != nullptr ? &spareSwap_.emplace(*spares) : &Renaming();
+    way_ = MemoryWay(target_);
+}
+
+CPlacement& CTextWriter::Renaming() {
+    static CPlacement renaming;
+    return renaming;
+}
+
+std::optional<std::string> CTextWriter::TakeText(std::size_t limit) {
+    std::optional<std::string> text = Way().TakeText(limit);
+    if (text) {
+        way_.reset();
+    }
+    return text;
 }
 
 std::optional<struct stat> CTextWriter::NoLink(std::optional<struct stat> st) {

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "support/content_hash.h"
+#include "support/file_calls.h"
 #include "support/spare_files.h"
 #include "support/text_sink.h"
 #include "support/write_ways.h"
@@ -35,6 +36,20 @@ class CTextReader {
     // not a regular file (a directory or a device would never end or fail
     // on every read).
     bool Open(const std::string& path);
+    // Opens `bytes` instead of the file at `path`: the whole text of a
+    // regular file that `stamp` describes and that still is as it was,
+    // which then reads (and hashes) as the file would. Shares the bytes.
+    void OpenCopy(const std::string& path, std::shared_ptr<const std::string> bytes,
+                  const FileStamp& stamp);
+    // Whether the reader reads a copy (see OpenCopy).
+    bool IsCopy() const { return copy_ != nullptr; }
+    // Call right after Open: keeps the bytes of a file that comes whole in
+    // its first read, as they are in the file, for Whole.
+    void KeepWhole() { keepWhole_ = true; }
+    // After the end was read, with KeepWhole: the file's bytes as read, and
+    // the file's stamp now, when it is still the one it had when opened;
+    // none otherwise.
+    std::shared_ptr<const std::string> Whole() const;
 
     // Reads the next chunk into `chunk`: the bytes up to and including the
     // next line feed, at most kMaxChunk bytes, or the rest of the file.
@@ -61,7 +76,13 @@ class CTextReader {
     void Suspend();
     bool Resume();
 
-    bool IsOpen() const { return fd_ >= 0 || suspended_; }
+    bool IsOpen() const { return fd_ >= 0 || suspended_ || copy_ != nullptr; }
+    // The stamp of the file Open found at the path.
+    const FileStamp& Stamp() const { return openedAs_; }
+    // The file Open found at the path.
+    FileId Identity() const {
+        return FileId{static_cast<dev_t>(openedAs_.device), static_cast<ino_t>(openedAs_.inode)};
+    }
     void Close();
 
     // Hashes every byte of the file as it is read (call right after Open).
@@ -96,6 +117,11 @@ class CTextReader {
     bool readFailed_ = false;
     FileStamp openedAs_;
     std::unique_ptr<CContentHasher> hasher_;
+    // A copy read instead of the file, and the file's bytes kept (see
+    // OpenCopy, KeepWhole).
+    std::shared_ptr<const std::string> copy_;
+    bool keepWhole_ = false;
+    std::shared_ptr<const std::string> whole_;
 };
 
 // Writes a generated text file safely: every line feed is written as CR LF,
@@ -134,6 +160,11 @@ class CTextWriter : public ITextSink {
     // (fstatat, a link not followed; none for nothing), which then is not
     // looked at again.
     bool Open(SFilePlace place, CSpareFiles* spares, std::optional<struct stat> found);
+    // Prepares writing the regular file at `place` that this run has put
+    // there (through `spares`, when given), as a new file of mode `mode`
+    // would be: trusting what was found then, it looks at nothing now. A
+    // file that can no longer be written fails Commit.
+    void OpenKnown(SFilePlace place, CSpareFiles* spares, mode_t mode);
     // Whether Open would take `place` as it stands, nothing created or
     // opened: what a dry run or a step taken from the record relies on.
     static bool CanOpen(const SFilePlace& place);
@@ -151,6 +182,14 @@ class CTextWriter : public ITextSink {
     // Appends `bytes` as they are: text already in the file's form, such as
     // another writer's CommittedText.
     void WriteAsIs(std::string_view bytes);
+    // The whole text written, instead of putting it in place, when it is
+    // still all in memory (a regular file, nothing failed) and no longer
+    // than `limit`; the writer is then as if never opened. None otherwise,
+    // and the writer goes on.
+    std::optional<std::string> TakeText(std::size_t limit);
+    // The mode a new file at the target gets (its old file's, or the
+    // default for a new one); while open or after Commit.
+    mode_t TargetMode() const { return target_.mode; }
     // Puts the written text in place. Returns false when anything failed;
     // the target then still holds its old content (or does not exist).
     bool Commit();
@@ -188,6 +227,8 @@ class CTextWriter : public ITextSink {
     // (CSpareFiles::PlacedIn).
     static bool CanOpenAs(const SFilePlace& place, const std::optional<struct stat>& st,
                           bool folderTookFiles);
+    // The placement of a writer without spares: stateless, so shared.
+    static CPlacement& Renaming();
     // Open for a device or pipe at `place`, written into directly.
     bool OpenDevice(const SFilePlace& place);
     // The way the text goes now: the shared no-file way while none is open.

@@ -279,6 +279,12 @@ class CMemoryWay final : public CWriteWay {
     }
     Next Resume() override { return nullptr; }
     bool Commit(std::optional<std::string>& committed) override;
+    std::optional<std::string> TakeText(std::size_t limit) override {
+        if (text_.size() > limit) {
+            return std::nullopt;
+        }
+        return std::move(text_);
+    }
 
   private:
     Next PassOn();

@@ -65,6 +65,10 @@ class CWriteWay {
     // is spent. Text kept in memory is moved to `committed` once it is in
     // place.
     virtual bool Commit(std::optional<std::string>& committed) = 0;
+    // The whole text, when it is still all in memory and no longer than
+    // `limit`: handed over instead of put in place, after which the way is
+    // spent. None otherwise; the way goes on as it was.
+    virtual std::optional<std::string> TakeText(std::size_t) { return std::nullopt; }
 };
 
 // The ways a file starts in, chosen when it is opened; each leads on to

@@ -119,6 +119,29 @@ TEST(RunFaults, PageCutShortByAFullDiskKeepsItsOldTextAndLeavesNoTemporaryFile) 
               std::vector<std::string>{FormatMessage(MessageId::kWriteFailed, target, "")});
 }
 
+TEST(RunFaults, AnIncludedFileCutShortIsReportedWhenItHappensAndInsertsNothing) {
+    // The piece's text for the second page passes a limit its first text
+    // kept within; it is kept by the third page, as its first text was.
+    ProjectFixture p;
+    CTplFileRecord& piece = p.Add("piece.tpl", "WHO\nWHO\nWHO\nWHO\nWHO\n", false);
+    piece.CreateFile = 0;
+    p.Add("a.tpl", "#define WHO a\n#include \"piece.tpl\"\n");
+    p.Add("b.tpl",
+          ("#define WHO " + std::string(900, 'b') + "\n#include \"piece.tpl\"\nb\n").c_str());
+    p.Add("c.tpl", "#define WHO c\n#include \"piece.tpl\"\n");
+    {
+        testkit::FileSizeLimit limit(4096);
+        RunGeneration(p.parser, p.view);
+    }
+    EXPECT_EQ(p.Out("a.html"), "a\r\na\r\na\r\na\r\na\r\n");
+    EXPECT_EQ(p.Out("b.html"), "b\r\n");
+    EXPECT_EQ(p.Out("c.html"), "c\r\nc\r\nc\r\nc\r\nc\r\n");
+    EXPECT_FALSE(p.OutExists("piece.html"));
+    EXPECT_TRUE(HiddenFiles(p.out).empty());
+    EXPECT_EQ(p.presenter.Texts(), std::vector<std::string>{FormatMessage(
+                                       MessageId::kWriteFailed, p.out + "/piece.html", "")});
+}
+
 TEST(RunFaults, TemplatesAreNeitherOverwrittenNorDeletedHoweverTheirPathIsSpelt) {
     ProjectFixture p;
     fs::create_directory(p.src + "/sub");

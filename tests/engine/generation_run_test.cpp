@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include "project_fixture.h"
@@ -101,6 +102,62 @@ TEST(GenerationRun, NestedIncludesLeaveEveryPageWithItsOwnText) {
 
 std::string Include(const std::string& name) {
     return "#include \"" + name + "\"\n";
+}
+
+TEST(GenerationRun, AnIncludedTemplateChangedDuringTheRunIsReadAnew) {
+    // The piece is read from memory while its file is as it was; it is
+    // saved anew, a little longer, when the third page starts.
+    struct EditingView : testkit::RecordingView {
+        std::function<void(int)> onRow;
+        void RefreshRowStatus(int row) override {
+            RecordingView::RefreshRowStatus(row);
+            onRow(row);
+        }
+    } view;
+    ProjectFixture p;
+    p.parser.Context().Copies().SetSettledNs(0);
+    p.Add("piece.tpl", "old WHO\n", false);
+    for (const char* page : {"a", "b", "c"}) {
+        p.Add(std::string(page) + ".tpl",
+              ("#define WHO " + std::string(page) + "\n" + Include("piece.tpl")).c_str());
+    }
+    bool saved = false;
+    const CTplFileRecord& third = *p.parser.Files().FindByName("c.tpl");
+    view.onRow = [&](int row) {
+        if (row == third.ListRow && third.RunStatus == static_cast<int>(RunStatus::InProgress) &&
+            !saved) {
+            saved = true;
+            testkit::WriteBytes(p.src + "/piece.tpl", "newer WHO\n");
+        }
+    };
+    RunGeneration(p.parser, view);
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(p.Out("b.html"), "old b\r\n");
+    EXPECT_EQ(p.Out("c.html"), "newer c\r\n");
+}
+
+TEST(GenerationRun, AGeneratedFileReadDuringTheRunHoldsTheTextLastGeneratedForIt) {
+    // Every page generates the piece anew with its own name. Later pages
+    // read the piece's file: through a template that is a link to it
+    // (dangling when the run began) and as a plain file.
+    ProjectFixture p;
+    p.Add("piece.tpl", "piece of WHO\n", false).CreateFile = 0;
+    p.Add("a.tpl", ("#define WHO a\n" + Include("piece.tpl")).c_str());
+    p.Add("b.tpl", ("#define WHO b\n" + Include("piece.tpl")).c_str());
+    std::filesystem::create_symlink(p.out + "/piece.html", p.src + "/link.tpl");
+    p.Add("link.tpl", nullptr);
+    p.Add("c.tpl", ("#define WHO c\n" + Include("piece.tpl")).c_str());
+    p.Add("copy.tpl", Include(p.out + "/piece.html").c_str());
+    RunGeneration(p.parser, p.view);
+    EXPECT_EQ(p.Out("b.html"), "piece of b\r\n");
+    EXPECT_EQ(p.Out("link.html"), "piece of b\r\n");
+    EXPECT_EQ(p.Out("copy.html"), "piece of c\r\n");
+    EXPECT_TRUE(p.presenter.Texts().empty());
+    // The piece is deleted at the end, and no spare is left beside it.
+    EXPECT_FALSE(p.OutExists("piece.html"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(p.out),
+                            std::filesystem::directory_iterator()),
+              5);
 }
 
 TEST(GenerationRun, ChainListedLeafFirstEndsWithEveryPageItsOwnTextAfterOneMorePass) {
