@@ -77,10 +77,12 @@ class SiteProject {
         parser_.SetMemo(&memo);
         RunGeneration(parser_, view_);
         parser_.SetMemo(nullptr);
+        RunRecordChanges changes;
+        RunRecord after = memo.After(changes);
         if (record == Record::Saved) {
-            SaveRunRecord(db_, 1, memo.Before(), memo.After());
+            SaveRunRecord(db_, 1, after, changes);
         } else {
-            benchmark::DoNotOptimize(memo.After());
+            benchmark::DoNotOptimize(after);
         }
     }
 

@@ -118,9 +118,10 @@ void CProjectSession::Generate(IRunView& view, const GenerateOptions& options,
     RunRecord after;
     std::optional<RunRecordStamp> saved;
     if (recording) {
-        after = memo.After();
+        RunRecordChanges changes;
+        after = memo.After(changes);
         try {
-            saved = SaveRunRecord(db, projectId, memo.Before(), after);
+            saved = SaveRunRecord(db, projectId, after, changes);
         } catch (const CDaoException&) {
         }
     }

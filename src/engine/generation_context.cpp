@@ -17,7 +17,7 @@ CGenerationContext::CGenerationContext(CMessageService& messages, CTplFileList& 
     : messages_(messages), files_(files) {}
 
 void CGenerationContext::BeginRun() {
-    guard_.Reset(files_);
+    guard_.Reset(files_, memo_ != nullptr ? memo_->Files().Unchanged() : nullptr);
     if (memo_ != nullptr) {
         memo_->Files().SetLinks(FindPageLinks(guard_));
     }

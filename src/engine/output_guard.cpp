@@ -2,25 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "engine/template_paths.h"
 
 namespace pellandrix {
 
 namespace {
-
-// The file at `path`, and when it is a link, the file the link leads to
-// too (anything else is the same file both ways: one look does).
-std::vector<FileId> IdsOf(const std::string& path) {
-    std::vector<FileId> ids;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0) {
-        ids.push_back(FileId{st.st_dev, st.st_ino});
-        if (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) == 0) {
-            ids.push_back(FileId{st.st_dev, st.st_ino});
-        }
-    }
-    return ids;
-}
 
 std::optional<FileId> IdOf(const std::optional<struct stat>& st) {
     if (!st) {
@@ -31,13 +19,25 @@ std::optional<FileId> IdOf(const std::optional<struct stat>& st) {
 
 }  // namespace
 
-void COutputGuard::Reset(const CTplFileList& files) {
-    templates_.clear();
-    targets_.clear();
-    folders_.clear();
-    paths_.clear();
-    located_.clear();
-    std::unordered_set<std::string_view> written;  // target folders as written, opened once each
+// The file at `source`, and when it is a link, the file the link leads to
+// too (anything else is the same file both ways: one look does).
+void COutputGuard::Look(const std::string& source, TemplateIds& found) const {
+    found.count = 0;
+    struct stat st;
+    if (::lstat(source.c_str(), &st) == 0) {
+        found.ids[found.count++] = FileId{st.st_dev, st.st_ino};
+        if (S_ISLNK(st.st_mode) && ::stat(source.c_str(), &st) == 0) {
+            found.ids[found.count++] = FileId{st.st_dev, st.st_ino};
+        }
+    }
+}
+
+// Notes the templates of the live entries; true when they are the files the
+// last Reset found. What the caller vouches for is as the last Reset found
+// it.
+bool COutputGuard::NoteTemplates(const CTplFileList& files, const IUnchangedPaths* unchanged) {
+    ++resets_;
+    bool same = true;
     for (const CTplFileRecord& entry : files.Records()) {
         if (entry.Deleted) {
             continue;
@@ -45,10 +45,46 @@ void COutputGuard::Reset(const CTplFileList& files) {
         // A template that is a link is kept twice: the link, which a run
         // must not delete or replace, and the file it reads through it.
         const std::string source = JoinPath(entry.SourcePath, entry.TPLFileName);
-        for (const FileId& id : IdsOf(source)) {
-            templates_.insert(id);
+        // Kept for the next Reset only for a caller that may vouch then.
+        TemplateIds looked;
+        TemplateIds& found = unchanged != nullptr ? templateIds_[source] : looked;
+        const bool lastFound = found.reset != 0 && found.reset + 1 >= resets_;
+        if (!lastFound || unchanged == nullptr || !unchanged->Unchanged(source)) {
+            Look(source, found);
         }
-        if (!written.insert(entry.TargetPath.str()).second) {
+        found.reset = resets_;
+        for (int i = 0; i < found.count; ++i) {
+            const auto [at, added] = templates_.try_emplace(found.ids[i], resets_);
+            at->second = resets_;
+            same = same && !added;
+        }
+    }
+    // What no live entry names now is no template any more.
+    if (unchanged == nullptr) {
+        templateIds_ = {};
+    }
+    std::erase_if(templateIds_, [this](const auto& ids) { return ids.second.reset != resets_; });
+    std::erase_if(templates_, [this, &same](const auto& id) {
+        const bool gone = id.second != resets_;
+        same = same && !gone;
+        return gone;
+    });
+    return same;
+}
+
+void COutputGuard::Reset(const CTplFileList& files, const IUnchangedPaths* unchanged) {
+    std::unordered_set<FileId, FileIdHash> targetsBefore;
+    for (const auto& [id, folder] : targets_) {
+        targetsBefore.insert(id);
+    }
+    const bool sameTemplates = NoteTemplates(files, unchanged);
+    targets_.clear();
+    folders_.clear();
+    paths_.clear();
+    located_.clear();
+    std::unordered_set<std::string_view> written;  // target folders as written, opened once each
+    for (const CTplFileRecord& entry : files.Records()) {
+        if (entry.Deleted || !written.insert(entry.TargetPath.str()).second) {
             continue;
         }
         if (FolderHandle folder = OpenFolder(entry.TargetPath.str())) {
@@ -58,6 +94,10 @@ void COutputGuard::Reset(const CTplFileList& files) {
             }
         }
     }
+    sameAsBefore_ = sameTemplates && targetsBefore.size() == targets_.size() &&
+                    std::all_of(targets_.begin(), targets_.end(), [&](const auto& target) {
+                        return targetsBefore.count(target.first) != 0;
+                    });
 }
 
 std::optional<SFilePlace> COutputGuard::Locate(const std::string& path) const {

@@ -2,12 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "engine/unchanged_paths.h"
 #include "store/tpl_file_list.h"
 #include "support/file_place.h"
 
@@ -50,7 +52,13 @@ class COutputGuard {
     // of `files` as they are now. What does not exist is not noted: a
     // missing template cannot be lost, and nothing can be written into a
     // missing folder.
-    void Reset(const CTplFileList& files);
+    // A template `unchanged` vouches for is taken as the last Reset found
+    // it, without a look (a watching caller's run; see IUnchangedPaths).
+    void Reset(const CTplFileList& files, const IUnchangedPaths* unchanged = nullptr);
+    // Whether the last Reset found the same templates (as files) and the
+    // same target folders as the one before it: then a page that nothing
+    // touched since gets the verdict it got then.
+    bool SameAsBefore() const { return sameAsBefore_; }
 
     // Whether a run may put new text at `path`, and where: a link there is
     // followed, as the writer follows it, and the file it leads to must lie
@@ -83,7 +91,23 @@ class COutputGuard {
     // `place` as a name in the target folder it lies in; none outside them.
     std::optional<SFilePlace> InTargetFolder(const SFilePlace& place) const;
 
-    std::unordered_set<FileId, FileIdHash> templates_;
+    // The files a template path was found to be (itself, and where a link
+    // leads) by the Reset numbered `reset`.
+    struct TemplateIds {
+        FileId ids[2];
+        int count = 0;
+        std::uint64_t reset = 0;
+    };
+    void Look(const std::string& source, TemplateIds& found) const;
+    bool NoteTemplates(const CTplFileList& files, const IUnchangedPaths* unchanged);
+
+    // The templates as files, each with the number of the Reset that last
+    // found it; kept between Resets, so that a run that finds them all as
+    // before allocates nothing for them.
+    std::unordered_map<FileId, std::uint64_t, FileIdHash> templates_;
+    std::unordered_map<std::string, TemplateIds> templateIds_;
+    std::uint64_t resets_ = 0;
+    bool sameAsBefore_ = false;
     std::unordered_map<FileId, FolderHandle, FileIdHash> targets_;
     std::vector<FolderHandle> folders_;  // the same, in the entries' order
     std::unordered_map<FileId, std::string, FileIdHash> paths_;

@@ -222,7 +222,8 @@ const std::string* CRunFiles::DryText(const std::string& path) const {
     return left != left_.end() && left->second.dryText ? &*left->second.dryText : nullptr;
 }
 
-RunRecord::KnownHashMap CRunFiles::TakeUsedHashes() {
+RunRecord::KnownHashMap CRunFiles::TakeUsedHashes(RunRecord::KnownHashMap& known,
+                                                  std::vector<std::string>* changed) {
     // What the run saw, and the paths it used, go as the next record's
     // hashes are made: at a run's end this is when memory peaks. Only a
     // watching caller keeps what the run saw, for the next run.
@@ -232,11 +233,17 @@ RunRecord::KnownHashMap CRunFiles::TakeUsedHashes() {
     RunRecord::KnownHashMap kept;
     kept.reserve(used_.size());
     while (!used_.empty()) {
-        std::string path = std::move(used_.extract(used_.begin()).value());
+        const std::string path = std::move(used_.extract(used_.begin()).value());
+        auto before = known.extract(path);
         if (auto learnt = learnt_.extract(path)) {
+            if (changed != nullptr && (!before || !(before.mapped() == learnt.mapped()))) {
+                changed->push_back(path);
+            }
             kept.insert(std::move(learnt));
-        } else if (const RunRecord::KnownHash* known = Known(path)) {
-            kept.emplace(std::move(path), *known);
+        } else if (before && forgotten_.count(path) == 0) {
+            kept.insert(std::move(before));
+        } else if (before) {
+            known.insert(std::move(before));  // found unsafe: not kept
         }
     }
     return kept;

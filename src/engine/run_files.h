@@ -56,6 +56,8 @@ class CRunFiles {
               const IUnchangedPaths* unchanged = nullptr, RunFindings last = {});
 
     bool DryRun() const { return dryRun_; }
+    // What the caller vouches for (see the constructor); null when nothing.
+    const IUnchangedPaths* Unchanged() const { return unchanged_; }
 
     // A link in the target folders as the run found it when it began: the
     // paths of the places it leads through (see LinkChain), the last no
@@ -132,10 +134,14 @@ class CRunFiles {
     };
     const std::unordered_map<std::string, Left>& Written() const { return left_; }
     // The hashes worth keeping for the next run: those used in this one.
-    // Called once, at the end: those learnt in this run move into it; what
-    // the run saw is forgotten unless a watching caller may ask for it
-    // (TakeFindings).
-    RunRecord::KnownHashMap TakeUsedHashes();
+    // Called once, at the end, with the `known` given to the constructor,
+    // which the run no longer reads then: those learnt in this run and the
+    // used ones of `known` move into it, so that none is copied; what stays
+    // in `known` is no longer worth keeping. `changed` gets the paths whose
+    // hash the run learnt anew or differently. What the run saw is
+    // forgotten unless a watching caller may ask for it (TakeFindings).
+    RunRecord::KnownHashMap TakeUsedHashes(RunRecord::KnownHashMap& known,
+                                           std::vector<std::string>* changed = nullptr);
     // What this run found, for the next (see the constructor); called at
     // the end: the run forgets what it found.
     RunFindings TakeFindings();

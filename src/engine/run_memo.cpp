@@ -121,38 +121,73 @@ bool CRunMemo::WroteLast(const std::string& path, int fileId, int pass) const {
            found->second.pass == pass;
 }
 
-RunRecord CRunMemo::After() {
+RunRecord CRunMemo::After(RunRecordChanges& changes) {
     RunRecord after;
     after.key = key_;
-    after.outputs = before_.outputs;
+    changes.key = before_.key != key_;
+    after.outputs = std::move(before_.outputs);
+    SettleOutputs(after.outputs, changes);
+    // Nothing asks for the writers any more; gone before the hashes are
+    // made, they keep the run's peak lower.
+    writers_ = {};
+    after.hashes = files_->TakeUsedHashes(before_.hashes, &changes.hashes);
+    for (const auto& [path, known] : before_.hashes) {
+        changes.hashesGone.push_back(path);
+    }
+    before_.hashes = {};
+    // Both ordered by step: one walk finds what changed.
+    auto old = before_.traces.begin();
+    for (const auto& [step, trace] : traces_) {
+        for (; old != before_.traces.end() && old->first < step; ++old) {
+            changes.tracesGone.push_back(old->first);
+        }
+        const bool same = old != before_.traces.end() && old->first == step && old->second == trace;
+        if (!same) {
+            changes.traces.push_back(step);
+        }
+        if (old != before_.traces.end() && old->first == step) {
+            ++old;
+        }
+    }
+    for (; old != before_.traces.end(); ++old) {
+        changes.tracesGone.push_back(old->first);
+    }
+    before_.traces = {};
+    after.traces = std::move(traces_);
+    traces_.clear();
+    return after;
+}
+
+// The files this run wrote or deleted change their rows in `outputs`.
+void CRunMemo::SettleOutputs(RunRecord::OutputMap& outputs, RunRecordChanges& changes) {
     for (const auto& [path, left] : files_->Written()) {
         const auto writer = writers_.find(path);
+        const auto row = outputs.find(path);
         if (left.hash && writer != writers_.end()) {
-            after.outputs[path] = {*left.hash, writer->second.first, writer->second.second};
-        } else {
-            after.outputs.erase(path);
+            const RunRecord::Output now{*left.hash, writer->second.first, writer->second.second};
+            if (row == outputs.end() || !(row->second == now)) {
+                outputs.insert_or_assign(path, now);
+                changes.outputs.push_back(path);
+            }
+        } else if (row != outputs.end()) {
+            outputs.erase(row);
+            changes.outputsGone.push_back(path);
         }
     }
     // A file that is gone, and that no step of this run wrote or keeps,
     // is nothing a later run or check could rely on: its row would stay
     // for ever.
-    for (auto it = after.outputs.begin(); it != after.outputs.end();) {
+    for (auto it = outputs.begin(); it != outputs.end();) {
         const bool kept = files_->Written().count(it->first) != 0 ||
                           traces_.count({it->second.fileId, it->second.pass}) != 0;
         struct stat st;
         if (!kept && ::lstat(it->first.c_str(), &st) != 0 && errno == ENOENT) {
-            it = after.outputs.erase(it);
+            changes.outputsGone.push_back(it->first);
+            it = outputs.erase(it);
         } else {
             ++it;
         }
     }
-    // Nothing asks for the writers any more; gone before the hashes are
-    // made, they keep the run's peak lower.
-    writers_ = {};
-    after.hashes = files_->TakeUsedHashes();
-    after.traces = std::move(traces_);
-    traces_.clear();
-    return after;
 }
 
 void CRunMemo::StartOver() {

@@ -70,11 +70,12 @@ class CRunMemo {
     // Everything this run learnt, for the next run: what the record of the
     // last run must become. The files the record had are kept, but for
     // those that no longer exist and that no step of this run wrote or
-    // took from the record. Called once, at the end: this run's traces move
-    // into it (Traces() is empty after), so that they are not held twice,
-    // and WriterOf knows no writer after.
-    const RunRecord& Before() const { return before_; }
-    RunRecord After();
+    // took from the record. Called once, at the end: the record of the last
+    // run becomes it in place, and this run's traces move into it
+    // (Traces() is empty after), so that nothing is held twice; `changes`
+    // gets the rows that differ from the record of the last run. WriterOf
+    // and WroteLast know nothing after.
+    RunRecord After(RunRecordChanges& changes);
     // What this run found at the paths it looked at, for the next run of a
     // watching caller (see CRunFiles); called once, at the end.
     RunFindings TakeFindings() { return files_->TakeFindings(); }
@@ -115,6 +116,7 @@ class CRunMemo {
     std::map<std::string, Read> reads_;
 
     void Gather(const Trace& trace);
+    void SettleOutputs(RunRecord::OutputMap& outputs, RunRecordChanges& changes);
 };
 
 }  // namespace pellandrix

@@ -119,9 +119,11 @@ struct CStepRecorder::Replay {
             return true;
         }
         if (files.FoundWritable(output)) {
-            // The file is as the last run found it, but the entries may
-            // have changed since: the guard is asked again.
-            if (context.WriteVerdict(output) != COutputGuard::Verdict::Allowed) {
+            // The file is as the last run found it; only where the
+            // templates or target folders changed since is the guard asked
+            // again.
+            if (!context.Guard().SameAsBefore() &&
+                context.WriteVerdict(output) != COutputGuard::Verdict::Allowed) {
                 return Fail(output + " darf nicht geschrieben werden");
             }
             files.NoteWritable(output);

@@ -102,51 +102,61 @@ void LoadHashes(CDaoDatabase& db, int projectId, RunRecord& record) {
     }
 }
 
-void SaveTraces(CDaoDatabase& db, int projectId, const RunRecord& before, const RunRecord& after) {
+void SaveTraces(CDaoDatabase& db, int projectId, const RunRecord& after,
+                const RunRecordChanges& changes) {
     SqliteStatement put(db.Handle(), "INSERT OR REPLACE INTO RunTrace VALUES (?, ?, ?, ?)");
-    for (const auto& [step, trace] : after.traces) {
-        const auto old = before.traces.find(step);
-        if (old == before.traces.end() || old->second != trace) {
-            put.BindInt(1, projectId);
-            put.BindInt(2, step.first);
-            put.BindInt(3, step.second);
-            put.BindBlob(4, trace.str());
-            Run(put);
-        }
+    for (const std::pair<int, int>& step : changes.traces) {
+        put.BindInt(1, projectId);
+        put.BindInt(2, step.first);
+        put.BindInt(3, step.second);
+        put.BindBlob(4, after.traces.at(step).str());
+        Run(put);
     }
     SqliteStatement drop(db.Handle(),
                          "DELETE FROM RunTrace WHERE ProjectId = ? AND TPLFileId = ? AND Pass = ?");
-    for (const auto& [step, trace] : before.traces) {
-        if (after.traces.count(step) == 0) {
-            drop.BindInt(1, projectId);
-            drop.BindInt(2, step.first);
-            drop.BindInt(3, step.second);
-            Run(drop);
-        }
+    for (const std::pair<int, int>& step : changes.tracesGone) {
+        drop.BindInt(1, projectId);
+        drop.BindInt(2, step.first);
+        drop.BindInt(3, step.second);
+        Run(drop);
     }
 }
 
-// Rows keyed by path: written when new or changed, removed when gone.
+// Rows keyed by path: written as `after` holds them, or removed.
 template <typename Map, typename Bind>
 void SavePaths(CDaoDatabase& db, int projectId, const char* table, const char* insert,
-               const Map& before, const Map& after, Bind bind) {
+               const Map& after, const std::vector<std::string>& changed,
+               const std::vector<std::string>& gone, Bind bind) {
     SqliteStatement put(db.Handle(), insert);
-    for (const auto& [path, value] : after) {
-        const auto old = before.find(path);
-        if (old == before.end() || !(old->second == value)) {
-            put.BindInt(1, projectId);
-            put.BindText(2, path);
-            bind(put, value);
-            Run(put);
-        }
+    for (const std::string& path : changed) {
+        put.BindInt(1, projectId);
+        put.BindText(2, path);
+        bind(put, after.at(path));
+        Run(put);
     }
     SqliteStatement drop(db.Handle(),
                          std::string("DELETE FROM ") + table + " WHERE ProjectId = ? AND Path = ?");
-    for (const auto& [path, value] : before) {
-        if (after.count(path) == 0) {
-            drop.BindInt(1, projectId);
-            drop.BindText(2, path);
-            Run(drop);
+    for (const std::string& path : gone) {
+        drop.BindInt(1, projectId);
+        drop.BindText(2, path);
+        Run(drop);
+    }
+}
+
+// The keys of `after` whose rows are new or differ from `before`'s, and
+// those of `before` that `after` lacks.
+template <typename Map, typename Key>
+void Compare(const Map& before, const Map& after, std::vector<Key>& changed,
+             std::vector<Key>& gone) {
+    for (const auto& [key, value] : after) {
+        const auto old = before.find(key);
+        if (old == before.end() || !(old->second == value)) {
+            changed.push_back(key);
+        }
+    }
+    for (const auto& [key, value] : before) {
+        if (after.count(key) == 0) {
+            gone.push_back(key);
         }
     }
 }
@@ -177,29 +187,43 @@ RunRecord LoadRunRecord(CDaoDatabase& db, int projectId) {
     return record;
 }
 
+RunRecordChanges ChangesBetween(const RunRecord& before, const RunRecord& after) {
+    RunRecordChanges changes;
+    changes.key = before.key != after.key;
+    Compare(before.traces, after.traces, changes.traces, changes.tracesGone);
+    Compare(before.outputs, after.outputs, changes.outputs, changes.outputsGone);
+    Compare(before.hashes, after.hashes, changes.hashes, changes.hashesGone);
+    return changes;
+}
+
 RunRecordStamp SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& before,
                              const RunRecord& after) {
+    return SaveRunRecord(db, projectId, after, ChangesBetween(before, after));
+}
+
+RunRecordStamp SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& after,
+                             const RunRecordChanges& changes) {
     // A run that changed nothing writes nothing: no transaction, no sync
-    // of the disk. Nobody committed since `before` was loaded exactly when
-    // the stamp's data_version is still the one taken before loading.
-    if (before.key == after.key && before.traces == after.traces &&
-        before.outputs == after.outputs && before.hashes == after.hashes && TablesExist(db)) {
+    // of the disk. Nobody committed since the record was loaded exactly
+    // when the stamp's data_version is still the one taken before loading.
+    if (changes.Empty() && TablesExist(db)) {
         return StampRunRecord(db);
     }
     ++recordWrites;
     CDaoTransaction transaction(db);
     MakeTables(db);
-    SaveTraces(db, projectId, before, after);
+    SaveTraces(db, projectId, after, changes);
     SavePaths(db, projectId, "RunOutput", "INSERT OR REPLACE INTO RunOutput VALUES (?, ?, ?, ?, ?)",
-              before.outputs, after.outputs,
+              after.outputs, changes.outputs, changes.outputsGone,
               [](SqliteStatement& put, const RunRecord::Output& output) {
                   put.BindBlob(3, Bytes(output.hash));
                   put.BindInt(4, output.fileId);
                   put.BindInt(5, output.pass);
               });
     SavePaths(db, projectId, "RunFileHash",
-              "INSERT OR REPLACE INTO RunFileHash VALUES (?, ?, ?, ?, ?)", before.hashes,
-              after.hashes, [](SqliteStatement& put, const RunRecord::KnownHash& known) {
+              "INSERT OR REPLACE INTO RunFileHash VALUES (?, ?, ?, ?, ?)", after.hashes,
+              changes.hashes, changes.hashesGone,
+              [](SqliteStatement& put, const RunRecord::KnownHash& known) {
                   put.BindBlob(3, Bytes(known.stamp));
                   put.BindBlob(4, Bytes(known.hash));
                   put.BindInt(5, known.verifiedNs);

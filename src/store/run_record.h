@@ -38,7 +38,8 @@ struct RunRecord {
         int pass = 0;
         friend bool operator==(const Output&, const Output&) = default;
     };
-    std::unordered_map<std::string, Output> outputs;
+    using OutputMap = std::unordered_map<std::string, Output>;
+    OutputMap outputs;
     // Hashes of files, trusted while the file's stamp is unchanged and was
     // taken safely before `verifiedNs` (see CRunFiles).
     struct KnownHash {
@@ -68,11 +69,35 @@ RunRecordStamp StampRunRecord(CDaoDatabase& db);
 // exist yet. Reads only. Engine errors leave as CDaoException.
 RunRecord LoadRunRecord(CDaoDatabase& db, int projectId);
 
-// Writes the rows of `after` that differ from `before`, removes those of
-// `before` that `after` lacks, and sets the key last, in one transaction;
-// writes nothing at all when the two are equal. Returns the record's stamp (see StampRunRecord) as
-// it stood inside that transaction: its data_version tells whether another connection committed
-// since a stamp taken before `before` was loaded.
+// Which rows of a record a run changed: those to write as the record after
+// the run holds them, and those to remove. A caller that updates a record
+// in place knows them without comparing it row by row with a copy.
+struct RunRecordChanges {
+    bool key = false;
+    std::vector<std::pair<int, int>> traces;
+    std::vector<std::pair<int, int>> tracesGone;
+    std::vector<std::string> outputs;
+    std::vector<std::string> outputsGone;
+    std::vector<std::string> hashes;
+    std::vector<std::string> hashesGone;
+    bool Empty() const {
+        return !key && traces.empty() && tracesGone.empty() && outputs.empty() &&
+               outputsGone.empty() && hashes.empty() && hashesGone.empty();
+    }
+};
+
+// The rows of `after` that differ from `before`, and those of `before`
+// that `after` lacks.
+RunRecordChanges ChangesBetween(const RunRecord& before, const RunRecord& after);
+
+// Writes `changes` (rows as `after` holds them) and sets the key last, in
+// one transaction; writes nothing at all when there are none. Returns the
+// record's stamp (see StampRunRecord) as it stood inside that transaction:
+// its data_version tells whether another connection committed since a
+// stamp taken before the record was loaded.
+RunRecordStamp SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& after,
+                             const RunRecordChanges& changes);
+// The same with the changes from `before` to `after`.
 RunRecordStamp SaveRunRecord(CDaoDatabase& db, int projectId, const RunRecord& before,
                              const RunRecord& after);
 

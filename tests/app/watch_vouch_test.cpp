@@ -159,5 +159,25 @@ TEST_F(WatchVouch, AFileInAFolderWatchedOnlySinceThePreviousRunBeganIsNotVouched
     EXPECT_TRUE(Vouched(4, "inc/plain.txt"));
 }
 
+// A run told that a page's own template is untouched must still write the
+// page again when a file the template includes changed.
+TEST_F(WatchVouch, APageWhoseIncludeChangedIsWrittenAgainThoughItsTemplateIsVouchedFor) {
+    testkit::WriteBytes(dir / "inc/plain.txt", "eins\n");
+    testkit::WriteBytes(dir / "src/b.tpl", "#include \"inc/plain.txt\"\n");
+    host.probes.push_back("src/b.tpl");
+    ASSERT_TRUE(RunsReach(1));
+    // Two saves of a: after them every folder has been watched since before
+    // the previous run began.
+    for (int run = 2; run <= 3; ++run) {
+        testkit::WriteBytes(dir / "src/a.tpl", "a " + std::to_string(run) + "\n");
+        ASSERT_TRUE(RunsReach(run));
+    }
+    testkit::WriteBytes(dir / "inc/plain.txt", "zwei\n");
+    ASSERT_TRUE(RunsReach(4));
+    EXPECT_TRUE(Vouched(4, "src/b.tpl"));
+    EXPECT_FALSE(Vouched(4, "inc/plain.txt"));
+    EXPECT_EQ(testkit::ReadBytes(dir / "out/b.html"), "zwei\r\n");
+}
+
 }  // namespace
 }  // namespace pellandrix

@@ -38,10 +38,13 @@ TEST(RunFiles, AKnownHashIsTrustedOnlyWhileTheFileIsSettledAndUnchanged) {
               HashBytes("zwei"));
     EXPECT_EQ(CRunFiles({}, false).OnDisk(dir / "fehlt"), std::nullopt);
     // The hash read anew is the one kept for the next run, not the record's.
-    const RunRecord::KnownHashMap record = known(stamp.changedNs + 5'000'000'000);
+    RunRecord::KnownHashMap record = known(stamp.changedNs + 5'000'000'000);
     CRunFiles files(record, false);
     files.OnDisk(path);
-    EXPECT_EQ(files.TakeUsedHashes().at(path).hash, HashBytes("zwei"));
+    std::vector<std::string> changed;
+    EXPECT_EQ(files.TakeUsedHashes(record, &changed).at(path).hash, HashBytes("zwei"));
+    EXPECT_EQ(changed, std::vector<std::string>{path});
+    EXPECT_TRUE(record.empty());  // moved, not copied
 }
 
 // A page that is a link to another page is that page's file to the run,
