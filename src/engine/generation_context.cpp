@@ -1,11 +1,10 @@
 #include "engine/generation_context.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <sstream>
 
 #include "engine/page_links.h"
 #include "engine/template_paths.h"
@@ -36,6 +35,7 @@ void CGenerationContext::BeginRun() {
     refused_.clear();
     // What an earlier run kept is no page as this run found it.
     originals_.clear();
+    aside_.Clear();
     held_.Clear();
     copies_.Clear();
     inRun_ = true;
@@ -193,21 +193,25 @@ void CGenerationContext::KeepOriginal(const std::string& path) {
     }
     // Devices and pipes are written into, not replaced: there is nothing
     // to put back.
-    if (S_ISREG(st.st_mode)) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        if (in) {
-            originals_.emplace(path, bytes.str());
+    if (!S_ISREG(st.st_mode)) {
+        return;
+    }
+    // Set aside on disk: a run that replaces every page of a large site
+    // would otherwise hold all their old bytes in memory.
+    const CFileDescriptor fd(OpenNotWaiting(path.c_str(), O_RDONLY));
+    if (fd.IsOpen()) {
+        if (const std::optional<CAsideFile::Piece> piece = aside_.Keep(fd.Get())) {
+            originals_.emplace(path, *piece);
         }
     }
 }
 
 void CGenerationContext::PutBackOriginals() {
-    for (const auto& [path, bytes] : originals_) {
-        if (bytes) {
+    for (const auto& [path, piece] : originals_) {
+        if (piece) {
+            const std::optional<std::string> bytes = aside_.Bytes(*piece);
             CTextWriter writer;
-            if (writer.Open(path)) {
+            if (bytes && writer.Open(path)) {
                 writer.WriteAsIs(*bytes);
                 writer.Commit();
             }
@@ -217,6 +221,7 @@ void CGenerationContext::PutBackOriginals() {
         }
     }
     originals_.clear();
+    aside_.Clear();
 }
 
 std::vector<SourcePlace> CGenerationContext::Where() const {

@@ -17,6 +17,7 @@
 #include "engine/template_copies.h"
 #include "engine/template_frame.h"
 #include "store/tpl_file_list.h"
+#include "support/aside_file.h"
 #include "support/message_service.h"
 #include "support/spare_files.h"
 
@@ -171,10 +172,11 @@ class CGenerationContext {
     CSpareFiles spares_;
     CHeldTexts held_;
     CTemplateCopies copies_;
-    std::map<std::string, std::optional<std::string>> originals_;  // see KeepOriginal
-    std::unordered_set<std::string> reported_;                     // texts shown by ReportOnce
-    std::unordered_set<std::string> cyclesReported_;               // "<file>:<line>" this pass
-    std::unordered_set<std::string> refused_;  // paths refused to write, this run
+    std::map<std::string, std::optional<CAsideFile::Piece>> originals_;  // see KeepOriginal
+    CAsideFile aside_;
+    std::unordered_set<std::string> reported_;        // texts shown by ReportOnce
+    std::unordered_set<std::string> cyclesReported_;  // "<file>:<line>" this pass
+    std::unordered_set<std::string> refused_;         // paths refused to write, this run
     // See HoldsOwnText: the hash of each entry's own text, and whether an
     // include has written its file since (until then it surely holds it).
     struct OwnText {

@@ -25,12 +25,18 @@ TEST(GenerationContext, PutsBackPagesAsThisRunFoundThem) {
     run.KeepOriginal(page);
     testkit::WriteBytes(page, "second");
     run.EndRun();
+    // A second page is set aside behind the first and comes back whole.
+    const std::string other = p.out + "/b.html";
+    testkit::WriteBytes(other, std::string(100000, 'b'));
     run.BeginRun();
     run.KeepOriginal(page);
+    run.KeepOriginal(other);
     testkit::WriteBytes(page, "third");
+    testkit::WriteBytes(other, "changed");
     run.EndRun();
     run.PutBackOriginals();
     EXPECT_EQ(p.Out("a.html"), "second");
+    EXPECT_EQ(p.Out("b.html"), std::string(100000, 'b'));
     p.parser.SetMemo(nullptr);
 }
 
