@@ -330,8 +330,12 @@ TEST(Watch, EditsDuringRunsAreNeverLostAndSigtermWaitsForTheRun) {
     // SIGTERM in the middle of a run: the run ends, the page is whole. The
     // count is taken before the save: under load the run it starts may print
     // its start before the count would otherwise be read.
+    // This save is written aside and renamed over: written in place, a
+    // writer stalled past the quiet period under load would let the run
+    // read half of it, and the stop leaves no later run to mend that.
     const int runsBefore = w.Runs();
-    w.Write("src/part.tpl", big + "C\n");
+    w.Write("src/.part.tpl.new", big + "C\n");
+    fs::rename(w.dir / "src/.part.tpl.new", w.dir / "src/part.tpl");
     ASSERT_TRUE(w.RunsReach(runsBefore + 1));
     EXPECT_EQ(w.Stop(), 0);
     const std::string last = w.Page();
