@@ -7,25 +7,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "support/write_behind.h"
+
 namespace pellandrix {
 
 namespace {
-
-bool WriteAllAt(int fd, const char* data, std::size_t size, off_t offset) {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, offset);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        offset += n;
-    }
-    return true;
-}
 
 std::string TemporaryFolder() {
     const char* folder = std::getenv("TMPDIR");
@@ -60,9 +46,10 @@ std::optional<CAsideFile::Piece> CAsideFile::Keep(int fd) {
     std::vector<char> block(64 * 1024);
     for (;;) {
         const ssize_t n = ReadRetrying(fd, block.data(), block.size());
-        if (n < 0 || (n > 0 && !WriteAllAt(fd_.Get(), block.data(), static_cast<std::size_t>(n),
-                                           piece.offset + static_cast<off_t>(piece.size)))) {
-            return std::nullopt;  // what was written past end_ is overwritten next time
+        if (n < 0 || (n > 0 && !WriteAll(fd_.Get(), block.data(), static_cast<std::size_t>(n)))) {
+            // What was written past end_ is overwritten by the next copy.
+            ::lseek(fd_.Get(), end_, SEEK_SET);
+            return std::nullopt;
         }
         if (n == 0) {
             break;
